@@ -1,0 +1,33 @@
+# Project-wide compile settings and the helpers every folder uses.
+
+add_compile_options(-Wall -Wextra -Wpedantic)
+if(BREL_WERROR)
+    add_compile_options(-Werror)
+endif()
+if(BREL_SANITIZE)
+    add_compile_options(-fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
+    add_link_options(-fsanitize=address,undefined)
+endif()
+
+set(CMAKE_AUTOMOC ON)
+set(CMAKE_AUTOUIC ON)
+set(CMAKE_AUTORCC ON)
+
+# Programs land in one folder so that resources copied beside them are found.
+set(CMAKE_RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
+
+# brel_add_test(NAME SOURCES src... LIBS lib... [ENV VAR=VALUE...] [TIMEOUT seconds])
+# One GoogleTest program; every test in it becomes one CTest test, run under the offscreen Qt platform.
+function(brel_add_test name)
+    cmake_parse_arguments(T "" "TIMEOUT" "SOURCES;LIBS;ENV" ${ARGN})
+    if(NOT T_TIMEOUT)
+        set(T_TIMEOUT 120)
+    endif()
+    add_executable(${name} ${T_SOURCES})
+    target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gmock GTest::gtest_main)
+    set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
+    gtest_discover_tests(${name}
+        DISCOVERY_TIMEOUT 60
+        PROPERTIES TIMEOUT ${T_TIMEOUT}
+                   ENVIRONMENT "QT_QPA_PLATFORM=offscreen;BREL_BUILD_DIR=${CMAKE_BINARY_DIR};${T_ENV}")
+endfunction()
