@@ -31,3 +31,18 @@ function(brel_add_test name)
         PROPERTIES TIMEOUT ${T_TIMEOUT}
                    ENVIRONMENT "QT_QPA_PLATFORM=offscreen;BREL_BUILD_DIR=${CMAKE_BINARY_DIR};${T_ENV}")
 endfunction()
+
+# brel_add_fuzzer(NAME SOURCES src... LIBS lib...)
+# A libFuzzer program in build/fuzzers/; scripts/fuzz.sh runs every one of them.
+function(brel_add_fuzzer name)
+    cmake_parse_arguments(F "" "" "SOURCES;LIBS" ${ARGN})
+    add_executable(${name} ${F_SOURCES})
+    target_link_libraries(${name} PRIVATE ${F_LIBS})
+    target_compile_options(${name} PRIVATE -fsanitize=fuzzer)
+    target_link_options(${name} PRIVATE -fsanitize=fuzzer)
+    set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/fuzzers)
+    if(NOT TARGET fuzzers)
+        add_custom_target(fuzzers)
+    endif()
+    add_dependencies(fuzzers ${name})
+endfunction()
