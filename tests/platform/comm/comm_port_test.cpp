@@ -322,8 +322,7 @@ TEST_F(CommPortTest, MasterClosingMidReadFailsTheRead) {
     std::string got;
     auto start = Clock::now();
     std::thread reader([&] { got = readPort(20, &ok); });
-    put(pty.master(), "ab");
-    ASSERT_TRUE(waitPending(pty.slave(), 1) || !got.empty());
+    put(pty.master(), "ab"); // the read may or may not have taken these before the hang-up
     pty.closeMaster();
     reader.join();
     EXPECT_FALSE(ok);
