@@ -8,7 +8,7 @@
 namespace gui {
 
 enum class Icon { None, Information, Warning, Error, Question };
-enum class Answer { Yes, No, Ok };
+enum class Answer { Yes, No, Ok, Cancel };
 
 class Messenger {
 public:
@@ -19,9 +19,14 @@ public:
     virtual void showPlain(const QString& text) = 0;
     // A Yes/No question; the default button is No.
     virtual Answer ask(const QString& caption, const QString& text, Icon icon = Icon::Question) = 0;
+    // An OK/Cancel question; the default button is OK. Answers Ok or Cancel.
+    virtual Answer confirm(const QString& caption, const QString& text, Icon icon = Icon::Question) {
+        return ask(caption, text, icon) == Answer::Yes ? Answer::Ok : Answer::Cancel;
+    }
 };
 
-// The messenger in force; the application installs the Qt one, tests a scripted one.
+// The messenger in force; the application installs the Qt one, tests a scripted one. Until one is
+// installed, the Qt one is used. Every messenger may be called from any thread.
 Messenger& messenger();
 void setMessenger(std::shared_ptr<Messenger> m);
 

@@ -1,0 +1,94 @@
+#include "install_layout.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QStandardPaths>
+
+#include <mutex>
+
+namespace shell {
+
+namespace {
+
+std::mutex& layoutMutex() {
+    static std::mutex m;
+    return m;
+}
+
+std::optional<InstallLayout>& installed() {
+    static std::optional<InstallLayout> layout;
+    return layout;
+}
+
+QString join(const QString& dir, const QString& relative) {
+    return QDir::cleanPath(dir + QLatin1Char('/') + relative);
+}
+
+} // namespace
+
+InstallLayout::InstallLayout(const QString& programDir)
+    : programDir_(QDir::cleanPath(QDir(programDir).absolutePath())),
+      root_(QDir::cleanPath(programDir_ + QStringLiteral("/.."))) {}
+
+QString InstallLayout::program(const QString& name) const {
+    return join(root_, QStringLiteral("bin/") + name);
+}
+
+QStringList InstallLayout::descriptionDirs() const {
+    QStringList dirs{programDir_};
+    const QString bin = join(root_, QStringLiteral("bin"));
+    if (bin != programDir_) {
+        dirs.append(bin);
+    }
+    dirs.append(join(root_, QStringLiteral("share/halvic")));
+    return dirs;
+}
+
+QString InstallLayout::descriptionFile(const QString& name) const {
+    for (const QString& dir : descriptionDirs()) {
+        const QString path = join(dir, name);
+        if (QFileInfo(path).isFile()) {
+            return path;
+        }
+    }
+    return join(programDir_, name);
+}
+
+QString InstallLayout::helpDir() const {
+    return join(root_, QStringLiteral("share/doc/vantro"));
+}
+
+QString InstallLayout::helpFile(const QString& name) const {
+    return join(helpDir(), name);
+}
+
+InstallLayout installLayout() {
+    {
+        const std::lock_guard lock(layoutMutex());
+        if (installed()) {
+            return *installed();
+        }
+    }
+    return InstallLayout(QCoreApplication::applicationDirPath());
+}
+
+void setInstallLayout(std::optional<InstallLayout> layout) {
+    const std::lock_guard lock(layoutMutex());
+    installed() = std::move(layout);
+}
+
+QString documentsFolder() {
+    const QString docs = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    return docs.isEmpty() ? QDir::homePath() : docs;
+}
+
+QString dataFolder() {
+    const QString dir = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+    if (dir.isEmpty() || !QDir().mkpath(dir)) {
+        return QString();
+    }
+    return dir;
+}
+
+} // namespace shell

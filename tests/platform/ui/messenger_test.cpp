@@ -1,0 +1,146 @@
+#include "gui.h"
+#include "qt_messenger.h"
+#include "scripted_messenger.h"
+
+#include <gtest/gtest.h>
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTest>
+#include <QThread>
+#include <QTimer>
+
+#include <atomic>
+#include <memory>
+
+namespace {
+
+TEST(ScriptedMessenger, BoxRaisedInsideACallFromAWorkerIsAnsweredAndRecorded) {
+    auto scripted = gui::ScriptedMessenger::install();
+    scripted->answer({gui::Answer::Yes});
+    std::atomic<bool> hookOnGui{false};
+    QThread* const guiThread = QThread::currentThread();
+    scripted->onBox([&](const gui::Box&) { hookOnGui = QThread::currentThread() == guiThread; });
+
+    std::atomic<int> answer{-1};
+    std::unique_ptr<QThread> t(QThread::create([&] {
+        gui::call([&] {
+            answer = static_cast<int>(gui::messenger().ask(QStringLiteral("Vantro Configurator"),
+                                                           QStringLiteral("Erase all SMS?")));
+            gui::messenger().showPlain(QStringLiteral("Done."));
+        });
+    }));
+    t->start();
+    gui::waitPumping(t.get());
+
+    EXPECT_EQ(answer.load(), static_cast<int>(gui::Answer::Yes));
+    EXPECT_TRUE(hookOnGui.load());
+    const auto boxes = scripted->boxes();
+    ASSERT_EQ(boxes.size(), 2u);
+    EXPECT_EQ(boxes[0].kind, gui::BoxKind::Ask);
+    EXPECT_EQ(boxes[0].caption, QStringLiteral("Vantro Configurator"));
+    EXPECT_EQ(boxes[0].text, QStringLiteral("Erase all SMS?"));
+    EXPECT_EQ(boxes[0].icon, gui::Icon::Question);
+    EXPECT_EQ(boxes[1].kind, gui::BoxKind::Plain);
+    EXPECT_TRUE(boxes[1].caption.isEmpty());
+    gui::setMessenger(nullptr);
+}
+
+TEST(ScriptedMessenger, UnscriptedQuestionsTakeTheirDefaultButton) {
+    gui::ScriptedMessenger m;
+    m.answer({gui::Answer::Yes, gui::Answer::No});
+    EXPECT_EQ(m.confirm(QString(), QStringLiteral("a")), gui::Answer::Ok);
+    EXPECT_EQ(m.confirm(QString(), QStringLiteral("b")), gui::Answer::Cancel);
+    EXPECT_EQ(m.ask(QString(), QStringLiteral("c")), gui::Answer::No);
+    EXPECT_EQ(m.confirm(QString(), QStringLiteral("d")), gui::Answer::Ok);
+    EXPECT_EQ(m.pendingAnswers(), 0u);
+    EXPECT_EQ(m.last().text, QStringLiteral("d"));
+}
+
+// Presses a key on the first message box that comes up and reports its title and default button.
+struct BoxPresser {
+    QString title;
+    QString defaultText;
+    QMessageBox::Icon icon = QMessageBox::NoIcon;
+    bool seen = false;
+
+    void arm(int key) {
+        auto* timer = new QTimer(qApp);
+        QObject::connect(timer, &QTimer::timeout, timer, [this, timer, key] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (box == nullptr) {
+                return;
+            }
+            timer->stop();
+            timer->deleteLater();
+            seen = true;
+            title = box->windowTitle();
+            icon = box->icon();
+            if (box->defaultButton() != nullptr) {
+                defaultText = box->defaultButton()->text().remove(QLatin1Char('&'));
+            }
+            QTest::keyClick(box, static_cast<Qt::Key>(key));
+        });
+        timer->start(5);
+    }
+};
+
+TEST(QtMessenger, EnterTakesTheDefaultButton) {
+    gui::QtMessenger m;
+    struct Case {
+        const char* name;
+        std::function<gui::Answer()> raise;
+        gui::Answer expected;
+        const char* defaultButton;
+    };
+    const Case cases[] = {
+        {"ask defaults to No", [&] { return m.ask(QStringLiteral("Cap"), QStringLiteral("Sure?")); },
+         gui::Answer::No, "No"},
+        {"confirm defaults to OK",
+         [&] { return m.confirm(QStringLiteral("Cap"), QStringLiteral("Overwrite?")); }, gui::Answer::Ok,
+         "OK"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        BoxPresser presser;
+        presser.arm(Qt::Key_Return);
+        EXPECT_EQ(c.raise(), c.expected);
+        EXPECT_TRUE(presser.seen);
+        EXPECT_EQ(presser.title, QStringLiteral("Cap"));
+        EXPECT_EQ(presser.defaultText, QString::fromLatin1(c.defaultButton));
+    }
+}
+
+TEST(QtMessenger, EscapeOnAQuestionAnswersNo) {
+    gui::QtMessenger m;
+    BoxPresser presser;
+    presser.arm(Qt::Key_Escape);
+    EXPECT_EQ(m.ask(QStringLiteral("Cap"), QStringLiteral("Sure?")), gui::Answer::No);
+    EXPECT_TRUE(presser.seen);
+}
+
+TEST(QtMessenger, CalledFromAWorkerShowsTheBoxOnTheGuiThread) {
+    gui::QtMessenger m;
+    BoxPresser presser;
+    presser.arm(Qt::Key_Return);
+    std::unique_ptr<QThread> t(QThread::create(
+        [&] { m.show(QStringLiteral("File not found."), QStringLiteral("x.txt"), gui::Icon::Warning); }));
+    t->start();
+    gui::waitPumping(t.get());
+    EXPECT_TRUE(presser.seen);
+    EXPECT_EQ(presser.title, QStringLiteral("File not found."));
+    EXPECT_EQ(presser.icon, QMessageBox::Warning);
+}
+
+TEST(QtMessenger, PlainBoxIsCaptionedWithTheProgramName) {
+    gui::QtMessenger m;
+    BoxPresser presser;
+    presser.arm(Qt::Key_Return);
+    m.showPlain(QStringLiteral("The file is empty."));
+    EXPECT_TRUE(presser.seen);
+    EXPECT_EQ(presser.title, QApplication::applicationDisplayName());
+}
+
+} // namespace
