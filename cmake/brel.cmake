@@ -26,10 +26,13 @@ function(brel_add_test name)
     add_executable(${name} ${T_SOURCES})
     target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gmock GTest::gtest_main)
     set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
+    # Every test runs through `cmake -E env`: the discovery script cannot carry a list-valued
+    # ENVIRONMENT property, and the same launcher also serves the discovery run.
+    set_target_properties(${name} PROPERTIES CROSSCOMPILING_EMULATOR
+        "${CMAKE_COMMAND};-E;env;QT_QPA_PLATFORM=offscreen;BREL_BUILD_DIR=${CMAKE_BINARY_DIR};${T_ENV}")
     gtest_discover_tests(${name}
         DISCOVERY_TIMEOUT 60
-        PROPERTIES TIMEOUT ${T_TIMEOUT}
-                   ENVIRONMENT "QT_QPA_PLATFORM=offscreen;BREL_BUILD_DIR=${CMAKE_BINARY_DIR};${T_ENV}")
+        PROPERTIES TIMEOUT ${T_TIMEOUT})
 endfunction()
 
 # brel_add_fuzzer(NAME SOURCES src... LIBS lib...)
