@@ -1,6 +1,10 @@
 #include "test_application.h"
 
 #include <QApplication>
+#include <QDir>
+#include <QPixmap>
+#include <QString>
+#include <QWidget>
 
 namespace gui {
 
@@ -14,6 +18,15 @@ QApplication& testApplication() {
     // Lives until the program ends; made once.
     static QApplication* app = new QApplication(argc, argv);
     return *app;
+}
+
+bool saveScreenshot(QWidget& widget, const QString& name) {
+    QString build = qEnvironmentVariable("BREL_BUILD_DIR");
+    if (build.isEmpty()) {
+        build = QCoreApplication::applicationDirPath() + QStringLiteral("/..");
+    }
+    const QString dir = QDir::cleanPath(build + QStringLiteral("/screenshots"));
+    return QDir().mkpath(dir) && widget.grab().save(dir + QLatin1Char('/') + name + QStringLiteral(".png"));
 }
 
 } // namespace gui

@@ -5,8 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include <QCoreApplication>
-#include <QDir>
 #include <QFrame>
 #include <QLabel>
 #include <QPushButton>
@@ -15,15 +13,6 @@
 #include <QTimer>
 
 namespace {
-
-// The build folder's screenshots/; the test programs lie in <build>/tests.
-QString screenshotDir() {
-    QString build = qEnvironmentVariable("BREL_BUILD_DIR");
-    if (build.isEmpty()) {
-        build = QCoreApplication::applicationDirPath() + QStringLiteral("/..");
-    }
-    return QDir::cleanPath(build + QStringLiteral("/screenshots"));
-}
 
 class AboutBox : public ::testing::Test {
 protected:
@@ -109,9 +98,7 @@ TEST_F(AboutBox, Screenshot) {
     TFabout about;
     about.Build->setText(BuildText("Nov  1 2007", "12:00:59"));
     about.show();
-    const QString dir = screenshotDir();
-    ASSERT_TRUE(QDir().mkpath(dir));
-    EXPECT_TRUE(about.grab().save(dir + QStringLiteral("/TFabout.png")));
+    EXPECT_TRUE(gui::saveScreenshot(about, QStringLiteral("TFabout")));
 }
 
 } // namespace

@@ -7,8 +7,6 @@
 
 #include <QApplication>
 #include <QClipboard>
-#include <QCoreApplication>
-#include <QDir>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -20,15 +18,6 @@
 #include <memory>
 
 namespace {
-
-// The build folder's screenshots/; the test programs lie in <build>/tests.
-QString screenshotDir() {
-    QString build = qEnvironmentVariable("BREL_BUILD_DIR");
-    if (build.isEmpty()) {
-        build = QCoreApplication::applicationDirPath() + QStringLiteral("/..");
-    }
-    return QDir::cleanPath(build + QStringLiteral("/screenshots"));
-}
 
 class PinDialog : public ::testing::Test {
 protected:
@@ -130,9 +119,7 @@ TEST_F(PinDialog, Screenshot) {
     TFinput_data dialog;
     dialog.show();
     QTest::keyClicks(dialog.InputLabelEdit, QStringLiteral("12"));
-    const QString dir = screenshotDir();
-    ASSERT_TRUE(QDir().mkpath(dir));
-    EXPECT_TRUE(dialog.grab().save(dir + QStringLiteral("/TFinput_data.png")));
+    EXPECT_TRUE(gui::saveScreenshot(dialog, QStringLiteral("TFinput_data")));
 }
 
 } // namespace

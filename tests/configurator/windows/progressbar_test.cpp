@@ -5,8 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include <QCoreApplication>
-#include <QDir>
 #include <QLabel>
 #include <QProgressBar>
 #include <QTest>
@@ -17,15 +15,6 @@
 #include <memory>
 
 namespace {
-
-// The build folder's screenshots/; the test programs lie in <build>/tests.
-QString screenshotDir() {
-    QString build = qEnvironmentVariable("BREL_BUILD_DIR");
-    if (build.isEmpty()) {
-        build = QCoreApplication::applicationDirPath() + QStringLiteral("/..");
-    }
-    return QDir::cleanPath(build + QStringLiteral("/screenshots"));
-}
 
 class StatusWindow : public ::testing::Test {
 protected:
@@ -108,9 +97,7 @@ TEST_F(StatusWindow, Screenshot) {
     status.StatusContent->setText(QStringLiteral("Checking version..."));
     status.ProgressBar1->setValue(35);
     status.show();
-    const QString dir = screenshotDir();
-    ASSERT_TRUE(QDir().mkpath(dir));
-    EXPECT_TRUE(status.grab().save(dir + QStringLiteral("/TFprogressbar.png")));
+    EXPECT_TRUE(gui::saveScreenshot(status, QStringLiteral("TFprogressbar")));
 }
 
 } // namespace
