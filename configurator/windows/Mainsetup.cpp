@@ -65,6 +65,7 @@ TFmainset::TFmainset(QWidget* parent) : QMainWindow(parent), ui(std::make_unique
     connect(ui->ResetBtn, &QPushButton::clicked, this, &TFmainset::ResetBtnClick);
     connect(ui->DelSMSBtn, &QPushButton::clicked, this, &TFmainset::DelSMSBtnClick);
     connect(ui->Exit2, &QAction::triggered, this, &TFmainset::Exit2Click);
+    connect(ui->GotoModeWizard1, &QAction::triggered, this, &TFmainset::GotoModeWizard1Click);
 
     FixSizeAndCentre(this);
 }
@@ -282,6 +283,13 @@ void TFmainset::Config_serialClick(bool ticked) {
 
 void TFmainset::ComboBox5Change(int) {
     ApplyTwoStopBitsRule(ui->ComboBox5, ui->ComboBox3);
+}
+
+void TFmainset::GotoModeWizard1Click() {
+    hide();
+    ResetWizard();
+    if (Fwizard)
+        Fwizard->show();
 }
 
 void TFmainset::Exit2Click() {

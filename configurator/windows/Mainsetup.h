@@ -60,6 +60,7 @@ private:
     void SMS_OUT_Data_ModeClick(bool ticked);
     void Config_serialClick(bool ticked);
     void ComboBox5Change(int index);
+    void GotoModeWizard1Click();
     void Exit2Click();
 
     void say(const QString& text);
