@@ -1,0 +1,216 @@
+#include "Configstruct.h"
+
+#include <atomic>
+#include <cerrno>
+#include <cstdio>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+// The key texts are also the modem's own prompts and report labels: they stay exactly as the modem
+// spells them.
+const ConfigKeyEntry ConfigKeyTable[kConfigRecordSize] = {
+    {2, "Device Alias", 16, 1},
+    {1, "Cellular Band Selection", 1, 1},
+    {1, "Use PIN", 3, 4},
+    {2, "PIN Code", 4, 1},
+    {1, "Use PIN2", 3, 2},
+    {2, "PIN2 Code", 4, 1},
+    {1, "Config Serial Port", 3, 7},
+    {1, "Baudrate", 2, 1},
+    {1, "Data Length", 1, 1},
+    {1, "Stop Bit(s)", 1, 1},
+    {1, "Parity Check", 1, 1},
+    {1, "Flow Control", 1, 1},
+    {1, "Echo Input", 3, 1},
+    {1, "Config SMS Tunneling", 3, 9},
+    {1, "Config SMS-to-Serial (Input)", 3, 4},
+    {1, "SMS-In Encoding", 1, 1},
+    {2, "Valid Sender1", 60, 1},
+    {2, "Valid Sender2", 60, 1},
+    {1, "Config Serial-to-SMS (Output)", 3, 4},
+    {1, "SMS-Out Encoding", 1, 1},
+    {2, "Taget Receiver1", 60, 1},
+    {2, "Taget Receiver2", 60, 1},
+    {1, "Config Autoanswer Auth", 3, 3},
+    {2, "Valid Caller1", 60, 1},
+    {2, "Valid Caller2", 60, 1},
+    {1, "Config Autocallback", 3, 3},
+    {2, "Valid Callee1", 60, 1},
+    {2, "Valid Callee2", 60, 1},
+    {1, "Config Retry DTR Trigger", 3, 4},
+    {1, "Retry count", 2, 1},
+    {2, "Valid Callee1", 60, 1},
+    {2, "Valid Callee2", 60, 1},
+    {1, "Config GPRS CID", 3, 4},
+    {2, "GPRS APN", 60, 1},
+    {1, "Enable PDP Header Compression", 3, 1},
+    {1, "Enable V.42bis PDP Data Compression", 3, 1},
+    {1, "Config Other Init String", 3, 7},
+    {2, "Init Command1", 39, 1},
+    {2, "Init Command2", 39, 1},
+    {2, "Init Command3", 39, 1},
+    {2, "Init Command4", 39, 1},
+    {2, "Init Command5", 39, 1},
+    {2, "Extra Init String1", 39, 1},
+    {2, "AutoAnswer Rings(0~255)", 3, 1},
+    {1, "DTR Drop", 1, 1},
+    {1, "GSM (Auto,V.110,V.32)", 2, 1},
+    {0, nullptr, 0, 0},
+};
+
+ConfigRecord ConfigLines;
+
+namespace {
+
+ApplyConfigFunction applyToForm;
+std::atomic<int> lastEmptyValueCount{kConfigKeyCount};
+
+bool isLineEnd(char c) {
+    return c == '\r' || c == '\n';
+}
+
+std::string valueAt(std::string_view text, size_t start, size_t maxLength) {
+    std::string value;
+    for (size_t p = start; p < text.size() && value.size() < maxLength && !isLineEnd(text[p]); ++p)
+        value.push_back(text[p]);
+    return value;
+}
+
+std::string_view withoutLineEnd(std::string_view s) {
+    if (s.ends_with("\r\n"))
+        s.remove_suffix(2);
+    else if (!s.empty() && isLineEnd(s.back()))
+        s.remove_suffix(1);
+    return s;
+}
+
+} // namespace
+
+ParsedConfig ParseConfigText(std::string_view text) {
+    if (const size_t nul = text.find('\0'); nul != std::string_view::npos)
+        text = text.substr(0, nul);
+    ParsedConfig parsed;
+    for (int k = 0; k < kConfigKeyCount; ++k) {
+        const std::string_view key = ConfigKeyTable[k].KeyText;
+        // The key must be followed by at least its separator character.
+        const size_t at = text.find(key);
+        if (at != std::string_view::npos && at + key.size() < text.size())
+            parsed.values[k] = valueAt(text, at + key.size() + 1, ConfigKeyTable[k].MaxLength);
+        if (parsed.values[k].empty())
+            ++parsed.EmptyValueCount;
+    }
+    return parsed;
+}
+
+void setApplyConfigToForm(ApplyConfigFunction apply) {
+    applyToForm = std::move(apply);
+}
+
+void ApplyConfigText(std::string_view text) {
+    const ParsedConfig parsed = ParseConfigText(text);
+    lastEmptyValueCount = parsed.EmptyValueCount;
+    if (applyToForm)
+        applyToForm(parsed.values);
+}
+
+int LastEmptyValueCount() {
+    return lastEmptyValueCount;
+}
+
+int LoadConfigFile(const std::string& path) {
+    // Look before opening: opening a FIFO would block and opening a tty could raise its lines.
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
+        return -1;
+    if (st.st_size > kMaxConfigFileSize)
+        return -2;
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0)
+        return -1;
+    // The path may have been replaced since it was looked at.
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        return -1;
+    }
+    std::string text(kMaxConfigFileSize + 1, '\0');
+    size_t got = 0;
+    while (got < text.size()) {
+        const ssize_t n = ::read(fd, text.data() + got, text.size() - got);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0) {
+            ::close(fd);
+            return -1;
+        }
+        if (n == 0)
+            break;
+        got += static_cast<size_t>(n);
+    }
+    ::close(fd);
+    if (got == 0)
+        return -1;
+    if (got > static_cast<size_t>(kMaxConfigFileSize))
+        return -2; // grew while being read
+    text.resize(got);
+    ApplyConfigText(text);
+    return 0;
+}
+
+bool IsSavedConfigKey(int k) {
+    return k >= 0 && k < kConfigKeyCount && k != 4 && k != 5 && (k < 22 || k > 35);
+}
+
+std::string FormatConfigFile(const ConfigRecord& lines) {
+    std::string out;
+    for (int k = 0; k < kConfigKeyCount; ++k) {
+        if (!IsSavedConfigKey(k))
+            continue;
+        out += ConfigKeyTable[k].KeyText;
+        out += '=';
+        out += withoutLineEnd(lines[k]);
+        out += "\r\n";
+    }
+    return out;
+}
+
+namespace {
+
+bool writeAll(int fd, std::string_view bytes) {
+    while (!bytes.empty()) {
+        const ssize_t n = ::write(fd, bytes.data(), bytes.size());
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        bytes.remove_prefix(static_cast<size_t>(n));
+    }
+    return true;
+}
+
+} // namespace
+
+bool SaveConfigFile(const std::string& path, const ConfigRecord& lines) {
+    static std::atomic<unsigned> serial{0};
+    const std::string temp =
+        path + ".tmp-" + std::to_string(::getpid()) + "-" + std::to_string(serial.fetch_add(1));
+    // Created like any new file (the umask applies), and never over an existing one.
+    const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd < 0)
+        return false;
+    bool ok = writeAll(fd, FormatConfigFile(lines)) && ::fsync(fd) == 0;
+    int savedErrno = errno;
+    if (::close(fd) != 0 && ok) {
+        ok = false;
+        savedErrno = errno;
+    }
+    if (ok && ::rename(temp.c_str(), path.c_str()) != 0) {
+        ok = false;
+        savedErrno = errno;
+    }
+    if (!ok) {
+        ::unlink(temp.c_str());
+        errno = savedErrno;
+    }
+    return ok;
+}

@@ -1,0 +1,72 @@
+#pragma once
+// The modem's configuration record: its 46 keys, the key=value text format of configuration files
+// and of the modem's settings report, and the reader and writer of that format.
+//
+// Values are 8-bit texts kept byte for byte in std::string; conversion to Qt happens in the windows.
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+
+// One key of the record.
+struct ConfigKeyEntry {
+    uint32_t ValueKind;  // 1 a choice or yes/no value, 2 a free text, 0 the terminator
+    const char* KeyText; // label in files and reports, and the modem's prompt for the value
+    uint8_t MaxLength;   // the most value characters the reader takes
+    uint8_t SkipCount;   // keys the modem's dialogue advances after an empty or "No..." answer
+};
+
+constexpr int kConfigKeyCount = 46;
+constexpr int kConfigRecordSize = kConfigKeyCount + 1; // the last element closes the record
+
+// The 46 keys in record order and an all-zero terminator.
+extern const ConfigKeyEntry ConfigKeyTable[kConfigRecordSize];
+
+// Element k belongs to key k; element 46 stays empty.
+using ConfigRecord = std::array<std::string, kConfigRecordSize>;
+
+// The program's record: element k holds key k's value followed by CR LF.
+extern ConfigRecord ConfigLines;
+
+// A text file longer than this is not a configuration file.
+constexpr long kMaxConfigFileSize = 10240;
+
+struct ParsedConfig {
+    ConfigRecord values; // without line ends
+    int EmptyValueCount = 0;
+};
+
+// Reads the values of every key from a configuration text. The text ends at its first NUL byte.
+// Each key takes its first occurrence followed by at least one character; one separator character
+// is skipped; the value runs to a line end (CR, LF or CR LF), the end of the text or the key's
+// MaxLength. EmptyValueCount counts the keys 0..45 left empty (46: the text names no key).
+ParsedConfig ParseConfigText(std::string_view text);
+
+// Where a parsed record goes: the windows install the function that puts it into their controls.
+using ApplyConfigFunction = std::function<void(const ConfigRecord&)>;
+void setApplyConfigToForm(ApplyConfigFunction apply);
+
+// Parses the text, keeps its EmptyValueCount and hands the record to the installed function.
+void ApplyConfigText(std::string_view text);
+
+// The EmptyValueCount of the last ApplyConfigText (46 before any).
+int LastEmptyValueCount();
+
+// Reads and applies a configuration file. 0: read and applied; -1: empty, missing, unreadable, or
+// not a regular file (a FIFO or device is never opened for reading); -2: longer than
+// kMaxConfigFileSize bytes (refused before reading). Nothing is applied unless the result is 0.
+int LoadConfigFile(const std::string& path);
+
+// Whether the Save File command writes key k.
+bool IsSavedConfigKey(int k);
+
+// The text of a saved configuration file: one "key=value" line ending CR LF for each saved key in
+// table order. Each value is the record element without its trailing line end.
+std::string FormatConfigFile(const ConfigRecord& lines);
+
+// Writes FormatConfigFile(lines) to path through a temporary file in the same folder that replaces
+// path only once it is complete, so a failed save leaves any earlier file as it was.
+// False when the file could not be written; errno then tells why.
+bool SaveConfigFile(const std::string& path, const ConfigRecord& lines);
