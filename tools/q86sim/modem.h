@@ -29,6 +29,7 @@ public:
     std::optional<Millis> nextDeadline() const;
     // Everything the modem has decided to do since the last call, in order.
     std::deque<Action> takeActions();
+    bool hasActions() const { return !out_.empty(); }
 
     Mode mode() const { return mode_; }
     bool dcd() const { return connection_ != Connection::None; }
