@@ -1,0 +1,51 @@
+#pragma once
+// ZMODEM sender and batch receiver over a byte channel.
+
+#include "byte_channel.h"
+
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace seriallib {
+
+// What an engine asks of its caller while it runs. Each returns 0 to go on or a result code.
+struct TransferHooks {
+    std::function<int()> stop;                                  // polled while waiting
+    std::function<int(uint64_t done, uint64_t total)> progress; // after each block
+    std::function<void(const std::string& name)> fileStarted;   // the name as it was stored
+};
+
+// Where a batch receive puts its files. One file is open at a time.
+class IncomingFiles {
+public:
+    virtual ~IncomingFiles() = default;
+    // Opens a file for the name the sender gave; returns the stored name, empty when it cannot.
+    virtual std::string begin(const std::string& senderName, uint64_t size, int64_t mtime) = 0;
+    virtual bool write(const uint8_t* data, size_t size) = 0;
+    // The file arrived whole.
+    virtual bool finish() = 0;
+    // The transfer broke off: the file is not complete.
+    virtual void abandon() = 0;
+};
+
+struct ZmodemConfig {
+    std::chrono::milliseconds replyTimeout{10000}; // how long to wait for the peer's next header
+    int retries = 10;                              // repeats of one step before giving up
+    size_t blockSize = 1024;                       // data subpacket size we send
+    uint16_t receiveBuffer = 0;                    // our receiver's buffer (0: the sender may stream)
+    bool escapeAll = false;                        // our receiver asks for every control byte escaped
+};
+
+// Sends the files in turn, then ends the session. 0 on success, else a TransferError code.
+int zmodemSend(ByteChannel& channel, const std::vector<std::string>& paths, const TransferHooks& hooks,
+               const ZmodemConfig& config = {});
+
+// Receives a batch into files. Starts by offering ZRINIT, so it also serves a sender whose
+// ZRQINIT somebody else has consumed. Returns the number of files received, or a TransferError code.
+int zmodemReceive(ByteChannel& channel, IncomingFiles& files, const TransferHooks& hooks,
+                  const ZmodemConfig& config = {});
+
+} // namespace seriallib
