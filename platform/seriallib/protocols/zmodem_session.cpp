@@ -2,9 +2,8 @@
 
 #include "crc.h"
 #include "seriallib.h"
+#include "source_file.h"
 #include "zmodem_frame.h"
-
-#include <sys/stat.h>
 
 #include <algorithm>
 #include <cinttypes>
@@ -21,11 +20,6 @@ using std::chrono::milliseconds;
 
 constexpr size_t kMaxSubpacket = 8192; // what our receiver accepts (the largest any sender uses)
 constexpr size_t kMaxFileInfo = 1024;
-
-struct FileCloser {
-    void operator()(std::FILE* f) const { std::fclose(f); }
-};
-using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
 
 // Shared plumbing of both directions: output buffer, input, stop and result mapping.
 class Link {
@@ -122,11 +116,6 @@ bool isFatalRead(Status s) {
     return s == Status::Cancelled || s == Status::Stopped || s == Status::Failed;
 }
 
-std::string baseName(const std::string& path) {
-    const auto slash = path.find_last_of('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
 // ---------------------------------------------------------------------------------------------
 class Sender {
 public:
@@ -134,23 +123,20 @@ public:
         : link_(channel, hooks, config), cfg_(config) {}
 
     int run(const std::vector<std::string>& paths) {
-        std::vector<FilePtr> files;
+        std::vector<std::unique_ptr<SourceFile>> files;
+        uint64_t bytesLeft = 0;
         for (const auto& p : paths) {
-            FilePtr f(std::fopen(p.c_str(), "rb"));
-            if (!f)
+            auto f = std::make_unique<SourceFile>();
+            // Positions on the line are 32 bits wide.
+            if (!f->open(p) || f->size() > 0xFFFFFFFFu)
                 return TransferErrFile;
+            bytesLeft += f->size();
             files.push_back(std::move(f));
         }
         if (int rc = waitForReceiver(); rc != 0)
             return rc;
-        uint64_t bytesLeft = 0;
-        for (const auto& f : files) {
-            struct stat st {};
-            if (fstat(fileno(f.get()), &st) == 0)
-                bytesLeft += uint64_t(st.st_size);
-        }
         for (size_t i = 0; i < files.size(); ++i) {
-            const int rc = sendFile(files[i].get(), baseName(paths[i]), int(files.size() - i), bytesLeft);
+            const int rc = sendFile(*files[i], int(files.size() - i), bytesLeft);
             if (rc != 0)
                 return rc;
         }
@@ -206,15 +192,15 @@ private:
             blockSize_ = std::max<size_t>(window_, 32);
     }
 
-    int sendFile(std::FILE* f, const std::string& name, int filesLeft, uint64_t& bytesLeft) {
-        struct stat st {};
-        fstat(fileno(f), &st);
-        const uint64_t size = uint64_t(st.st_size);
+    int sendFile(SourceFile& f, int filesLeft, uint64_t& bytesLeft) {
+        const uint64_t size = f.size();
+        const std::string& name = f.name();
         std::vector<uint8_t> info(name.begin(), name.end());
         info.push_back(0);
         char rest[128];
-        std::snprintf(rest, sizeof rest, "%" PRIu64 " %llo %o 0 %d %" PRIu64, size,
-                      static_cast<unsigned long long>(st.st_mtime), unsigned(st.st_mode), filesLeft,
+        // Size, modification time (octal), mode (0: the receiver's default), serial, what is left.
+        std::snprintf(rest, sizeof rest, "%" PRIu64 " %llo 0 0 %d %" PRIu64, size,
+                      static_cast<unsigned long long>(std::max<int64_t>(f.modified(), 0)), filesLeft,
                       bytesLeft);
         info.insert(info.end(), rest, rest + std::strlen(rest));
         info.push_back(0);
@@ -227,6 +213,7 @@ private:
             appendSubpacket(link_.out(), info.data(), info.size(), ZCRCW, crc32_, link_.esc());
             if (int rc = link_.flush(); rc != 0)
                 return link_.abortWith(rc);
+            const auto offered = Clock::now();
             bool resend = false;
             while (!resend) {
                 const auto r = link_.in().readHeader(link_.replyDeadline());
@@ -253,6 +240,13 @@ private:
                     break;
                 }
                 case ZRINIT:
+                    // One that crossed our ZFILE on the line (the answer to ZRQINIT) is stale; one
+                    // that comes after a pause means the receiver never saw the file offered.
+                    if (Clock::now() - offered < cfg_.replyTimeout / 4)
+                        break;
+                    ++tries;
+                    resend = true;
+                    break;
                 case ZNAK:
                     ++tries;
                     resend = true;
@@ -270,23 +264,22 @@ private:
         return link_.abortWith(TransferErrTimeout);
     }
 
-    uint32_t fileCrc(std::FILE* f, uint32_t length) {
-        std::fseek(f, 0, SEEK_SET);
+    static uint32_t fileCrc(SourceFile& f, uint32_t length) {
         uint32_t reg = 0xFFFFFFFFu;
-        uint64_t left = length ? length : UINT64_MAX;
+        const uint64_t end = length ? std::min<uint64_t>(length, f.size()) : f.size();
         uint8_t buf[8192];
-        while (left > 0) {
-            const size_t n = std::fread(buf, 1, size_t(std::min<uint64_t>(left, sizeof buf)), f);
-            if (n == 0)
+        for (uint64_t at = 0; at < end;) {
+            const long n = f.readAt(at, buf, size_t(std::min<uint64_t>(end - at, sizeof buf)));
+            if (n <= 0)
                 break;
-            reg = crc32Update(reg, buf, n);
-            left -= n;
+            reg = crc32Update(reg, buf, size_t(n));
+            at += uint64_t(n);
         }
         return ~reg;
     }
 
     // Streams the file from pos, following the receiver's ZRPOS, until ZEOF is acknowledged.
-    int sendData(std::FILE* f, uint32_t pos, uint64_t size) {
+    int sendData(SourceFile& f, uint32_t pos, uint64_t size) {
         std::vector<uint8_t> block(blockSize_);
         int errors = 0;
         uint32_t lastGood = pos;
@@ -295,8 +288,6 @@ private:
                 return link_.abortWith(TransferErrTimeout);
             if (pos > size)
                 pos = uint32_t(size);
-            if (std::fseek(f, long(pos), SEEK_SET) != 0)
-                return link_.abortWith(TransferErrFile);
             bool atEnd = pos >= size;
             if (!atEnd) {
                 appendBinaryHeader(link_.out(), Header::at(ZDATA, pos), crc32_, link_.esc());
@@ -304,8 +295,11 @@ private:
                 bool restart = false;
                 while (!restart) {
                     const size_t want = size_t(std::min<uint64_t>(blockSize_, size - pos));
-                    const size_t n = std::fread(block.data(), 1, want, f);
-                    atEnd = n < blockSize_ || pos + n >= size;
+                    const long got = f.readAt(pos, block.data(), want);
+                    if (got < 0)
+                        return link_.abortWith(TransferErrFile);
+                    const size_t n = size_t(got);
+                    atEnd = n < want || pos + n >= size;
                     FrameEnd end = ZCRCG;
                     if (atEnd)
                         end = ZCRCE;
@@ -726,6 +720,20 @@ private:
 };
 
 } // namespace
+
+std::string FolderFiles::begin(const std::string& senderName, uint64_t, int64_t) {
+    current_.discard();
+    current_ = folder_.begin(senderName);
+    return current_.valid() ? current_.name() : std::string();
+}
+
+bool FolderFiles::finish() {
+    const std::string path = current_.commit();
+    if (path.empty())
+        return false;
+    completed_.push_back(path);
+    return true;
+}
 
 int zmodemSend(ByteChannel& channel, const std::vector<std::string>& paths, const TransferHooks& hooks,
                const ZmodemConfig& config) {

@@ -2,6 +2,7 @@
 // ZMODEM sender and batch receiver over a byte channel.
 
 #include "byte_channel.h"
+#include "receive_folder.h"
 
 #include <chrono>
 #include <cstdint>
@@ -29,6 +30,24 @@ public:
     virtual bool finish() = 0;
     // The transfer broke off: the file is not complete.
     virtual void abandon() = 0;
+};
+
+// IncomingFiles in a receive folder: each file keeps a hidden name until it is complete.
+class FolderFiles : public IncomingFiles {
+public:
+    explicit FolderFiles(const ReceiveFolder& folder) : folder_(folder) {}
+    ~FolderFiles() override { current_.discard(); }
+    std::string begin(const std::string& senderName, uint64_t size, int64_t mtime) override;
+    bool write(const uint8_t* data, size_t size) override { return current_.write(data, size); }
+    bool finish() override;
+    void abandon() override { current_.discard(); }
+    // Full paths of the files completed so far.
+    const std::vector<std::string>& completed() const { return completed_; }
+
+private:
+    const ReceiveFolder& folder_;
+    IncomingFile current_;
+    std::vector<std::string> completed_;
 };
 
 struct ZmodemConfig {

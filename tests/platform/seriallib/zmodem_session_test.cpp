@@ -1,0 +1,214 @@
+#include "memory_channel.h"
+#include "seriallib.h"
+#include "transfer_test_support.h"
+#include "zmodem_frame.h"
+#include "zmodem_session.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <mutex>
+#include <thread>
+
+namespace {
+
+using namespace seriallib;
+using namespace std::chrono_literals;
+using transfer_test::ScratchDir;
+
+ZmodemConfig quick() {
+    ZmodemConfig c;
+    c.replyTimeout = 300ms;
+    c.retries = 20;
+    return c;
+}
+
+// Passes everything through and keeps a copy of what was written.
+class TapChannel : public ByteChannel {
+public:
+    explicit TapChannel(ByteChannel& inner) : inner_(inner) {}
+    int read(uint8_t* b, size_t n, Clock::time_point d) override { return inner_.read(b, n, d); }
+    int write(const uint8_t* b, size_t n, Clock::time_point d) override {
+        const int w = inner_.write(b, n, d);
+        if (w > 0) {
+            std::lock_guard lock(mutex_);
+            written_.insert(written_.end(), b, b + w);
+        }
+        return w;
+    }
+    void purgeInput() override { inner_.purgeInput(); }
+    std::vector<uint8_t> written() {
+        std::lock_guard lock(mutex_);
+        return written_;
+    }
+
+private:
+    ByteChannel& inner_;
+    std::mutex mutex_;
+    std::vector<uint8_t> written_;
+};
+
+struct Outcome {
+    int sent = 0;
+    int received = 0;
+};
+
+Outcome transfer(MemoryChannelPair& line, const std::vector<std::string>& paths, const std::string& folder,
+                 const ZmodemConfig& senderConfig = quick(), const ZmodemConfig& receiverConfig = quick(),
+                 ByteChannel* senderChannel = nullptr) {
+    ReceiveFolder rf(folder);
+    FolderFiles files(rf);
+    auto rx = transfer_test::runAsync([&] { return zmodemReceive(line.b(), files, {}, receiverConfig); });
+    const int sent = zmodemSend(senderChannel ? *senderChannel : line.a(), paths, {}, senderConfig);
+    EXPECT_TRUE(transfer_test::ready(rx));
+    return {sent, rx.get()};
+}
+
+TEST(ZmodemSession, FilesOfEverySizeArriveIdentical) {
+    for (size_t size :
+         {size_t(0), size_t(1), size_t(1023), size_t(1024), size_t(1025), size_t(8192 + 3), size_t(65536)}) {
+        SCOPED_TRACE(size);
+        ScratchDir src, dst;
+        const auto data = transfer_test::testData(size, uint32_t(size));
+        transfer_test::writeFile(src.file("f.bin"), data);
+        MemoryChannelPair line;
+        const auto r = transfer(line, {src.file("f.bin")}, dst.path());
+        EXPECT_EQ(r.sent, 0);
+        EXPECT_EQ(r.received, 1);
+        EXPECT_EQ(dst.names(), std::vector<std::string>{"f.bin"});
+        EXPECT_EQ(transfer_test::readFile(dst.file("f.bin")), data);
+    }
+}
+
+TEST(ZmodemSession, BatchOfThreeWithEscapingAndAWindowedReceiver) {
+    ScratchDir src, dst;
+    std::vector<std::string> paths;
+    for (int i = 0; i < 3; ++i) {
+        paths.push_back(src.file("file" + std::to_string(i)));
+        transfer_test::writeFile(paths.back(), transfer_test::testData(5000 + size_t(i) * 3000, uint32_t(i)));
+    }
+    MemoryChannelPair line;
+    TapChannel tap(line.a());
+    ZmodemConfig rxc = quick();
+    rxc.receiveBuffer = 2048;
+    rxc.escapeAll = true;
+    const auto r = transfer(line, paths, dst.path(), quick(), rxc, &tap);
+    EXPECT_EQ(r.sent, 0);
+    EXPECT_EQ(r.received, 3);
+    for (int i = 0; i < 3; ++i)
+        EXPECT_EQ(transfer_test::readFile(dst.file("file" + std::to_string(i))),
+                  transfer_test::readFile(paths[size_t(i)]));
+    // The sender waited for an acknowledgement after each 2 KiB and escaped every control byte.
+    const auto wire = tap.written();
+    int waits = 0;
+    for (size_t i = 0; i + 1 < wire.size(); ++i) {
+        if (wire[i] == zmodem::ZDLE && wire[i + 1] == zmodem::ZCRCW)
+            ++waits;
+        if (wire[i] == zmodem::ZDLE) {
+            ++i;
+            continue;
+        }
+        if ((wire[i] & 0x60) != 0 && (wire[i] & 0x7f) != 0x7f)
+            continue;
+        // Raw control bytes only in the hex headers' line ends.
+        EXPECT_TRUE(wire[i] == '\r' || wire[i] == 0x8a || wire[i] == zmodem::XON) << i;
+    }
+    EXPECT_GE(waits, (5000 + 8000 + 11000) / 2048 - 3);
+}
+
+TEST(ZmodemSession, NoiseAndLossMidFileAreRepaired) {
+    struct Case {
+        const char* name;
+        LineFaults forward, back;
+    };
+    LineFaults noise;
+    noise.fault = [](uint64_t i, uint8_t& b) {
+        if ((i > 20000 && i < 20040) || (i > 41000 && i < 41010))
+            b ^= 0x5a;
+        return true;
+    };
+    LineFaults loss;
+    loss.fault = [](uint64_t i, uint8_t&) { return !(i > 9000 && i < 9100) && i != 30001; };
+    LineFaults random;
+    random.corrupt = 0.0005;
+    random.drop = 0.0005;
+    random.seed = 42;
+    LineFaults backNoise;
+    backNoise.corrupt = 0.01;
+    backNoise.seed = 5;
+    const Case cases[] = {
+        {"noise bursts", noise, {}},
+        {"dropped bytes", loss, {}},
+        {"random faults both ways", random, backNoise},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ScratchDir src, dst;
+        const auto data = transfer_test::testData(65536, 3);
+        transfer_test::writeFile(src.file("noisy"), data);
+        MemoryChannelPair line(c.forward, c.back);
+        const auto r = transfer(line, {src.file("noisy")}, dst.path());
+        EXPECT_EQ(r.sent, 0);
+        EXPECT_EQ(r.received, 1);
+        EXPECT_EQ(transfer_test::readFile(dst.file("noisy")), data);
+    }
+}
+
+TEST(ZmodemSession, PeerCancelMidFileLeavesNoFile) {
+    ScratchDir src, dst;
+    transfer_test::writeFile(src.file("big"), transfer_test::testData(200000));
+    // The sender gives up after a few blocks: its cancel reaches the receiver.
+    std::atomic<int> blocks{0};
+    TransferHooks senderHooks;
+    senderHooks.progress = [&](uint64_t, uint64_t) { return ++blocks > 20 ? TransferErrUserAbort : 0; };
+    MemoryChannelPair line;
+    ReceiveFolder rf(dst.path());
+    FolderFiles files(rf);
+    auto rx = transfer_test::runAsync([&] { return zmodemReceive(line.b(), files, {}, quick()); });
+    EXPECT_EQ(zmodemSend(line.a(), {src.file("big")}, senderHooks, quick()), TransferErrUserAbort);
+    ASSERT_TRUE(transfer_test::ready(rx));
+    EXPECT_EQ(rx.get(), TransferErrRemoteAbort);
+    EXPECT_TRUE(dst.names().empty());
+}
+
+TEST(ZmodemSession, AbortFromAnotherThreadEndsPromptlyAndThePeerHearsIt) {
+    for (bool abortReceiver : {false, true}) {
+        SCOPED_TRACE(abortReceiver);
+        ScratchDir src, dst;
+        transfer_test::writeFile(src.file("big"), transfer_test::testData(400000));
+        // A slow line, so that the transfer is still running when the abort comes.
+        LineFaults slow;
+        slow.delay = 2ms;
+        MemoryChannelPair line(slow, slow);
+        std::atomic<bool> stop{false};
+        std::atomic<bool> started{false};
+        TransferHooks ours;
+        ours.stop = [&] { return stop ? TransferErrAborted : 0; };
+        ours.progress = [&](uint64_t done, uint64_t) {
+            if (done > 0)
+                started = true;
+            return 0;
+        };
+        TransferHooks theirs;
+        ReceiveFolder rf(dst.path());
+        FolderFiles files(rf);
+        auto rx = transfer_test::runAsync(
+            [&] { return zmodemReceive(line.b(), files, abortReceiver ? ours : theirs, quick()); });
+        auto tx = transfer_test::runAsync(
+            [&] { return zmodemSend(line.a(), {src.file("big")}, abortReceiver ? theirs : ours, quick()); });
+        while (!started)
+            std::this_thread::yield();
+        const auto t0 = Clock::now();
+        stop = true;
+        auto& mine = abortReceiver ? rx : tx;
+        ASSERT_TRUE(transfer_test::ready(mine, 1s));
+        EXPECT_LT(Clock::now() - t0, 200ms);
+        EXPECT_EQ(mine.get(), TransferErrAborted);
+        auto& peer = abortReceiver ? tx : rx;
+        ASSERT_TRUE(transfer_test::ready(peer, 5s));
+        EXPECT_EQ(peer.get(), TransferErrRemoteAbort);
+        EXPECT_TRUE(dst.names().empty());
+    }
+}
+
+} // namespace
