@@ -17,11 +17,15 @@ using namespace seriallib;
 using namespace std::chrono_literals;
 using transfer_test::ScratchDir;
 
-ZmodemConfig interopConfig() {
-    ZmodemConfig c;
-    c.replyTimeout = 3s;
-    c.retries = 5;
-    return c;
+TransferTimings interopTimings() {
+    TransferTimings t;
+    t.startWait = 10s;
+    t.startInterval = 2s;
+    t.startTries = 5;
+    t.responseWait = 3s;
+    t.blockWait = 3s;
+    t.retries = 5;
+    return t;
 }
 
 class ZmodemInterop : public ::testing::TestWithParam<size_t> {
@@ -61,7 +65,8 @@ int receiveFromSz(interop::PtyLine& line, const ScratchDir& src, const ScratchDi
     }
     ReceiveFolder folder(dst.path());
     FolderFiles files(folder);
-    const int rc = zmodemReceive(channel, files, {}, interopConfig());
+    TransferContext ctx(channel, nullptr, {}, interopTimings());
+    const int rc = zmodemReceive(ctx, files);
     sz.wait(5s);
     return rc;
 }
@@ -80,17 +85,17 @@ TEST_P(ZmodemInterop, OurSenderToRz) {
     interop::Peer rz({"rz", "-q"}, dst_.path(), line_.slave(), logs_.file("rz.log"));
     ASSERT_TRUE(rz.started());
     FdChannel channel(line_.master());
-    uint64_t lastDone = 0, lastTotal = 0;
-    TransferHooks hooks;
-    hooks.progress = [&](uint64_t done, uint64_t total) {
+    int lastDone = 0, lastTotal = 0;
+    TransferProgressCallback progress = [&](int done, int, int, int total) {
         EXPECT_GE(done, lastDone);
         lastDone = done;
         lastTotal = total;
         return 0;
     };
-    EXPECT_EQ(zmodemSend(channel, {src_.file("out.bin")}, hooks, interopConfig()), 0);
-    EXPECT_EQ(lastDone, GetParam());
-    EXPECT_EQ(lastTotal, GetParam());
+    TransferContext ctx(channel, nullptr, progress, interopTimings());
+    EXPECT_EQ(zmodemSend(ctx, {src_.file("out.bin")}), 0);
+    EXPECT_EQ(size_t(lastDone), GetParam());
+    EXPECT_EQ(size_t(lastTotal), GetParam());
     rz.wait(5s);
     EXPECT_EQ(transfer_test::readFile(dst_.file("out.bin")), data);
 }
@@ -118,7 +123,8 @@ TEST_F(ZmodemInteropBatch, ThreeFilesToRz) {
     }
     interop::Peer rz({"rz", "-q"}, dst_.path(), line_.slave(), logs_.file("rz.log"));
     FdChannel channel(line_.master());
-    EXPECT_EQ(zmodemSend(channel, paths, {}, interopConfig()), 0);
+    TransferContext ctx(channel, nullptr, {}, interopTimings());
+    EXPECT_EQ(zmodemSend(ctx, paths), 0);
     rz.wait(5s);
     for (const auto& n : names)
         EXPECT_EQ(transfer_test::readFile(dst_.file(n)), transfer_test::readFile(src_.file(n))) << n;

@@ -136,35 +136,22 @@ void appendCancel(std::vector<uint8_t>& out) {
     out.insert(out.end(), 10, '\b');
 }
 
-ZmodemInput::ZmodemInput(ByteChannel& channel, std::function<int()> stopCheck)
-    : channel_(channel), stopCheck_(std::move(stopCheck)) {}
-
 bool ZmodemInput::fill(Clock::time_point deadline) {
-    for (;;) {
-        if (stopCheck_) {
-            if (int code = stopCheck_(); code != 0) {
-                stopCode_ = code;
-                status_ = Status::Stopped;
-                return false;
-            }
-        }
-        const auto now = Clock::now();
-        const auto slice = std::min(deadline, now + pollInterval);
-        const int n = channel_.read(buf_, sizeof buf_, slice);
-        if (n < 0) {
-            status_ = Status::Failed;
-            return false;
-        }
-        if (n > 0) {
-            pos_ = 0;
-            len_ = size_t(n);
-            return true;
-        }
-        if (Clock::now() >= deadline) {
-            status_ = Status::Timeout;
-            return false;
-        }
+    const int n = ctx_.read(buf_, sizeof buf_, deadline);
+    if (n > 0) {
+        pos_ = 0;
+        len_ = size_t(n);
+        return true;
     }
+    if (n == ReadTimedOut) {
+        status_ = Status::Timeout;
+    } else if (n == TransferErrNotOpen) {
+        status_ = Status::Failed;
+    } else {
+        status_ = Status::Stopped;
+        stopCode_ = n;
+    }
+    return false;
 }
 
 int ZmodemInput::get(Clock::time_point deadline) {
@@ -181,7 +168,7 @@ int ZmodemInput::get(Clock::time_point deadline) {
 bool ZmodemInput::ready() {
     if (pushed_ >= 0 || pos_ < len_)
         return true;
-    const int n = channel_.read(buf_, sizeof buf_, Clock::now());
+    const int n = ctx_.read(buf_, sizeof buf_, Clock::now());
     if (n <= 0)
         return false;
     pos_ = 0;

@@ -2,11 +2,10 @@
 // ZMODEM framing: headers (hex, binary with CRC-16 or CRC-32), ZDLE escaping and data subpackets.
 // Encoding appends to a byte vector; decoding pulls bytes through ZmodemInput.
 
-#include "byte_channel.h"
+#include "transfer_context.h"
 
 #include <cstddef>
 #include <cstdint>
-#include <functional>
 #include <vector>
 
 namespace seriallib::zmodem {
@@ -127,11 +126,10 @@ struct SubpacketResult {
     FrameEnd end = ZCRCE;
 };
 
-// Buffered reading with deadlines. The stop check runs at least every pollInterval while waiting,
-// so an abort ends a wait promptly; it returns 0 to go on or a negative result code.
+// Reading with deadlines through the transfer context, which sees the stop requests while waiting.
 class ZmodemInput {
 public:
-    ZmodemInput(ByteChannel& channel, std::function<int()> stopCheck);
+    explicit ZmodemInput(TransferContext& ctx) : ctx_(ctx) {}
 
     // The next raw byte, or a negative Status-coded value (see rawStatus()).
     int get(Clock::time_point deadline);
@@ -148,8 +146,6 @@ public:
     int stopCode() const { return stopCode_; }
     Status lastStatus() const { return status_; }
 
-    static constexpr std::chrono::milliseconds pollInterval{40};
-
 private:
     static constexpr int kEnd = 0x100; // flag on a frame-end marker from readEscaped
     int readEscaped(Clock::time_point deadline);
@@ -159,8 +155,7 @@ private:
     }
     bool fill(Clock::time_point deadline);
 
-    ByteChannel& channel_;
-    std::function<int()> stopCheck_;
+    TransferContext& ctx_;
     uint8_t buf_[8192];
     size_t pos_ = 0, len_ = 0;
     int pushed_ = -1;

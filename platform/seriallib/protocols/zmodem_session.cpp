@@ -21,52 +21,27 @@ using std::chrono::milliseconds;
 constexpr size_t kMaxSubpacket = 8192; // what our receiver accepts (the largest any sender uses)
 constexpr size_t kMaxFileInfo = 1024;
 
-// Shared plumbing of both directions: output buffer, input, stop and result mapping.
+// Shared plumbing of both directions: output buffer, input, the cancel and the result mapping.
 class Link {
 public:
-    Link(ByteChannel& channel, const TransferHooks& hooks, const ZmodemConfig& config)
-        : channel_(channel), hooks_(hooks), config_(config), in_(channel, [this] { return stopCheck(); }) {}
+    explicit Link(TransferContext& ctx) : ctx_(ctx), in_(ctx) {}
 
     ZmodemInput& in() { return in_; }
     Escaper& esc() { return esc_; }
     std::vector<uint8_t>& out() { return out_; }
-    const ZmodemConfig& config() const { return config_; }
-    Clock::time_point replyDeadline() const { return Clock::now() + config_.replyTimeout; }
+    const TransferTimings& timings() const { return ctx_.timings(); }
+    static Clock::time_point after(milliseconds d) { return Clock::now() + d; }
 
-    int stopCheck() const { return hooks_.stop ? hooks_.stop() : 0; }
-    int progress(uint64_t done, uint64_t total) const {
-        return hooks_.progress ? hooks_.progress(done, total) : 0;
-    }
-    void fileStarted(const std::string& name) const {
-        if (hooks_.fileStarted)
-            hooks_.fileStarted(name);
+    int progress(uint64_t done, uint64_t total) {
+        return ctx_.progress(int64_t(std::min<uint64_t>(done, INT64_MAX)),
+                             int64_t(std::min<uint64_t>(total, INT64_MAX)));
     }
 
-    // Writes the output buffer; 0, or a result code (the stop request or a stalled line).
+    // Writes the output buffer; 0, or a result code (the stop request, a stalled or failed line).
     int flush() {
-        size_t done = 0;
-        auto lastProgress = Clock::now();
-        while (done < out_.size()) {
-            if (int code = stopCheck(); code != 0) {
-                out_.clear();
-                return code;
-            }
-            const size_t chunk = std::min<size_t>(out_.size() - done, 16384);
-            const int n = channel_.write(out_.data() + done, chunk, Clock::now() + ZmodemInput::pollInterval);
-            if (n < 0) {
-                out_.clear();
-                return TransferErrSystem;
-            }
-            if (n > 0) {
-                done += size_t(n);
-                lastProgress = Clock::now();
-            } else if (Clock::now() - lastProgress > config_.replyTimeout) {
-                out_.clear();
-                return TransferErrTimeout;
-            }
-        }
+        const int rc = ctx_.write(out_);
         out_.clear();
-        return 0;
+        return rc;
     }
 
     int sendHex(const Header& h) {
@@ -78,7 +53,7 @@ public:
     void cancel() {
         out_.clear();
         appendCancel(out_);
-        channel_.write(out_.data(), out_.size(), Clock::now() + milliseconds(100));
+        ctx_.sendCancel(out_.data(), out_.size());
         out_.clear();
     }
 
@@ -91,22 +66,21 @@ public:
             cancel();
             return in_.stopCode();
         case Status::Failed:
-            return TransferErrSystem;
+            return TransferErrNotOpen;
         default:
             return TransferErrTimeout;
         }
     }
 
-    // Ends the session with a code that came from our side (stop, write failure).
+    // Ends the session with a code that came from our side (stop, a failed write, a file error).
     int abortWith(int code) {
-        cancel();
+        if (code != TransferErrNotOpen)
+            cancel();
         return code;
     }
 
 private:
-    ByteChannel& channel_;
-    const TransferHooks& hooks_;
-    const ZmodemConfig& config_;
+    TransferContext& ctx_;
     ZmodemInput in_;
     Escaper esc_;
     std::vector<uint8_t> out_;
@@ -119,8 +93,7 @@ bool isFatalRead(Status s) {
 // ---------------------------------------------------------------------------------------------
 class Sender {
 public:
-    Sender(ByteChannel& channel, const TransferHooks& hooks, const ZmodemConfig& config)
-        : link_(channel, hooks, config), cfg_(config) {}
+    Sender(TransferContext& ctx, const ZmodemOptions& options) : link_(ctx), opt_(options) {}
 
     int run(const std::vector<std::string>& paths) {
         std::vector<std::unique_ptr<SourceFile>> files;
@@ -147,14 +120,19 @@ private:
     int waitForReceiver() {
         const char hello[] = "rz\r";
         link_.out().insert(link_.out().end(), hello, hello + 3);
-        for (int tries = 0; tries <= cfg_.retries;) {
+        // The receiver may not be started yet: keep asking for the whole start wait.
+        const auto giveUp = link_.after(link_.timings().startWait);
+        for (int tries = 0; tries <= link_.timings().retries || Clock::now() < giveUp;) {
             if (int rc = link_.sendHex(Header::at(ZRQINIT, 0)); rc != 0)
                 return link_.abortWith(rc);
-            const auto r = link_.in().readHeader(link_.replyDeadline());
+            const auto r =
+                link_.in().readHeader(std::min(giveUp, link_.after(link_.timings().startInterval)));
             if (isFatalRead(r.status))
                 return link_.readFailure(r.status);
             if (r.status != Status::Ok) {
                 ++tries;
+                if (Clock::now() >= giveUp)
+                    break;
                 continue;
             }
             switch (r.header.type) {
@@ -185,9 +163,9 @@ private:
         // A receiver that cannot read while it writes wants every frame acknowledged.
         if (!(f0 & CANOVIO) || !(f0 & CANFDX)) {
             if (window_ == 0)
-                window_ = uint32_t(cfg_.blockSize);
+                window_ = uint32_t(opt_.blockSize);
         }
-        blockSize_ = cfg_.blockSize;
+        blockSize_ = opt_.blockSize;
         if (window_ != 0 && window_ < blockSize_)
             blockSize_ = std::max<size_t>(window_, 32);
     }
@@ -204,11 +182,10 @@ private:
                       bytesLeft);
         info.insert(info.end(), rest, rest + std::strlen(rest));
         info.push_back(0);
-        link_.fileStarted(name);
         if (int rc = link_.progress(0, size); rc != 0)
             return link_.abortWith(rc);
 
-        for (int tries = 0; tries <= cfg_.retries;) {
+        for (int tries = 0; tries <= link_.timings().retries;) {
             appendBinaryHeader(link_.out(), Header::flags(ZFILE, ZCBIN), crc32_, link_.esc());
             appendSubpacket(link_.out(), info.data(), info.size(), ZCRCW, crc32_, link_.esc());
             if (int rc = link_.flush(); rc != 0)
@@ -216,7 +193,7 @@ private:
             const auto offered = Clock::now();
             bool resend = false;
             while (!resend) {
-                const auto r = link_.in().readHeader(link_.replyDeadline());
+                const auto r = link_.in().readHeader(link_.after(link_.timings().responseWait));
                 if (isFatalRead(r.status))
                     return link_.readFailure(r.status);
                 if (r.status != Status::Ok) {
@@ -242,7 +219,7 @@ private:
                 case ZRINIT:
                     // One that crossed our ZFILE on the line (the answer to ZRQINIT) is stale; one
                     // that comes after a pause means the receiver never saw the file offered.
-                    if (Clock::now() - offered < cfg_.replyTimeout / 4)
+                    if (Clock::now() - offered < link_.timings().responseWait / 4)
                         break;
                     ++tries;
                     resend = true;
@@ -284,7 +261,7 @@ private:
         int errors = 0;
         uint32_t lastGood = pos;
         for (;;) {
-            if (errors > cfg_.retries)
+            if (errors > link_.timings().retries)
                 return link_.abortWith(TransferErrTimeout);
             if (pos > size)
                 pos = uint32_t(size);
@@ -334,7 +311,7 @@ private:
                         if (c != ZPAD && c != CAN)
                             continue;
                         link_.in().unget(uint8_t(c));
-                        const auto r = link_.in().readHeader(link_.replyDeadline());
+                        const auto r = link_.in().readHeader(link_.after(link_.timings().responseWait));
                         if (isFatalRead(r.status))
                             return link_.readFailure(r.status);
                         if (r.status != Status::Ok)
@@ -366,13 +343,13 @@ private:
             }
             // End of file: ZEOF until the receiver asks for the next file or for data again.
             bool restart = false;
-            for (int tries = 0; tries <= cfg_.retries && !restart;) {
+            for (int tries = 0; tries <= link_.timings().retries && !restart;) {
                 appendBinaryHeader(link_.out(), Header::at(ZEOF, pos), crc32_, link_.esc());
                 if (int rc = link_.flush(); rc != 0)
                     return link_.abortWith(rc);
                 bool resend = false;
                 while (!resend && !restart) {
-                    const auto r = link_.in().readHeader(link_.replyDeadline());
+                    const auto r = link_.in().readHeader(link_.after(link_.timings().responseWait));
                     if (isFatalRead(r.status))
                         return link_.readFailure(r.status);
                     if (r.status != Status::Ok) {
@@ -410,8 +387,8 @@ private:
 
     // After ZCRCW: waits for ZACK. restart is set when the receiver asks for data again (ackPos_).
     int waitForAck(uint32_t pos, bool& restart) {
-        for (int tries = 0; tries <= cfg_.retries; ++tries) {
-            const auto r = link_.in().readHeader(link_.replyDeadline());
+        for (int tries = 0; tries <= link_.timings().retries; ++tries) {
+            const auto r = link_.in().readHeader(link_.after(link_.timings().responseWait));
             if (isFatalRead(r.status))
                 return link_.readFailure(r.status);
             if (r.status != Status::Ok)
@@ -444,7 +421,7 @@ private:
             if (int rc = link_.sendHex(Header::at(ZFIN, 0)); rc != 0)
                 return link_.abortWith(rc);
             for (;;) {
-                const auto r = link_.in().readHeader(link_.replyDeadline());
+                const auto r = link_.in().readHeader(link_.after(link_.timings().responseWait));
                 if (r.status == Status::Stopped)
                     return link_.readFailure(r.status);
                 if (r.status != Status::Ok)
@@ -462,7 +439,7 @@ private:
     }
 
     Link link_;
-    const ZmodemConfig& cfg_;
+    const ZmodemOptions& opt_;
     bool crc32_ = false;
     uint32_t window_ = 0;
     size_t blockSize_ = 1024;
@@ -472,24 +449,26 @@ private:
 // ---------------------------------------------------------------------------------------------
 class Receiver {
 public:
-    Receiver(ByteChannel& channel, IncomingFiles& files, const TransferHooks& hooks,
-             const ZmodemConfig& config)
-        : link_(channel, hooks, config), cfg_(config), files_(files) {}
+    Receiver(TransferContext& ctx, IncomingFiles& files, const ZmodemOptions& options)
+        : link_(ctx), opt_(options), files_(files) {}
 
     int run() {
         int received = 0;
         int tries = 0;
         bool sendInit = true;
         std::vector<uint8_t> data;
+        // Before the first file, ZRINIT is repeated at the start interval as a start request.
+        wait_ = link_.timings().startInterval;
+        int limit = link_.timings().startTries;
         for (;;) {
-            if (tries > cfg_.retries)
+            if (tries > limit)
                 return link_.abortWith(TransferErrTimeout);
             if (sendInit) {
                 if (int rc = sendZrinit(); rc != 0)
                     return link_.abortWith(rc);
             }
             sendInit = true;
-            const auto r = link_.in().readHeader(link_.replyDeadline());
+            const auto r = link_.in().readHeader(link_.after(wait_));
             if (isFatalRead(r.status))
                 return link_.readFailure(r.status);
             if (r.status != Status::Ok) {
@@ -502,7 +481,7 @@ public:
                 ++tries;
                 break;
             case ZSINIT: {
-                const auto s = link_.in().readSubpacket(data, kMaxFileInfo, crc32_, link_.replyDeadline());
+                const auto s = link_.in().readSubpacket(data, kMaxFileInfo, crc32_, link_.after(wait_));
                 if (isFatalRead(s.status))
                     return link_.readFailure(s.status);
                 if (s.status == Status::Ok) {
@@ -520,7 +499,7 @@ public:
                 break;
             }
             case ZFILE: {
-                const auto s = link_.in().readSubpacket(data, kMaxFileInfo, crc32_, link_.replyDeadline());
+                const auto s = link_.in().readSubpacket(data, kMaxFileInfo, crc32_, link_.after(wait_));
                 if (isFatalRead(s.status))
                     return link_.readFailure(s.status);
                 if (s.status != Status::Ok) {
@@ -530,12 +509,14 @@ public:
                     sendInit = false;
                     break;
                 }
+                wait_ = link_.timings().blockWait;
                 const int rc = receiveFile(data);
                 if (rc < 0)
                     return rc;
                 if (rc > 0)
                     ++received;
                 tries = 0;
+                limit = link_.timings().retries;
                 break;
             }
             case ZFIN:
@@ -562,16 +543,17 @@ public:
 private:
     int sendZrinit() {
         uint8_t f0 = CANFDX | CANOVIO | CANFC32;
-        if (cfg_.escapeAll)
+        if (opt_.escapeAll)
             f0 |= ESCCTL;
         Header h = Header::flags(ZRINIT, f0);
-        h.b[0] = uint8_t(cfg_.receiveBuffer);
-        h.b[1] = uint8_t(cfg_.receiveBuffer >> 8);
+        h.b[0] = uint8_t(opt_.receiveBuffer);
+        h.b[1] = uint8_t(opt_.receiveBuffer >> 8);
         return link_.sendHex(h);
     }
 
     void awaitOverAndOut() {
-        const auto deadline = Clock::now() + std::min<milliseconds>(cfg_.replyTimeout, milliseconds(1000));
+        const auto deadline =
+            Clock::now() + std::min<milliseconds>(link_.timings().blockWait, milliseconds(1000));
         int seen = 0;
         while (seen < 2) {
             const int c = link_.in().get(deadline);
@@ -611,7 +593,6 @@ private:
             // Nowhere to put it: the whole receive fails, and the sender hears it at once.
             return link_.abortWith(TransferErrFile);
         }
-        link_.fileStarted(stored);
         const uint64_t total = info.size;
         if (int rc = link_.progress(0, total); rc != 0)
             return giveUp(rc, true);
@@ -622,14 +603,14 @@ private:
         data.reserve(kMaxSubpacket);
         bool askPosition = true;
         for (;;) {
-            if (errors > cfg_.retries)
+            if (errors > link_.timings().retries)
                 return giveUp(TransferErrTimeout, true);
             if (askPosition) {
                 if (int rc = link_.sendHex(Header::at(ZRPOS, pos)); rc != 0)
                     return giveUp(rc, true);
             }
             askPosition = false;
-            const auto r = link_.in().readHeader(link_.replyDeadline());
+            const auto r = link_.in().readHeader(link_.after(wait_));
             if (isFatalRead(r.status))
                 return giveUp(link_.readFailure(r.status), false);
             if (r.status != Status::Ok) {
@@ -646,8 +627,7 @@ private:
                     break;
                 }
                 for (;;) {
-                    const auto s =
-                        link_.in().readSubpacket(data, kMaxSubpacket, crc32_, link_.replyDeadline());
+                    const auto s = link_.in().readSubpacket(data, kMaxSubpacket, crc32_, link_.after(wait_));
                     if (isFatalRead(s.status))
                         return giveUp(link_.readFailure(s.status), false);
                     if (s.status != Status::Ok) {
@@ -683,7 +663,7 @@ private:
                 return 1;
             case ZFILE: {
                 // Our ZRPOS went missing and the sender offers the file again.
-                const auto s = link_.in().readSubpacket(data, kMaxFileInfo, crc32_, link_.replyDeadline());
+                const auto s = link_.in().readSubpacket(data, kMaxFileInfo, crc32_, link_.after(wait_));
                 if (isFatalRead(s.status))
                     return giveUp(link_.readFailure(s.status), false);
                 ++errors;
@@ -714,8 +694,9 @@ private:
     }
 
     Link link_;
-    const ZmodemConfig& cfg_;
+    const ZmodemOptions& opt_;
     IncomingFiles& files_;
+    milliseconds wait_{0}; // for the next header
     bool crc32_ = false;
 };
 
@@ -735,15 +716,13 @@ bool FolderFiles::finish() {
     return true;
 }
 
-int zmodemSend(ByteChannel& channel, const std::vector<std::string>& paths, const TransferHooks& hooks,
-               const ZmodemConfig& config) {
-    Sender sender(channel, hooks, config);
+int zmodemSend(TransferContext& ctx, const std::vector<std::string>& paths, const ZmodemOptions& options) {
+    Sender sender(ctx, options);
     return sender.run(paths);
 }
 
-int zmodemReceive(ByteChannel& channel, IncomingFiles& files, const TransferHooks& hooks,
-                  const ZmodemConfig& config) {
-    Receiver receiver(channel, files, hooks, config);
+int zmodemReceive(TransferContext& ctx, IncomingFiles& files, const ZmodemOptions& options) {
+    Receiver receiver(ctx, files, options);
     return receiver.run();
 }
 

@@ -1,23 +1,14 @@
 #pragma once
 // ZMODEM sender and batch receiver over a byte channel.
 
-#include "byte_channel.h"
 #include "receive_folder.h"
+#include "transfer_context.h"
 
-#include <chrono>
 #include <cstdint>
-#include <functional>
 #include <string>
 #include <vector>
 
 namespace seriallib {
-
-// What an engine asks of its caller while it runs. Each returns 0 to go on or a result code.
-struct TransferHooks {
-    std::function<int()> stop;                                  // polled while waiting
-    std::function<int(uint64_t done, uint64_t total)> progress; // after each block
-    std::function<void(const std::string& name)> fileStarted;   // the name as it was stored
-};
 
 // Where a batch receive puts its files. One file is open at a time.
 class IncomingFiles {
@@ -50,21 +41,18 @@ private:
     std::vector<std::string> completed_;
 };
 
-struct ZmodemConfig {
-    std::chrono::milliseconds replyTimeout{10000}; // how long to wait for the peer's next header
-    int retries = 10;                              // repeats of one step before giving up
-    size_t blockSize = 1024;                       // data subpacket size we send
-    uint16_t receiveBuffer = 0;                    // our receiver's buffer (0: the sender may stream)
-    bool escapeAll = false;                        // our receiver asks for every control byte escaped
+struct ZmodemOptions {
+    size_t blockSize = 1024;    // data subpacket size we send
+    uint16_t receiveBuffer = 0; // our receiver's buffer (0: the sender may stream)
+    bool escapeAll = false;     // our receiver asks for every control byte escaped
 };
 
 // Sends the files in turn, then ends the session. 0 on success, else a TransferError code.
-int zmodemSend(ByteChannel& channel, const std::vector<std::string>& paths, const TransferHooks& hooks,
-               const ZmodemConfig& config = {});
+int zmodemSend(TransferContext& ctx, const std::vector<std::string>& paths,
+               const ZmodemOptions& options = {});
 
 // Receives a batch into files. Starts by offering ZRINIT, so it also serves a sender whose
 // ZRQINIT somebody else has consumed. Returns the number of files received, or a TransferError code.
-int zmodemReceive(ByteChannel& channel, IncomingFiles& files, const TransferHooks& hooks,
-                  const ZmodemConfig& config = {});
+int zmodemReceive(TransferContext& ctx, IncomingFiles& files, const ZmodemOptions& options = {});
 
 } // namespace seriallib

@@ -63,7 +63,8 @@ TEST(ZmodemFrame, HeadersRoundTripInEveryEncoding) {
         else
             appendBinaryHeader(wire, sent, kind == 2, esc);
         ScriptChannel ch(wire);
-        ZmodemInput in(ch, nullptr);
+        TransferContext ctx(ch, nullptr, {});
+        ZmodemInput in(ctx);
         const auto r = in.readHeader(soon());
         ASSERT_EQ(r.status, Status::Ok);
         EXPECT_EQ(r.encoding, kind == 0 ? ZHEX : kind == 1 ? ZBIN : ZBIN32);
@@ -83,7 +84,8 @@ TEST(ZmodemFrame, CorruptedHeadersAreRejected) {
             appendBinaryHeader(wire, Header::at(ZRPOS, 1234), kind == 2, esc);
         wire[5] ^= 0x01;
         ScriptChannel ch(wire);
-        ZmodemInput in(ch, nullptr);
+        TransferContext ctx(ch, nullptr, {});
+        ZmodemInput in(ctx);
         EXPECT_EQ(in.readHeader(soon()).status, Status::BadCrc);
     }
 }
@@ -121,7 +123,8 @@ TEST(ZmodemFrame, SubpacketsCarryEveryByteAndEscapeWhatTheLineEats) {
                 }
             }
             ScriptChannel ch(wire, 5);
-            ZmodemInput in(ch, nullptr);
+            TransferContext ctx(ch, nullptr, {});
+            ZmodemInput in(ctx);
             std::vector<uint8_t> got;
             const auto r = in.readSubpacket(got, 8192, crc32, soon());
             ASSERT_EQ(r.status, Status::Ok);
@@ -164,7 +167,8 @@ TEST(ZmodemFrame, SubpacketFaults) {
         appendSubpacket(wire, data.data(), data.size(), ZCRCE, true, esc);
         c.mangle(wire);
         ScriptChannel ch(wire);
-        ZmodemInput in(ch, nullptr);
+        TransferContext ctx(ch, nullptr, {});
+        ZmodemInput in(ctx);
         std::vector<uint8_t> got;
         const auto r = in.readSubpacket(got, c.maxSize, true, soon());
         EXPECT_EQ(r.status, c.want);
@@ -178,11 +182,15 @@ TEST(ZmodemFrame, CancelSequenceAndStopWhileWaiting) {
     std::vector<uint8_t> wire = bytes("**");
     appendCancel(wire);
     ScriptChannel ch(wire);
-    ZmodemInput in(ch, nullptr);
+    TransferContext ctx(ch, nullptr, {});
+    ZmodemInput in(ctx);
     EXPECT_EQ(in.readHeader(soon()).status, Status::Cancelled);
 
     ScriptChannel silent({});
-    ZmodemInput stopped(silent, [] { return -4; });
+    PortAbort abort;
+    abort.receive = true;
+    TransferContext stoppedCtx(silent, &abort, {});
+    ZmodemInput stopped(stoppedCtx);
     const auto r = stopped.readHeader(Clock::now() + std::chrono::seconds(10));
     EXPECT_EQ(r.status, Status::Stopped);
     EXPECT_EQ(stopped.stopCode(), -4);

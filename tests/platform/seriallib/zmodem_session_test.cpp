@@ -16,11 +16,15 @@ using namespace seriallib;
 using namespace std::chrono_literals;
 using transfer_test::ScratchDir;
 
-ZmodemConfig quick() {
-    ZmodemConfig c;
-    c.replyTimeout = 300ms;
-    c.retries = 20;
-    return c;
+TransferTimings quick() {
+    TransferTimings t;
+    t.startWait = 3s;
+    t.startInterval = 300ms;
+    t.startTries = 10;
+    t.responseWait = 300ms;
+    t.blockWait = 300ms;
+    t.retries = 20;
+    return t;
 }
 
 // Passes everything through and keeps a copy of what was written.
@@ -54,12 +58,15 @@ struct Outcome {
 };
 
 Outcome transfer(MemoryChannelPair& line, const std::vector<std::string>& paths, const std::string& folder,
-                 const ZmodemConfig& senderConfig = quick(), const ZmodemConfig& receiverConfig = quick(),
-                 ByteChannel* senderChannel = nullptr) {
+                 const ZmodemOptions& receiverOptions = {}, ByteChannel* senderChannel = nullptr) {
     ReceiveFolder rf(folder);
     FolderFiles files(rf);
-    auto rx = transfer_test::runAsync([&] { return zmodemReceive(line.b(), files, {}, receiverConfig); });
-    const int sent = zmodemSend(senderChannel ? *senderChannel : line.a(), paths, {}, senderConfig);
+    auto rx = transfer_test::runAsync([&] {
+        TransferContext ctx(line.b(), nullptr, {}, quick());
+        return zmodemReceive(ctx, files, receiverOptions);
+    });
+    TransferContext ctx(senderChannel ? *senderChannel : line.a(), nullptr, {}, quick());
+    const int sent = zmodemSend(ctx, paths);
     EXPECT_TRUE(transfer_test::ready(rx));
     return {sent, rx.get()};
 }
@@ -89,10 +96,10 @@ TEST(ZmodemSession, BatchOfThreeWithEscapingAndAWindowedReceiver) {
     }
     MemoryChannelPair line;
     TapChannel tap(line.a());
-    ZmodemConfig rxc = quick();
-    rxc.receiveBuffer = 2048;
-    rxc.escapeAll = true;
-    const auto r = transfer(line, paths, dst.path(), quick(), rxc, &tap);
+    ZmodemOptions rxo;
+    rxo.receiveBuffer = 2048;
+    rxo.escapeAll = true;
+    const auto r = transfer(line, paths, dst.path(), rxo, &tap);
     EXPECT_EQ(r.sent, 0);
     EXPECT_EQ(r.received, 3);
     for (int i = 0; i < 3; ++i)
@@ -157,15 +164,18 @@ TEST(ZmodemSession, NoiseAndLossMidFileAreRepaired) {
 TEST(ZmodemSession, PeerCancelMidFileLeavesNoFile) {
     ScratchDir src, dst;
     transfer_test::writeFile(src.file("big"), transfer_test::testData(200000));
-    // The sender gives up after a few blocks: its cancel reaches the receiver.
-    std::atomic<int> blocks{0};
-    TransferHooks senderHooks;
-    senderHooks.progress = [&](uint64_t, uint64_t) { return ++blocks > 20 ? TransferErrUserAbort : 0; };
+    // The sender's user gives up after a few blocks: its cancel reaches the receiver.
+    int blocks = 0;
+    TransferProgressCallback giveUp = [&](int, int, int, int) { return ++blocks > 20 ? -1 : 0; };
     MemoryChannelPair line;
     ReceiveFolder rf(dst.path());
     FolderFiles files(rf);
-    auto rx = transfer_test::runAsync([&] { return zmodemReceive(line.b(), files, {}, quick()); });
-    EXPECT_EQ(zmodemSend(line.a(), {src.file("big")}, senderHooks, quick()), TransferErrUserAbort);
+    auto rx = transfer_test::runAsync([&] {
+        TransferContext ctx(line.b(), nullptr, {}, quick());
+        return zmodemReceive(ctx, files);
+    });
+    TransferContext ctx(line.a(), nullptr, giveUp, quick());
+    EXPECT_EQ(zmodemSend(ctx, {src.file("big")}), TransferErrUserAbort);
     ASSERT_TRUE(transfer_test::ready(rx));
     EXPECT_EQ(rx.get(), TransferErrRemoteAbort);
     EXPECT_TRUE(dst.names().empty());
@@ -180,26 +190,27 @@ TEST(ZmodemSession, AbortFromAnotherThreadEndsPromptlyAndThePeerHearsIt) {
         LineFaults slow;
         slow.delay = 2ms;
         MemoryChannelPair line(slow, slow);
-        std::atomic<bool> stop{false};
+        PortAbort abort;
         std::atomic<bool> started{false};
-        TransferHooks ours;
-        ours.stop = [&] { return stop ? TransferErrAborted : 0; };
-        ours.progress = [&](uint64_t done, uint64_t) {
+        TransferProgressCallback watch = [&](int done, int, int, int) {
             if (done > 0)
                 started = true;
             return 0;
         };
-        TransferHooks theirs;
         ReceiveFolder rf(dst.path());
         FolderFiles files(rf);
-        auto rx = transfer_test::runAsync(
-            [&] { return zmodemReceive(line.b(), files, abortReceiver ? ours : theirs, quick()); });
-        auto tx = transfer_test::runAsync(
-            [&] { return zmodemSend(line.a(), {src.file("big")}, abortReceiver ? theirs : ours, quick()); });
+        auto rx = transfer_test::runAsync([&] {
+            TransferContext ctx(line.b(), abortReceiver ? &abort : nullptr, watch, quick());
+            return zmodemReceive(ctx, files);
+        });
+        auto tx = transfer_test::runAsync([&] {
+            TransferContext ctx(line.a(), abortReceiver ? nullptr : &abort, {}, quick());
+            return zmodemSend(ctx, {src.file("big")});
+        });
         while (!started)
             std::this_thread::yield();
         const auto t0 = Clock::now();
-        stop = true;
+        (abortReceiver ? abort.receive : abort.transmit) = true;
         auto& mine = abortReceiver ? rx : tx;
         ASSERT_TRUE(transfer_test::ready(mine, 1s));
         EXPECT_LT(Clock::now() - t0, 200ms);
