@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <poll.h>
 #include <pty.h>
 #include <signal.h>
 #include <spawn.h>
@@ -12,8 +13,11 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
+#include <fstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -119,6 +123,63 @@ private:
     pid_t pid_ = -1;
     bool exited_ = false;
     int status_ = -1;
+};
+
+// Two pseudo-terminals joined at their masters: a line whose both ends are real ttys, so that a
+// port of the serial library and a peer program each get a slave.
+class PtyBridge {
+public:
+    PtyBridge(PtyLine& a, PtyLine& b) : a_(a.master()), b_(b.master()) {
+        thread_ = std::thread([this] { run(); });
+    }
+    ~PtyBridge() {
+        stop_ = true;
+        thread_.join();
+    }
+    PtyBridge(const PtyBridge&) = delete;
+    PtyBridge& operator=(const PtyBridge&) = delete;
+
+private:
+    void run() {
+        char buf[4096];
+        while (!stop_) {
+            pollfd p[2] = {{a_, POLLIN, 0}, {b_, POLLIN, 0}};
+            if (poll(p, 2, 20) <= 0)
+                continue;
+            for (int i = 0; i < 2; ++i) {
+                if (!(p[i].revents & POLLIN))
+                    continue;
+                const ssize_t n = read(p[i].fd, buf, sizeof buf);
+                const int to = i == 0 ? b_ : a_;
+                for (ssize_t done = 0; n > 0 && done < n && !stop_;) {
+                    const ssize_t w = write(to, buf + done, size_t(n - done));
+                    if (w > 0) {
+                        done += w;
+                    } else {
+                        pollfd o{to, POLLOUT, 0};
+                        poll(&o, 1, 20);
+                    }
+                }
+            }
+        }
+    }
+    int a_, b_;
+    std::atomic<bool> stop_{false};
+    std::thread thread_;
+};
+
+// Points COM `port` of the serial library at a device for the life of the object.
+class PortMapping {
+public:
+    PortMapping(int port, const std::string& device, const std::string& folder)
+        : file_(folder + "/ports.conf") {
+        std::ofstream(file_) << "COM" << port << "=" << device << "\n";
+        setenv("BREL_PORT_MAP", file_.c_str(), 1);
+    }
+    ~PortMapping() { unsetenv("BREL_PORT_MAP"); }
+
+private:
+    std::string file_;
 };
 
 // True when the program can be found on PATH.
