@@ -318,7 +318,7 @@ private:
                             continue;
                         if (r.header.type == ZRPOS) {
                             const uint32_t want = r.header.position();
-                            errors = want > lastGood ? 0 : errors + 1;
+                            noteRetry(want > lastGood, errors);
                             lastGood = want;
                             pos = want;
                             restart = true;
@@ -362,8 +362,9 @@ private:
                     case ZSKIP:
                         return 0;
                     case ZRPOS:
-                        ++errors;
-                        pos = r.header.position();
+                        // Only asking again for the same place counts against the retries.
+                        noteRetry(r.header.position() > lastGood, errors);
+                        lastGood = pos = r.header.position();
                         restart = true;
                         break;
                     case ZNAK:
@@ -383,6 +384,17 @@ private:
             if (!restart)
                 return link_.abortWith(TransferErrTimeout);
         }
+    }
+
+    // A request for data again: only asking for the same place twice counts against the retries,
+    // and a line that keeps spoiling blocks gets smaller ones.
+    void noteRetry(bool progressed, int& errors) {
+        if (progressed) {
+            errors = 0;
+            return;
+        }
+        ++errors;
+        blockSize_ = std::max<size_t>(blockSize_ / 2, 64);
     }
 
     // After ZCRCW: waits for ZACK. restart is set when the receiver asks for data again (ackPos_).

@@ -6,7 +6,10 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+
 #include <atomic>
+#include <climits>
 #include <mutex>
 #include <thread>
 
@@ -220,6 +223,102 @@ TEST(ZmodemSession, AbortFromAnotherThreadEndsPromptlyAndThePeerHearsIt) {
         EXPECT_EQ(peer.get(), TransferErrRemoteAbort);
         EXPECT_TRUE(dst.names().empty());
     }
+}
+
+// A hand-driven sender: offers one file with whatever name and size it likes, then sends `body`.
+int scriptedOffer(ByteChannel& channel, const std::string& name, const std::string& size,
+                  const std::string& body) {
+    using namespace zmodem;
+    TransferContext ctx(channel, nullptr, {}, quick());
+    ZmodemInput in(ctx);
+    auto await = [&](uint8_t type) {
+        for (int i = 0; i < 20; ++i) {
+            const auto r = in.readHeader(Clock::now() + 1s);
+            if (r.status == Status::Ok && r.header.type == type)
+                return true;
+        }
+        return false;
+    };
+    std::vector<uint8_t> out;
+    Escaper esc;
+    appendHexHeader(out, Header::at(ZRQINIT, 0));
+    ctx.write(out);
+    if (!await(ZRINIT))
+        return -1;
+    out.clear();
+    std::string info = name + '\0' + size + " 0 0 0 1 " + size + '\0';
+    appendBinaryHeader(out, Header::flags(ZFILE, ZCBIN), true, esc);
+    appendSubpacket(out, reinterpret_cast<const uint8_t*>(info.data()), info.size(), ZCRCW, true, esc);
+    ctx.write(out);
+    if (!await(ZRPOS))
+        return -2;
+    out.clear();
+    appendBinaryHeader(out, Header::at(ZDATA, 0), true, esc);
+    appendSubpacket(out, reinterpret_cast<const uint8_t*>(body.data()), body.size(), ZCRCE, true, esc);
+    appendBinaryHeader(out, Header::at(ZEOF, uint32_t(body.size())), true, esc);
+    ctx.write(out);
+    if (!await(ZRINIT))
+        return -3;
+    out.clear();
+    appendHexHeader(out, Header::at(ZFIN, 0));
+    ctx.write(out);
+    if (!await(ZFIN))
+        return -4;
+    const uint8_t oo[] = {'O', 'O'};
+    ctx.write(oo, 2);
+    return 0;
+}
+
+TEST(ZmodemSession, HostileNamesStayInsideTheReceiveFolder) {
+    for (const char* name :
+         {"../../evil", "/tmp/evil", "a/b/evil", "..\\..\\evil", "..", "evil\x01\x1b[2J"}) {
+        SCOPED_TRACE(name);
+        ScratchDir outer;
+        const std::string folder = outer.file("in");
+        ASSERT_TRUE(std::filesystem::create_directory(folder));
+        MemoryChannelPair line;
+        auto tx = transfer_test::runAsync([&] { return scriptedOffer(line.a(), name, "5", "hello"); });
+        ReceiveFolder rf(folder);
+        FolderFiles files(rf);
+        TransferContext ctx(line.b(), nullptr, {}, quick());
+        EXPECT_EQ(zmodemReceive(ctx, files), 1);
+        ASSERT_TRUE(transfer_test::ready(tx));
+        EXPECT_EQ(tx.get(), 0);
+        EXPECT_EQ(outer.names(), std::vector<std::string>{"in"});
+        ASSERT_EQ(files.completed().size(), 1u);
+        const std::filesystem::path got(files.completed()[0]);
+        EXPECT_EQ(got.parent_path(), std::filesystem::path(folder));
+        EXPECT_EQ(transfer_test::readFile(got.string()), std::vector<uint8_t>({'h', 'e', 'l', 'l', 'o'}));
+        for (char c : got.filename().string())
+            EXPECT_FALSE(uint8_t(c) < 0x20 || c == '/' || c == '\\') << got;
+    }
+}
+
+// A sender that claims 2^40 bytes gets no huge allocation or file from us: the file is what it sent,
+// and the reported total is clamped to what the callback can carry.
+TEST(ZmodemSession, ClaimedSizeOfTwoToTheFortyIsNotTrusted) {
+    ScratchDir dst;
+    MemoryChannelPair line;
+    auto tx = transfer_test::runAsync(
+        [&] { return scriptedOffer(line.a(), "huge", "1099511627776", "0123456789"); });
+    rusage before{};
+    getrusage(RUSAGE_SELF, &before);
+    int lastTotal = 0;
+    TransferProgressCallback watch = [&](int, int, int, int total) {
+        lastTotal = total;
+        return 0;
+    };
+    ReceiveFolder rf(dst.path());
+    FolderFiles files(rf);
+    TransferContext ctx(line.b(), nullptr, watch, quick());
+    EXPECT_EQ(zmodemReceive(ctx, files), 1);
+    ASSERT_TRUE(transfer_test::ready(tx));
+    EXPECT_EQ(tx.get(), 0);
+    rusage after{};
+    getrusage(RUSAGE_SELF, &after);
+    EXPECT_LT(after.ru_maxrss - before.ru_maxrss, 64 * 1024); // kilobytes
+    EXPECT_EQ(lastTotal, INT_MAX);
+    EXPECT_EQ(std::filesystem::file_size(dst.file("huge")), 10u);
 }
 
 } // namespace
