@@ -3,6 +3,8 @@
 #include "xmodem.h"
 #include "xmodem_engine.h"
 
+#include <vector>
+
 namespace seriallib {
 
 using namespace xmodem;
@@ -18,8 +20,7 @@ int ymodemSend(TransferContext& ctx, const std::string& path) {
         return r;
     auto header = batchHeader(file.name(), file.size());
     size_t headerBlock = header.size() <= kSmallBlock ? kSmallBlock : kLargeBlock;
-    if (header.size() > kLargeBlock)
-        header.resize(kLargeBlock);
+    header.resize(headerBlock, 0); // block 0 is filled with NULs, not the data padding
     if (int r = sender.sendBlock(0, header.data(), header.size(), headerBlock, true))
         return r;
     if (int r = sender.awaitStart(ctx.timings().responseWait))
@@ -32,8 +33,8 @@ int ymodemSend(TransferContext& ctx, const std::string& path) {
     // last answer with it; the file was complete before that.
     if (int r = sender.awaitStart(ctx.timings().responseWait))
         return r == TransferErrNotOpen ? 0 : r;
-    const uint8_t none = 0;
-    int r = sender.sendBlock(0, &none, 0, kSmallBlock, true);
+    const std::vector<uint8_t> none(kSmallBlock, 0);
+    int r = sender.sendBlock(0, none.data(), none.size(), kSmallBlock, true);
     return r == TransferErrNotOpen ? 0 : r;
 }
 
@@ -46,8 +47,6 @@ int ymodemReceive(TransferContext& ctx, const std::string& folderPath) {
     int files = 0;
     for (;;) {
         // Block 0: the file's name and size, or the end of the batch.
-        if (int r = ctx.progress(0, 0))
-            return rx.fail(r);
         BlockReceiver::Packet packet;
         int tries = 0;
         uint8_t request = CRC_START;
