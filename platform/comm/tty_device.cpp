@@ -1,0 +1,199 @@
+#include "tty_device.h"
+
+#include "port_map.h"
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <termios.h>
+#include <unistd.h>
+
+namespace comm::tty {
+
+namespace {
+
+struct RateCode {
+    uint32_t baud;
+    speed_t code;
+};
+constexpr RateCode kRates[] = {
+    {50, B50},           {75, B75},           {110, B110},         {134, B134},         {150, B150},
+    {200, B200},         {300, B300},         {600, B600},         {1200, B1200},       {1800, B1800},
+    {2400, B2400},       {4800, B4800},       {9600, B9600},       {19200, B19200},     {38400, B38400},
+    {57600, B57600},     {115200, B115200},   {230400, B230400},   {460800, B460800},   {500000, B500000},
+    {576000, B576000},   {921600, B921600},   {1000000, B1000000}, {1152000, B1152000}, {1500000, B1500000},
+    {2000000, B2000000}, {2500000, B2500000}, {3000000, B3000000}, {3500000, B3500000}, {4000000, B4000000},
+};
+
+bool rateCode(uint32_t baud, speed_t* code) {
+    for (const auto& r : kRates)
+        if (r.baud == baud) {
+            *code = r.code;
+            return true;
+        }
+    return false;
+}
+
+// Unix98 pty slaves.
+constexpr unsigned kPtySlaveMajorFirst = 136;
+constexpr unsigned kPtySlaveMajorLast = 143;
+
+// A UART may give a rate close to the one asked for; what it reports within 2% is the rate asked.
+bool sameRate(uint32_t wanted, uint32_t got) {
+    uint64_t diff = wanted > got ? wanted - got : got - wanted;
+    return diff * 50 <= wanted;
+}
+
+} // namespace
+
+std::string devicePathFor(const std::string& name) {
+    std::string_view bare = portmap::stripDevicePrefix(name);
+    if (portmap::portNumber(bare) != 0)
+        return portmap::PortMap().resolve(bare);
+    if (!bare.empty() && bare.front() == '/')
+        return std::string(bare);
+    errno = ENOENT;
+    return {};
+}
+
+int openExclusive(const std::string& path) {
+    int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return -1;
+    auto fail = [fd](int err) {
+        ::close(fd);
+        errno = err;
+        return -1;
+    };
+    if (!::isatty(fd))
+        return fail(ENOTTY);
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0)
+        return fail(errno == EWOULDBLOCK ? EBUSY : errno);
+    if (::ioctl(fd, TIOCEXCL) != 0)
+        return fail(errno);
+    termios t{};
+    if (::tcgetattr(fd, &t) != 0) {
+        int err = errno;
+        ::ioctl(fd, TIOCNXCL);
+        return fail(err);
+    }
+    ::cfmakeraw(&t);
+    t.c_cflag |= CLOCAL | CREAD;
+    t.c_cc[VMIN] = 1;
+    t.c_cc[VTIME] = 0;
+    if (::tcsetattr(fd, TCSANOW, &t) != 0) {
+        int err = errno;
+        ::ioctl(fd, TIOCNXCL);
+        return fail(err);
+    }
+    return fd;
+}
+
+void closeExclusive(int fd) {
+    if (fd < 0)
+        return;
+    ::ioctl(fd, TIOCNXCL);
+    ::close(fd);
+}
+
+bool isPseudoTerminal(int fd) {
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISCHR(st.st_mode))
+        return false;
+    unsigned m = major(st.st_rdev);
+    return m >= kPtySlaveMajorFirst && m <= kPtySlaveMajorLast;
+}
+
+ApplyResult applyLineSettings(int fd, const TtyLineSettings& s, bool parityCheck) {
+    if (s.dataBits < 5 || s.dataBits > 8 || s.parity > 4 || (s.stopBits != 1 && s.stopBits != 2) ||
+        s.baud == 0) {
+        errno = EINVAL;
+        return ApplyResult::NotTaken;
+    }
+    termios t{};
+    if (::tcgetattr(fd, &t) != 0)
+        return ApplyResult::Failed;
+    static constexpr tcflag_t kSizes[] = {CS5, CS6, CS7, CS8};
+    t.c_cflag &= ~(CSIZE | PARENB | PARODD | CMSPAR | CSTOPB | CRTSCTS);
+    t.c_cflag |= kSizes[s.dataBits - 5] | CLOCAL | CREAD;
+    switch (s.parity) {
+    case 1:
+        t.c_cflag |= PARENB | PARODD;
+        break;
+    case 2:
+        t.c_cflag |= PARENB;
+        break;
+    case 3:
+        t.c_cflag |= PARENB | CMSPAR | PARODD;
+        break;
+    case 4:
+        t.c_cflag |= PARENB | CMSPAR;
+        break;
+    default:
+        break;
+    }
+    if (s.stopBits == 2)
+        t.c_cflag |= CSTOPB;
+    if (s.rtsCts)
+        t.c_cflag |= CRTSCTS;
+    t.c_iflag &= ~(IXON | IXOFF | IXANY | INPCK);
+    if (s.xonXoff)
+        t.c_iflag |= IXON | IXOFF;
+    if (parityCheck && s.parity != 0)
+        t.c_iflag |= INPCK;
+    speed_t code;
+    bool standard = rateCode(s.baud, &code);
+    if (standard)
+        ::cfsetspeed(&t, code);
+    if (::tcsetattr(fd, TCSADRAIN, &t) != 0)
+        return ApplyResult::Failed;
+    if (!standard && !setCustomSpeed(fd, s.baud))
+        return errno == EINVAL ? ApplyResult::NotTaken : ApplyResult::Failed;
+
+    TtyLineSettings now;
+    if (!readLineSettings(fd, &now))
+        return ApplyResult::Failed;
+    bool taken = sameRate(s.baud, now.baud) && now.stopBits == s.stopBits;
+    if (!isPseudoTerminal(fd))
+        taken = taken && now.dataBits == s.dataBits && now.parity == s.parity && now.rtsCts == s.rtsCts;
+    return taken ? ApplyResult::Ok : ApplyResult::NotTaken;
+}
+
+bool readLineSettings(int fd, TtyLineSettings* s, bool* parityCheck) {
+    termios t{};
+    uint32_t baud = 0;
+    if (::tcgetattr(fd, &t) != 0 || !getSpeed(fd, &baud))
+        return false;
+    s->baud = baud;
+    switch (t.c_cflag & CSIZE) {
+    case CS5:
+        s->dataBits = 5;
+        break;
+    case CS6:
+        s->dataBits = 6;
+        break;
+    case CS7:
+        s->dataBits = 7;
+        break;
+    default:
+        s->dataBits = 8;
+        break;
+    }
+    if (!(t.c_cflag & PARENB))
+        s->parity = 0;
+    else if (t.c_cflag & CMSPAR)
+        s->parity = (t.c_cflag & PARODD) ? 3 : 4;
+    else
+        s->parity = (t.c_cflag & PARODD) ? 1 : 2;
+    s->stopBits = (t.c_cflag & CSTOPB) ? 2 : 1;
+    s->rtsCts = (t.c_cflag & CRTSCTS) != 0;
+    s->xonXoff = (t.c_iflag & (IXON | IXOFF)) != 0;
+    if (parityCheck)
+        *parityCheck = (t.c_iflag & INPCK) != 0;
+    return true;
+}
+
+} // namespace comm::tty
