@@ -386,6 +386,9 @@ TEST(CommPortOpen, NamesThroughTheMapAndNamesThatMapToNothing) {
     uint32_t written = 0;
     ASSERT_TRUE(port->write("ping", 4, &written));
     EXPECT_EQ(take(pty.master(), 4), "ping");
+    port.reset();
+    port = comm::openPort("\\\\.\\\\.\\COM42"); // the seven-character prefix of COM100 and up
+    EXPECT_TRUE(port);
 
     for (const char* name : {"COM7", "COM300", "bogus", "\\\\.\\"}) {
         errno = 0;
