@@ -70,3 +70,28 @@ std::string FormatConfigFile(const ConfigRecord& lines);
 // path only once it is complete, so a failed save leaves any earlier file as it was.
 // False when the file could not be written; errno then tells why.
 bool SaveConfigFile(const std::string& path, const ConfigRecord& lines);
+
+// Exchanges with the modem on the open link (Rs232_setup.h). The window updates go through the
+// installed EngineView (engine_view.h).
+
+// Sends the escape "+++" (twice at most). 2: the plus signs came back (echo on, already in command
+// mode); 1: the modem answered OK; 0: neither.
+int EscapeToCommandMode();
+// Sends "at" (twice at most). 2: the command came back (echo on); 1: OK without the echo; 0: no answer.
+int ProbeAt();
+// Reads the modem's report ("at*report"), applies it through ApplyConfigText, then reads the
+// profile. 1: read and applied; -1: the modem is in no state to report ("Enter SMS", "Mode...") or
+// sent 100 bytes or fewer; -2: more than five reads brought nothing. Nothing is applied unless 1.
+// Only an "OK" that is a line of its own ends the report; a value ending in "OK" is data.
+int ReadModemReport();
+// Reads the active profile ("at&v") into the main settings window: auto-answer rings, bearer, DTR
+// behaviour, data and stop bits, flow control. 1: read up to its flow-control field; 0: no usable
+// reply (nothing changed) or no flow-control field within its first 200 bytes.
+int ReadModemProfile();
+
+// Writes ConfigLines to the modem (in command mode): first its rings, DTR and bearer elements (43
+// to 45, AT commands) each with up to two attempts, then "at&w", then answers the prompts of the
+// modem's "at*config" dialogue from elements 0 to 42, following the skip counts after empty and
+// "No" answers. 1: the dialogue ran past key 42; 0: a command was refused twice, or the modem
+// showed no expected prompt in five passes in a row.
+int WriteConfigToModem();

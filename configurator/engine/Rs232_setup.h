@@ -8,6 +8,7 @@
 #include "comm_port.h"
 #include "link_clock.h"
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -127,3 +128,19 @@ bool CollectReads(int reads, uint32_t chunk, size_t carry,
                   const std::function<bool(std::string_view)>& match);
 // CollectReads looking for marker.
 bool ReadsFind(std::string_view marker, int reads, uint32_t chunk = kReplyReadSize);
+
+// Automatic detection of the line settings, on the open port. Window updates go through the
+// installed EngineView (engine_view.h).
+
+// The connect dialog's baud index of a rate (0 for a rate that is none of its items).
+int ScanBaudIndex(uint32_t rate);
+// Asks the modem for its framing ("at+icf?") after it answered at rate. Once an OK is read, the
+// baud box takes the rate and, from the "+ICF:" line anywhere in what was read, the data-bits,
+// stop-bits and parity boxes take the modem's framing (parity "None" for the formats without
+// parity). 1: the reply held OK and an "+ICF:" pair with its parity digit; 0 otherwise.
+int ReadIcfSetting(uint32_t rate);
+// Tries the rates from 115200 down to 300, at each 8 then 7 data bits, with one stop bit and each
+// parity (none, odd, even, mark, space) and then two stop bits without parity, until the modem
+// answers "at". The boxes then show the answering settings, refined by ReadIcfSetting. 1: found;
+// 0: no setting answered, or cancel was set (looked at before every try).
+int AutoDetectBaud(const std::atomic<bool>& cancel);

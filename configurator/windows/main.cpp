@@ -1,10 +1,17 @@
-#include <QApplication>
-#include <QWidget>
+#include "configurator_app.h"
+#include "file_dialogs.h"
+#include "launcher.h"
+#include "messenger.h"
+#include "qt_file_dialogs.h"
+#include "qt_launcher.h"
+#include "qt_messenger.h"
+
+#include <memory>
 
 int main(int argc, char* argv[]) {
-    QApplication app(argc, argv);
-    QWidget wizard;
-    wizard.setWindowTitle(QStringLiteral("Vantro Configurator"));
-    wizard.show();
-    return app.exec();
+    ConfiguratorApplication app(argc, argv);
+    gui::setMessenger(std::make_shared<gui::QtMessenger>());
+    gui::setFileDialogs(std::make_shared<gui::QtFileDialogs>());
+    shell::setLauncher(std::make_shared<shell::QtLauncher>());
+    return runConfigurator(app);
 }

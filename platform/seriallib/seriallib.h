@@ -24,6 +24,7 @@ enum TransferError : int {
     TransferErrAborted = -4,     // SerialAbortTransmit / SerialAbortReceive
     TransferErrFile = -5,        // the file cannot be opened or written
     TransferErrRemoteAbort = -6, // the peer cancelled
+    TransferErrProtocol = -7,    // retries used up, or the peer broke the protocol
     TransferErrZmodemBuffer = -9,
     TransferErrSystem = -10, // errno holds the cause
 };

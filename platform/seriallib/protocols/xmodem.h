@@ -1,0 +1,29 @@
+#pragma once
+// XMODEM (checksum, CRC, 1K) and YMODEM batch transfers over a transfer context.
+// Each returns 0 (YMODEM receive: the number of files) or a negative TransferError code.
+
+#include "transfer_context.h"
+
+#include <string>
+
+namespace seriallib {
+
+enum class XmodemVariant {
+    Checksum, // 128-byte blocks; a receiver starts with NAK
+    Crc,      // 128-byte blocks; a receiver starts with 'C'
+    OneK,     // 1024-byte blocks; a receiver starts with 'C'
+};
+
+// The sender follows the receiver's request: NAK gets an 8-bit sum, 'C' a CRC, whatever the variant.
+int xmodemSend(TransferContext& ctx, const std::string& path, XmodemVariant variant);
+// Writes the blocks to path (absolute), padding included; the file appears only when complete.
+// A receiver that asks with 'C' falls back to NAK when the sender does not answer.
+int xmodemReceive(TransferContext& ctx, const std::string& path, XmodemVariant variant);
+
+// Sends one file as a batch of one: name and size in block 0, 1024-byte blocks, end of batch.
+int ymodemSend(TransferContext& ctx, const std::string& path);
+// Receives a batch into folder (absolute); each file is cut to the size its block 0 gives and
+// never replaces an existing file.
+int ymodemReceive(TransferContext& ctx, const std::string& folder);
+
+} // namespace seriallib

@@ -1,0 +1,173 @@
+#include "xmodem_engine.h"
+
+namespace seriallib::xmodem {
+
+int BlockSender::awaitAnswer(Clock::time_point deadline) {
+    for (;;) {
+        int c = ctx_.readByte(deadline);
+        if (c < 0)
+            return c;
+        if (c == ACK || c == NAK || c == CRC_START)
+            return c;
+        if (c == CAN) {
+            int second = ctx_.readByte(ctx_.after(ctx_.timings().byteGap));
+            if (second == CAN)
+                return CAN;
+            if (second == ACK || second == NAK || second == CRC_START)
+                return second;
+            if (second < 0 && second != ReadTimedOut)
+                return second;
+        }
+        // Anything else is line noise: keep listening.
+    }
+}
+
+int BlockSender::awaitStart(milliseconds wait) {
+    if (startPending_) {
+        startPending_ = false;
+        return 0;
+    }
+    auto deadline = ctx_.after(wait);
+    for (;;) {
+        int c = awaitAnswer(deadline);
+        if (c == NAK || c == CRC_START) {
+            crc_ = c == CRC_START;
+            // Requests repeated while we were not listening would read as NAKs of the first block.
+            ctx_.purgeInput();
+            return 0;
+        }
+        if (c == CAN)
+            return fail(TransferErrRemoteAbort);
+        if (c == ReadTimedOut)
+            return fail(TransferErrTimeout);
+        if (c < 0)
+            return fail(c);
+        // A stray ACK before anything was sent means nothing.
+    }
+}
+
+int BlockSender::sendBlock(uint8_t number, const uint8_t* data, size_t size, size_t blockSize, bool first) {
+    auto frame = frameBlock(number, data, size, blockSize, crc_);
+    bool lastTimedOut = false;
+    for (int attempt = 0; attempt <= ctx_.timings().retries; ++attempt) {
+        if (attempt > 0)
+            ctx_.stats().retries++;
+        if (int r = ctx_.write(frame))
+            return fail(r);
+        for (;;) {
+            int c = awaitAnswer(ctx_.after(ctx_.timings().responseWait));
+            if (c == ACK) {
+                ctx_.stats().blocks++;
+                return 0;
+            }
+            if (c == CRC_START && !first)
+                continue;
+            if (c == NAK || c == CRC_START) {
+                lastTimedOut = false;
+                ctx_.purgeInput();
+                break;
+            }
+            if (c == CAN)
+                return fail(TransferErrRemoteAbort);
+            if (c == ReadTimedOut) {
+                lastTimedOut = true;
+                break;
+            }
+            return fail(c);
+        }
+    }
+    return fail(lastTimedOut ? TransferErrTimeout : TransferErrProtocol);
+}
+
+int BlockSender::sendEot(bool batch) {
+    const uint8_t eot = EOT;
+    bool lastTimedOut = false;
+    for (int attempt = 0; attempt <= ctx_.timings().retries; ++attempt) {
+        if (lastTimedOut)
+            ctx_.stats().retries++; // a NAK of the first EOT is the rule, not a retry
+        if (int r = ctx_.write(&eot, 1)) {
+            if (r == TransferErrNotOpen) {
+                hungUp_ = true;
+                return 0;
+            }
+            return fail(r);
+        }
+        int c = awaitAnswer(ctx_.after(ctx_.timings().responseWait));
+        if (c == ACK)
+            return 0;
+        if (c == CRC_START && batch) {
+            startPending_ = true;
+            crc_ = true;
+            return 0;
+        }
+        if (c == TransferErrNotOpen) {
+            hungUp_ = true;
+            return 0;
+        }
+        if (c == CAN)
+            return fail(TransferErrRemoteAbort);
+        if (c < 0 && c != ReadTimedOut)
+            return fail(c);
+        lastTimedOut = c == ReadTimedOut;
+    }
+    return fail(lastTimedOut ? TransferErrTimeout : TransferErrProtocol);
+}
+
+int BlockSender::fail(int code) {
+    if (code != TransferErrRemoteAbort && code != TransferErrNotOpen) {
+        const auto& cancel = cancelSequence();
+        ctx_.sendCancel(cancel.data(), cancel.size());
+    }
+    return code;
+}
+
+int BlockReceiver::send(uint8_t byte) {
+    return ctx_.write(&byte, 1);
+}
+
+int BlockReceiver::fail(int code) {
+    if (code != TransferErrRemoteAbort && code != TransferErrNotOpen) {
+        const auto& cancel = cancelSequence();
+        ctx_.sendCancel(cancel.data(), cancel.size());
+    }
+    return code;
+}
+
+int BlockReceiver::next(Packet& packet, milliseconds wait) {
+    const auto& t = ctx_.timings();
+    packet.kind = Bad;
+    int c = ctx_.readByte(ctx_.after(wait));
+    if (c < 0)
+        return c;
+    if (c == EOT) {
+        packet.kind = Eot;
+        return 0;
+    }
+    if (c == CAN) {
+        int second = ctx_.readByte(ctx_.after(t.byteGap));
+        if (second == CAN)
+            return TransferErrRemoteAbort;
+        if (second < 0 && second != ReadTimedOut)
+            return second;
+    } else if (c == SOH || c == STX) {
+        size_t blockSize = c == STX ? kLargeBlock : kSmallBlock;
+        uint8_t rest[2 + kLargeBlock + 2];
+        size_t need = 2 + blockSize + (crc_ ? 2 : 1);
+        int n = ctx_.readExact(rest, need, t.byteGap);
+        if (n < 0 && n != ReadTimedOut)
+            return n;
+        if (n == static_cast<int>(need) && static_cast<uint8_t>(rest[0] ^ rest[1]) == 0xFF &&
+            checkMatches(rest + 2, blockSize, rest + 2 + blockSize, crc_)) {
+            packet.kind = Block;
+            packet.number = rest[0];
+            packet.size = blockSize;
+            std::copy(rest + 2, rest + 2 + blockSize, packet.data.begin());
+            return 0;
+        }
+    }
+    // A damaged block or noise: let the line go quiet so the NAK that follows is not lost in it.
+    int q = ctx_.waitQuiet(t.quiet, ctx_.after(t.blockWait));
+    return q < 0 ? q : 0;
+}
+
+} // namespace seriallib::xmodem

@@ -1,0 +1,142 @@
+// Our ZMODEM against lrzsz's sz and rz over a pseudo-terminal.
+
+#include "../platform/seriallib/transfer_test_support.h"
+#include "fd_channel.h"
+#include "seriallib.h"
+#include "zmodem_session.h"
+#include "zmodem_test_peer.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string_view>
+
+namespace {
+
+using namespace seriallib;
+using namespace std::chrono_literals;
+using transfer_test::ScratchDir;
+
+TransferTimings interopTimings() {
+    TransferTimings t;
+    t.startWait = 10s;
+    t.startInterval = 2s;
+    t.startTries = 5;
+    t.responseWait = 3s;
+    t.blockWait = 3s;
+    t.retries = 5;
+    return t;
+}
+
+class ZmodemInterop : public ::testing::TestWithParam<size_t> {
+protected:
+    void SetUp() override {
+        if (!interop::havePeer("sz") || !interop::havePeer("rz"))
+            GTEST_SKIP() << "lrzsz is not installed";
+        ASSERT_TRUE(line_.ok());
+    }
+    interop::PtyLine line_;
+    ScratchDir src_, dst_, logs_;
+};
+
+// Our receiver, with sz sending the given files from src_.
+int receiveFromSz(interop::PtyLine& line, const ScratchDir& src, const ScratchDir& dst,
+                  const ScratchDir& logs, const std::vector<std::string>& names, bool detectStart = false) {
+    std::vector<std::string> argv = {"sz", "-q"};
+    argv.insert(argv.end(), names.begin(), names.end());
+    interop::Peer sz(argv, src.path(), line.slave(), logs.file("sz.log"));
+    EXPECT_TRUE(sz.started());
+    FdChannel channel(line.master());
+    if (detectStart) {
+        // What the terminal's detector does: it reads the line until it has seen a ZRQINIT header,
+        // and the bytes it consumed are gone.
+        const std::string_view zrqinit("**\x18"
+                                       "B00000000000000");
+        std::string seen;
+        uint8_t buf[64];
+        const auto end = Clock::now() + 5s;
+        while (seen.find(zrqinit) == std::string::npos && Clock::now() < end) {
+            const int n = channel.read(buf, sizeof buf, Clock::now() + 100ms);
+            if (n < 0)
+                break;
+            seen.append(reinterpret_cast<char*>(buf), size_t(n));
+        }
+        EXPECT_NE(seen.find(zrqinit), std::string::npos) << seen;
+    }
+    ReceiveFolder folder(dst.path());
+    FolderFiles files(folder);
+    TransferContext ctx(channel, nullptr, {}, interopTimings());
+    const int rc = zmodemReceive(ctx, files);
+    sz.wait(5s);
+    return rc;
+}
+
+TEST_P(ZmodemInterop, SzToOurReceiver) {
+    const auto data = transfer_test::testData(GetParam(), uint32_t(GetParam()));
+    transfer_test::writeFile(src_.file("in.bin"), data);
+    EXPECT_EQ(receiveFromSz(line_, src_, dst_, logs_, {"in.bin"}), 1);
+    EXPECT_EQ(dst_.names(), std::vector<std::string>{"in.bin"});
+    EXPECT_EQ(transfer_test::readFile(dst_.file("in.bin")), data);
+}
+
+TEST_P(ZmodemInterop, OurSenderToRz) {
+    const auto data = transfer_test::testData(GetParam(), uint32_t(GetParam()));
+    transfer_test::writeFile(src_.file("out.bin"), data);
+    interop::Peer rz({"rz", "-q"}, dst_.path(), line_.slave(), logs_.file("rz.log"));
+    ASSERT_TRUE(rz.started());
+    FdChannel channel(line_.master());
+    int lastDone = 0, lastTotal = 0;
+    TransferProgressCallback progress = [&](int done, int, int, int total) {
+        EXPECT_GE(done, lastDone);
+        lastDone = done;
+        lastTotal = total;
+        return 0;
+    };
+    TransferContext ctx(channel, nullptr, progress, interopTimings());
+    EXPECT_EQ(zmodemSend(ctx, {src_.file("out.bin")}), 0);
+    EXPECT_EQ(size_t(lastDone), GetParam());
+    EXPECT_EQ(size_t(lastTotal), GetParam());
+    rz.wait(5s);
+    EXPECT_EQ(transfer_test::readFile(dst_.file("out.bin")), data);
+}
+
+INSTANTIATE_TEST_SUITE_P(Sizes, ZmodemInterop,
+                         ::testing::Values(size_t(0), size_t(1), size_t(1023), size_t(1024), size_t(1025),
+                                           size_t(8192 + 3), size_t(65536)));
+
+class ZmodemInteropBatch : public ZmodemInterop {};
+
+TEST_F(ZmodemInteropBatch, ThreeFilesFromSz) {
+    std::vector<std::string> names = {"one", "two.txt", "three.dat"};
+    for (size_t i = 0; i < names.size(); ++i)
+        transfer_test::writeFile(src_.file(names[i]), transfer_test::testData(3000 * (i + 1), uint32_t(i)));
+    EXPECT_EQ(receiveFromSz(line_, src_, dst_, logs_, names), 3);
+    for (const auto& n : names)
+        EXPECT_EQ(transfer_test::readFile(dst_.file(n)), transfer_test::readFile(src_.file(n))) << n;
+}
+
+TEST_F(ZmodemInteropBatch, ThreeFilesToRz) {
+    std::vector<std::string> names = {"one", "two.txt", "three.dat"}, paths;
+    for (size_t i = 0; i < names.size(); ++i) {
+        paths.push_back(src_.file(names[i]));
+        transfer_test::writeFile(paths.back(), transfer_test::testData(3000 * (i + 1), uint32_t(i)));
+    }
+    interop::Peer rz({"rz", "-q"}, dst_.path(), line_.slave(), logs_.file("rz.log"));
+    FdChannel channel(line_.master());
+    TransferContext ctx(channel, nullptr, {}, interopTimings());
+    EXPECT_EQ(zmodemSend(ctx, paths), 0);
+    rz.wait(5s);
+    for (const auto& n : names)
+        EXPECT_EQ(transfer_test::readFile(dst_.file(n)), transfer_test::readFile(src_.file(n))) << n;
+}
+
+// The terminal spotted sz's ZRQINIT and consumed it; the receive that starts then offers ZRINIT
+// first and completes.
+TEST_F(ZmodemInteropBatch, AutomaticStartAfterTheDetectorAteZrqinit) {
+    const auto data = transfer_test::testData(20000, 9);
+    transfer_test::writeFile(src_.file("auto.bin"), data);
+    EXPECT_EQ(receiveFromSz(line_, src_, dst_, logs_, {"auto.bin"}, true), 1);
+    EXPECT_EQ(transfer_test::readFile(dst_.file("auto.bin")), data);
+}
+
+} // namespace

@@ -1,0 +1,325 @@
+#include "transfer_pair.h"
+#include "xmodem.h"
+
+#include <gtest/gtest.h>
+
+#include <thread>
+
+using namespace seriallib;
+using namespace transfer_test;
+using xmodem::ACK;
+using xmodem::CAN;
+using xmodem::CRC_START;
+using xmodem::EOT;
+using xmodem::NAK;
+
+namespace {
+
+const char* variantName(XmodemVariant v) {
+    switch (v) {
+    case XmodemVariant::Checksum:
+        return "Checksum";
+    case XmodemVariant::Crc:
+        return "Crc";
+    case XmodemVariant::OneK:
+        return "OneK";
+    }
+    return "?";
+}
+
+// Our sender to our receiver, sender on a(), receiver on b().
+struct XmodemRun {
+    ScratchDir dir;
+    std::vector<uint8_t> data;
+    MemoryChannelPair line;
+    Side sender, receiver;
+    int sent = 0, got = 0;
+
+    XmodemRun(size_t size, LineFaults toReceiver = {}, LineFaults toSender = {})
+        : data(testData(size)), line(std::move(toReceiver), std::move(toSender)), sender(line.a()),
+          receiver(line.b()) {
+        writeFile(dir.file("in"), data);
+    }
+    void run(XmodemVariant send, XmodemVariant receive) {
+        receiver.start([&](TransferContext& ctx) { return xmodemReceive(ctx, dir.file("out"), receive); });
+        sender.start([&](TransferContext& ctx) { return xmodemSend(ctx, dir.file("in"), send); });
+        sent = sender.finish();
+        got = receiver.finish();
+    }
+    std::vector<uint8_t> received() { return readFile(dir.file("out")); }
+};
+
+struct RoundTrip {
+    XmodemVariant variant;
+    size_t size;
+};
+
+void PrintTo(const RoundTrip& r, std::ostream* os) {
+    *os << variantName(r.variant) << " " << r.size;
+}
+
+class XmodemRoundTrip : public ::testing::TestWithParam<RoundTrip> {};
+
+TEST_P(XmodemRoundTrip, ReceivedFileIsTheDataPaddedToWholeBlocks) {
+    auto [variant, size] = GetParam();
+    XmodemRun run(size);
+    run.run(variant, variant);
+    EXPECT_EQ(run.sent, 0);
+    EXPECT_EQ(run.got, 0);
+    EXPECT_EQ(run.received(), paddedTo(run.data, 128));
+    run.sender.log.expectMonotoneToTotal(static_cast<int>(size));
+    EXPECT_EQ(run.sender.ctx->stats().retries, 0u);
+    EXPECT_EQ(run.receiver.ctx->stats().retries, 0u);
+}
+
+std::vector<RoundTrip> roundTrips() {
+    std::vector<RoundTrip> out;
+    for (auto v : {XmodemVariant::Checksum, XmodemVariant::Crc, XmodemVariant::OneK})
+        for (size_t size : {0, 1, 127, 128, 129, 1023, 1024, 1025, 8195})
+            out.push_back({v, size});
+    return out;
+}
+
+INSTANTIATE_TEST_SUITE_P(Sizes, XmodemRoundTrip, ::testing::ValuesIn(roundTrips()),
+                         [](const ::testing::TestParamInfo<RoundTrip>& info) {
+                             return std::string(variantName(info.param.variant)) + "_" +
+                                    std::to_string(info.param.size);
+                         });
+
+// The receiver decides the check: every sender follows its NAK or 'C'.
+TEST(Xmodem, SenderFollowsTheReceiversChoiceOfCheck) {
+    struct Case {
+        XmodemVariant send, receive;
+    };
+    for (auto c :
+         {Case{XmodemVariant::Crc, XmodemVariant::Checksum},
+          Case{XmodemVariant::OneK, XmodemVariant::Checksum},
+          Case{XmodemVariant::Checksum, XmodemVariant::Crc}, Case{XmodemVariant::OneK, XmodemVariant::Crc},
+          Case{XmodemVariant::Crc, XmodemVariant::OneK}}) {
+        SCOPED_TRACE(std::string(variantName(c.send)) + " to " + variantName(c.receive));
+        XmodemRun run(3000);
+        run.run(c.send, c.receive);
+        EXPECT_EQ(run.sent, 0);
+        EXPECT_EQ(run.got, 0);
+        EXPECT_EQ(run.received(), paddedTo(run.data, 128));
+    }
+}
+
+// A sender that knows only checksums ignores 'C'; the CRC receiver goes over to NAK.
+TEST(Xmodem, CrcReceiverFallsBackToChecksumForASenderThatIgnoresC) {
+    ScratchDir dir;
+    MemoryChannelPair line;
+    Side receiver(line.b());
+    receiver.start(
+        [&](TransferContext& ctx) { return xmodemReceive(ctx, dir.file("out"), XmodemVariant::Crc); });
+    ScriptedPeer peer(line.a());
+    ASSERT_EQ(peer.awaitAny({NAK}, 5s), NAK);
+    auto data = testData(128);
+    peer.send(xmodem::frameBlock(1, data.data(), data.size(), 128, false));
+    ASSERT_EQ(peer.awaitAny({ACK}), ACK);
+    peer.send(EOT);
+    ASSERT_EQ(peer.awaitAny({NAK, ACK}), NAK); // a first EOT is asked for again
+    peer.send(EOT);
+    ASSERT_EQ(peer.awaitAny({ACK}), ACK);
+    EXPECT_EQ(receiver.finish(), 0);
+    EXPECT_EQ(readFile(dir.file("out")), data);
+    EXPECT_GE(std::count(peer.seen().begin(), peer.seen().end(), CRC_START), 3);
+}
+
+// The firmware path: a receiver that starts with NAK and checks 8-bit sums.
+TEST(Xmodem, ChecksumSenderAnswersAReceiverThatStartsWithNak) {
+    ScratchDir dir;
+    auto data = testData(300);
+    writeFile(dir.file("in"), data);
+    MemoryChannelPair line;
+    Side sender(line.a());
+    sender.start(
+        [&](TransferContext& ctx) { return xmodemSend(ctx, dir.file("in"), XmodemVariant::Checksum); });
+    ScriptedPeer peer(line.b());
+    peer.send(NAK);
+    std::vector<uint8_t> got;
+    for (uint8_t expected = 1; expected <= 3; ++expected) {
+        auto block = peer.drain(100ms);
+        ASSERT_EQ(block.size(), 132u);
+        EXPECT_EQ(block[0], xmodem::SOH);
+        EXPECT_EQ(block[1], expected);
+        EXPECT_TRUE(xmodem::checkMatches(block.data() + 3, 128, block.data() + 131, false));
+        got.insert(got.end(), block.begin() + 3, block.begin() + 131);
+        peer.send(ACK);
+    }
+    ASSERT_EQ(peer.awaitAny({EOT}), EOT);
+    peer.send(ACK);
+    EXPECT_EQ(sender.finish(), 0);
+    EXPECT_EQ(got, paddedTo(data, 128));
+}
+
+TEST(XmodemFaults, DamagedBlocksAndLostAnswersAreRecovered) {
+    struct Case {
+        const char* what;
+        std::function<bool(uint64_t, uint8_t&)> toReceiver, toSender;
+        int senderResult = 0;
+        bool senderRetries = true;
+    };
+    const Case cases[] = {
+        {"a corrupted byte in block 2",
+         [](uint64_t i, uint8_t& b) { return (i == 1029 + 500 ? b ^= 0x40 : b), true; }, nullptr},
+        {"a lost ACK", nullptr, [](uint64_t i, uint8_t&) { return i != 2; }},
+        {"a lost start request", nullptr, [](uint64_t i, uint8_t&) { return i != 0; }, 0, false},
+        {"a block header turned into EOT",
+         [](uint64_t i, uint8_t& b) { return (i == 1029 ? b = EOT : b), true; }, nullptr},
+        {"a lost EOT", [](uint64_t i, uint8_t&) { return i != 3 * 1029; }, nullptr},
+        // The receiver has all and has left: the sender cannot know, and says so.
+        {"a lost last ACK", nullptr, [](uint64_t i, uint8_t&) { return i != 5; }, TransferErrTimeout},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        LineFaults toReceiver, toSender;
+        toReceiver.fault = c.toReceiver;
+        toSender.fault = c.toSender;
+        XmodemRun run(3 * 1024, toReceiver, toSender);
+        run.run(XmodemVariant::OneK, XmodemVariant::OneK);
+        EXPECT_EQ(run.sent, c.senderResult);
+        EXPECT_EQ(run.got, 0);
+        EXPECT_EQ(run.received(), run.data);
+        if (c.senderRetries && c.senderResult == 0) {
+            EXPECT_GE(run.sender.ctx->stats().retries, 1u);
+        }
+    }
+}
+
+TEST(XmodemFaults, NoisyLossyLineStillDeliversTheExactFile) {
+    for (uint64_t seed : {1, 2, 3}) {
+        SCOPED_TRACE(seed);
+        LineFaults noisy;
+        noisy.corrupt = 0.0001;
+        noisy.drop = 0.0001;
+        noisy.seed = seed;
+        LineFaults back = noisy;
+        back.corrupt = 0.02;
+        back.drop = 0.02;
+        XmodemRun run(16 * 1024, noisy, back);
+        run.run(XmodemVariant::OneK, XmodemVariant::OneK);
+        EXPECT_EQ(run.got, 0);
+        EXPECT_EQ(run.sent, 0);
+        EXPECT_EQ(run.received(), run.data);
+    }
+}
+
+TEST(XmodemFaults, CancelFromThePeerGivesTheRemoteAbortCode) {
+    ScratchDir dir;
+    writeFile(dir.file("in"), testData(4096));
+    {
+        SCOPED_TRACE("receiver cancels");
+        MemoryChannelPair line;
+        Side sender(line.a());
+        sender.start(
+            [&](TransferContext& ctx) { return xmodemSend(ctx, dir.file("in"), XmodemVariant::Crc); });
+        ScriptedPeer peer(line.b());
+        peer.send(CRC_START);
+        peer.drain(100ms);
+        peer.send({CAN, CAN});
+        EXPECT_EQ(sender.finish(), TransferErrRemoteAbort);
+    }
+    {
+        SCOPED_TRACE("sender cancels after a block");
+        MemoryChannelPair line;
+        Side receiver(line.b());
+        receiver.start(
+            [&](TransferContext& ctx) { return xmodemReceive(ctx, dir.file("out"), XmodemVariant::Crc); });
+        ScriptedPeer peer(line.a());
+        ASSERT_EQ(peer.awaitAny({CRC_START}), CRC_START);
+        auto data = testData(128);
+        peer.send(xmodem::frameBlock(1, data.data(), 128, 128, true));
+        ASSERT_EQ(peer.awaitAny({ACK}), ACK);
+        peer.send({CAN, CAN});
+        EXPECT_EQ(receiver.finish(), TransferErrRemoteAbort);
+        EXPECT_EQ(dir.names(), std::vector<std::string>{"in"}); // the partial file is not kept
+    }
+}
+
+TEST(XmodemFaults, NoPeerGivesTheTimeOutCode) {
+    ScratchDir dir;
+    writeFile(dir.file("in"), testData(10));
+    MemoryChannelPair line, otherLine;
+    Side sender(line.a()), receiver(otherLine.b());
+    sender.start([&](TransferContext& ctx) { return xmodemSend(ctx, dir.file("in"), XmodemVariant::OneK); });
+    EXPECT_EQ(sender.finish(), TransferErrTimeout);
+    receiver.start(
+        [&](TransferContext& ctx) { return xmodemReceive(ctx, dir.file("out"), XmodemVariant::Crc); });
+    EXPECT_EQ(receiver.finish(), TransferErrTimeout);
+    EXPECT_EQ(dir.names(), std::vector<std::string>{"in"});
+}
+
+TEST(XmodemFaults, APeerThatGoesSilentMidwayGivesTheTimeOutCode) {
+    ScratchDir dir;
+    MemoryChannelPair line;
+    Side receiver(line.b());
+    receiver.start(
+        [&](TransferContext& ctx) { return xmodemReceive(ctx, dir.file("out"), XmodemVariant::Crc); });
+    ScriptedPeer peer(line.a());
+    ASSERT_EQ(peer.awaitAny({CRC_START}), CRC_START);
+    auto data = testData(128);
+    peer.send(xmodem::frameBlock(1, data.data(), 128, 128, true));
+    EXPECT_EQ(receiver.finish(), TransferErrTimeout);
+    EXPECT_TRUE(dir.names().empty());
+    auto tail = peer.drain(50ms);
+    EXPECT_GE(std::count(tail.begin(), tail.end(), CAN), 2) << "the cancel sequence was sent";
+}
+
+TEST(XmodemFaults, MissingFilesGiveTheFileCodeWithoutTouchingTheLine) {
+    ScratchDir dir;
+    MemoryChannelPair line;
+    TransferContext a(line.a(), nullptr, {}, quickTimings());
+    EXPECT_EQ(xmodemSend(a, dir.file("missing"), XmodemVariant::Crc), TransferErrFile);
+    EXPECT_EQ(xmodemSend(a, dir.path(), XmodemVariant::Crc), TransferErrFile);
+    EXPECT_EQ(xmodemReceive(a, dir.file("no/such/folder"), XmodemVariant::Crc), TransferErrFile);
+    EXPECT_EQ(xmodemReceive(a, "relative.bin", XmodemVariant::Crc), TransferErrFile);
+    EXPECT_EQ(line.writtenAToB(), 0u);
+}
+
+// Stopping from another thread ends both sides promptly: ours at once, the peer through the cancel.
+TEST(XmodemFaults, StopFromAnotherThreadEndsWithinTwoHundredMilliseconds) {
+    struct Case {
+        const char* what;
+        bool stopSender;
+        bool byCallback;
+        int expected;
+    };
+    for (auto c : {Case{"abort the sender", true, false, TransferErrAborted},
+                   Case{"abort the receiver", false, false, TransferErrAborted},
+                   Case{"callback stops the sender", true, true, TransferErrUserAbort},
+                   Case{"callback stops the receiver", false, true, TransferErrUserAbort}}) {
+        SCOPED_TRACE(c.what);
+        LineFaults slow;
+        slow.delay = std::chrono::milliseconds(5);
+        XmodemRun run(200 * 1024, slow, slow);
+        run.receiver.start([&](TransferContext& ctx) {
+            return xmodemReceive(ctx, run.dir.file("out"), XmodemVariant::OneK);
+        });
+        run.sender.start(
+            [&](TransferContext& ctx) { return xmodemSend(ctx, run.dir.file("in"), XmodemVariant::OneK); });
+        Side& stopped = c.stopSender ? run.sender : run.receiver;
+        Side& other = c.stopSender ? run.receiver : run.sender;
+        // Wait until the transfer is under way.
+        for (;;) {
+            {
+                std::lock_guard lock(run.sender.log.mutex);
+                if (!run.sender.log.calls.empty() && run.sender.log.calls.back().first >= 4096)
+                    break;
+            }
+            std::this_thread::yield();
+        }
+        auto asked = Clock::now();
+        if (c.byCallback)
+            stopped.stopFromCallback = true;
+        else
+            stopped.abort.transmit = true;
+        ASSERT_TRUE(ready(stopped.result, 2s));
+        EXPECT_LT(Clock::now() - asked, 200ms);
+        EXPECT_EQ(stopped.result.get(), c.expected);
+        EXPECT_EQ(other.finish(), TransferErrRemoteAbort);
+        EXPECT_EQ(run.dir.names(), std::vector<std::string>{"in"});
+    }
+}
+
+} // namespace

@@ -1,0 +1,300 @@
+// Our recogniser and screen against an independent emulator (libvterm), on seeded random streams made
+// of the sequences the shipped descriptions describe. Streams leave out what the two are known to do
+// differently by design: autowrap (switched off in the peer), a zero count for the parameter moves,
+// inserting, deleting or scrolling while reverse or underline is on (the peer gives the new blanks the
+// current attributes, ours the normal one), index and
+// reverse index away from the region edge (ours always scrolls the region), attribute or character set
+// changes between save and restore (ours saves the position only), regions with bottom above top, and
+// character insertion or deletion outside the scroll region (the peer ignores it there).
+#include "alt_charset.h"
+#include "test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <vterm.h>
+
+#include <map>
+#include <random>
+#include <sstream>
+
+using namespace terminal;
+using termtest::Terminal;
+
+namespace {
+
+class Peer {
+public:
+    Peer(int rows, int columns) : vt_(vterm_new(rows, columns)), rows_(rows), columns_(columns) {
+        vterm_set_utf8(vt_, 0);
+        vterm_output_set_callback(
+            vt_, [](const char* s, size_t n, void* self) { static_cast<Peer*>(self)->output_.append(s, n); },
+            this);
+        screen_ = vterm_obtain_screen(vt_);
+        vterm_screen_reset(screen_, 1);
+        feed("\x1b[?7l");
+    }
+    ~Peer() { vterm_free(vt_); }
+    Peer(const Peer&) = delete;
+    Peer& operator=(const Peer&) = delete;
+
+    void feed(std::string_view s) { vterm_input_write(vt_, s.data(), s.size()); }
+    VTermScreenCell cell(int row, int column) const {
+        VTermScreenCell c{};
+        vterm_screen_get_cell(screen_, VTermPos{row, column}, &c);
+        return c;
+    }
+    VTermPos cursor() const {
+        VTermPos p{};
+        vterm_state_get_cursorpos(vterm_obtain_state(vt_), &p);
+        return p;
+    }
+    std::string output() {
+        std::string out;
+        out.swap(output_);
+        return out;
+    }
+    int rows() const { return rows_; }
+    int columns() const { return columns_; }
+
+private:
+    VTerm* vt_;
+    VTermScreen* screen_;
+    int rows_;
+    int columns_;
+    std::string output_;
+};
+
+// What the peer shows for each glyph of our alternate character set.
+std::map<uint8_t, uint32_t> peerGlyphs() {
+    std::map<uint8_t, uint32_t> glyphs;
+    for (const auto& [byte, glyph] : AltCharsetMap) {
+        Peer peer(2, 10);
+        peer.feed(std::string("\x1b(0") + static_cast<char>(byte));
+        glyphs[glyph] = peer.cell(0, 0).chars[0];
+    }
+    return glyphs;
+}
+
+std::string differences(Terminal& ours, Peer& peer, const std::map<uint8_t, uint32_t>& glyphs,
+                        std::string& ourReplies, std::string& peerReplies) {
+    std::ostringstream out;
+    for (int r = 0; r < peer.rows(); ++r) {
+        const auto chars = ours.screen.rowChars(r);
+        const auto attrs = ours.screen.rowAttrs(r);
+        for (int c = 0; c < peer.columns(); ++c) {
+            const VTermScreenCell cell = peer.cell(r, c);
+            const uint32_t theirs = cell.chars[0] == 0 ? ' ' : cell.chars[0];
+            const uint8_t mine = chars[static_cast<size_t>(c)];
+            const auto glyph = glyphs.find(mine);
+            const uint32_t expected = mine >= 0x80 && glyph != glyphs.end() ? glyph->second : mine;
+            const bool reverse = attrs[static_cast<size_t>(c)] & AttrReverse;
+            const bool underline = attrs[static_cast<size_t>(c)] & AttrUnderline;
+            if (expected != theirs || reverse != bool(cell.attrs.reverse) ||
+                underline != bool(cell.attrs.underline)) {
+                out << "cell " << r << "," << c << ": ours " << int(mine) << (reverse ? " rev" : "")
+                    << (underline ? " ul" : "") << ", peer U+" << std::hex << theirs << std::dec
+                    << (cell.attrs.reverse ? " rev" : "") << (cell.attrs.underline ? " ul" : "") << "; ";
+                return out.str();
+            }
+        }
+    }
+    const VTermPos p = peer.cursor();
+    if (p.row != ours.screen.cursorRow() || p.col != ours.screen.cursorColumn())
+        out << "cursor: ours " << ours.screen.cursorRow() << "," << ours.screen.cursorColumn() << ", peer "
+            << p.row << "," << p.col << "; ";
+    ourReplies += ours.screen.takeReplies();
+    peerReplies += peer.output();
+    if (ourReplies != peerReplies)
+        out << "replies: ours " << termtest::visible(ourReplies) << ", peer "
+            << termtest::visible(peerReplies);
+    return out.str();
+}
+
+// Random operations, each chosen with the state of our screen in view so that the stream stays inside
+// what both emulators are meant to agree on.
+class StreamMaker {
+public:
+    StreamMaker(uint32_t seed, bool vt100) : rng_(seed), vt100_(vt100) {}
+
+    std::string next(const ScreenState& s) {
+        for (;;) {
+            const std::string op = candidate(s);
+            if (!op.empty())
+                return op;
+        }
+    }
+
+private:
+    int pick(int low, int high) { return std::uniform_int_distribution<int>(low, high)(rng_); }
+    std::string num(int n) { return std::to_string(n); }
+    static bool inRegion(const ScreenState& s) {
+        return s.cursorRow() >= s.scrollTop() && s.cursorRow() <= s.scrollBottom();
+    }
+
+    std::string candidate(const ScreenState& s) {
+        const bool plainPen = (s.currentAttribute() & (AttrReverse | AttrUnderline)) == 0;
+        switch (pick(0, 27)) {
+        case 0:
+        case 1:
+        case 2: {
+            std::string text;
+            const int n = pick(1, 12);
+            static const std::string alt = "afgjklmnqtuvwxyz{}~";
+            for (int i = 0; i < n; ++i)
+                text += s.altCharset() ? alt[static_cast<size_t>(pick(0, int(alt.size()) - 1))]
+                                       : static_cast<char>(pick(0x20, 0x7E));
+            return text;
+        }
+        case 3:
+            return "\r";
+        case 4:
+            return plainPen || s.cursorRow() != s.scrollBottom() ? "\n" : "";
+        case 5:
+            return "\b";
+        case 6:
+            return "\t";
+        case 7:
+            return "\x1b[" + num(pick(0, 30)) + ";" + num(pick(0, 90)) + (pick(0, 1) ? "H" : "f");
+        case 8:
+            return std::string("\x1b[") + "ABCD"[pick(0, 3)];
+        case 9:
+            return "\x1b[" + num(pick(1, 30)) + "ABCD"[pick(0, 3)];
+        case 10:
+            return "\x1b[Z";
+        case 11: {
+            static const char* const modes[] = {"", "0", "1", "2"};
+            return std::string("\x1b[") + modes[pick(0, 3)] + "K";
+        }
+        case 12: {
+            static const char* const modes[] = {"", "0", "1", "2"};
+            return vt100_ ? std::string("\x1b[") + modes[pick(0, 3)] + "J" : "";
+        }
+        case 13:
+        case 14: {
+            static const int values[] = {0, 1, 4, 5, 7};
+            std::string sgr = "\x1b[";
+            const int n = pick(1, 5);
+            for (int i = 0; i < n; ++i)
+                sgr += (i ? ";" : "") + num(values[pick(0, 4)]);
+            return sgr + "m";
+        }
+        case 15:
+            return "\x1b[m";
+        case 16:
+            return plainPen ? std::string("\x1b[") + "LM"[pick(0, 1)] : "";
+        // The peer inserts and deletes characters only inside the scroll region.
+        case 17:
+            return plainPen && inRegion(s) && s.cursorColumn() < s.columns() - 1 ? "\x1b[@" : "";
+        case 18:
+            return plainPen && inRegion(s) ? "\x1b[P" : "";
+        case 19: {
+            const int top = pick(1, s.screenLines() - 1);
+            const int bottom = pick(top + 1, s.screenLines());
+            return "\x1b[" + num(top) + ";" + num(bottom) + "r";
+        }
+        case 20:
+            saved_ = true;
+            penAtSave_ = s.currentAttribute();
+            charsetAtSave_ = s.altCharset();
+            return "\x1b"
+                   "7";
+        case 21:
+            if (!saved_ || penAtSave_ != s.currentAttribute() || charsetAtSave_ != s.altCharset())
+                return "";
+            return "\x1b"
+                   "8";
+        case 22:
+            return plainPen && vt100_ && s.cursorRow() == s.scrollBottom() ? "\x1b"
+                                                                             "D"
+                                                                           : "";
+        case 23:
+            return plainPen && vt100_ && s.cursorRow() == s.scrollTop() ? "\x1bM" : "";
+        case 24:
+            return vt100_ ? (pick(0, 1) ? "\x1b(0" : "\x1b(B") : "";
+        case 25:
+            return "\x1b[6n";
+        case 26:
+            return pick(0, 1) ? "\x1b[?25l" : "\x1b[?25h";
+        case 27:
+            return "\a";
+        }
+        return "";
+    }
+    std::mt19937 rng_;
+    bool vt100_;
+    bool saved_ = false;
+    uint16_t penAtSave_ = 0;
+    bool charsetAtSave_ = false;
+};
+
+void runDifferential(const char* file, bool vt100) {
+    const auto table = termtest::shipped(file);
+    const auto glyphs = peerGlyphs();
+    for (uint32_t seed = 1; seed <= 150; ++seed) {
+        // Build the stream against a shadow screen, remembering where each operation starts.
+        Terminal shadow(table);
+        StreamMaker maker(seed, vt100);
+        std::vector<std::string> ops;
+        for (int i = 0; i < 2000; ++i) {
+            ops.push_back(maker.next(shadow.screen));
+            shadow << ops.back();
+        }
+        std::string stream;
+        for (const std::string& op : ops)
+            stream += op;
+
+        // Feed ours in random cuts and the peer whole, then compare.
+        Terminal ours(table);
+        Peer peer(table->lines(), table->columns());
+        std::mt19937 cuts(seed);
+        for (size_t at = 0; at < stream.size();) {
+            const size_t n = std::min<size_t>(stream.size() - at, cuts() % 64 + 1);
+            ours << std::string_view(stream).substr(at, n);
+            at += n;
+        }
+        peer.feed(stream);
+        std::string ourReplies;
+        std::string peerReplies;
+        const std::string diff = differences(ours, peer, glyphs, ourReplies, peerReplies);
+        if (diff.empty())
+            continue;
+        // Find the first operation after which the two differ, for the report.
+        Terminal stepOurs(table);
+        Peer stepPeer(table->lines(), table->columns());
+        std::string a;
+        std::string b;
+        for (size_t i = 0; i < ops.size(); ++i) {
+            stepOurs << ops[i];
+            stepPeer.feed(ops[i]);
+            const std::string d = differences(stepOurs, stepPeer, glyphs, a, b);
+            if (!d.empty()) {
+                std::string context;
+                for (size_t k = i >= 4 ? i - 4 : 0; k <= i; ++k)
+                    context += "[" + termtest::visible(ops[k]) + "] ";
+                const int row = stepOurs.screen.cursorRow();
+                std::string mine;
+                std::string theirs;
+                for (int c = 0; c < peer.columns(); ++c) {
+                    mine += static_cast<char>(stepOurs.screen.rowChars(row)[static_cast<size_t>(c)]);
+                    const uint32_t t = stepPeer.cell(row, c).chars[0];
+                    theirs += t == 0 ? ' ' : t < 0x80 ? static_cast<char>(t) : '?';
+                }
+                FAIL() << file << " seed " << seed << " operation " << i << ": " << d
+                       << "\nlast operations: " << context << "\ncursor row " << stepOurs.screen.cursorRow()
+                       << ", column " << stepOurs.screen.cursorColumn()
+                       << "\nours: " << termtest::visible(mine) << "\npeer: " << theirs;
+            }
+        }
+        FAIL() << file << " seed " << seed << ": " << diff << " (only when fed in pieces)";
+    }
+}
+
+TEST(VtermDifferential, Vt100MatchesThePeer) {
+    runDifferential("vt100", true);
+}
+
+TEST(VtermDifferential, AnsiMatchesThePeer) {
+    runDifferential("ansi", false);
+}
+
+} // namespace

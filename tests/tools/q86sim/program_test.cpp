@@ -1,0 +1,116 @@
+// The q86sim program: publishes its pty in the port map, answers there, cleans up on SIGTERM.
+
+#include "sim_fixture.h"
+
+#include <chrono>
+#include <cstdio>
+#include <fcntl.h>
+#include <fstream>
+#include <signal.h>
+#include <spawn.h>
+#include <sstream>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+extern char** environ;
+
+namespace q86sim::test {
+namespace {
+
+using namespace std::chrono_literals;
+
+std::string program() {
+    const char* dir = std::getenv("BREL_BUILD_DIR");
+    return std::string(dir ? dir : ".") + "/bin/q86sim";
+}
+
+std::string readFile(const std::string& path) {
+    std::ifstream in(path);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+struct Running {
+    pid_t pid = -1;
+    FILE* out = nullptr;
+    std::string device;
+};
+
+// Starts the program with its stdout on a pipe and reads the device path it prints.
+Running launch(std::vector<std::string> args) {
+    Running r;
+    int fds[2];
+    if (::pipe(fds) != 0) {
+        return r;
+    }
+    posix_spawn_file_actions_t fa;
+    posix_spawn_file_actions_init(&fa);
+    posix_spawn_file_actions_adddup2(&fa, fds[1], 1);
+    posix_spawn_file_actions_addclose(&fa, fds[0]);
+    posix_spawn_file_actions_addopen(&fa, 2, "/dev/null", O_WRONLY, 0);
+    args.insert(args.begin(), program());
+    std::vector<char*> argv;
+    for (std::string& a : args) {
+        argv.push_back(a.data());
+    }
+    argv.push_back(nullptr);
+    if (posix_spawn(&r.pid, argv[0], &fa, nullptr, argv.data(), environ) != 0) {
+        r.pid = -1;
+    }
+    posix_spawn_file_actions_destroy(&fa);
+    ::close(fds[1]);
+    r.out = ::fdopen(fds[0], "r");
+    char line[256] = {};
+    if (r.out && std::fgets(line, sizeof line, r.out)) {
+        r.device = line;
+        while (!r.device.empty() && r.device.back() == '\n') {
+            r.device.pop_back();
+        }
+    }
+    return r;
+}
+
+int finish(Running& r) {
+    int status = 0;
+    ::waitpid(r.pid, &status, 0);
+    if (r.out) {
+        std::fclose(r.out);
+    }
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+TEST_F(SimOnPty, ProgramPublishesAnswersAndCleansUp) {
+    Running r = launch({"--port", "3", "--map", mapFile, "--quiet", "--firmware", "1.0.1", "--baud", "9600"});
+    ASSERT_GT(r.pid, 0);
+    ASSERT_EQ(r.device.rfind("/dev/pts/", 0), 0u) << r.device;
+    EXPECT_EQ(readFile(mapFile), "COM3=" + r.device + "\n");
+
+    ASSERT_EQ(open(5), 1);
+    EXPECT_EQ(SendAtExpectOk("at\r\n", 4), 1);
+    const std::string apver = exchange("at*apver\r\n");
+    EXPECT_NE(apver.find("BREL Q8690I v1.0.1 build"), std::string::npos) << apver;
+    CloseComPort();
+
+    ::kill(r.pid, SIGTERM);
+    EXPECT_EQ(finish(r), 0);
+    EXPECT_EQ(readFile(mapFile).find("COM3="), std::string::npos);
+}
+
+TEST_F(SimOnPty, ProgramRefusesBadOptions) {
+    for (const std::vector<std::string>& args : {std::vector<std::string>{"--baud", "1234"},
+                                                 {"--framing", "9X1"},
+                                                 {"--port", "0"},
+                                                 {"--sim", "maybe"},
+                                                 {"--framing", "8E2"},
+                                                 {"--bogus"}}) {
+        Running r = launch(args);
+        ASSERT_GT(r.pid, 0);
+        EXPECT_TRUE(r.device.empty());
+        EXPECT_EQ(finish(r), 2) << args[0];
+    }
+}
+
+} // namespace
+} // namespace q86sim::test
