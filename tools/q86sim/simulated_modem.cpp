@@ -273,7 +273,8 @@ void SimulatedModem::pump(int64_t now) {
                         ::write(pty_->master(), a.bytes.data() + sendOffset_, due - sendOffset_);
                     if (n < 0) {
                         if (errno == EAGAIN) {
-                            return; // the application is not reading: try again later
+                            blockedUntilUs_ = now + 20'000; // the application is not reading
+                            return;
                         }
                         sendOffset_ = due; // no reader at all: the bytes are lost on the line
                     } else {
@@ -304,6 +305,7 @@ void SimulatedModem::pump(int64_t now) {
 int64_t SimulatedModem::nextWakeUs(int64_t now) const {
     int64_t next = now + 100'000;
     std::lock_guard lock(mutex_);
+    const bool blocked = now < blockedUntilUs_;
     if (auto d = modem_.nextDeadline()) {
         next = std::min(next, *d * 1000);
     }
@@ -314,6 +316,8 @@ int64_t SimulatedModem::nextWakeUs(int64_t now) const {
         const Action& a = queue_.front();
         if (a.kind == Action::Kind::Pause && pauseUntilUs_ >= 0) {
             next = std::min(next, pauseUntilUs_);
+        } else if (a.kind == Action::Kind::Send && blocked) {
+            next = std::min(next, blockedUntilUs_);
         } else if (a.kind == Action::Kind::Send && sendStartUs_ >= 0) {
             next =
                 std::min(next, std::max(now + 1000, sendStartUs_ + int64_t(sendOffset_ + 1) * byteUs(wire_)));

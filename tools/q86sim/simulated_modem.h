@@ -112,6 +112,7 @@ private:
     std::deque<Pending> input_;
     int64_t inputFreeUs_ = 0;
     int64_t hangupUntilUs_ = 0;
+    int64_t blockedUntilUs_ = 0;
     LineSetting wire_;
 
     std::atomic<std::size_t> ignored_{0};
