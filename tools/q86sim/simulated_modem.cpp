@@ -81,7 +81,7 @@ private:
 };
 
 SimulatedModem::SimulatedModem(Scenario scenario)
-    : modem_(scenario, 0), scenario_(std::move(scenario)), lines_(std::make_shared<Lines>()) {
+    : modem_(std::move(scenario), 0), lines_(std::make_shared<Lines>()) {
     wire_ = modem_.active().line;
 }
 
@@ -204,7 +204,7 @@ void SimulatedModem::run() {
                     inputFreeUs_ = std::max(now, inputFreeUs_) + byteUs(wire_);
                     input_.push_back({inputFreeUs_, buf[i]});
                 }
-                if (!match && scenario_.noiseOnMismatch) {
+                if (!match && modem_.scenario().noiseOnMismatch) {
                     // What a receiver at another rate makes of the bytes: nothing that reads as text.
                     std::string noise(static_cast<std::size_t>(n), '\0');
                     for (char& c : noise) {

@@ -96,7 +96,6 @@ private:
     mutable std::mutex mutex_;
     std::condition_variable changed_;
     Modem modem_;
-    Scenario scenario_;
     std::unique_ptr<comm::PtyPair> pty_;
     std::shared_ptr<Lines> lines_;
     std::string devicePath_;
