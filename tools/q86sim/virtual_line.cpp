@@ -39,9 +39,8 @@ public:
     bool write(const void* buffer, uint32_t size, uint32_t* written) override {
         std::lock_guard lock(line_->mutex_);
         VirtualLine& l = *line_;
-        const bool match = l.appMatches();
         const auto* bytes = static_cast<const char*>(buffer);
-        for (uint32_t i = 0; match && i < size; ++i) {
+        for (uint32_t i = 0; i < size; ++i) {
             l.inputFreeUs_ = std::max(l.now_, l.inputFreeUs_) + l.byteUs();
             l.input_.push_back({l.inputFreeUs_, bytes[i]});
         }
@@ -228,10 +227,15 @@ void VirtualLine::runUntil(int64_t us) {
 }
 
 void VirtualLine::step() {
+    // Output and line changes due by now happened first; a byte is judged when it has crossed.
+    drainQueue();
+    const bool match = appMatches();
     while (!input_.empty() && input_.front().dueUs <= now_) {
         const Pending p = input_.front();
         input_.pop_front();
-        modem_.receive(std::string_view(&p.byte, 1), p.dueUs / 1000);
+        if (match) {
+            modem_.receive(std::string_view(&p.byte, 1), p.dueUs / 1000);
+        }
     }
     if (auto d = modem_.nextDeadline(); d && *d * 1000 <= now_) {
         modem_.tick(now_ / 1000);
@@ -239,6 +243,10 @@ void VirtualLine::step() {
     for (Action& a : modem_.takeActions()) {
         queue_.push_back(std::move(a));
     }
+    drainQueue();
+}
+
+void VirtualLine::drainQueue() {
     while (!queue_.empty()) {
         Action& a = queue_.front();
         if (a.kind == Action::Kind::Pause) {

@@ -54,6 +54,7 @@ private:
     void runUntil(int64_t us);   // lock held
     int64_t nextEventUs() const; // lock held; INT64_MAX when nothing is due
     void step();                 // lock held: carries out what is due at now_
+    void drainQueue();           // lock held: the modem's actions due at now_
     bool appMatches() const;     // lock held
     int64_t byteUs() const;      // lock held
 

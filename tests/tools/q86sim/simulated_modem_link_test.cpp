@@ -146,7 +146,9 @@ TEST_F(SimOnPty, FactoryResetFromAnotherLineSetting) {
     ASSERT_EQ(open(5, "None", "8", "2"), 1);
     EXPECT_EQ(SendAtExpectOk("at+ipr=115200\r\n", 15), 1);
     ASSERT_EQ(open(9, "None", "8", "2"), 1);
-    EXPECT_EQ(SendAtExpectOkTries("at+icf=3,4\r\n", 12, 3), 1);
+    EXPECT_EQ(SendAtExpectOkTries("at+icf=3,4\r\n", 12, 3), 1)
+        << modem->line().describe() << " ignored " << modem->ignoredBytes() << " "
+        << modem->commandTexts().size();
     ASSERT_EQ(open(9), 1);
     SendAtExpectOk("at*default\r\n", 12);
     EXPECT_EQ(WaitForReply("up OK", 100), 1);

@@ -75,6 +75,23 @@ TEST_F(OnVirtualLine, SilentAtAnotherRate) {
     EXPECT_EQ(SendAtExpectOk("at\r\n", 4), 1);
 }
 
+// The application switches as soon as it has read "OK", while the modem's last LF is still on its
+// way: the modem has switched by the time the next command has crossed the line.
+TEST_F(OnVirtualLine, RateSwitchHoldsForTheNextCommand) {
+    Settings s = Settings::factory();
+    s.line.baud = 9600;
+    start([&s] {
+        Scenario sc;
+        sc.initialSettings = s;
+        return sc;
+    }());
+    ASSERT_EQ(open(5, "9600"), 1);
+    EXPECT_EQ(SendAtExpectOk("at+ipr=115200\r\n", 15), 1);
+    ASSERT_EQ(open(9, "115200"), 1);
+    EXPECT_EQ(SendAtExpectOk("at\r\n", 4), 1);
+    EXPECT_EQ(line->wire().baud, 115200u);
+}
+
 TEST_F(OnVirtualLine, FactoryResetAndEscapeWithFullPauses) {
     Scenario sc;
     sc.connection = Connection::DataCall;
