@@ -1,6 +1,7 @@
 #pragma once
 // A simulated modem on the master side of a pseudo-terminal, served by its own thread.
 //
+//   q86sim::TemporaryPortMap map;       // a private map file named by $BREL_PORT_MAP
 //   q86sim::Scenario s;                 // knobs: see scenario.h
 //   s.initialSettings = ...;            // e.g. a modem at 9600 7E1
 //   q86sim::SimulatedModem modem(s);
