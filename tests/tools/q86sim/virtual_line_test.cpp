@@ -109,5 +109,55 @@ TEST_F(OnVirtualLine, FactoryResetAndEscapeWithFullPauses) {
     EXPECT_GE(line->nowUs(), 2'000'000);
 }
 
+// Each query's marker lands where the monitor looks for it, in reads of the sizes it uses, with the
+// echo in front of the reply.
+TEST_F(OnVirtualLine, QueryRepliesFitTheReadsTheyAreLookedForIn) {
+    start();
+    ASSERT_EQ(open(9, "115200"), 1);
+    struct Case {
+        const char* command;
+        std::vector<uint32_t> reads; // joined
+        const char* marker;
+        std::size_t latestStart;
+    };
+    for (const Case& c : {Case{"at+cpin?\r\n", {30, 30}, "READY", 59},
+                          Case{"at+creg?\r\n", {31}, "+CREG", 24}, Case{"at+csq\r\n", {30}, "+CSQ: ", 24},
+                          Case{"at*smstun?\r\n", {30}, ": 0", 27}, Case{"at*apver\r\n", {40, 40}, " v", 59},
+                          Case{"at*apver\r\n", {30, 30}, "build", 55}, Case{"at+icf?\r\n", {30}, "OK", 28}}) {
+        PurgeReceive();
+        WriteCommand(c.command, static_cast<int>(std::string(c.command).size()));
+        std::string joined;
+        for (uint32_t size : c.reads) {
+            std::string part;
+            ASSERT_TRUE(ReadChunk(part, size));
+            joined += part;
+        }
+        const auto at = joined.find(c.marker);
+        EXPECT_LE(at, c.latestStart) << c.command << joined;
+        line->advanceMs(200); // let the rest of the reply pass
+    }
+
+    PurgeReceive();
+    WriteCommand("at+cops?\r\n", 10);
+    std::string cops;
+    ASSERT_TRUE(ReadChunk(cops, 51));
+    const auto second = cops.find(',', cops.find(',') + 1);
+    ASSERT_NE(second, std::string::npos) << cops;
+    EXPECT_EQ(cops.substr(second + 1, 7), "\"00101\"");
+    line->advanceMs(200);
+
+    PurgeReceive();
+    WriteCommand("at+wopn=0,00101\r\n", 17);
+    std::string a;
+    std::string b;
+    ASSERT_TRUE(ReadChunk(a, 40));
+    ASSERT_TRUE(ReadChunk(b, 40));
+    const std::string name = a + b;
+    const auto open = name.find('"');
+    const auto close = name.find('"', open + 1);
+    ASSERT_LT(close, 52u) << name;
+    EXPECT_EQ(name.substr(open + 1, close - open - 1), "TestNet");
+}
+
 } // namespace
 } // namespace q86sim::test
