@@ -47,22 +47,23 @@ struct Registry {
     std::map<std::string, std::shared_ptr<LineControl>> controls;
 };
 
+// Never destroyed: monitor threads may still ask for a control while the program exits.
 Registry& registry() {
-    static Registry r;
-    return r;
+    static Registry* r = new Registry;
+    return *r;
 }
 
 } // namespace
 
 std::shared_ptr<LineControl> lineControlFor(const std::string& devicePath) {
-    static const auto ioctlControl = std::make_shared<IoctlLineControl>();
+    static const auto* ioctlControl = new std::shared_ptr<LineControl>(std::make_shared<IoctlLineControl>());
     Registry& r = registry();
     std::lock_guard lock(r.mutex);
     if (!r.controls.empty()) {
         if (auto it = r.controls.find(canonical(devicePath)); it != r.controls.end())
             return it->second;
     }
-    return ioctlControl;
+    return *ioctlControl;
 }
 
 void setLineControl(const std::string& devicePath, std::shared_ptr<LineControl> control) {

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <unistd.h>
 
 namespace comm::tty {
@@ -123,6 +124,8 @@ IoResult readPlanned(int fd, void* buffer, size_t n, const ReadPlan& plan, int w
         if (plan.immediate || (result.count > 0 && plan.returnOnFirstChunk))
             return result;
         std::optional<Clock::time_point> wakeAt = totalEnd;
+        if (!firstAt && plan.firstByte)
+            wakeAt = earliest(wakeAt, start + *plan.firstByte);
         if (firstAt) {
             if (plan.interval)
                 wakeAt = earliest(wakeAt, *lastAt + *plan.interval);
@@ -177,6 +180,25 @@ IoResult writeLimited(int fd, const void* buffer, size_t n, std::optional<Millis
         }
     }
     return result;
+}
+
+} // namespace comm::tty
+
+namespace comm::tty {
+
+bool drainOutput(int fd, std::optional<Millis> limit, int wakeFd) {
+    const auto end = limit ? std::optional(Clock::now() + *limit) : std::nullopt;
+    for (;;) {
+        int queued = 0;
+        if (::ioctl(fd, TIOCOUTQ, &queued) != 0 || queued <= 0)
+            return true;
+        if (end && Clock::now() >= *end)
+            return false;
+        // The queue gives no wake-up when it empties: look again shortly.
+        pollfd p{wakeFd, POLLIN, 0};
+        if (::poll(&p, wakeFd >= 0 ? 1 : 0, 2) > 0)
+            return false;
+    }
 }
 
 } // namespace comm::tty

@@ -14,13 +14,14 @@ namespace comm::tty {
 using Clock = std::chrono::steady_clock;
 using Millis = std::chrono::milliseconds;
 
-// When a read returns. Unset limits do not apply. Every time counts from the read's start except
-// interval (the longest gap between two bytes once the first is in) and collect (the longest time
-// spent once the first byte is in).
+// When a read returns. Unset limits do not apply. total and firstByte count from the read's start;
+// interval (the longest gap between two bytes) and collect (the longest time spent) count once the
+// first byte is in.
 struct ReadPlan {
     bool immediate = false;          // take what is buffered now, never wait
     bool returnOnFirstChunk = false; // return as soon as any byte is in
     std::optional<Millis> total;     // the whole read
+    std::optional<Millis> firstByte; // waiting for the first byte
     std::optional<Millis> interval;  // gap between bytes, from the first byte on
     std::optional<Millis> collect;   // time after the first byte
     bool operator==(const ReadPlan&) const = default;
@@ -46,5 +47,13 @@ IoResult readPlanned(int fd, void* buffer, size_t n, const ReadPlan& plan, int w
 
 // Writes everything, or stops at the limit (unset: no limit; zero: what fits now).
 IoResult writeLimited(int fd, const void* buffer, size_t n, std::optional<Millis> limit, int wakeFd = -1);
+
+} // namespace comm::tty
+
+namespace comm::tty {
+
+// Waits until the driver's output queue is empty (TIOCOUTQ), the limit passes or wakeFd is readable.
+// True when the queue emptied. A pty always reports an empty queue.
+bool drainOutput(int fd, std::optional<Millis> limit, int wakeFd = -1);
 
 } // namespace comm::tty

@@ -13,7 +13,9 @@ namespace portmap {
 
 namespace {
 
+// "\\.\" and the shorter "\.\" that follows it in "\\.\\.\COM100".
 constexpr std::string_view kPrefix = "\\\\.\\";
+constexpr std::string_view kShortPrefix = "\\.\\";
 
 std::string_view trim(std::string_view s) {
     while (!s.empty() && (s.front() == ' ' || s.front() == '\t'))
@@ -70,9 +72,14 @@ bool writeAll(int fd, const std::string& text) {
 } // namespace
 
 std::string_view stripDevicePrefix(std::string_view name) {
-    while (name.substr(0, kPrefix.size()) == kPrefix)
-        name.remove_prefix(kPrefix.size());
-    return name;
+    for (;;) {
+        if (name.substr(0, kPrefix.size()) == kPrefix)
+            name.remove_prefix(kPrefix.size());
+        else if (name.substr(0, kShortPrefix.size()) == kShortPrefix)
+            name.remove_prefix(kShortPrefix.size());
+        else
+            return name;
+    }
 }
 
 int portNumber(std::string_view name) {

@@ -15,7 +15,8 @@ namespace portmap {
 constexpr int kMinPort = 1;
 constexpr int kMaxPort = 256;
 
-// Removes any number of leading "\\.\" device-namespace prefixes.
+// Removes any number of leading "\\.\" device-namespace prefixes, also in the seven-character form
+// "\\.\\.\" ("\\.\\.\COM100").
 std::string_view stripDevicePrefix(std::string_view name);
 
 // The number of "COMn" (prefixes allowed, COM in any case), or 0 when name is no port name in 1..256.

@@ -16,6 +16,9 @@ struct PortAbort {
 // Runs fn with the channel of an open port while holding the port open; TransferErrNotOpen when
 // the port is not open. The abort flags are cleared before fn runs. Reads through the channel
 // ignore the read time-outs set by SerialSetReadTimeouts: transfers pass their own deadlines.
+// Once an abort is asked for, a channel read returns at once with what is there (often 0) so that
+// the transfer sees the request; writes go on, so the transfer can send its cancel sequence.
+// SerialClose during fn makes every channel call return -1 and waits until fn has returned.
 int withPortChannel(int port, const std::function<int(ByteChannel& channel, PortAbort& abort)>& fn);
 
 } // namespace seriallib

@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cstdlib>
+#include <fcntl.h>
 #include <fstream>
 #include <gtest/gtest.h>
 #include <poll.h>
@@ -113,18 +114,19 @@ TEST(ReadPlan, CommTimeoutRules) {
         EXPECT_EQ(plan.total, c.total);
         EXPECT_EQ(plan.interval, c.interval);
         EXPECT_EQ(plan.collect, none);
+        EXPECT_EQ(plan.firstByte, none);
     }
     EXPECT_EQ(comm::tty::writeLimitFor({0, 0, 0, 10, 100}, 20), comm::tty::Millis(300));
     EXPECT_EQ(comm::tty::writeLimitFor({0, 0, 0, 0, 0}, 20), std::nullopt);
 }
 
 TEST_F(CommPortTest, IntervalCutsTheReadAfterTheFirstByte) {
-    setTimeouts(60, 0, 3000);
+    setTimeouts(100, 0, 3000);
     std::thread peer([&] {
         put(pty.master(), "abc");
-        std::this_thread::sleep_for(15ms);
+        std::this_thread::sleep_for(10ms);
         put(pty.master(), "def");
-        std::this_thread::sleep_for(400ms);
+        std::this_thread::sleep_for(600ms);
         put(pty.master(), "ghi");
     });
     auto start = Clock::now();
@@ -132,8 +134,8 @@ TEST_F(CommPortTest, IntervalCutsTheReadAfterTheFirstByte) {
     EXPECT_EQ(readPort(20, &ok), "abcdef");
     long ms = msSince(start);
     EXPECT_TRUE(ok);
-    EXPECT_GE(ms, 60 + 15 - 5);
-    EXPECT_LT(ms, 400);
+    EXPECT_GE(ms, 100);
+    EXPECT_LT(ms, 600);
     peer.join();
     EXPECT_EQ(readPort(3), "ghi");
 }
@@ -385,6 +387,9 @@ TEST(CommPortOpen, NamesThroughTheMapAndNamesThatMapToNothing) {
     uint32_t written = 0;
     ASSERT_TRUE(port->write("ping", 4, &written));
     EXPECT_EQ(take(pty.master(), 4), "ping");
+    port.reset();
+    port = comm::openPort("\\\\.\\\\.\\COM42"); // the seven-character prefix of COM100 and up
+    EXPECT_TRUE(port);
 
     for (const char* name : {"COM7", "COM300", "bogus", "\\\\.\\"}) {
         errno = 0;
@@ -420,4 +425,26 @@ TEST(CommPortOpen, InstalledOpenerStandsInForEveryName) {
     comm::setPortOpener({});
     EXPECT_EQ(names, std::vector<std::string>{"\\\\.\\COM99"});
     EXPECT_FALSE(comm::openPort("/nonexistent/tty"));
+}
+
+TEST(TtyDevice, PseudoTerminalsAndSettingsOutOfRange) {
+    comm::PtyPair pty;
+    EXPECT_TRUE(comm::tty::isPseudoTerminal(pty.slave()));
+    int null = ::open("/dev/null", O_RDWR);
+    ASSERT_GE(null, 0);
+    EXPECT_FALSE(comm::tty::isPseudoTerminal(null));
+    ::close(null);
+
+    termios before{}, after{};
+    ASSERT_EQ(::tcgetattr(pty.slave(), &before), 0);
+    for (comm::TtyLineSettings bad :
+         {comm::TtyLineSettings{9600, 9, 0, 1}, comm::TtyLineSettings{9600, 8, 5, 1},
+          comm::TtyLineSettings{9600, 8, 0, 3}, comm::TtyLineSettings{0, 8, 0, 1}}) {
+        errno = 0;
+        EXPECT_EQ(comm::tty::applyLineSettings(pty.slave(), bad), comm::tty::ApplyResult::NotTaken);
+        EXPECT_EQ(errno, EINVAL);
+    }
+    ASSERT_EQ(::tcgetattr(pty.slave(), &after), 0);
+    EXPECT_EQ(::cfgetospeed(&after), ::cfgetospeed(&before));
+    EXPECT_EQ(after.c_cflag, before.c_cflag);
 }

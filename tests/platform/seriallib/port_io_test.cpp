@@ -1,0 +1,189 @@
+#include "port_fixture.h"
+
+#include <atomic>
+
+using namespace porttest;
+
+TEST_F(PortTest, ReadReturnsAtOnceWithMinusOne) {
+    open();
+    ASSERT_EQ(SerialSetReadTimeouts(kPort, -1, 0), 0);
+    auto start = Clock::now();
+    EXPECT_EQ(readPort(128), "");
+    EXPECT_LT(msSince(start), 20);
+    put(pty.master(), "typed");
+    ASSERT_TRUE(waitUntil([&] { return pending(pty.slave()) == 5; }));
+    EXPECT_EQ(readPort(128), "typed");
+}
+
+TEST_F(PortTest, ReadWaitsForTheFirstByteThenCollects) {
+    open();
+    ASSERT_EQ(SerialSetReadTimeouts(kPort, 50, 100), 0);
+    auto start = Clock::now();
+    EXPECT_EQ(readPort(1024), "");
+    long ms = msSince(start);
+    EXPECT_GE(ms, 50);
+    EXPECT_LT(ms, 200);
+
+    // Bytes a few ms apart come back in one read; a pause of more than 20 ms ends the read.
+    std::thread peer([&] {
+        put(pty.master(), "ab");
+        std::this_thread::sleep_for(5ms);
+        put(pty.master(), "cd");
+        std::this_thread::sleep_for(150ms);
+        put(pty.master(), "ef");
+    });
+    EXPECT_EQ(readPort(1024), "abcd");
+    int empty = 0;
+    std::string next;
+    while (next.empty() && empty < 10) {
+        next = readPort(1024);
+        empty += next.empty();
+    }
+    peer.join();
+    EXPECT_EQ(next, "ef");
+    EXPECT_GE(empty, 1) << "the pause came back as an empty read";
+
+    // A full buffer returns at once.
+    put(pty.master(), "0123456789");
+    start = Clock::now();
+    EXPECT_EQ(readPort(4), "0123");
+    EXPECT_LT(msSince(start), 20);
+    EXPECT_EQ(readPort(100), "456789");
+}
+
+TEST_F(PortTest, CollectingTimeBoundsASteadyStream) {
+    open();
+    ASSERT_EQ(SerialSetReadTimeouts(kPort, 50, 100), 0);
+    std::atomic<bool> stop{false};
+    std::thread peer([&] {
+        while (!stop) {
+            put(pty.master(), "x");
+            std::this_thread::sleep_for(2ms);
+        }
+    });
+    ASSERT_TRUE(waitUntil([&] { return pending(pty.slave()) > 0; }));
+    // A stream that never pauses still ends the read once it has collected for 100 ms. (A loaded
+    // machine may pause the peer for more than 20 ms and end it sooner: only the bound is checked.)
+    auto start = Clock::now();
+    std::string got = readPort(100000);
+    long ms = msSince(start);
+    stop = true;
+    peer.join();
+    EXPECT_FALSE(got.empty());
+    EXPECT_LT(ms, 250);
+}
+
+TEST_F(PortTest, LongFirstByteWaitShortCollect) {
+    open();
+    ASSERT_EQ(SerialSetReadTimeouts(kPort, 1000, 20), 0);
+    std::thread peer([&] {
+        std::this_thread::sleep_for(200ms);
+        put(pty.master(), "up OK");
+    });
+    auto start = Clock::now();
+    EXPECT_EQ(readPort(50), "up OK");
+    long ms = msSince(start);
+    peer.join();
+    EXPECT_GE(ms, 190);
+    EXPECT_LT(ms, 600);
+    start = Clock::now();
+    EXPECT_EQ(readPort(50), "");
+    ms = msSince(start);
+    EXPECT_GE(ms, 1000);
+    EXPECT_LT(ms, 1400);
+}
+
+TEST_F(PortTest, CloseWakesABlockedRead) {
+    open();
+    ASSERT_EQ(SerialSetReadTimeouts(kPort, 10000, 100), 0);
+    int result = 0;
+    auto start = Clock::now();
+    std::thread reader([&] {
+        char buf[16];
+        result = SerialRead(kPort, buf, 16);
+    });
+    EXPECT_EQ(SerialClose(kPort), 0);
+    reader.join();
+    EXPECT_EQ(result, SerialErrNotOpen);
+    EXPECT_LT(msSince(start), 1000);
+}
+
+TEST_F(PortTest, WriteTimeOut) {
+    open();
+    std::string big(256 * 1024, 'w'); // more than the pty holds while nobody reads
+    ASSERT_EQ(SerialSetWriteTimeout(kPort, 0), 0);
+    auto start = Clock::now();
+    int n = SerialWrite(kPort, big.data(), int(big.size()));
+    EXPECT_GT(n, 0);
+    EXPECT_LT(n, int(big.size()));
+    EXPECT_LT(msSince(start), 50) << "0 takes what fits and does not wait";
+
+    ASSERT_EQ(SerialSetWriteTimeout(kPort, 100), 0);
+    start = Clock::now();
+    int more = SerialWrite(kPort, big.data(), int(big.size()));
+    long ms = msSince(start);
+    EXPECT_GE(more, 0);
+    EXPECT_LT(more, int(big.size()) / 2);
+    EXPECT_GE(ms, 100);
+    EXPECT_LT(ms, 400);
+
+    // Once the peer reads, everything goes.
+    EXPECT_EQ(take(pty.master(), size_t(n + more)).size(), size_t(n + more));
+    EXPECT_EQ(SerialWrite(kPort, "abc", 3), 3);
+    EXPECT_EQ(take(pty.master(), 3), "abc");
+}
+
+TEST_F(PortTest, FlushLetsOutputGoAndDropsInput) {
+    open();
+    put(pty.master(), "old reply");
+    ASSERT_TRUE(waitUntil([&] { return pending(pty.slave()) == 9; }));
+    ASSERT_EQ(SerialWrite(kPort, "at+ipr=115200\r\n", 15), 15);
+    EXPECT_EQ(SerialFlush(kPort, 2), 0);
+    ASSERT_EQ(SerialSetReadTimeouts(kPort, -1, 0), 0);
+    EXPECT_EQ(readPort(64), "");
+    EXPECT_EQ(take(pty.master(), 15), "at+ipr=115200\r\n");
+
+    put(pty.master(), "kept");
+    ASSERT_TRUE(waitUntil([&] { return pending(pty.slave()) == 4; }));
+    EXPECT_EQ(SerialFlush(kPort, 1), 0) << "output only";
+    EXPECT_EQ(readPort(64), "kept");
+    put(pty.master(), "gone");
+    ASSERT_TRUE(waitUntil([&] { return pending(pty.slave()) == 4; }));
+    EXPECT_EQ(SerialFlush(kPort, 0), 0);
+    EXPECT_EQ(readPort(64), "");
+}
+
+TEST_F(PortTest, ReaderAndWriterOnTwoThreads) {
+    open();
+    ASSERT_EQ(SerialSetReadTimeouts(kPort, 50, 100), 0);
+    ASSERT_EQ(SerialSetWriteTimeout(kPort, 2000), 0);
+    std::string in, out;
+    for (int i = 0; i < 100000; ++i) {
+        in += char('a' + i % 26);
+        out += char('0' + i % 10);
+    }
+    std::string received, echoed;
+    std::thread reader([&] {
+        auto end = Clock::now() + 10s;
+        while (received.size() < in.size() && Clock::now() < end)
+            received += readPort(1024);
+    });
+    std::thread writer([&] {
+        for (size_t done = 0; done < out.size();) {
+            int n = SerialWrite(kPort, out.data() + done, int(std::min<size_t>(4096, out.size() - done)));
+            ASSERT_GT(n, 0);
+            done += size_t(n);
+        }
+    });
+    std::thread peerOut([&] { echoed = take(pty.master(), out.size(), 10000); });
+    for (size_t done = 0; done < in.size(); done += 1000) {
+        pollfd p{pty.master(), POLLOUT, 0};
+        ::poll(&p, 1, 1000);
+        put(pty.master(), in.substr(done, 1000));
+    }
+    reader.join();
+    writer.join();
+    peerOut.join();
+    EXPECT_TRUE(received == in) << received.size();
+    EXPECT_TRUE(echoed == out) << echoed.size();
+}

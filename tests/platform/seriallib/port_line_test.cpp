@@ -1,0 +1,126 @@
+#include "line_control.h"
+#include "port_fixture.h"
+#include "tty_device.h"
+
+#include <atomic>
+#include <mutex>
+#include <termios.h>
+#include <vector>
+
+using namespace porttest;
+
+namespace {
+
+class FakeLines : public comm::LineControl {
+public:
+    bool getLines(int, int* bits) override {
+        *bits = lines;
+        return true;
+    }
+    bool setLines(int, int raise, int drop) override {
+        std::lock_guard lock(mutex);
+        out = (out | raise) & ~drop;
+        return true;
+    }
+    void settingsApplied(int, const comm::TtyLineSettings& s) override {
+        std::lock_guard lock(mutex);
+        applied.push_back(s);
+    }
+    void breakSent(int) override { ++breaks; }
+
+    std::atomic<int> lines{0};
+    std::mutex mutex;
+    int out = 0;
+    std::vector<comm::TtyLineSettings> applied;
+    std::atomic<int> breaks{0};
+};
+
+} // namespace
+
+TEST_F(PortTest, LineCodesReachTheDevice) {
+    auto fake = std::make_shared<FakeLines>();
+    comm::setLineControl(pty.slavePath(), fake);
+    open();
+    struct Case {
+        int code, mode;
+        uint32_t baud;
+        uint8_t dataBits, parity, stopBits;
+    } cases[] = {
+        {5, SerialData8, 300, 8, 0, 1},
+        {12, SerialData7 | SerialParityEven, 9600, 7, 2, 1},
+        {16, SerialData8 | SerialStop2, 115200, 8, 0, 2},
+        {11, SerialData8 | SerialParityOdd, 7200, 8, 1, 1}, // no B constant
+        {19, SerialData5 | SerialStop2 | SerialParityMark, 921600, 5, 3, 2},
+        {0, SerialData6 | SerialParitySpace, 50, 6, 4, 1},
+        {3, SerialData8, 134, 8, 0, 1},
+        {13, SerialData8, 19200, 8, 0, 1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.code);
+        ASSERT_EQ(SerialSetLine(kPort, c.code, c.mode), 0);
+        uint32_t baud = 0;
+        ASSERT_TRUE(comm::tty::getSpeed(pty.master(), &baud));
+        EXPECT_EQ(baud, c.baud);
+        termios t{};
+        ASSERT_EQ(::tcgetattr(pty.master(), &t), 0);
+        EXPECT_EQ((t.c_cflag & CSTOPB) != 0, c.stopBits == 2);
+        // The pty forces 8 bits and no parity; the line control sees what was asked for.
+        std::lock_guard lock(fake->mutex);
+        ASSERT_FALSE(fake->applied.empty());
+        EXPECT_EQ(fake->applied.back(), (comm::TtyLineSettings{c.baud, c.dataBits, c.parity, c.stopBits}));
+    }
+    comm::setLineControl(pty.slavePath(), nullptr);
+}
+
+TEST_F(PortTest, FlowControlBits) {
+    open();
+    struct Case {
+        int bits;
+        bool crtscts, xon;
+    } cases[] = {{SerialFlowRtsCts, true, false},
+                 {SerialFlowXonXoff, false, true},
+                 {0xF, true, true},
+                 {0, false, false}};
+    for (const auto& c : cases) {
+        ASSERT_EQ(SerialSetFlowControl(kPort, c.bits), 0) << c.bits;
+        termios t{};
+        ASSERT_EQ(::tcgetattr(pty.master(), &t), 0);
+        EXPECT_EQ((t.c_cflag & CRTSCTS) != 0, c.crtscts) << c.bits;
+        EXPECT_EQ((t.c_iflag & (IXON | IXOFF)) == (IXON | IXOFF), c.xon) << c.bits;
+    }
+    // The line settings survive a flow change and the other way round.
+    ASSERT_EQ(SerialSetLine(kPort, 9, SerialData8 | SerialStop2), 0);
+    ASSERT_EQ(SerialSetFlowControl(kPort, SerialFlowRtsCts), 0);
+    EXPECT_EQ(SerialSetRts(kPort, 1), SerialErrHwFlow) << "the driver owns RTS under hardware flow";
+    termios t{};
+    ASSERT_EQ(::tcgetattr(pty.master(), &t), 0);
+    EXPECT_EQ(::cfgetospeed(&t), speed_t(B2400));
+    EXPECT_TRUE(t.c_cflag & CSTOPB);
+    ASSERT_EQ(SerialSetLine(kPort, 16, SerialData8), 0);
+    ASSERT_EQ(::tcgetattr(pty.master(), &t), 0);
+    EXPECT_TRUE(t.c_cflag & CRTSCTS);
+}
+
+TEST_F(PortTest, PtyLinesDtrRtsAndBreak) {
+    open();
+    EXPECT_EQ(SerialGetLineStatus(kPort), SerialLineCts | SerialLineDsr);
+    EXPECT_EQ(SerialSetDtr(kPort, 0), 0);
+    EXPECT_EQ(SerialSetRts(kPort, 0), 0);
+    EXPECT_EQ(SerialSendBreak(kPort, 2), 0);
+
+    auto fake = std::make_shared<FakeLines>();
+    fake->lines = TIOCM_CAR | TIOCM_RNG;
+    comm::setLineControl(pty.slavePath(), fake);
+    EXPECT_EQ(SerialGetLineStatus(kPort), SerialLineDcd | SerialLineRing);
+    EXPECT_EQ(SerialSetDtr(kPort, 1), 0);
+    EXPECT_EQ(SerialSetRts(kPort, 0), 0);
+    {
+        std::lock_guard lock(fake->mutex);
+        EXPECT_EQ(fake->out, TIOCM_DTR);
+    }
+    auto start = Clock::now();
+    EXPECT_EQ(SerialSendBreak(kPort, 1), 0);
+    EXPECT_GE(msSince(start), 100);
+    EXPECT_EQ(fake->breaks, 1);
+    comm::setLineControl(pty.slavePath(), nullptr);
+}
