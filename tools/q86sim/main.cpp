@@ -42,6 +42,8 @@ SIM ready, registered).
   --prompt-delay MS    pause before each configuration prompt (default 80)
   --verdict V          after a firmware transfer: image (check it), success, failed, mismatch, silent
   --mute               never answer
+  --no-reply CMD       leave this command unanswered (repeatable; a trailing * matches a prefix)
+  --report-refusal T   answer "at*report" with the line T instead, e.g. "Enter SMS text"
   --quiet              do not print the commands received
   --help
 )";
@@ -223,6 +225,16 @@ int main(int argc, char** argv) {
             } else {
                 return fail("--verdict takes image, success, failed, mismatch or silent");
             }
+        } else if (a == "--no-reply") {
+            if (!value(v) || v.empty()) {
+                return fail("--no-reply takes a command");
+            }
+            s.noReplyTo.push_back(v);
+        } else if (a == "--report-refusal") {
+            if (!value(v) || v.empty()) {
+                return fail("--report-refusal takes a text");
+            }
+            s.reportRefusal = "\r\n" + v + "\r\n";
         } else if (a == "--mute") {
             s.mute = true;
         } else if (a == "--quiet") {

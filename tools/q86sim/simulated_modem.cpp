@@ -81,7 +81,7 @@ private:
 };
 
 SimulatedModem::SimulatedModem(Scenario scenario)
-    : modem_(scenario, 0), scenario_(std::move(scenario)), lines_(std::make_shared<Lines>()) {
+    : modem_(std::move(scenario), 0), lines_(std::make_shared<Lines>()) {
     wire_ = modem_.active().line;
 }
 
@@ -194,36 +194,36 @@ void SimulatedModem::run() {
                     }
                     break;
                 }
-                const bool match = applicationMatches();
                 std::lock_guard lock(mutex_);
                 for (ssize_t i = 0; i < n; ++i) {
-                    if (!match) {
-                        ++ignored_;
-                        continue;
-                    }
                     inputFreeUs_ = std::max(now, inputFreeUs_) + byteUs(wire_);
                     input_.push_back({inputFreeUs_, buf[i]});
-                }
-                if (!match && scenario_.noiseOnMismatch) {
-                    // What a receiver at another rate makes of the bytes: nothing that reads as text.
-                    std::string noise(static_cast<std::size_t>(n), '\0');
-                    for (char& c : noise) {
-                        c = static_cast<char>(0x80 | ((now + (&c - noise.data()) * 37) & 0x7F));
-                    }
-                    if (::write(master, noise.data(), noise.size()) > 0) {
-                        sent_ += noise.size();
-                    }
                 }
             }
         } else if (listening && (fds[0].revents & (POLLHUP | POLLERR))) {
             hangupUntilUs_ = now + 20'000;
         }
+        pump(now); // output and line changes due by now come first: they happened before
         {
             std::lock_guard lock(mutex_);
+            // A byte is judged when it has crossed the line: a rate switch that happens while the
+            // application's next command is on its way is in force for it.
+            std::string noise;
+            const bool match = input_.empty() || applicationMatches();
             while (!input_.empty() && input_.front().dueUs <= now) {
                 const Pending p = input_.front();
                 input_.pop_front();
-                modem_.receive(std::string_view(&p.byte, 1), p.dueUs / 1000);
+                if (match) {
+                    modem_.receive(std::string_view(&p.byte, 1), p.dueUs / 1000);
+                } else {
+                    ++ignored_;
+                    // What a receiver at another rate makes of it: nothing that reads as text.
+                    noise.push_back(static_cast<char>(0x80 | ((p.dueUs / 7 + p.byte) & 0x7F)));
+                }
+            }
+            if (!noise.empty() && modem_.scenario().noiseOnMismatch &&
+                ::write(master, noise.data(), noise.size()) > 0) {
+                sent_ += noise.size();
             }
             if (auto d = modem_.nextDeadline(); d && *d * 1000 <= now) {
                 modem_.tick(now / 1000);
@@ -273,7 +273,8 @@ void SimulatedModem::pump(int64_t now) {
                         ::write(pty_->master(), a.bytes.data() + sendOffset_, due - sendOffset_);
                     if (n < 0) {
                         if (errno == EAGAIN) {
-                            return; // the application is not reading: try again later
+                            blockedUntilUs_ = now + 20'000; // the application is not reading
+                            return;
                         }
                         sendOffset_ = due; // no reader at all: the bytes are lost on the line
                     } else {
@@ -304,6 +305,7 @@ void SimulatedModem::pump(int64_t now) {
 int64_t SimulatedModem::nextWakeUs(int64_t now) const {
     int64_t next = now + 100'000;
     std::lock_guard lock(mutex_);
+    const bool blocked = now < blockedUntilUs_;
     if (auto d = modem_.nextDeadline()) {
         next = std::min(next, *d * 1000);
     }
@@ -314,6 +316,8 @@ int64_t SimulatedModem::nextWakeUs(int64_t now) const {
         const Action& a = queue_.front();
         if (a.kind == Action::Kind::Pause && pauseUntilUs_ >= 0) {
             next = std::min(next, pauseUntilUs_);
+        } else if (a.kind == Action::Kind::Send && blocked) {
+            next = std::min(next, blockedUntilUs_);
         } else if (a.kind == Action::Kind::Send && sendStartUs_ >= 0) {
             next =
                 std::min(next, std::max(now + 1000, sendStartUs_ + int64_t(sendOffset_ + 1) * byteUs(wire_)));

@@ -1,6 +1,7 @@
 #pragma once
 // A simulated modem on the master side of a pseudo-terminal, served by its own thread.
 //
+//   q86sim::TemporaryPortMap map;       // a private map file named by $BREL_PORT_MAP
 //   q86sim::Scenario s;                 // knobs: see scenario.h
 //   s.initialSettings = ...;            // e.g. a modem at 9600 7E1
 //   q86sim::SimulatedModem modem(s);
@@ -96,7 +97,6 @@ private:
     mutable std::mutex mutex_;
     std::condition_variable changed_;
     Modem modem_;
-    Scenario scenario_;
     std::unique_ptr<comm::PtyPair> pty_;
     std::shared_ptr<Lines> lines_;
     std::string devicePath_;
@@ -112,6 +112,7 @@ private:
     std::deque<Pending> input_;
     int64_t inputFreeUs_ = 0;
     int64_t hangupUntilUs_ = 0;
+    int64_t blockedUntilUs_ = 0;
     LineSetting wire_;
 
     std::atomic<std::size_t> ignored_{0};

@@ -21,8 +21,7 @@ namespace {
 using namespace std::chrono_literals;
 
 std::string program() {
-    const char* dir = std::getenv("BREL_BUILD_DIR");
-    return std::string(dir ? dir : ".") + "/bin/q86sim";
+    return Q86SIM_PROGRAM;
 }
 
 std::string readFile(const std::string& path) {

@@ -4,6 +4,7 @@
 #include "port_map.h"
 #include "Rs232_setup.h"
 #include "simulated_modem.h"
+#include "temporary_port_map.h"
 
 #include <gtest/gtest.h>
 
@@ -23,19 +24,10 @@ inline const char* baudText(int index) {
 
 class SimOnPty : public testing::Test {
 protected:
-    void SetUp() override {
-        char pattern[] = "/tmp/q86sim-test-XXXXXX";
-        ASSERT_NE(::mkdtemp(pattern), nullptr);
-        dir = pattern;
-        mapFile = (dir / "ports.conf").string();
-        ::setenv("BREL_PORT_MAP", mapFile.c_str(), 1);
-    }
     void TearDown() override {
         CloseComPort();
         SetLinkSettings({});
         modem.reset();
-        ::unsetenv("BREL_PORT_MAP");
-        std::filesystem::remove_all(dir);
     }
     // Starts a modem with the scenario and publishes it as COM3.
     SimulatedModem& startModem(Scenario s = {}) {
@@ -81,8 +73,9 @@ protected:
         return collect(marker, reads, chunk);
     }
 
-    std::filesystem::path dir;
-    std::string mapFile;
+    TemporaryPortMap map;
+    const std::filesystem::path dir = map.folder();
+    const std::string mapFile = map.path();
     std::unique_ptr<SimulatedModem> modem;
 };
 

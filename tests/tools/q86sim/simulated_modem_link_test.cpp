@@ -135,6 +135,28 @@ TEST_F(SimOnPty, RateChangeAnswersAtTheOldRateThenSwitches) {
     EXPECT_EQ(answered, 1);
 }
 
+// The restore sequence: move modem and port to 115200 8N1, reset, wait for the modem to come back.
+TEST_F(SimOnPty, FactoryResetFromAnotherLineSetting) {
+    Settings s = settingsAt(9600, 8, ParityNone, 2);
+    s.s0 = 5;
+    startModem(with([&s](Scenario& sc) {
+        sc.initialSettings = s;
+        sc.factoryResetMs = 300;
+    }));
+    ASSERT_EQ(open(5, "None", "8", "2"), 1);
+    EXPECT_EQ(SendAtExpectOk("at+ipr=115200\r\n", 15), 1);
+    ASSERT_EQ(open(9, "None", "8", "2"), 1);
+    EXPECT_EQ(SendAtExpectOkTries("at+icf=3,4\r\n", 12, 3), 1)
+        << modem->line().describe() << " ignored " << modem->ignoredBytes() << " "
+        << modem->commandTexts().size();
+    ASSERT_EQ(open(9), 1);
+    SendAtExpectOk("at*default\r\n", 12);
+    EXPECT_EQ(WaitForReply("up OK", 100), 1);
+    EXPECT_EQ(WaitForReply("13", 50), 1);
+    EXPECT_EQ(SendAtExpectOk("at&w\r\n", 6), 1);
+    EXPECT_EQ(modem->stored(), Settings::factory());
+}
+
 TEST_F(SimOnPty, RepliesArePacedAtTheLineRate) {
     startModem(with([](Scenario& s) { s.initialSettings = settingsAt(1200); }));
     ASSERT_EQ(open(2), 1);

@@ -78,13 +78,23 @@ int reap(pid_t pid, std::chrono::milliseconds timeout) {
     return -1;
 }
 
-class SxUpload : public SimOnPty, public testing::WithParamInterface<const char*> {};
+struct Upload {
+    const char* name;
+    bool oneK;
+    int nakBlockOnce;
+};
+
+class SxUpload : public SimOnPty, public testing::WithParamInterface<Upload> {};
 
 TEST_P(SxUpload, ImageArrivesWholeAndTheModemReportsItsVerdict) {
     if (::access("/usr/bin/sx", X_OK) != 0) {
         GTEST_SKIP() << "lrzsz is not installed";
     }
-    startModem(with([](Scenario& s) { s.upgradeStepMs = 500; }));
+    const Upload u = GetParam();
+    startModem(with([&u](Scenario& s) {
+        s.upgradeStepMs = 500;
+        s.xmodemNakBlockOnce = u.nakBlockOnce;
+    }));
     const std::string file = imageFile(3000);
     const std::string path = (dir / "image.img").string();
     std::ofstream(path, std::ios::binary) << file;
@@ -96,7 +106,7 @@ TEST_P(SxUpload, ImageArrivesWholeAndTheModemReportsItsVerdict) {
     CloseComPort();
 
     std::vector<std::string> argv = {"sx"};
-    if (std::string(GetParam()) == "1K") {
+    if (u.oneK) {
         argv.push_back("-k");
     }
     argv.push_back(path);
@@ -112,13 +122,44 @@ TEST_P(SxUpload, ImageArrivesWholeAndTheModemReportsItsVerdict) {
     EXPECT_EQ(got.substr(0, file.size()), file);
     EXPECT_LT(got.size() - file.size(), 1024u);
     EXPECT_EQ(got.find_first_not_of('\x1a', file.size()), std::string::npos); // padding only
+    int naks = -1;
+    modem->withModem([&naks](Modem& m) { naks = m.lastTransfer().naks(); });
+    EXPECT_EQ(naks, u.nakBlockOnce > 0 ? 1 : 0); // and the sender repeated that block
 
     ASSERT_EQ(open(), 1);
     EXPECT_EQ(WaitForReply("up OK", 30), 1);
     EXPECT_EQ(modem->firmwareVersion(), "2.1.0");
 }
 
-INSTANTIATE_TEST_SUITE_P(Blocks, SxUpload, testing::Values("128", "1K"));
+INSTANTIATE_TEST_SUITE_P(Blocks, SxUpload,
+                         testing::Values(Upload{"Blocks128", false, -1}, Upload{"Blocks1K", true, -1},
+                                         Upload{"ThirdBlockNakedOnce", false, 3}),
+                         [](const testing::TestParamInfo<Upload>& i) { return i.param.name; });
+
+TEST_F(SimOnPty, SxCancelledByTheModemLeavesItInCommandMode) {
+    if (::access("/usr/bin/sx", X_OK) != 0) {
+        GTEST_SKIP() << "lrzsz is not installed";
+    }
+    startModem(with([](Scenario& s) { s.xmodemCancelAtBlock = 2; }));
+    const std::string path = (dir / "image.img").string();
+    std::ofstream(path, std::ios::binary) << imageFile(1000);
+    ASSERT_EQ(open(), 1);
+    WriteCommand("at*upg\r\n", 8);
+    ASSERT_TRUE(modem->waitForCommand("at*upg", 2s));
+    CloseComPort();
+    const pid_t sx = spawnOnDevice({"sx", path}, modem->devicePath());
+    ASSERT_GT(sx, 0);
+    ASSERT_TRUE(modem->waitFor([](const Modem& m) { return m.lastTransfer().finished(); }, 20s));
+    EXPECT_NE(reap(sx, 10s), 0); // the sender saw the cancel
+    EXPECT_EQ(modem->transferState(), XmodemReceiver::State::Failed);
+    ASSERT_EQ(open(), 1);
+    const auto deadline = std::chrono::steady_clock::now() + 5s;
+    int answered = 0;
+    while (!answered && std::chrono::steady_clock::now() < deadline) {
+        answered = SendAtExpectOkTries("at\r\n", 4, 2);
+    }
+    EXPECT_EQ(answered, 1);
+}
 
 } // namespace
 } // namespace q86sim::test
