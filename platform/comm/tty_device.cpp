@@ -148,8 +148,12 @@ ApplyResult applyLineSettings(int fd, const TtyLineSettings& s, bool parityCheck
     bool standard = rateCode(s.baud, &code);
     if (standard)
         ::cfsetspeed(&t, code);
-    if (::tcsetattr(fd, TCSADRAIN, &t) != 0)
-        return ApplyResult::Failed;
+    if (::tcsetattr(fd, TCSADRAIN, &t) != 0) {
+        // The C library answers EINVAL when the driver took none of the changes. A pty never takes
+        // data bits or parity, so there a change of only those is judged by the re-read below.
+        if (errno != EINVAL || !isPseudoTerminal(fd))
+            return ApplyResult::Failed;
+    }
     if (!standard && !setCustomSpeed(fd, s.baud))
         return errno == EINVAL ? ApplyResult::NotTaken : ApplyResult::Failed;
 

@@ -374,6 +374,28 @@ TEST_F(CommPortTest, InstalledLineControlSeesSettingsAndDrivesLines) {
     EXPECT_EQ(status, uint32_t(comm::MsCtsOn | comm::MsDsrOn));
 }
 
+// A pty drops data bits and parity; a change of nothing else must still be taken and told.
+TEST_F(CommPortTest, FramingOnlyChangeIsTakenOnAPty) {
+    auto lines = std::make_shared<RecordingLines>();
+    comm::setLineControl(pty.slavePath(), lines);
+    Dcb dcb;
+    ASSERT_TRUE(port->getState(dcb));
+    dcb.BaudRate = 9600;
+    ASSERT_TRUE(port->setState(dcb));
+    const struct {
+        uint8_t bytes;
+        uint8_t parity;
+    } framings[] = {{7, comm::EvenParity}, {8, comm::EvenParity}, {7, comm::NoParity}, {8, comm::NoParity}};
+    for (const auto& f : framings) {
+        SCOPED_TRACE(testing::Message() << int(f.bytes) << " bits, parity " << int(f.parity));
+        dcb.ByteSize = f.bytes;
+        dcb.Parity = f.parity;
+        ASSERT_TRUE(port->setState(dcb));
+        EXPECT_EQ(lines->applied.back(), (comm::TtyLineSettings{9600, f.bytes, f.parity, 1, false, false}));
+    }
+    comm::setLineControl(pty.slavePath(), nullptr);
+}
+
 TEST(CommPortOpen, NamesThroughTheMapAndNamesThatMapToNothing) {
     comm::PtyPair pty;
     char dir[] = "/tmp/commmap-XXXXXX";
