@@ -127,8 +127,8 @@ int AutoDetectBaud(const std::atomic<bool>& cancel) {
                     dcb.Parity = f.parity;
                     dcb.StopBits = f.stopBits;
                     PurgeReceive();
-                    port->setState(dcb);
-                    if (SendAtExpectOkTries("at\r\n", 4, 2) != 1)
+                    // A framing the port refused is not tried: an answer would be taken for it.
+                    if (!port->setState(dcb) || SendAtExpectOkTries("at\r\n", 4, 2) != 1)
                         continue;
                     // The boxes show what answered at once; the modem's own word refines them.
                     view->selectBaudIndex(index);

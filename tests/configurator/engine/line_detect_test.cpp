@@ -56,7 +56,7 @@ protected:
     }
     bool matches() const {
         const comm::Dcb& d = script->dcb;
-        return present && d.BaudRate == modem.baud && d.ByteSize == modem.dataBits &&
+        return present && tries >= presentFromTry && d.BaudRate == modem.baud && d.ByteSize == modem.dataBits &&
                d.Parity == modem.parity && d.StopBits == modem.stopBits;
     }
     void modemWrite(PortScript& s, std::string_view bytes) {
@@ -80,6 +80,7 @@ protected:
     ViewInstall ui;
     Line modem{115200, 8, comm::NoParity, comm::OneStopBit};
     bool present = true;
+    int presentFromTry = 0; // a modem that starts answering late
     std::vector<std::string> icfReply; // empty: the pair of the modem's line, then OK
     std::function<void(int)> onTry;
     int tries = 0;
@@ -144,6 +145,36 @@ TEST_F(Scan, FramingAnswers) {
         EXPECT_EQ(ui.view->boxes, c.boxes) << c.name;
         EXPECT_EQ(ReadIcfSetting(115200), c.icfResult) << c.name;
     }
+}
+
+// A port that takes no mark or space parity.
+class NoMarkSpacePort : public enginetest::ScriptedPort {
+public:
+    using ScriptedPort::ScriptedPort;
+    bool setState(const comm::Dcb& dcb) override {
+        if (dcb.Parity == comm::MarkParity || dcb.Parity == comm::SpaceParity)
+            return false;
+        return ScriptedPort::setState(dcb);
+    }
+};
+
+TEST_F(Scan, FramingThePortRefusesIsNotTried) {
+    CloseComPort();
+    comm::setPortOpener([this](const std::string&) { return std::make_unique<NoMarkSpacePort>(script); });
+    ASSERT_EQ(OpenComPort(), 1);
+    // A modem at 8E1 that comes up just after its own try: the port, left at 8E1 by the refused
+    // mark try, must not make its answer pass for mark parity.
+    modem = {115200, 8, comm::EvenParity, comm::OneStopBit};
+    presentFromTry = 4;
+    script->writes.clear();
+    EXPECT_EQ(AutoDetectBaud(cancel), 0);
+    EXPECT_EQ(ui.view->boxes, RecordingView::Boxes{});
+    presentFromTry = 0;
+    modem = {57600, 8, comm::NoParity, comm::OneStopBit};
+    script->writes.clear();
+    EXPECT_EQ(AutoDetectBaud(cancel), 1);
+    EXPECT_EQ(tryCount(), 12 - 4 + 1); // each 115200 group without its mark and space tries, then 8N1
+    EXPECT_EQ(ui.view->boxes, (RecordingView::Boxes{8, "8", "1", "None"}));
 }
 
 TEST_F(Scan, TimeoutsPerRate) {
