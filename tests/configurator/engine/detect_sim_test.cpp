@@ -82,4 +82,14 @@ TEST_F(SimDetect, CancelEndsAScanOfASilentLineWithinATry) {
     EXPECT_EQ(ui.view->boxes, RecordingView::Boxes{});
 }
 
+TEST_F(SimDetect, FramingAnswerAtThreeHundredBaudArrivingByteByByte) {
+    q86sim::Scenario s;
+    s.initialSettings = settingsAt(300, 7, q86sim::ParityOdd, 1);
+    startModem(s);
+    ASSERT_EQ(open(linkAt(0, "Odd", "7", "1")), 1);
+    ui.view->boxes = {};
+    EXPECT_EQ(ReadIcfSetting(300), 1);
+    EXPECT_EQ(ui.view->boxes, (RecordingView::Boxes{0, "7", "1", "Odd"}));
+}
+
 } // namespace

@@ -56,13 +56,14 @@ protected:
     }
     bool matches() const {
         const comm::Dcb& d = script->dcb;
-        return present && tries >= presentFromTry && d.BaudRate == modem.baud && d.ByteSize == modem.dataBits &&
-               d.Parity == modem.parity && d.StopBits == modem.stopBits;
+        return present && tries >= presentFromTry && d.BaudRate == modem.baud &&
+               d.ByteSize == modem.dataBits && d.Parity == modem.parity && d.StopBits == modem.stopBits;
     }
     void modemWrite(PortScript& s, std::string_view bytes) {
         if (bytes == "at\r\n") {
             ++tries;
             timeoutsAtTry.push_back(s.timeouts.ReadTotalTimeoutConstant);
+            intervalAtTry.push_back(s.timeouts.ReadIntervalTimeout);
             if (onTry)
                 onTry(tries);
             if (matches())
@@ -80,11 +81,12 @@ protected:
     ViewInstall ui;
     Line modem{115200, 8, comm::NoParity, comm::OneStopBit};
     bool present = true;
-    int presentFromTry = 0; // a modem that starts answering late
+    int presentFromTry = 0;            // a modem that starts answering late
     std::vector<std::string> icfReply; // empty: the pair of the modem's line, then OK
     std::function<void(int)> onTry;
     int tries = 0;
     std::vector<uint32_t> timeoutsAtTry;
+    std::vector<uint32_t> intervalAtTry;
     comm::CommTimeouts icfTimeouts{};
     std::atomic<bool> cancel{false};
 };
@@ -186,7 +188,12 @@ TEST_F(Scan, TimeoutsPerRate) {
     EXPECT_EQ(std::count(timeoutsAtTry.begin() + 96, timeoutsAtTry.end(), 300u), 13);
     EXPECT_EQ(icfTimeouts.ReadTotalTimeoutMultiplier, 20u);
     EXPECT_EQ(icfTimeouts.ReadTotalTimeoutConstant, 400u);
-    EXPECT_EQ(icfTimeouts.ReadIntervalTimeout, 20u);
+    // Room for two characters between bytes at 300 baud, where one takes about 37 ms.
+    EXPECT_EQ(icfTimeouts.ReadIntervalTimeout, 74u);
+    EXPECT_THAT(intervalAtTry, testing::Each(testing::Ge(20u)));
+    EXPECT_EQ(intervalAtTry[95], 20u);  // 1200 baud
+    EXPECT_EQ(intervalAtTry[96], 37u);  // 600 baud
+    EXPECT_EQ(intervalAtTry[108], 74u); // 300 baud
 }
 
 TEST_F(Scan, NoModemTriesAllAndWaitsOutEveryRead) {
