@@ -1,11 +1,14 @@
 // Times the line-settings scan against the simulated modem on a pseudo-terminal and prints each time
-// beside its floor: the read time-outs of the silent tries the scan order puts before the answer.
+// beside its floor: the read time-outs of the silent tries the scan order puts before the answer,
+// plus, for a modem that answers, the line time of its two exchanges ("at" and "at+icf?", with
+// their echoes) and the read interval that ends each answered read.
 //
 //   detect_bench [all | 115200 | 9600 | 300 | none]
 #include "engine_view.h"
 #include "Rs232_setup.h"
 #include "simulated_modem.h"
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdio>
@@ -52,6 +55,14 @@ double floorMs(int silentTries) {
         ms += 2 * (10 * 20 + (index <= 1 ? 300 : 70));
     }
     return ms;
+}
+
+// The answering try and the framing question: 4 + 11 and 9 + 29 characters on the line, and one read
+// interval after the last byte of each reply.
+double exchangeMs(const q86sim::LineSetting& l) {
+    const double lineMs = (4 + 11 + 9 + 29) * l.bitsPerChar() * 1000.0 / l.baud;
+    const int interval = std::max(20, static_cast<int>((2 * 11 * 1000 + l.baud - 1) / l.baud));
+    return lineMs + 2 * interval;
 }
 
 } // namespace
@@ -104,7 +115,7 @@ int main(int argc, char** argv) {
         CloseComPort();
         modem.stop();
         const int tryNumber = c.present ? tryOf(c.line) : 120;
-        const double floor = floorMs(c.present ? tryNumber - 1 : 120);
+        const double floor = c.present ? floorMs(tryNumber - 1) + exchangeMs(c.line) : floorMs(120);
         const std::string boxes = view->baud < 0 ? "-"
                                                  : std::to_string(kRates[view->baud]) + " " + view->data +
                                                        view->parity.substr(0, 1) + view->stop;
