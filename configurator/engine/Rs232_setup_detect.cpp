@@ -4,6 +4,7 @@
 #include "icf_format.h"
 #include "Rs232_setup.h"
 
+#include <algorithm>
 #include <span>
 #include <string>
 #include <string_view>
@@ -15,6 +16,16 @@ constexpr TimeoutSet kScanTimeouts = {20, 10, 70, 10, 100};
 constexpr TimeoutSet kSlowScanTimeouts = {20, 10, 300, 10, 100}; // from 600 baud down
 constexpr TimeoutSet kSlowIcfTimeouts = {20, 20, 400, 10, 100};  // below 600 baud
 constexpr int kSlowScanFromIndex = 1;
+
+// The read interval at a rate: at least two characters of 11 bits. A reply that arrives byte by
+// byte (as a pty or a plain UART hands it over) then stays in one read at 300 and 600 baud, where
+// a character takes longer than the 20 ms interval. Only reads that get data are affected; a
+// silent try costs the same.
+TimeoutSet withRoomForCharacters(TimeoutSet t, uint32_t rate) {
+    const int twoCharactersMs = static_cast<int>((2 * 11 * 1000 + rate - 1) / rate);
+    t.ReadInterval = std::max(t.ReadInterval, twoCharactersMs);
+    return t;
+}
 constexpr uint32_t kIcfReadSize = 30;
 constexpr int kIcfReads = 3;
 
@@ -45,7 +56,7 @@ int ScanBaudIndex(uint32_t rate) {
 
 int ReadIcfSetting(uint32_t rate) {
     if (rate < 600)
-        setTimeouts(kSlowIcfTimeouts);
+        setTimeouts(withRoomForCharacters(kSlowIcfTimeouts, rate));
     PurgeReceive();
     WriteCommand("at+icf?\r\n", 9);
     // Everything read until the OK is looked at: the "+ICF:" line may come in an earlier read.
@@ -114,8 +125,8 @@ int AutoDetectBaud(const std::atomic<bool>& cancel) {
 
     for (int index = kBaudChoices - 1; index >= 0; --index) {
         dcb.BaudRate = kScanRates[index];
-        if (index == kSlowScanFromIndex)
-            setTimeouts(kSlowScanTimeouts);
+        if (index <= kSlowScanFromIndex)
+            setTimeouts(withRoomForCharacters(kSlowScanTimeouts, dcb.BaudRate));
         for (uint8_t dataBits : {uint8_t{8}, uint8_t{7}}) {
             dcb.ByteSize = dataBits;
             for (bool two : {false, true}) {
@@ -127,8 +138,8 @@ int AutoDetectBaud(const std::atomic<bool>& cancel) {
                     dcb.Parity = f.parity;
                     dcb.StopBits = f.stopBits;
                     PurgeReceive();
-                    port->setState(dcb);
-                    if (SendAtExpectOkTries("at\r\n", 4, 2) != 1)
+                    // A framing the port refused is not tried: an answer would be taken for it.
+                    if (!port->setState(dcb) || SendAtExpectOkTries("at\r\n", 4, 2) != 1)
                         continue;
                     // The boxes show what answered at once; the modem's own word refines them.
                     view->selectBaudIndex(index);
