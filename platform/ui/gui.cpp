@@ -92,6 +92,10 @@ int execModal(QDialog* dialog) {
         dialog->setResult(latched.toInt());
         return latched.toInt();
     }
+    // A dialog already shown modeless would run exec() without blocking the other windows.
+    if (dialog->isVisible() && !dialog->isModal()) {
+        dialog->hide();
+    }
     const QPointer<QDialog> guard(dialog);
     dialog->setProperty(inExecProperty, true);
     const int result = dialog->exec();

@@ -33,7 +33,8 @@ void waitPumping(QThread* thread);
 // May be called from any thread (off the GUI thread it is carried out there, like gui::call).
 void endModal(QDialog* dialog, int result);
 
-// The dialog's exec() that honours a latched endModal; use it in place of QDialog::exec().
+// The dialog's exec() that honours a latched endModal; use it in place of QDialog::exec(). A dialog
+// shown modeless is hidden first, so that it comes back application-modal.
 int execModal(QDialog* dialog);
 
 // Drops a result latched by an endModal that came after the dialog's last exec() had ended (a late

@@ -9,6 +9,7 @@
 
 namespace gui {
 
+// toLocal8(fromLocal8(b)) == b for all bytes b, so values may pass through it unchanged too.
 QString fromLocal8(std::string_view bytes);
 
 // The inverse: U+3002 becomes A1 43, characters up to U+00FF their byte, anything else '?'.

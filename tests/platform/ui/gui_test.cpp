@@ -186,3 +186,21 @@ TEST(GuiModal, LatchIsUsedOnce) {
 }
 
 } // namespace
+
+namespace {
+
+TEST(GuiModal, ModelessDialogComesBackModal) {
+    QDialog dialog;
+    QWidget other;
+    other.show();
+    dialog.show();
+    bool modalInside = false;
+    QTimer::singleShot(0, &dialog, [&] {
+        modalInside = dialog.isVisible() && QApplication::activeModalWidget() == &dialog;
+        gui::endModal(&dialog, 1);
+    });
+    EXPECT_EQ(gui::execModal(&dialog), 1);
+    EXPECT_TRUE(modalInside);
+}
+
+} // namespace
