@@ -198,7 +198,12 @@ bool SaveConfigFile(const std::string& path, const ConfigRecord& lines) {
     const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd < 0)
         return false;
-    bool ok = writeAll(fd, FormatConfigFile(lines)) && ::fsync(fd) == 0;
+    // A file being replaced keeps its permissions: it holds the PIN.
+    struct stat st {};
+    bool ok = true;
+    if (::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode))
+        ok = ::fchmod(fd, st.st_mode & 07777) == 0;
+    ok = ok && writeAll(fd, FormatConfigFile(lines)) && ::fsync(fd) == 0;
     int savedErrno = errno;
     if (::close(fd) != 0 && ok) {
         ok = false;

@@ -243,9 +243,11 @@ TEST_F(AppliedRecord, SavedFileLoadsBackTheSavedKeys) {
 
 TEST_F(AppliedRecord, SaveReplacesWholeFilesOnly) {
     const std::string path = file("keep.cfg", "Device Alias=Old\r\n");
+    fs::permissions(path, fs::perms::owner_read | fs::perms::owner_write);
     ASSERT_TRUE(SaveConfigFile(path, fullRecord()));
     ASSERT_EQ(LoadConfigFile(path), 0);
     EXPECT_EQ((*applied)[0], fullRecord()[0].substr(0, 16));
+    EXPECT_EQ(fs::status(path).permissions(), fs::perms::owner_read | fs::perms::owner_write);
 
     // A folder in the way and a missing folder: the save fails and leaves no temporary file.
     fs::create_directory(dir / "taken");

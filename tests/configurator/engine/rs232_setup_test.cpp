@@ -381,4 +381,18 @@ TEST_F(Link, CollectReadsGivesMatchTheCarriedBytes) {
     EXPECT_THAT(seen, ElementsAre("abc", "bcd", "cdefg", "fgh"));
 }
 
+TEST(LinkClockSeam, SleepsGoToTheInstalledClock) {
+    auto clock = std::make_shared<enginetest::VirtualClock>();
+    engine::setLinkClock(clock);
+    SleepMs(3000);
+    SleepMs(0);
+    EXPECT_EQ(clock->now, 3000);
+    EXPECT_EQ(engine::linkClock()->nowMs(), 3000);
+    engine::setLinkClock(nullptr);
+    const int64_t before = engine::linkClock()->nowMs();
+    SleepMs(30);
+    EXPECT_GE(engine::linkClock()->nowMs() - before, 30);
+    EXPECT_EQ(clock->now, 3000);
+}
+
 } // namespace
