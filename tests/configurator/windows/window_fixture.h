@@ -17,7 +17,9 @@
 #include <memory>
 
 // The one application object of the test program, made on first use.
-inline QApplication& windowTestApplication() { return gui::testApplication(); }
+inline QApplication& windowTestApplication() {
+    return gui::testApplication();
+}
 
 class WindowSetTest : public ::testing::Test {
 protected:
