@@ -46,6 +46,8 @@ QString initCommand(const std::string& v) {
 }
 
 ConfigRecord collectOnGuiThread() {
+    if (!Fmainset)
+        return {};
     auto& u = *Fmainset->ui;
     ConfigRecord r;
     r[0] = toValue(u.DeviceName->text());
@@ -106,6 +108,8 @@ void emptyPair(QLineEdit* no1, QLineEdit* no2) {
 }
 
 void applyOnGuiThread(const ConfigRecord& v) {
+    if (!Fmainset)
+        return;
     auto& u = *Fmainset->ui;
     u.DeviceName->setText(fromValue(v[0]));
     SetBandFromValue(v[1]);
@@ -183,7 +187,8 @@ void InstallConfigFormHook() {
     setApplyConfigToForm([](const ConfigRecord& record) {
         const int empty = LastEmptyValueCount();
         gui::call([&] {
-            Fmainset->EmptyValueCount = empty;
+            if (Fmainset)
+                Fmainset->EmptyValueCount = empty;
             applyOnGuiThread(record);
         });
     });

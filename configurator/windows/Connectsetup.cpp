@@ -3,6 +3,7 @@
 #include "ui_TFconnect.h"
 
 #include "control_style.h"
+#include "Mainsetup.h"
 #include "Wdatacollect.h"
 
 TFconnect* Fconnect = nullptr;
@@ -29,6 +30,22 @@ TFconnect::TFconnect(QWidget* parent) : QDialog(parent), ui(std::make_unique<Ui:
 TFconnect::~TFconnect() {
     if (Fconnect == this)
         Fconnect = nullptr;
+}
+
+LinkSettings TFconnect::CurrentLinkSettings() const {
+    const auto text = [](const QComboBox* c) { return c->currentText().toLatin1().toStdString(); };
+    LinkSettings s;
+    s.PortIndex = ui->ComboBox1->currentIndex();
+    s.PortText = text(ui->ComboBox1);
+    s.BaudIndex = ui->ComboBox2->currentIndex();
+    s.BaudText = text(ui->ComboBox2);
+    s.ParityText = text(ui->ComboBox3);
+    s.DataBitsText = text(ui->ComboBox4);
+    s.StopBitsText = text(ui->ComboBox5);
+    s.FlowText = text(ui->ComboBox6);
+    s.OpRead = Fmainset && Fmainset->OpRead == 1;
+    s.AutoDetect = ui->AutoDetect->isChecked();
+    return s;
 }
 
 void TFconnect::AutoDetectClick(bool ticked) {

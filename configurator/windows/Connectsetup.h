@@ -1,6 +1,8 @@
 #pragma once
 // The connect dialog: port and line settings for the pending operation.
 
+#include "Rs232_setup.h"
+
 #include <QDialog>
 #include <QString>
 
@@ -33,6 +35,10 @@ public:
     QString ApVersion;
     QString ApBuild;
     QString ApModel;
+
+    // The port and line choices as the serial link takes them, with the pending read flag of the
+    // main settings window. GUI thread only.
+    LinkSettings CurrentLinkSettings() const;
 
     // The check box was ticked or unticked, by the user or by the dialog.
     void AutoDetectClick(bool ticked);

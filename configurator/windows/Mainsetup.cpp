@@ -5,7 +5,10 @@
 #include "Configstruct.h"
 #include "Connectsetup.h"
 #include "control_style.h"
+#include "file_dialogs.h"
+#include "firmware_image_check.h"
 #include "key_filters.h"
+#include "local8.h"
 #include "Mainwizard1.h"
 #include "messenger.h"
 #include "phone_rules.h"
@@ -13,6 +16,10 @@
 #include "window_texts.h"
 
 #include <QCloseEvent>
+#include <QFile>
+
+#include <algorithm>
+#include <climits>
 
 TFmainset* Fmainset = nullptr;
 
@@ -177,6 +184,10 @@ void TFmainset::UpgradeBtnClick() {
     FirmwareFile.clear();
     FirmwareFileSize = 0;
     FirmwareModelCode = 0;
+    const QString path = gui::fileDialogs().openFile(
+        QString(), QString(), gui::qtFilter(QStringLiteral("Img files (*.img)|*.img")));
+    if (!path.isEmpty())
+        acceptFirmwareImage(path);
     // Without an accepted image the upgrade is dropped.
     if (FirmwareFile.isEmpty() || FirmwareFileSize <= 0) {
         OpUpgrade = 0;
@@ -184,6 +195,26 @@ void TFmainset::UpgradeBtnClick() {
     }
     if (Fconnect)
         Fconnect->show();
+}
+
+void TFmainset::acceptFirmwareImage(const QString& path) {
+    const FirmwareImageCheck check = CheckFirmwareImage(QFile::encodeName(path).toStdString());
+    if (!check.exists) {
+        gui::messenger().show(
+            QStringLiteral("Open Existing File Error"),
+            path + gui::fromLocal8("\nFound file error\xA1\x43\nPlease confirm the file name\xA1\x43\n"),
+            gui::Icon::Warning);
+        return;
+    }
+    FirmwareFileSize = std::int32_t(std::min<std::int64_t>(check.size, INT32_MAX));
+    FirmwareChecksum = check.checksum;
+    FirmwareModelCode = check.modelCode;
+    // An image beyond what the size field holds cannot be sent either.
+    if (!check.accepted || check.size > INT32_MAX) {
+        gui::messenger().showPlain(QStringLiteral("Firmware file invalid. Please check the file."));
+        return;
+    }
+    FirmwareFile = path;
 }
 
 void TFmainset::PIN1Change(const QString& text) {

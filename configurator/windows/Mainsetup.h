@@ -67,6 +67,8 @@ private:
     // Sets the named operation flag, clears the other four and shows the connect dialog.
     void startOperation(std::int32_t TFmainset::*flag);
     void clearOperationFlags();
+    // Checks the chosen image and keeps it in FirmwareFile when it is accepted.
+    void acceptFirmwareImage(const QString& path);
 
     PhoneNumberPair* callers_ = nullptr;
     PhoneNumberPair* targets_ = nullptr;

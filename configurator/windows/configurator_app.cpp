@@ -18,15 +18,19 @@ void showException(const QString& message) {
 
 } // namespace
 
-bool ConfiguratorApplication::notify(QObject* receiver, QEvent* event) {
+bool RunShowingExceptions(const std::function<bool()>& f) {
     try {
-        return QApplication::notify(receiver, event);
+        return f();
     } catch (const std::exception& e) {
         showException(QString::fromLocal8Bit(e.what()));
     } catch (...) {
         showException(QString());
     }
     return false;
+}
+
+bool ConfiguratorApplication::notify(QObject* receiver, QEvent* event) {
+    return RunShowingExceptions([&] { return QApplication::notify(receiver, event); });
 }
 
 void CreateConfiguratorWindows() {
@@ -45,18 +49,15 @@ void DestroyConfiguratorWindows() {
 }
 
 int runConfigurator(QApplication& app) {
-    try {
+    RunShowingExceptions([&] {
         app.setQuitOnLastWindowClosed(false);
         CreateConfiguratorWindows();
         // The wizard is the main window: closing it, and only it, ends the program.
         QObject::connect(Fwizard, &TFwizard::closed, &app, &QCoreApplication::quit, Qt::QueuedConnection);
         Fwizard->show();
         app.exec();
-    } catch (const std::exception& e) {
-        showException(QString::fromLocal8Bit(e.what()));
-    } catch (...) {
-        showException(QString());
-    }
+        return true;
+    });
     DestroyConfiguratorWindows();
     return 0;
 }

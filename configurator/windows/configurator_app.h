@@ -3,6 +3,12 @@
 
 #include <QApplication>
 
+#include <functional>
+
+// Runs f; an exception that escapes it is shown in a message box (its message, or an empty text for
+// anything that is no std::exception) and false is returned.
+bool RunShowingExceptions(const std::function<bool()>& f);
+
 // Shows an exception that escapes an event handler in a message box and goes on.
 class ConfiguratorApplication : public QApplication {
     Q_OBJECT

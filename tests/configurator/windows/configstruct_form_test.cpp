@@ -207,6 +207,14 @@ TEST_F(RecordTest, ApplyEmptyRecord) {
     EXPECT_TRUE(boxes->boxes().empty());
 }
 
+// Straight from start-up, with "+" in every number field, an empty record empties all four.
+TEST_F(RecordTest, ApplyEmptyRecordToFreshWindows) {
+    ApplyConfigToForm(emptyRecord());
+    for (QLineEdit* e : {main().SMSc1m, main().SMSc2m, main().SMSt1m, main().SMSt2m})
+        EXPECT_TRUE(e->text().isEmpty()) << e->objectName().toStdString();
+    EXPECT_TRUE(boxes->boxes().empty());
+}
+
 TEST_F(RecordTest, ApplySerialSmsAndInitValues) {
     auto& u = main();
     ConfigRecord r = emptyRecord();

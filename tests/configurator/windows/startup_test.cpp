@@ -3,6 +3,8 @@
 
 #include <QTimer>
 
+#include <stdexcept>
+
 #include <functional>
 
 namespace {
@@ -105,6 +107,24 @@ TEST(Startup, OtherWindowsCloseWithoutEnding) {
     EXPECT_TRUE(stillRunning);
     EXPECT_EQ(portIndex, 3);
     EXPECT_TRUE(thirtySeconds);
+}
+
+} // namespace
+
+namespace {
+
+TEST(Startup, EscapedExceptionsAreShown) {
+    windowTestApplication();
+    auto boxes = gui::ScriptedMessenger::install();
+    EXPECT_TRUE(RunShowingExceptions([] { return true; }));
+    EXPECT_TRUE(boxes->boxes().empty());
+    EXPECT_FALSE(RunShowingExceptions([]() -> bool { throw std::runtime_error("Port table damaged"); }));
+    EXPECT_FALSE(RunShowingExceptions([]() -> bool { throw 42; }));
+    const auto b = boxes->boxes();
+    ASSERT_EQ(b.size(), 2u);
+    EXPECT_EQ(b[0].caption, "Vantro Configurator");
+    EXPECT_EQ(b[0].text, "Port table damaged");
+    EXPECT_TRUE(b[1].text.isEmpty());
 }
 
 } // namespace

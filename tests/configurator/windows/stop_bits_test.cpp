@@ -91,4 +91,25 @@ TEST_F(StopBitsTest, ConnectDialogStartsAsDescribed) {
     EXPECT_FALSE(c.AutoDetect->isChecked());
 }
 
+TEST_F(StopBitsTest, LinkSettingsFollowTheBoxes) {
+    auto& c = conn();
+    c.ComboBox1->setCurrentIndex(11);
+    c.ComboBox2->setCurrentIndex(5);
+    c.ComboBox3->setCurrentIndex(2);
+    c.ComboBox4->setCurrentIndex(0);
+    c.ComboBox6->setCurrentIndex(1);
+    Fmainset->OpRead = 1;
+    LinkSettings expected;
+    expected.PortIndex = 11;
+    expected.PortText = "COM12";
+    expected.BaudIndex = 5;
+    expected.BaudText = "9600";
+    expected.ParityText = "Even";
+    expected.DataBitsText = "7";
+    expected.StopBitsText = "1";
+    expected.FlowText = "Hardward (RTS)";
+    expected.OpRead = true;
+    EXPECT_EQ(Fconnect->CurrentLinkSettings(), expected);
+}
+
 } // namespace

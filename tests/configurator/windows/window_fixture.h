@@ -8,6 +8,7 @@
 #include "Mainwizard1.h"
 #include "Rf_monitor.h"
 #include "scripted_messenger.h"
+#include "test_application.h"
 
 #include <QApplication>
 
@@ -17,13 +18,7 @@
 
 // The one application object of the test program, made on first use.
 inline QApplication& windowTestApplication() {
-    if (auto* app = qobject_cast<QApplication*>(QCoreApplication::instance()))
-        return *app;
-    static int argc = 1;
-    static char name[] = "configurator_windows_tests";
-    static char* argv[] = {name, nullptr};
-    static auto* app = new QApplication(argc, argv);
-    return *app;
+    return gui::testApplication();
 }
 
 class WindowSetTest : public ::testing::Test {
