@@ -1,9 +1,10 @@
 // Arbitrary bytes as an option file: the reader must never read past them, and whatever it accepts must
 // hold only fields in range and encode back to the bytes it was read from (up to the file's end and the
-// zero it forces into each text field's last byte). Each input is tried as it is and once more behind a
-// valid header, so that the profile checks are reached without a seed corpus.
+// zero it forces into each text field's last byte). Each input is tried as it is and once more as the
+// spoiling of a valid file, so that every check is reached without a seed corpus.
 #include "option_file_codec.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -49,25 +50,34 @@ void readAndCheck(const uint8_t* data, size_t size) {
 
 } // namespace
 
+// A valid file of n profiles with default records, to be spoiled by the input.
+std::vector<uint8_t> validFile(size_t n) {
+    OptionFileContents c;
+    c.profiles.resize(n);
+    return encodeOptionFile(c);
+}
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     readAndCheck(data, size);
 
-    // The input's first byte chooses the stored count (1..4, or 255/256/257 rarely); the rest follows a
-    // valid header.
-    if (size == 0) {
+    // Structured: a valid file with some bytes overwritten and perhaps cut short. Input: count choice,
+    // two bytes of offset, a cut (low bit set: cut that many bytes / 2 off the end), then the bytes.
+    if (size < 4) {
         return 0;
     }
-    static const uint32_t counts[] = {1, 2, 3, 4, 1, 2, 256, 257};
-    const uint32_t count = counts[data[0] & 7];
-    std::vector<uint8_t> file(OptionFileHeaderSize + size - 1);
-    std::memcpy(file.data(), OptionFileMagic.data(), OptionFileMagic.size());
-    const uint32_t header[2] = {static_cast<uint32_t>(OptionFileVersion), count};
-    for (size_t w = 0; w < 2; ++w) {
-        for (size_t b = 0; b < 4; ++b) {
-            file[OptionFileMagic.size() + 4 * w + b] = static_cast<uint8_t>(header[w] >> (8 * b));
-        }
+    static const std::vector<uint8_t> files[] = {validFile(1), validFile(2), validFile(3), validFile(4)};
+    const std::vector<uint8_t>& base = files[data[0] & 3];
+    std::vector<uint8_t> file = base;
+    const size_t offset = (size_t(data[1]) | size_t(data[2]) << 8) % file.size();
+    const size_t n = std::min(size - 4, file.size() - offset);
+    std::memcpy(file.data() + offset, data + 4, n);
+    if (data[3] & 1) {
+        file.resize(file.size() - std::min(file.size(), size_t(data[3] >> 1)));
     }
-    std::memcpy(file.data() + OptionFileHeaderSize, data + 1, size - 1);
+    if (data[0] & 4) {
+        file[OptionFileCountOffset] = data[0]; // other counts, 0 and above 256 among them
+        file[OptionFileCountOffset + 1] = data[0] >> 7;
+    }
     readAndCheck(file.data(), file.size());
     return 0;
 }

@@ -93,7 +93,7 @@ int OptionFile::ReadOptionFile(const QString& name) {
     }
     // Nothing beyond the largest valid file is ever looked at.
     const QByteArray bytes = file.read(terminal::MaxOptionFileSize);
-    if (bytes.isNull() && file.error() != QFileDevice::NoError) {
+    if (file.error() != QFileDevice::NoError) {
         ShowOptionFileMessage(terminal::OptionFileReadFail, path);
         return 0;
     }
