@@ -58,7 +58,6 @@ int countColour(const QImage& image, const QRect& area, QColor colour) {
 class PortStatusBarTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        gui::testApplication();
         window.setStatusBar(bar);
         window.resize(480, 200);
         window.show();
@@ -75,6 +74,10 @@ protected:
     }
     QImage shot() { return bar->grab().toImage(); }
 
+    // The application must exist before the first widget member is made.
+    struct App {
+        App() { gui::testApplication(); }
+    } app;
     QMainWindow window;
     PortStatusBar* bar = new PortStatusBar;
     PaintLog log;
