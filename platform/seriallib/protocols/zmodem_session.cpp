@@ -262,7 +262,7 @@ private:
         uint32_t lastGood = pos;
         for (;;) {
             if (errors > link_.timings().retries)
-                return link_.abortWith(TransferErrTimeout);
+                return link_.abortWith(TransferErrProtocol);
             if (pos > size)
                 pos = uint32_t(size);
             bool atEnd = pos >= size;
@@ -614,9 +614,10 @@ private:
         std::vector<uint8_t> data;
         data.reserve(kMaxSubpacket);
         bool askPosition = true;
+        bool silent = false; // the last failure was silence rather than damage
         for (;;) {
             if (errors > link_.timings().retries)
-                return giveUp(TransferErrTimeout, true);
+                return giveUp(silent ? TransferErrTimeout : TransferErrProtocol, true);
             if (askPosition) {
                 if (int rc = link_.sendHex(Header::at(ZRPOS, pos)); rc != 0)
                     return giveUp(rc, true);
@@ -625,6 +626,7 @@ private:
             const auto r = link_.in().readHeader(link_.after(wait_));
             if (isFatalRead(r.status))
                 return giveUp(link_.readFailure(r.status), false);
+            silent = r.status == Status::Timeout;
             if (r.status != Status::Ok) {
                 ++errors;
                 askPosition = true;
@@ -643,6 +645,7 @@ private:
                     if (isFatalRead(s.status))
                         return giveUp(link_.readFailure(s.status), false);
                     if (s.status != Status::Ok) {
+                        silent = s.status == Status::Timeout;
                         ++errors;
                         askPosition = true;
                         break;
