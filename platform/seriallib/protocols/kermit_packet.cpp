@@ -298,12 +298,22 @@ Packet readPacket(TransferContext& ctx, int chkt, Clock::time_point deadline, bo
     }
 }
 
+// Control characters that may travel bare: none of them is the packet mark or end, a flow-control
+// character, a signal, line-editing or terminal-escape character, or a telnet/rlogin escape.
+constexpr uint32_t kBareControls = 1u << 2 | 1u << 5 | 1u << 6 | 1u << 7 | 1u << 8 | 1u << 9 | 1u << 11 |
+                                   1u << 12 | 1u << 14 | 1u << 18 | 1u << 20 | 1u << 23;
+
 void Codec::encodeOne(uint8_t c, std::vector<uint8_t>& out) const {
     if (qbin_ && (c & 0x80)) {
         out.push_back(qbin_);
         c &= 0x7f;
     }
     const uint8_t low = c & 0x7f;
+    const bool bare = cautious_ && low < 32 && (kBareControls >> low & 1) && (c < 0x80 || eightBit_);
+    if (bare) {
+        out.push_back(c);
+        return;
+    }
     if (low < 32 || low == 127) {
         out.push_back(qctl_);
         c = ctl(c);

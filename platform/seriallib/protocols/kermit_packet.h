@@ -87,7 +87,10 @@ Packet readPacket(TransferContext& ctx, int chkt, Clock::time_point deadline, bo
 // The prefix encoding of file data and names.
 class Codec {
 public:
-    Codec(uint8_t qctl, uint8_t qbin, uint8_t rept) : qctl_(qctl), qbin_(qbin), rept_(rept) {}
+    // With cautious set, the control characters that no terminal, line or flow control acts on go
+    // unprefixed (and their 8-bit forms too when the line carries eight bits).
+    Codec(uint8_t qctl, uint8_t qbin, uint8_t rept, bool cautious = false, bool eightBit = true)
+        : qctl_(qctl), qbin_(qbin), rept_(rept), cautious_(cautious), eightBit_(eightBit && !qbin) {}
     // Appends the encoding of data[*pos...] to out, as much as fits into capacity; advances *pos.
     void encode(const uint8_t* data, size_t size, size_t* pos, size_t capacity,
                 std::vector<uint8_t>& out) const;
@@ -97,6 +100,7 @@ public:
 private:
     void encodeOne(uint8_t c, std::vector<uint8_t>& out) const;
     uint8_t qctl_, qbin_, rept_;
+    bool cautious_, eightBit_;
 };
 
 } // namespace seriallib::kermit

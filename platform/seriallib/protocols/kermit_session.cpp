@@ -82,7 +82,7 @@ public:
         if (int rc = exchange('S', ours_.encode(), &reply, true); rc != 0)
             return rc;
         agreed_ = Agreement::make(ours_, Params::decode(reply));
-        codec_ = std::make_unique<Codec>(agreed_.qctl, agreed_.qbin, agreed_.rept);
+        codec_ = std::make_unique<Codec>(agreed_.qctl, agreed_.qbin, agreed_.rept, true, !opt_.parity);
         for (auto& f : files) {
             if (int rc = sendFile(*f); rc != 0)
                 return rc;

@@ -20,6 +20,7 @@ using std::chrono::milliseconds;
 
 constexpr size_t kMaxSubpacket = 8192; // what our receiver accepts (the largest any sender uses)
 constexpr size_t kMaxFileInfo = 1024;
+constexpr size_t kStreamWrite = 8192; // bytes gathered before a write while streaming
 
 // Shared plumbing of both directions: output buffer, input, the cancel and the result mapping.
 class Link {
@@ -283,10 +284,16 @@ private:
                     else if (window_ != 0 && sinceAck + n >= window_)
                         end = ZCRCW;
                     appendSubpacket(link_.out(), block.data(), n, end, crc32_, link_.esc());
-                    if (int rc = link_.flush(); rc != 0)
-                        return link_.abortWith(rc);
                     pos += uint32_t(n);
                     sinceAck += uint32_t(n);
+                    // While streaming, a few subpackets go out in one write and the back channel
+                    // is looked at between writes.
+                    // After a complaint, subpackets go out one by one for a while.
+                    cleanRun_ += n;
+                    if (end == ZCRCG && cleanRun_ > kStreamWrite * 4 && link_.out().size() < kStreamWrite)
+                        continue;
+                    if (int rc = link_.flush(); rc != 0)
+                        return link_.abortWith(rc);
                     if (int rc = link_.progress(pos, size); rc != 0)
                         return link_.abortWith(rc);
                     if (atEnd)
@@ -389,6 +396,7 @@ private:
     // A request for data again: only asking for the same place twice counts against the retries,
     // and a line that keeps spoiling blocks gets smaller ones.
     void noteRetry(bool progressed, int& errors) {
+        cleanRun_ = 0;
         if (progressed) {
             errors = 0;
             return;
@@ -456,6 +464,7 @@ private:
     uint32_t window_ = 0;
     size_t blockSize_ = 1024;
     uint32_t ackPos_ = 0;
+    size_t cleanRun_ = 0; // bytes sent since the receiver last asked for data again
 };
 
 // ---------------------------------------------------------------------------------------------

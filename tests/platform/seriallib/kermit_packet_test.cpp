@@ -95,10 +95,16 @@ TEST(KermitPacket, CodecRoundTrip) {
     data.insert(data.end(), {'#', '&', 0x80 | '#', 0x80 | '~', 0x80 | '&'});
     struct Case {
         uint8_t qbin, rept;
+        bool cautious;
     };
-    for (const Case c : {Case{0, 0}, Case{'&', 0}, Case{0, '~'}, Case{'&', '~'}}) {
-        SCOPED_TRACE(std::to_string(c.qbin) + "/" + std::to_string(c.rept));
-        const Codec codec('#', c.qbin, c.rept);
+    // What must never travel bare: the mark, line ends, flow control, signals and escapes, DEL.
+    const std::string neverBare(
+        "\x00\x01\x03\x04\x0a\x0d\x0f\x10\x11\x13\x15\x16\x18\x19\x1a\x1b\x1c\x1d\x1e\x1f\x7f", 21);
+    for (const Case c : {Case{0, 0, false}, Case{'&', 0, false}, Case{0, '~', false}, Case{'&', '~', false},
+                         Case{0, '~', true}, Case{'&', '~', true}}) {
+        SCOPED_TRACE(std::to_string(c.qbin) + "/" + std::to_string(c.rept) + "/" +
+                     std::to_string(c.cautious));
+        const Codec codec('#', c.qbin, c.rept, c.cautious);
         std::vector<uint8_t> decoded;
         for (size_t capacity : {size_t(10), size_t(91), size_t(4000)}) {
             std::vector<uint8_t> all;
@@ -110,8 +116,12 @@ TEST(KermitPacket, CodecRoundTrip) {
                 ASSERT_GT(pos, before);
                 ASSERT_LE(packet.size(), capacity);
                 for (uint8_t b : packet) {
-                    EXPECT_GE(b & 0x7f, 32);
-                    EXPECT_NE(b & 0x7f, 127);
+                    if (c.cautious) {
+                        EXPECT_EQ(neverBare.find(char(b & 0x7f)), std::string::npos) << int(b);
+                    } else {
+                        EXPECT_GE(b & 0x7f, 32);
+                        EXPECT_NE(b & 0x7f, 127);
+                    }
                     if (c.qbin) {
                         EXPECT_LT(b, 0x80);
                     }
