@@ -42,11 +42,25 @@ protected:
     }
     int resendLast() { return ctx_.write(last_); }
 
-    // Tells the peer we are giving up, whatever our own stop state.
+    // Tells the peer we are giving up, whatever our own stop state. A peer that clears its input
+    // before each packet may throw the E packet away: when its next packet starts to arrive within
+    // a moment, it hears the E packet again.
     void sendError(int seq, std::string_view text) {
         const auto pkt = encodePacket(seq, 'E', textData(text), agreed_.chkt, agreed_);
         ctx_.sendCancel(pkt.data(), pkt.size());
+        const auto until = Clock::now() + kErrorLinger;
+        uint8_t buf[256];
+        while (Clock::now() < until) {
+            const int n = ctx_.channel().read(buf, sizeof buf, until);
+            if (n < 0)
+                return;
+            if (std::find(buf, buf + n, MARK) != buf + n) {
+                ctx_.sendCancel(pkt.data(), pkt.size());
+                return;
+            }
+        }
     }
+    static constexpr milliseconds kErrorLinger{120};
 
     // The code for a failed packet read or write that came from our side (stop, dead line).
     int fail(int code, int seq) {
