@@ -298,10 +298,12 @@ Packet readPacket(TransferContext& ctx, int chkt, Clock::time_point deadline, bo
     }
 }
 
-// Control characters that may travel bare: none of them is the packet mark or end, a flow-control
-// character, a signal, line-editing or terminal-escape character, or a telnet/rlogin escape.
-constexpr uint32_t kBareControls = 1u << 2 | 1u << 5 | 1u << 6 | 1u << 7 | 1u << 8 | 1u << 9 | 1u << 11 |
-                                   1u << 12 | 1u << 14 | 1u << 18 | 1u << 20 | 1u << 23;
+// Control characters that must keep their prefix even when prefixing is cautious: NUL, the packet
+// mark, Ctrl-C, the packet end, Ctrl-O, DLE, XON, XOFF, CAN, the telnet and rlogin escapes (FS to
+// US), DEL; of the 8-bit forms also CSI and OSC, and 0xff (telnet's IAC).
+constexpr uint32_t kKeepPrefixed = 1u << 0 | 1u << 1 | 1u << 3 | 1u << 13 | 1u << 15 | 1u << 16 | 1u << 17 |
+                                   1u << 19 | 1u << 24 | 1u << 28 | 1u << 29 | 1u << 30 | 1u << 31;
+constexpr uint32_t kKeepPrefixed8 = kKeepPrefixed | 1u << 27;
 
 void Codec::encodeOne(uint8_t c, std::vector<uint8_t>& out) const {
     if (qbin_ && (c & 0x80)) {
@@ -309,7 +311,8 @@ void Codec::encodeOne(uint8_t c, std::vector<uint8_t>& out) const {
         c &= 0x7f;
     }
     const uint8_t low = c & 0x7f;
-    const bool bare = cautious_ && low < 32 && (kBareControls >> low & 1) && (c < 0x80 || eightBit_);
+    const bool bare = cautious_ && low < 32 &&
+                      (c < 0x80 ? !(kKeepPrefixed >> low & 1) : eightBit_ && !(kKeepPrefixed8 >> low & 1));
     if (bare) {
         out.push_back(c);
         return;

@@ -5,6 +5,7 @@
 #include "source_file.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <memory>
 #include <string_view>
 
@@ -97,6 +98,7 @@ public:
             return rc;
         agreed_ = Agreement::make(ours_, Params::decode(reply));
         codec_ = std::make_unique<Codec>(agreed_.qctl, agreed_.qbin, agreed_.rept, true, !opt_.parity);
+        capacity_ = std::min<size_t>(agreed_.dataCapacity(), 1024);
         for (auto& f : files) {
             if (int rc = sendFile(*f); rc != 0)
                 return rc;
@@ -127,18 +129,30 @@ private:
             if (!reply.empty() && reply[0] == 'N')
                 return exchange('Z', {'D'}, nullptr); // the receiver does not want it
         }
-        const size_t capacity = agreed_.dataCapacity();
-        std::vector<uint8_t> raw(capacity);
+        const size_t most = agreed_.dataCapacity();
+        std::vector<uint8_t> raw(most);
         uint64_t at = 0;
+        int clean = 0;
         while (at < f.size()) {
             const long n = f.readAt(at, raw.data(), raw.size());
             if (n <= 0)
                 return fail(TransferErrFile, seq_);
             size_t used = 0;
             data.clear();
-            codec_->encode(raw.data(), size_t(n), &used, capacity, data);
-            if (int rc = exchange('D', data, &reply); rc != 0)
+            codec_->encode(raw.data(), size_t(n), &used, capacity_, data);
+            // A packet goes again exactly as it was (the receiver may hold it already); the next
+            // ones are smaller after trouble, and grow back over clean exchanges, so that a noisy
+            // line settles on packets that get through.
+            int retried = 0;
+            if (int rc = exchange('D', data, &reply, false, &retried); rc != 0)
                 return rc;
+            if (retried > 0) {
+                capacity_ = std::max<size_t>(capacity_ / 2, std::min<size_t>(most, 40));
+                clean = 0;
+            } else if (++clean >= 2 && capacity_ < most) {
+                capacity_ = std::min(most, capacity_ * 2);
+                clean = 0;
+            }
             at += used;
             if (int rc = ctx_.progress(int64_t(at), int64_t(f.size())); rc != 0)
                 return fail(rc, seq_);
@@ -152,7 +166,7 @@ private:
 
     // Sends one packet until the receiver acknowledges it; reply gets the ACK's data.
     int exchange(uint8_t type, const std::vector<uint8_t>& data, std::vector<uint8_t>* reply,
-                 bool start = false) {
+                 bool start = false, int* retried = nullptr) {
         const int chkt = type == 'S' ? 1 : agreed_.chkt;
         const auto& t = ctx_.timings();
         const auto giveUp = Clock::now() + (start ? t.startWait : milliseconds(0));
@@ -193,6 +207,8 @@ private:
                 continue;
             if (++tries > t.retries && !(start && Clock::now() < giveUp))
                 return fail(start ? TransferErrTimeout : TransferErrProtocol, seq_);
+            if (retried)
+                *retried = tries;
             if (int rc = resendLast(); rc != 0)
                 return fail(rc, seq_);
         }
@@ -201,6 +217,7 @@ private:
     std::unique_ptr<Codec> codec_;
     int seq_ = 0;
     bool cancelBatch_ = false;
+    size_t capacity_ = SIZE_MAX; // data characters per packet for now
 };
 
 class Receiver : public Session {

@@ -12,7 +12,7 @@ namespace seriallib {
 struct KermitOptions {
     // The line has parity: only seven bits get through, so high bytes go with the 8th-bit prefix.
     bool parity = false;
-    int longPacket = 4000; // the longest packet we offer to receive
+    int longPacket = 9024; // the longest packet we offer to receive
 };
 
 // Sends the files in turn (names as the files have them), then ends the batch. 0 or a TransferError.
