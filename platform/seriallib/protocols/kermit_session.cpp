@@ -61,7 +61,7 @@ protected:
             }
         }
     }
-    static constexpr milliseconds kErrorLinger{120};
+    static constexpr milliseconds kErrorLinger{60};
 
     // The code for a failed packet read or write that came from our side (stop, dead line).
     int fail(int code, int seq) {

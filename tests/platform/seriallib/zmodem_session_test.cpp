@@ -195,19 +195,25 @@ TEST(ZmodemSession, AbortFromAnotherThreadEndsPromptlyAndThePeerHearsIt) {
         MemoryChannelPair line(slow, slow);
         PortAbort abort;
         std::atomic<bool> started{false};
-        TransferProgressCallback watch = [&](int done, int, int, int) {
-            if (done > 0)
-                started = true;
+        // The aborting side holds still at its first block until the abort has been asked for, so
+        // that the abort always lands mid-transfer.
+        TransferProgressCallback hold = [&](int done, int, int, int) {
+            if (done > 0 && !started.exchange(true)) {
+                while (!abort.transmit && !abort.receive)
+                    std::this_thread::yield();
+            }
             return 0;
         };
         ReceiveFolder rf(dst.path());
         FolderFiles files(rf);
         auto rx = transfer_test::runAsync([&] {
-            TransferContext ctx(line.b(), abortReceiver ? &abort : nullptr, watch, quick());
+            TransferContext ctx(line.b(), abortReceiver ? &abort : nullptr, abortReceiver ? hold : nullptr,
+                                quick());
             return zmodemReceive(ctx, files);
         });
         auto tx = transfer_test::runAsync([&] {
-            TransferContext ctx(line.a(), abortReceiver ? nullptr : &abort, {}, quick());
+            TransferContext ctx(line.a(), abortReceiver ? nullptr : &abort, abortReceiver ? nullptr : hold,
+                                quick());
             return zmodemSend(ctx, {src.file("big")});
         });
         while (!started)
