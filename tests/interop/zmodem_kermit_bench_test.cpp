@@ -31,13 +31,13 @@ size_t sizeFromEnv(const char* name, size_t fallback) {
 
 // One transfer over a fresh line (two ptys joined, throttled when rate > 0); the time until the
 // receiving side is done and the file is complete, or a negative time when it failed.
-struct Run {
+struct Timing {
     double seconds = -1;
 };
 
 using Side = std::function<bool(interop::PtyLine& line, const std::string& src, const std::string& dst)>;
 
-Run timeRun(size_t size, double rate, const Side& receiver, const Side& sender) {
+Timing timeRun(size_t size, double rate, const Side& receiver, const Side& sender) {
     ScratchDir src, dst;
     const auto data = transfer_test::testData(size, 11);
     transfer_test::writeFile(src.file("bench.bin"), data);
@@ -60,7 +60,7 @@ Run timeRun(size_t size, double rate, const Side& receiver, const Side& sender) 
     sender(b, src.path(), dst.path());
     const bool ok = rx.get();
     const double seconds = watch.get();
-    Run r;
+    Timing r;
     if (ok && transfer_test::readFile(dst.file("bench.bin")) == data)
         r.seconds = seconds;
     return r;
@@ -112,9 +112,9 @@ Side program(std::vector<std::string> argv, bool onStdio, bool runsInDst) {
         };
 }
 
-void report(const char* what, size_t size, Run ours, Run theirs, double rate) {
+void report(const char* what, size_t size, Timing ours, Timing theirs, double rate) {
     if (rate > 0) {
-        auto eff = [&](Run r) { return r.seconds > 0 ? 100.0 * double(size) / (r.seconds * rate) : 0.0; };
+        auto eff = [&](Timing r) { return r.seconds > 0 ? 100.0 * double(size) / (r.seconds * rate) : 0.0; };
         std::printf(
             "%-8s %8zu bytes at %5.0f B/s: ours %7.2f s (%5.1f%% of the line), peers %7.2f s (%5.1f%%)\n",
             what, size, rate, ours.seconds, eff(ours), theirs.seconds, eff(theirs));
@@ -135,12 +135,25 @@ TEST(ZmodemKermitBench, DISABLED_Throughput) {
         program({"kermit", "-Y", "-l", "@LINE", "-b", "115200", "-i", "-s", "bench.bin"}, false, false);
     const Side ckr = program({"kermit", "-Y", "-l", "@LINE", "-b", "115200", "-i", "-r"}, false, true);
 
+    // Unthrottled runs are repeated and the best of each kept: the machine may be busy.
+    const int repeat = int(sizeFromEnv("BENCH_REPEAT", 3));
+    auto best = [&](size_t size, double rate, const Side& rx, const Side& tx) {
+        Timing r;
+        for (int i = 0; i < (rate > 0 ? 1 : repeat); ++i) {
+            const Timing t = timeRun(size, rate, rx, tx);
+            if (t.seconds < 0)
+                return t; // a failed run shows as such
+            if (r.seconds < 0 || t.seconds < r.seconds)
+                r = t;
+        }
+        return r;
+    };
     for (double rate : {0.0, kLineRate}) {
         const size_t size = rate > 0 ? slow : big;
-        report("ZMODEM", size, timeRun(size, rate, ourZmodemReceive, ourZmodemSend),
-               timeRun(size, rate, rz, sz), rate);
-        report("Kermit", size, timeRun(size, rate, ourKermitReceive, ourKermitSend),
-               timeRun(size, rate, ckr, cks), rate);
+        report("ZMODEM", size, best(size, rate, ourZmodemReceive, ourZmodemSend), best(size, rate, rz, sz),
+               rate);
+        report("Kermit", size, best(size, rate, ourKermitReceive, ourKermitSend), best(size, rate, ckr, cks),
+               rate);
     }
 }
 
