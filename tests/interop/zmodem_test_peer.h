@@ -101,6 +101,10 @@ public:
     Peer& operator=(const Peer&) = delete;
 
     bool started() const { return pid_ > 0; }
+    void signal(int sig) {
+        if (pid_ > 0 && !exited_)
+            kill(pid_, sig);
+    }
     // The exit status, or -1 when the program is still running after limit.
     int wait(std::chrono::milliseconds limit) {
         const auto end = std::chrono::steady_clock::now() + limit;

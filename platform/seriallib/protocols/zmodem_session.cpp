@@ -39,11 +39,39 @@ public:
     }
 
     // Writes the output buffer; 0, or a result code (the stop request, a stalled or failed line).
+    // While the line will not take more, the peer may be saying why: its cancel ends the wait.
     int flush() {
-        const int rc = ctx_.write(out_);
+        size_t done = 0;
+        auto moved = Clock::now();
+        int rc = 0;
+        while (done < out_.size()) {
+            if ((rc = ctx_.stopCode()) != 0)
+                break;
+            const size_t piece = std::min<size_t>(out_.size() - done, 4096);
+            const int n = ctx_.channel().write(out_.data() + done, piece, after(kWriteSlice));
+            if (n < 0) {
+                rc = TransferErrNotOpen;
+                break;
+            }
+            if (n > 0) {
+                done += size_t(n);
+                ctx_.stats().bytesOut += uint64_t(n);
+                moved = Clock::now();
+                continue;
+            }
+            if (in_.cancelPending()) {
+                rc = TransferErrRemoteAbort;
+                break;
+            }
+            if (Clock::now() - moved >= timings().writeStall) {
+                rc = TransferErrTimeout;
+                break;
+            }
+        }
         out_.clear();
         return rc;
     }
+    static constexpr milliseconds kWriteSlice{20};
 
     int sendHex(const Header& h) {
         appendHexHeader(out_, h);
@@ -75,7 +103,7 @@ public:
 
     // Ends the session with a code that came from our side (stop, a failed write, a file error).
     int abortWith(int code) {
-        if (code != TransferErrNotOpen)
+        if (code != TransferErrNotOpen && code != TransferErrRemoteAbort)
             cancel();
         return code;
     }

@@ -327,4 +327,62 @@ TEST(ZmodemSession, ClaimedSizeOfTwoToTheFortyIsNotTrusted) {
     EXPECT_EQ(std::filesystem::file_size(dst.file("huge")), 10u);
 }
 
+// A receiver that already has the first file answers ZSKIP: the sender goes on with the next.
+TEST(ZmodemSession, SenderHonoursZskip) {
+    using namespace zmodem;
+    ScratchDir src;
+    const auto first = transfer_test::testData(3000, 1), second = transfer_test::testData(2000, 2);
+    transfer_test::writeFile(src.file("have"), first);
+    transfer_test::writeFile(src.file("want"), second);
+    MemoryChannelPair line;
+    auto rx = transfer_test::runAsync([&] {
+        TransferContext ctx(line.b(), nullptr, {}, quick());
+        ZmodemInput in(ctx);
+        std::vector<uint8_t> out, sub, got;
+        int offers = 0;
+        for (int steps = 0; steps < 200; ++steps) {
+            const auto r = in.readHeader(Clock::now() + 1s);
+            if (r.status != Status::Ok)
+                return std::vector<uint8_t>{};
+            const bool c32 = r.encoding == ZBIN32;
+            out.clear();
+            switch (r.header.type) {
+            case ZRQINIT:
+                appendHexHeader(out, Header::flags(ZRINIT, CANFDX | CANOVIO | CANFC32));
+                break;
+            case ZFILE:
+                in.readSubpacket(sub, 1024, c32, Clock::now() + 1s);
+                appendHexHeader(out, Header::at(offers++ == 0 ? ZSKIP : ZRPOS, 0));
+                break;
+            case ZDATA:
+                for (;;) {
+                    const auto sp = in.readSubpacket(sub, 8192, c32, Clock::now() + 1s);
+                    if (sp.status != Status::Ok)
+                        return std::vector<uint8_t>{};
+                    got.insert(got.end(), sub.begin(), sub.end());
+                    if (sp.end == ZCRCE || sp.end == ZCRCW)
+                        break;
+                }
+                break;
+            case ZEOF:
+                appendHexHeader(out, Header::flags(ZRINIT, CANFDX | CANOVIO | CANFC32));
+                break;
+            case ZFIN:
+                appendHexHeader(out, Header::at(ZFIN, 0));
+                ctx.write(out);
+                return got;
+            default:
+                break;
+            }
+            if (!out.empty())
+                ctx.write(out);
+        }
+        return std::vector<uint8_t>{};
+    });
+    TransferContext ctx(line.a(), nullptr, {}, quick());
+    EXPECT_EQ(zmodemSend(ctx, {src.file("have"), src.file("want")}), 0);
+    ASSERT_TRUE(transfer_test::ready(rx));
+    EXPECT_EQ(rx.get(), second);
+}
+
 } // namespace
