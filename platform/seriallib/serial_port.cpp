@@ -213,8 +213,7 @@ int requestAbort(int port, std::atomic<bool> seriallib::PortAbort::*flag) {
     if (!call)
         return SerialErrNotOpen;
     (call->abort.*flag) = true;
-    uint64_t one = 1;
-    (void)!::write(call->abortEvent, &one, sizeof one);
+    call->signalAbort();
     return 0;
 }
 

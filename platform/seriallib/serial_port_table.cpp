@@ -82,6 +82,10 @@ void OpenPort::signalClosing() {
     raiseEvent(abortEvent);
 }
 
+void OpenPort::signalAbort() {
+    raiseEvent(abortEvent);
+}
+
 PortCall::PortCall(int port) {
     auto p = sharedPort(port);
     if (!p)

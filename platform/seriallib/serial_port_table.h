@@ -59,6 +59,8 @@ struct OpenPort {
     std::shared_ptr<comm::LineControl> lines() const;
     // Wakes every wait on the port and marks it closing.
     void signalClosing();
+    // Wakes the waits of a transfer's channel.
+    void signalAbort();
 };
 
 // Holds an open port for the length of one call.

@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cstdlib>
+#include <fcntl.h>
 #include <fstream>
 #include <gtest/gtest.h>
 #include <poll.h>
@@ -424,4 +425,26 @@ TEST(CommPortOpen, InstalledOpenerStandsInForEveryName) {
     comm::setPortOpener({});
     EXPECT_EQ(names, std::vector<std::string>{"\\\\.\\COM99"});
     EXPECT_FALSE(comm::openPort("/nonexistent/tty"));
+}
+
+TEST(TtyDevice, PseudoTerminalsAndSettingsOutOfRange) {
+    comm::PtyPair pty;
+    EXPECT_TRUE(comm::tty::isPseudoTerminal(pty.slave()));
+    int null = ::open("/dev/null", O_RDWR);
+    ASSERT_GE(null, 0);
+    EXPECT_FALSE(comm::tty::isPseudoTerminal(null));
+    ::close(null);
+
+    termios before{}, after{};
+    ASSERT_EQ(::tcgetattr(pty.slave(), &before), 0);
+    for (comm::TtyLineSettings bad :
+         {comm::TtyLineSettings{9600, 9, 0, 1}, comm::TtyLineSettings{9600, 8, 5, 1},
+          comm::TtyLineSettings{9600, 8, 0, 3}, comm::TtyLineSettings{0, 8, 0, 1}}) {
+        errno = 0;
+        EXPECT_EQ(comm::tty::applyLineSettings(pty.slave(), bad), comm::tty::ApplyResult::NotTaken);
+        EXPECT_EQ(errno, EINVAL);
+    }
+    ASSERT_EQ(::tcgetattr(pty.slave(), &after), 0);
+    EXPECT_EQ(::cfgetospeed(&after), ::cfgetospeed(&before));
+    EXPECT_EQ(after.c_cflag, before.c_cflag);
 }
