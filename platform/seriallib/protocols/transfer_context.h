@@ -27,6 +27,9 @@ struct TransferTimings {
     milliseconds quiet{200};          // silence that ends a purge of a noisy line
     milliseconds writeStall{10000};   // a write that makes no progress this long fails
     int retries{10};                  // attempts per block before the transfer fails
+    // A sender's pause between the receiver's answer and the next block. Some receivers discard
+    // their input right after answering; on a pty the next block could arrive before that.
+    std::chrono::microseconds turnaround{1000};
 };
 
 // A read that reached its deadline. Never returned from a transfer.
