@@ -9,8 +9,11 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <cerrno>
 #include <csignal>
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/wait.h>
 #include <termios.h>
 #include <thread>
@@ -116,5 +119,62 @@ inline void expectPadded(const std::vector<uint8_t>& file, const std::vector<uin
     EXPECT_TRUE(std::all_of(file.begin() + static_cast<long>(data.size()), file.end(),
                             [](uint8_t b) { return b == 0x1A; }));
 }
+
+} // namespace interop
+
+namespace interop {
+
+// Copies bytes both ways between two pty masters, so that a port under test (one pair's slave)
+// and a peer program (the other pair's slave) each have a tty of their own. When the peer leaves,
+// the port's side is hung up as well.
+class PtyRelay {
+public:
+    PtyRelay(comm::PtyPair& port, comm::PtyPair& peer) : port_(port), peer_(peer) {
+        thread_ = std::thread([this] { run(); });
+    }
+    ~PtyRelay() {
+        stop_ = true;
+        thread_.join();
+    }
+    PtyRelay(const PtyRelay&) = delete;
+    PtyRelay& operator=(const PtyRelay&) = delete;
+
+private:
+    void run() {
+        uint8_t buf[4096];
+        while (!stop_) {
+            pollfd p[2] = {{port_.master(), POLLIN, 0}, {peer_.master(), POLLIN, 0}};
+            if (::poll(p, 2, 20) <= 0)
+                continue;
+            for (int i = 0; i < 2; ++i) {
+                if (!(p[i].revents & (POLLIN | POLLHUP)))
+                    continue;
+                ssize_t n = ::read(p[i].fd, buf, sizeof buf);
+                if (n <= 0) {
+                    if (i == 1) {
+                        port_.closeMaster();
+                        return;
+                    }
+                    continue;
+                }
+                int to = i == 0 ? peer_.master() : port_.master();
+                for (ssize_t done = 0; done < n;) {
+                    ssize_t w = ::write(to, buf + done, static_cast<size_t>(n - done));
+                    if (w > 0)
+                        done += w;
+                    else if (errno != EAGAIN && errno != EINTR)
+                        break;
+                    else
+                        std::this_thread::sleep_for(1ms);
+                }
+            }
+        }
+    }
+
+    comm::PtyPair& port_;
+    comm::PtyPair& peer_;
+    std::atomic<bool> stop_{false};
+    std::thread thread_;
+};
 
 } // namespace interop
