@@ -56,16 +56,19 @@ run() {
     fi
     # The receiver decides: it has the whole file when it leaves. A sender still waiting then has
     # lost the receiver's last answer (lrzsz on a pty does that).
-    local waited=0
+    local deadline=$((SECONDS + limit))
     while kill -0 "$rpid" 2>/dev/null; do
         sleep 0.01
-        waited=$((waited + 1))
-        [ $waited -gt $((limit * 100)) ] && { kill "$rpid" "$spid" 2>/dev/null || true; note="time limit"; break; }
+        if [ $SECONDS -ge $deadline ]; then
+            kill "$rpid" "$spid" 2>/dev/null || true
+            note="stopped at the ${limit} s limit"
+            break
+        fi
     done
     wait "$rpid" 2>/dev/null || true
     end=$(now)
-    local grace=0
-    while kill -0 "$spid" 2>/dev/null && [ $grace -lt 300 ]; do sleep 0.01; grace=$((grace + 1)); done
+    local grace=$((SECONDS + 3))
+    while kill -0 "$spid" 2>/dev/null && [ $SECONDS -lt $grace ]; do sleep 0.01; done
     if kill -0 "$spid" 2>/dev/null; then
         kill "$spid" 2>/dev/null || true
         note="${note:+$note, }sender hung after the receiver left"
