@@ -3,7 +3,7 @@
 # Unthrottled with BENCH_SIZE bytes (default 8 MiB): seconds and the ratio peers/ours (above 1: we are
 # faster). Throttled to 11520 B/s (a 115200-baud line) with BENCH_SLOW_SIZE bytes (default 128 KiB):
 # the share of the line that carried file data. The file is random bytes (every byte value).
-# Unthrottled figures are the best of BENCH_REPEAT (default 3) runs.
+# Unthrottled figures are the best of BENCH_REPEAT (default 5) runs.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 build_dir="${BUILD_DIR:-$root/build}"

@@ -136,7 +136,7 @@ TEST(ZmodemKermitBench, DISABLED_Throughput) {
     const Side ckr = program({"kermit", "-Y", "-l", "@LINE", "-b", "115200", "-i", "-r"}, false, true);
 
     // Unthrottled runs are repeated and the best of each kept: the machine may be busy.
-    const int repeat = int(sizeFromEnv("BENCH_REPEAT", 3));
+    const int repeat = int(sizeFromEnv("BENCH_REPEAT", 5));
     auto best = [&](size_t size, double rate, const Side& rx, const Side& tx) {
         Timing r;
         for (int i = 0; i < (rate > 0 ? 1 : repeat); ++i) {
