@@ -3,13 +3,18 @@
 #include "../platform/seriallib/transfer_test_support.h"
 #include "fd_channel.h"
 #include "seriallib.h"
+#include "zmodem_frame.h"
 #include "zmodem_session.h"
 #include "zmodem_test_peer.h"
 
 #include <gtest/gtest.h>
 
+#include <sys/ioctl.h>
+
+#include <atomic>
 #include <cstring>
 #include <string_view>
+#include <thread>
 
 namespace {
 
@@ -137,6 +142,54 @@ TEST_F(ZmodemInteropBatch, AutomaticStartAfterTheDetectorAteZrqinit) {
     transfer_test::writeFile(src_.file("auto.bin"), data);
     EXPECT_EQ(receiveFromSz(line_, src_, dst_, logs_, {"auto.bin"}, true), 1);
     EXPECT_EQ(transfer_test::readFile(dst_.file("auto.bin")), data);
+}
+
+// A receiver that stops reading and then cancels: our sender, stuck on a full line, hears the
+// cancel instead of waiting for the write to time out. (rz itself is no reliable witness here: on a
+// pty its last bytes can be flushed away as it exits.)
+TEST_F(ZmodemInteropBatch, CancelWhileTheLineIsFull) {
+    using namespace zmodem;
+    transfer_test::writeFile(src_.file("big.bin"), transfer_test::testData(4 << 20, 5));
+    std::atomic<bool> cancelled{false};
+    std::thread receiver([&] {
+        FdChannel ch(line_.slave());
+        TransferContext ctx(ch, nullptr, {}, interopTimings());
+        ZmodemInput in(ctx);
+        std::vector<uint8_t> out;
+        for (int i = 0; i < 20; ++i) {
+            const auto r = in.readHeader(Clock::now() + 2s);
+            if (r.status != Status::Ok)
+                continue;
+            out.clear();
+            if (r.header.type == ZRQINIT) {
+                appendHexHeader(out, Header::flags(ZRINIT, CANFDX | CANOVIO | CANFC32));
+            } else if (r.header.type == ZFILE) {
+                appendHexHeader(out, Header::at(ZRPOS, 0));
+                ctx.write(out);
+                break;
+            }
+            ctx.write(out);
+        }
+        // Reads nothing more until the line is full, then gives up.
+        const auto limit = Clock::now() + 5s;
+        for (int pending = 0; pending < 4000 && Clock::now() < limit;) {
+            ioctl(line_.slave(), FIONREAD, &pending);
+            std::this_thread::yield();
+        }
+        out.clear();
+        appendCancel(out);
+        ctx.write(out);
+        cancelled = true;
+    });
+    FdChannel channel(line_.master());
+    TransferTimings t = interopTimings();
+    t.writeStall = 20s;
+    TransferContext ctx(channel, nullptr, {}, t);
+    const auto t0 = Clock::now();
+    EXPECT_EQ(zmodemSend(ctx, {src_.file("big.bin")}), TransferErrRemoteAbort);
+    EXPECT_LT(Clock::now() - t0, 5s);
+    receiver.join();
+    EXPECT_TRUE(cancelled);
 }
 
 } // namespace

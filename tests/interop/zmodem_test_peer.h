@@ -101,6 +101,10 @@ public:
     Peer& operator=(const Peer&) = delete;
 
     bool started() const { return pid_ > 0; }
+    void signal(int sig) {
+        if (pid_ > 0 && !exited_)
+            kill(pid_, sig);
+    }
     // The exit status, or -1 when the program is still running after limit.
     int wait(std::chrono::milliseconds limit) {
         const auto end = std::chrono::steady_clock::now() + limit;
@@ -129,7 +133,9 @@ private:
 // port of the serial library and a peer program each get a slave.
 class PtyBridge {
 public:
-    PtyBridge(PtyLine& a, PtyLine& b) : a_(a.master()), b_(b.master()) {
+    // bytesPerSecond > 0 throttles each direction to that rate, as a slow line would.
+    PtyBridge(PtyLine& a, PtyLine& b, double bytesPerSecond = 0)
+        : a_(a.master()), b_(b.master()), rate_(bytesPerSecond) {
         thread_ = std::thread([this] { run(); });
     }
     ~PtyBridge() {
@@ -142,6 +148,8 @@ public:
 private:
     void run() {
         char buf[4096];
+        const auto start = std::chrono::steady_clock::now();
+        double sent[2] = {0, 0};
         while (!stop_) {
             pollfd p[2] = {{a_, POLLIN, 0}, {b_, POLLIN, 0}};
             if (poll(p, 2, 20) <= 0)
@@ -149,7 +157,18 @@ private:
             for (int i = 0; i < 2; ++i) {
                 if (!(p[i].revents & POLLIN))
                     continue;
-                const ssize_t n = read(p[i].fd, buf, sizeof buf);
+                size_t want = sizeof buf;
+                if (rate_ > 0) {
+                    // Hold the direction back until the line has had time for what it carried.
+                    const std::chrono::duration<double> due(sent[i] / rate_);
+                    const auto now = std::chrono::steady_clock::now() - start;
+                    if (due > now)
+                        std::this_thread::sleep_for(due - now);
+                    want = 64;
+                }
+                const ssize_t n = read(p[i].fd, buf, want);
+                if (n > 0)
+                    sent[i] += double(n);
                 const int to = i == 0 ? b_ : a_;
                 for (ssize_t done = 0; n > 0 && done < n && !stop_;) {
                     const ssize_t w = write(to, buf + done, size_t(n - done));
@@ -164,6 +183,7 @@ private:
         }
     }
     int a_, b_;
+    double rate_;
     std::atomic<bool> stop_{false};
     std::thread thread_;
 };

@@ -10,7 +10,7 @@ namespace {
 // Waits are cut into slices this long so that an abort flag set from another thread is seen soon.
 constexpr milliseconds kSlice{20};
 // While a transfer waits, the progress callback is asked this often whether to stop.
-constexpr milliseconds kAskEvery{100};
+constexpr milliseconds kAskEvery{50};
 constexpr size_t kInBufSize = 8192;
 
 int clampInt(int64_t v) {

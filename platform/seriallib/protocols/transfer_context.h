@@ -27,6 +27,10 @@ struct TransferTimings {
     milliseconds quiet{200};          // silence that ends a purge of a noisy line
     milliseconds writeStall{10000};   // a write that makes no progress this long fails
     int retries{10};                  // attempts per block before the transfer fails
+    // A sender's pause between the receiver's answer and the next block, for receivers that
+    // discard their input right after answering (on a pty the next block can arrive before that).
+    // A real line's own delay covers it, so there is none by default.
+    std::chrono::microseconds turnaround{0};
 };
 
 // A read that reached its deadline. Never returned from a transfer.

@@ -1,5 +1,7 @@
 #include "xmodem_engine.h"
 
+#include <thread>
+
 namespace seriallib::xmodem {
 
 int BlockSender::awaitAnswer(Clock::time_point deadline) {
@@ -20,6 +22,11 @@ int BlockSender::awaitAnswer(Clock::time_point deadline) {
         }
         // Anything else is line noise: keep listening.
     }
+}
+
+void BlockSender::turnaround() {
+    if (ctx_.timings().turnaround.count() > 0)
+        std::this_thread::sleep_for(ctx_.timings().turnaround);
 }
 
 int BlockSender::awaitStart(milliseconds wait) {
@@ -52,6 +59,7 @@ int BlockSender::sendBlock(uint8_t number, const uint8_t* data, size_t size, siz
     for (int attempt = 0; attempt <= ctx_.timings().retries; ++attempt) {
         if (attempt > 0)
             ctx_.stats().retries++;
+        turnaround();
         if (int r = ctx_.write(frame))
             return fail(r);
         for (;;) {
@@ -85,6 +93,7 @@ int BlockSender::sendEot(bool batch) {
     for (int attempt = 0; attempt <= ctx_.timings().retries; ++attempt) {
         if (lastTimedOut)
             ctx_.stats().retries++; // a NAK of the first EOT is the rule, not a retry
+        turnaround();
         if (int r = ctx_.write(&eot, 1)) {
             if (r == TransferErrNotOpen) {
                 hungUp_ = true;

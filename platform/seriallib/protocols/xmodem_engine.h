@@ -29,6 +29,7 @@ public:
     bool hungUp() const { return hungUp_; }
 
 private:
+    void turnaround();
     // ACK, NAK, CRC_START, CAN (after two of them), ReadTimedOut or a negative code.
     int awaitAnswer(Clock::time_point deadline);
 

@@ -176,6 +176,28 @@ bool ZmodemInput::ready() {
     return true;
 }
 
+bool ZmodemInput::cancelPending() {
+    if (pos_ > 0 && pos_ < len_) {
+        std::copy(buf_ + pos_, buf_ + len_, buf_);
+        len_ -= pos_;
+        pos_ = 0;
+    } else if (pos_ >= len_) {
+        pos_ = len_ = 0;
+    }
+    if (len_ < sizeof buf_) {
+        const int n = ctx_.read(buf_ + len_, sizeof buf_ - len_, Clock::now());
+        if (n > 0)
+            len_ += size_t(n);
+    }
+    int run = 0;
+    for (size_t i = pos_; i < len_; ++i) {
+        run = buf_[i] == CAN ? run + 1 : 0;
+        if (run >= 5)
+            return true;
+    }
+    return false;
+}
+
 void ZmodemInput::unget(uint8_t c) {
     pushed_ = c;
 }

@@ -136,6 +136,8 @@ public:
     // True when a byte is buffered or can be read without waiting.
     bool ready();
     void unget(uint8_t c);
+    // Takes in what has arrived, without waiting, and tells whether it holds the cancel sequence.
+    bool cancelPending();
     void discardBuffered() { pos_ = len_ = 0; }
 
     HeaderResult readHeader(Clock::time_point deadline);

@@ -20,6 +20,7 @@ using std::chrono::milliseconds;
 
 constexpr size_t kMaxSubpacket = 8192; // what our receiver accepts (the largest any sender uses)
 constexpr size_t kMaxFileInfo = 1024;
+constexpr size_t kStreamWrite = 8192; // bytes gathered before a write while streaming
 
 // Shared plumbing of both directions: output buffer, input, the cancel and the result mapping.
 class Link {
@@ -38,11 +39,39 @@ public:
     }
 
     // Writes the output buffer; 0, or a result code (the stop request, a stalled or failed line).
+    // While the line will not take more, the peer may be saying why: its cancel ends the wait.
     int flush() {
-        const int rc = ctx_.write(out_);
+        size_t done = 0;
+        auto moved = Clock::now();
+        int rc = 0;
+        while (done < out_.size()) {
+            if ((rc = ctx_.stopCode()) != 0)
+                break;
+            const size_t piece = std::min<size_t>(out_.size() - done, 4096);
+            const int n = ctx_.channel().write(out_.data() + done, piece, after(kWriteSlice));
+            if (n < 0) {
+                rc = TransferErrNotOpen;
+                break;
+            }
+            if (n > 0) {
+                done += size_t(n);
+                ctx_.stats().bytesOut += uint64_t(n);
+                moved = Clock::now();
+                continue;
+            }
+            if (in_.cancelPending()) {
+                rc = TransferErrRemoteAbort;
+                break;
+            }
+            if (Clock::now() - moved >= timings().writeStall) {
+                rc = TransferErrTimeout;
+                break;
+            }
+        }
         out_.clear();
         return rc;
     }
+    static constexpr milliseconds kWriteSlice{20};
 
     int sendHex(const Header& h) {
         appendHexHeader(out_, h);
@@ -74,7 +103,7 @@ public:
 
     // Ends the session with a code that came from our side (stop, a failed write, a file error).
     int abortWith(int code) {
-        if (code != TransferErrNotOpen)
+        if (code != TransferErrNotOpen && code != TransferErrRemoteAbort)
             cancel();
         return code;
     }
@@ -262,7 +291,7 @@ private:
         uint32_t lastGood = pos;
         for (;;) {
             if (errors > link_.timings().retries)
-                return link_.abortWith(TransferErrTimeout);
+                return link_.abortWith(TransferErrProtocol);
             if (pos > size)
                 pos = uint32_t(size);
             bool atEnd = pos >= size;
@@ -283,10 +312,16 @@ private:
                     else if (window_ != 0 && sinceAck + n >= window_)
                         end = ZCRCW;
                     appendSubpacket(link_.out(), block.data(), n, end, crc32_, link_.esc());
-                    if (int rc = link_.flush(); rc != 0)
-                        return link_.abortWith(rc);
                     pos += uint32_t(n);
                     sinceAck += uint32_t(n);
+                    // While streaming, a few subpackets go out in one write and the back channel
+                    // is looked at between writes.
+                    // After a complaint, subpackets go out one by one for a while.
+                    cleanRun_ += n;
+                    if (end == ZCRCG && cleanRun_ > kStreamWrite * 4 && link_.out().size() < kStreamWrite)
+                        continue;
+                    if (int rc = link_.flush(); rc != 0)
+                        return link_.abortWith(rc);
                     if (int rc = link_.progress(pos, size); rc != 0)
                         return link_.abortWith(rc);
                     if (atEnd)
@@ -389,6 +424,7 @@ private:
     // A request for data again: only asking for the same place twice counts against the retries,
     // and a line that keeps spoiling blocks gets smaller ones.
     void noteRetry(bool progressed, int& errors) {
+        cleanRun_ = 0;
         if (progressed) {
             errors = 0;
             return;
@@ -456,6 +492,7 @@ private:
     uint32_t window_ = 0;
     size_t blockSize_ = 1024;
     uint32_t ackPos_ = 0;
+    size_t cleanRun_ = 0; // bytes sent since the receiver last asked for data again
 };
 
 // ---------------------------------------------------------------------------------------------
@@ -614,9 +651,10 @@ private:
         std::vector<uint8_t> data;
         data.reserve(kMaxSubpacket);
         bool askPosition = true;
+        bool silent = false; // the last failure was silence rather than damage
         for (;;) {
             if (errors > link_.timings().retries)
-                return giveUp(TransferErrTimeout, true);
+                return giveUp(silent ? TransferErrTimeout : TransferErrProtocol, true);
             if (askPosition) {
                 if (int rc = link_.sendHex(Header::at(ZRPOS, pos)); rc != 0)
                     return giveUp(rc, true);
@@ -625,6 +663,7 @@ private:
             const auto r = link_.in().readHeader(link_.after(wait_));
             if (isFatalRead(r.status))
                 return giveUp(link_.readFailure(r.status), false);
+            silent = r.status == Status::Timeout;
             if (r.status != Status::Ok) {
                 ++errors;
                 askPosition = true;
@@ -643,6 +682,7 @@ private:
                     if (isFatalRead(s.status))
                         return giveUp(link_.readFailure(s.status), false);
                     if (s.status != Status::Ok) {
+                        silent = s.status == Status::Timeout;
                         ++errors;
                         askPosition = true;
                         break;

@@ -195,19 +195,25 @@ TEST(ZmodemSession, AbortFromAnotherThreadEndsPromptlyAndThePeerHearsIt) {
         MemoryChannelPair line(slow, slow);
         PortAbort abort;
         std::atomic<bool> started{false};
-        TransferProgressCallback watch = [&](int done, int, int, int) {
-            if (done > 0)
-                started = true;
+        // The aborting side holds still at its first block until the abort has been asked for, so
+        // that the abort always lands mid-transfer.
+        TransferProgressCallback hold = [&](int done, int, int, int) {
+            if (done > 0 && !started.exchange(true)) {
+                while (!abort.transmit && !abort.receive)
+                    std::this_thread::yield();
+            }
             return 0;
         };
         ReceiveFolder rf(dst.path());
         FolderFiles files(rf);
         auto rx = transfer_test::runAsync([&] {
-            TransferContext ctx(line.b(), abortReceiver ? &abort : nullptr, watch, quick());
+            TransferContext ctx(line.b(), abortReceiver ? &abort : nullptr, abortReceiver ? hold : nullptr,
+                                quick());
             return zmodemReceive(ctx, files);
         });
         auto tx = transfer_test::runAsync([&] {
-            TransferContext ctx(line.a(), abortReceiver ? nullptr : &abort, {}, quick());
+            TransferContext ctx(line.a(), abortReceiver ? nullptr : &abort, abortReceiver ? nullptr : hold,
+                                quick());
             return zmodemSend(ctx, {src.file("big")});
         });
         while (!started)
@@ -319,6 +325,64 @@ TEST(ZmodemSession, ClaimedSizeOfTwoToTheFortyIsNotTrusted) {
     EXPECT_LT(after.ru_maxrss - before.ru_maxrss, 64 * 1024); // kilobytes
     EXPECT_EQ(lastTotal, INT_MAX);
     EXPECT_EQ(std::filesystem::file_size(dst.file("huge")), 10u);
+}
+
+// A receiver that already has the first file answers ZSKIP: the sender goes on with the next.
+TEST(ZmodemSession, SenderHonoursZskip) {
+    using namespace zmodem;
+    ScratchDir src;
+    const auto first = transfer_test::testData(3000, 1), second = transfer_test::testData(2000, 2);
+    transfer_test::writeFile(src.file("have"), first);
+    transfer_test::writeFile(src.file("want"), second);
+    MemoryChannelPair line;
+    auto rx = transfer_test::runAsync([&] {
+        TransferContext ctx(line.b(), nullptr, {}, quick());
+        ZmodemInput in(ctx);
+        std::vector<uint8_t> out, sub, got;
+        int offers = 0;
+        for (int steps = 0; steps < 200; ++steps) {
+            const auto r = in.readHeader(Clock::now() + 1s);
+            if (r.status != Status::Ok)
+                return std::vector<uint8_t>{};
+            const bool c32 = r.encoding == ZBIN32;
+            out.clear();
+            switch (r.header.type) {
+            case ZRQINIT:
+                appendHexHeader(out, Header::flags(ZRINIT, CANFDX | CANOVIO | CANFC32));
+                break;
+            case ZFILE:
+                in.readSubpacket(sub, 1024, c32, Clock::now() + 1s);
+                appendHexHeader(out, Header::at(offers++ == 0 ? ZSKIP : ZRPOS, 0));
+                break;
+            case ZDATA:
+                for (;;) {
+                    const auto sp = in.readSubpacket(sub, 8192, c32, Clock::now() + 1s);
+                    if (sp.status != Status::Ok)
+                        return std::vector<uint8_t>{};
+                    got.insert(got.end(), sub.begin(), sub.end());
+                    if (sp.end == ZCRCE || sp.end == ZCRCW)
+                        break;
+                }
+                break;
+            case ZEOF:
+                appendHexHeader(out, Header::flags(ZRINIT, CANFDX | CANOVIO | CANFC32));
+                break;
+            case ZFIN:
+                appendHexHeader(out, Header::at(ZFIN, 0));
+                ctx.write(out);
+                return got;
+            default:
+                break;
+            }
+            if (!out.empty())
+                ctx.write(out);
+        }
+        return std::vector<uint8_t>{};
+    });
+    TransferContext ctx(line.a(), nullptr, {}, quick());
+    EXPECT_EQ(zmodemSend(ctx, {src.file("have"), src.file("want")}), 0);
+    ASSERT_TRUE(transfer_test::ready(rx));
+    EXPECT_EQ(rx.get(), second);
 }
 
 } // namespace

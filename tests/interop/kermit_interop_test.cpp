@@ -1,0 +1,160 @@
+// Our Kermit against gkermit and C-Kermit over a pseudo-terminal.
+
+#include "../platform/seriallib/transfer_test_support.h"
+#include "fd_channel.h"
+#include "kermit_session.h"
+#include "seriallib.h"
+#include "zmodem_test_peer.h"
+
+#include <gtest/gtest.h>
+
+#include <strings.h>
+
+#include <tuple>
+
+namespace {
+
+using namespace seriallib;
+using namespace std::chrono_literals;
+using transfer_test::ScratchDir;
+
+enum class PeerKind { GKermit, CKermit };
+
+TransferTimings interopTimings() {
+    TransferTimings t;
+    t.startWait = 10s;
+    t.startInterval = 2s;
+    t.startTries = 5;
+    t.responseWait = 3s;
+    t.blockWait = 5s;
+    t.retries = 5;
+    return t;
+}
+
+// The peer's command line: gkermit on the line as its stdin/stdout, C-Kermit pointed at the line.
+std::vector<std::string> command(PeerKind kind, const interop::PtyLine& line, bool send,
+                                 const std::vector<std::string>& files) {
+    std::vector<std::string> argv;
+    if (kind == PeerKind::GKermit) {
+        argv = send ? std::vector<std::string>{"gkermit", "-i", "-P", "-s"}
+                    : std::vector<std::string>{"gkermit", "-P", "-r"};
+    } else {
+        argv = {"kermit", "-Y", "-l", line.slavePath(), "-b", "115200", "-i", send ? "-s" : "-r"};
+    }
+    argv.insert(argv.end(), files.begin(), files.end());
+    return argv;
+}
+
+class KermitInterop : public ::testing::TestWithParam<std::tuple<PeerKind, size_t>> {
+protected:
+    void SetUp() override {
+        kind_ = std::get<0>(GetParam());
+        if (!interop::havePeer(kind_ == PeerKind::GKermit ? "gkermit" : "kermit"))
+            GTEST_SKIP() << "peer program not installed";
+        ASSERT_TRUE(line_.ok());
+    }
+    int stdioFor() const { return kind_ == PeerKind::GKermit ? line_.slave() : -1; }
+
+    // Runs the peer as sender of names (in src_) and our receiver; returns our result.
+    int receive(const std::vector<std::string>& names) {
+        interop::Peer peer(command(kind_, line_, true, names), src_.path(), stdioFor(),
+                           logs_.file("peer.log"));
+        EXPECT_TRUE(peer.started());
+        FdChannel channel(line_.master());
+        ReceiveFolder folder(dst_.path());
+        FolderFiles files(folder);
+        TransferContext ctx(channel, nullptr, {}, interopTimings());
+        const int rc = kermitReceive(ctx, files);
+        EXPECT_EQ(peer.wait(10s), 0);
+        return rc;
+    }
+    // Runs the peer as receiver (in dst_) and our sender; returns our result.
+    int send(const std::vector<std::string>& paths, TransferProgressCallback progress = {}) {
+        interop::Peer peer(command(kind_, line_, false, {}), dst_.path(), stdioFor(), logs_.file("peer.log"));
+        EXPECT_TRUE(peer.started());
+        FdChannel channel(line_.master());
+        TransferContext ctx(channel, nullptr, std::move(progress), interopTimings());
+        const int rc = kermitSend(ctx, paths);
+        EXPECT_EQ(peer.wait(10s), 0);
+        return rc;
+    }
+    // The received file of that name (C-Kermit may change the case of names).
+    std::vector<uint8_t> received(const std::string& name) const {
+        for (const auto& n : dst_.names())
+            if (strcasecmp(n.c_str(), name.c_str()) == 0)
+                return transfer_test::readFile(dst_.file(n));
+        ADD_FAILURE() << name << " not received";
+        return {};
+    }
+
+    PeerKind kind_ = PeerKind::GKermit;
+    interop::PtyLine line_;
+    ScratchDir src_, dst_, logs_;
+};
+
+TEST_P(KermitInterop, PeerSendsToUs) {
+    const size_t size = std::get<1>(GetParam());
+    const auto data = transfer_test::testData(size, uint32_t(size));
+    transfer_test::writeFile(src_.file("Data.bin"), data);
+    EXPECT_EQ(receive({"Data.bin"}), 1);
+    EXPECT_EQ(received("Data.bin"), data);
+    if (kind_ == PeerKind::GKermit) {
+        EXPECT_EQ(dst_.names(), std::vector<std::string>{"Data.bin"});
+    }
+}
+
+TEST_P(KermitInterop, WeSendToPeer) {
+    const size_t size = std::get<1>(GetParam());
+    const auto data = transfer_test::testData(size, uint32_t(size));
+    transfer_test::writeFile(src_.file("Data.bin"), data);
+    int lastDone = -1, lastTotal = -1;
+    EXPECT_EQ(send({src_.file("Data.bin")},
+                   [&](int done, int, int, int total) {
+                       lastDone = done;
+                       lastTotal = total;
+                       return 0;
+                   }),
+              0);
+    EXPECT_EQ(size_t(lastDone), size);
+    EXPECT_EQ(size_t(lastTotal), size);
+    // Names go out as the file has them.
+    EXPECT_EQ(dst_.names(), std::vector<std::string>{"Data.bin"});
+    EXPECT_EQ(received("Data.bin"), data);
+}
+
+class KermitInteropBatch : public KermitInterop {};
+
+TEST_P(KermitInteropBatch, ThreeFilesBothWays) {
+    const std::vector<std::string> names = {"one", "two.txt", "three.dat"};
+    std::vector<std::string> paths;
+    for (size_t i = 0; i < names.size(); ++i) {
+        paths.push_back(src_.file(names[i]));
+        transfer_test::writeFile(paths.back(), transfer_test::testData(2000 * (i + 1), uint32_t(i)));
+    }
+    EXPECT_EQ(receive(names), 3);
+    for (const auto& n : names)
+        EXPECT_EQ(received(n), transfer_test::readFile(src_.file(n))) << n;
+    for (const auto& n : dst_.names())
+        std::filesystem::remove(dst_.file(n));
+    EXPECT_EQ(send(paths), 0);
+    for (const auto& n : names)
+        EXPECT_EQ(received(n), transfer_test::readFile(src_.file(n))) << n;
+}
+
+std::string caseName(const ::testing::TestParamInfo<KermitInterop::ParamType>& info) {
+    return std::string(std::get<0>(info.param) == PeerKind::GKermit ? "gkermit_" : "ckermit_") +
+           std::to_string(std::get<1>(info.param));
+}
+
+INSTANTIATE_TEST_SUITE_P(Peers, KermitInterop,
+                         ::testing::Combine(::testing::Values(PeerKind::GKermit, PeerKind::CKermit),
+                                            ::testing::Values(size_t(0), size_t(1), size_t(1023),
+                                                              size_t(1024), size_t(1025), size_t(8192 + 3),
+                                                              size_t(65536))),
+                         caseName);
+INSTANTIATE_TEST_SUITE_P(Peers, KermitInteropBatch,
+                         ::testing::Combine(::testing::Values(PeerKind::GKermit, PeerKind::CKermit),
+                                            ::testing::Values(size_t(0))),
+                         caseName);
+
+} // namespace

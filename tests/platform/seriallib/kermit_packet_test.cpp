@@ -1,0 +1,185 @@
+#include "kermit_packet.h"
+#include "memory_channel.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace {
+
+using namespace seriallib;
+using namespace seriallib::kermit;
+using namespace std::chrono_literals;
+
+std::vector<uint8_t> bytes(const std::string& s) {
+    return {s.begin(), s.end()};
+}
+
+TEST(KermitPacket, CheckValues) {
+    const auto check = bytes("123456789");
+    EXPECT_EQ(crc16Kermit(check.data(), check.size()), 0x2189);
+}
+
+// The S packet a peer program opens with (long packets, attributes, CRC, 8th-bit on request).
+TEST(KermitPacket, PeerSendInitDecodes) {
+    const auto data = bytes("~' @-#Y3~*!J*0+++J\"U");
+    const Params p = Params::decode(data);
+    EXPECT_EQ(p.maxl, 94);
+    EXPECT_EQ(p.timeout, 7);
+    EXPECT_EQ(p.eol, '\r');
+    EXPECT_EQ(p.qctl, '#');
+    EXPECT_EQ(p.qbin, 'Y');
+    EXPECT_EQ(p.chkt, 3);
+    EXPECT_EQ(p.rept, '~');
+    EXPECT_TRUE(p.longPackets);
+    EXPECT_TRUE(p.attributes);
+    EXPECT_EQ(p.maxlx, 4000);
+    // A bare S packet keeps the defaults.
+    const Params bare = Params::decode(bytes("H"));
+    EXPECT_EQ(bare.maxl, 40);
+    EXPECT_EQ(bare.chkt, 1);
+    EXPECT_FALSE(bare.longPackets);
+}
+
+TEST(KermitPacket, Negotiation) {
+    struct Case {
+        const char* name;
+        uint8_t ourQbin, theirQbin;
+        int ourChkt, theirChkt;
+        uint8_t theirRept;
+        bool theirLong;
+        uint8_t wantQbin;
+        int wantChkt;
+        uint8_t wantRept;
+        bool wantLong;
+    };
+    const Case cases[] = {
+        {"both plain", 'Y', 'Y', 3, 3, '~', true, 0, 3, '~', true},
+        {"we need the 8th-bit prefix", '&', 'Y', 3, 3, '~', true, '&', 3, '~', true},
+        {"they need it", 'Y', '&', 3, 1, ' ', false, '&', 1, 0, false},
+        {"they refuse it", '&', 'N', 3, 3, '~', true, 0, 3, '~', true},
+        {"check types differ", 'Y', 'Y', 3, 2, '%', true, 0, 1, 0, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Params ours, theirs;
+        ours.qbin = c.ourQbin;
+        ours.chkt = c.ourChkt;
+        ours.rept = '~';
+        ours.longPackets = true;
+        ours.maxlx = 9000;
+        theirs.qbin = c.theirQbin;
+        theirs.chkt = c.theirChkt;
+        theirs.rept = c.theirRept;
+        theirs.longPackets = c.theirLong;
+        theirs.maxlx = 2000;
+        theirs.maxl = 90;
+        const Agreement a = Agreement::make(ours, Params::decode(theirs.encode()));
+        EXPECT_EQ(a.qbin, c.wantQbin);
+        EXPECT_EQ(a.chkt, c.wantChkt);
+        EXPECT_EQ(a.rept, c.wantRept);
+        EXPECT_EQ(a.longPackets, c.wantLong);
+        EXPECT_EQ(a.sendLimit, c.wantLong ? 2000u : 90u);
+    }
+}
+
+// Every byte value, runs and the prefix characters themselves survive each encoding, and what goes on
+// the line is printable (7-bit when the 8th-bit prefix is on).
+TEST(KermitPacket, CodecRoundTrip) {
+    std::vector<uint8_t> data;
+    for (int i = 0; i < 256; ++i)
+        data.push_back(uint8_t(i));
+    data.insert(data.end(), 200, 'x');
+    data.insert(data.end(), 5, 0x00);
+    data.insert(data.end(), 4, '~');
+    data.insert(data.end(), {'#', '&', 0x80 | '#', 0x80 | '~', 0x80 | '&'});
+    struct Case {
+        uint8_t qbin, rept;
+        bool cautious;
+    };
+    // What must never travel bare: the mark, the packet end, flow control, signals, escapes, DEL.
+    const std::string neverBare("\x00\x01\x03\x0d\x0f\x10\x11\x13\x18\x1c\x1d\x1e\x1f\x7f", 14);
+    for (const Case c : {Case{0, 0, false}, Case{'&', 0, false}, Case{0, '~', false}, Case{'&', '~', false},
+                         Case{0, '~', true}, Case{'&', '~', true}}) {
+        SCOPED_TRACE(std::to_string(c.qbin) + "/" + std::to_string(c.rept) + "/" +
+                     std::to_string(c.cautious));
+        const Codec codec('#', c.qbin, c.rept, c.cautious);
+        std::vector<uint8_t> decoded;
+        for (size_t capacity : {size_t(10), size_t(91), size_t(4000)}) {
+            std::vector<uint8_t> all;
+            size_t pos = 0;
+            while (pos < data.size()) {
+                std::vector<uint8_t> packet;
+                const size_t before = pos;
+                codec.encode(data.data(), data.size(), &pos, capacity, packet);
+                ASSERT_GT(pos, before);
+                ASSERT_LE(packet.size(), capacity);
+                for (uint8_t b : packet) {
+                    if (c.cautious) {
+                        EXPECT_EQ(neverBare.find(char(b & 0x7f)), std::string::npos) << int(b);
+                        EXPECT_NE(b, 0x9b);
+                        EXPECT_NE(b, 0xff);
+                    } else {
+                        EXPECT_GE(b & 0x7f, 32);
+                        EXPECT_NE(b & 0x7f, 127);
+                    }
+                    if (c.qbin) {
+                        EXPECT_LT(b, 0x80);
+                    }
+                }
+                std::vector<uint8_t> part;
+                ASSERT_TRUE(codec.decode(packet, part));
+                all.insert(all.end(), part.begin(), part.end());
+            }
+            EXPECT_EQ(all, data) << capacity;
+        }
+    }
+    // Malformed: a prefix with nothing after it.
+    std::vector<uint8_t> out;
+    EXPECT_FALSE(Codec('#', '&', '~').decode(bytes("ab#"), out));
+    EXPECT_FALSE(Codec('#', '&', '~').decode(bytes("~"), out));
+    EXPECT_FALSE(Codec('#', '&', '~').decode(bytes("&"), out));
+}
+
+TEST(KermitPacket, PacketsRoundTripAndSpoiltOnesAreRejected) {
+    Agreement a;
+    a.npad = 2;
+    a.padc = 0;
+    for (int chkt : {1, 3}) {
+        for (size_t size : {size_t(0), size_t(50), size_t(91), size_t(3000)}) {
+            SCOPED_TRACE(std::to_string(chkt) + "/" + std::to_string(size));
+            std::vector<uint8_t> data(size);
+            for (size_t i = 0; i < size; ++i)
+                data[i] = uint8_t(33 + i % 90);
+            const auto wire = encodePacket(17, 'D', data, chkt, a);
+            MemoryChannelPair line;
+            line.a().write(wire.data(), wire.size(), Clock::now());
+            TransferContext ctx(line.b(), nullptr, {});
+            const Packet p = readPacket(ctx, chkt, Clock::now() + 100ms, false);
+            ASSERT_EQ(p.status, ReadStatus::Ok);
+            EXPECT_EQ(p.seq, 17);
+            EXPECT_EQ(p.type, 'D');
+            EXPECT_EQ(p.data, data);
+
+            auto bad = wire;
+            bad[bad.size() / 2 + 1] ^= 0x01;
+            MemoryChannelPair line2;
+            line2.a().write(bad.data(), bad.size(), Clock::now());
+            TransferContext ctx2(line2.b(), nullptr, {});
+            EXPECT_NE(readPacket(ctx2, chkt, Clock::now() + 100ms, false).status, ReadStatus::Ok);
+        }
+    }
+    // A packet cut off by a new MARK is dropped and the next one read.
+    auto first = encodePacket(1, 'D', bytes("hello world"), 3, a);
+    first.resize(first.size() - 5);
+    const auto second = encodePacket(2, 'D', bytes("again"), 3, a);
+    first.insert(first.end(), second.begin(), second.end());
+    MemoryChannelPair line;
+    line.a().write(first.data(), first.size(), Clock::now());
+    TransferContext ctx(line.b(), nullptr, {});
+    const Packet p = readPacket(ctx, 3, Clock::now() + 100ms, false);
+    ASSERT_EQ(p.status, ReadStatus::Ok);
+    EXPECT_EQ(p.seq, 2);
+}
+
+} // namespace
