@@ -9,6 +9,11 @@ if(BREL_SANITIZE)
     add_link_options(-fsanitize=address,undefined)
 endif()
 
+if(BREL_FUZZ)
+    # Coverage feedback from every library the fuzzers link, not just the fuzzer's own file.
+    add_compile_options(-fsanitize=fuzzer-no-link)
+endif()
+
 set(CMAKE_AUTOMOC ON)
 set(CMAKE_AUTOUIC ON)
 set(CMAKE_AUTORCC ON)
