@@ -1,0 +1,289 @@
+#include "MainFrame.h"
+
+#include "ChildFrame.h"
+#include "HalvicApp.h"
+#include "HalvicDoc.h"
+#include "HalvicView.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QMdiArea>
+#include <QMenuBar>
+#include <QTimerEvent>
+#include <QToolBar>
+
+namespace halvic {
+
+CMainFrame::CMainFrame(CHalvicApp& app, QWidget* parent) : QMainWindow(parent), app_(app) {
+    setWindowTitle(QStringLiteral("Zerip Terminal Emulator"));
+    area_ = new QMdiArea(this);
+    area_->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    area_->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    setCentralWidget(area_);
+    font_ = TerminalFont::load();
+    createMenus();
+    app_.setMainFrame(this);
+    connect(&app_, &CHalvicApp::portStatusChanged, this, &CMainFrame::routePortStatus);
+    connect(&app_, &CHalvicApp::portBreak, this, &CMainFrame::routePortBreak);
+    connect(area_, &QMdiArea::subWindowActivated, this, &CMainFrame::updateActions);
+    updateActions();
+}
+
+CMainFrame::~CMainFrame() {
+    // Port windows go first: their views stop their readers, their documents close their ports.
+    for (CChildFrame* frame : childFrames())
+        delete frame;
+    if (app_.mainFrame() == this)
+        app_.setMainFrame(nullptr);
+}
+
+QAction* CMainFrame::addCommand(QMenu* menu, const QString& name, const QString& text,
+                                const QKeySequence& keys) {
+    auto* a = new QAction(text, this);
+    a->setObjectName(name);
+    if (!keys.isEmpty())
+        a->setShortcut(keys);
+    menu->addAction(a);
+    return a;
+}
+
+QAction* CMainFrame::action(const QString& name) const {
+    return findChild<QAction*>(name, Qt::FindDirectChildrenOnly);
+}
+
+void CMainFrame::createMenus() {
+    const auto ctrlAlt = [](int key) { return QKeySequence(Qt::CTRL | Qt::ALT | key); };
+    QMenu* profile = menuBar()->addMenu(QStringLiteral("&Profile"));
+    addCommand(profile, QStringLiteral("profileOpen"), QStringLiteral("&Open..."));
+    addCommand(profile, QStringLiteral("profileSave"), QStringLiteral("&Save"), ctrlAlt(Qt::Key_S));
+    addCommand(profile, QStringLiteral("profileSaveAs"), QStringLiteral("Save &As..."));
+    profile->addSeparator();
+    QAction* exit = addCommand(profile, QStringLiteral("profileExit"), QStringLiteral("E&xit"));
+    connect(exit, &QAction::triggered, this,
+            [this] { QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection); });
+
+    QMenu* edit = menuBar()->addMenu(QStringLiteral("&Edit"));
+    QAction* copy = addCommand(edit, QStringLiteral("editCopy"), QStringLiteral("&Copy"), ctrlAlt(Qt::Key_C));
+    connect(copy, &QAction::triggered, this, [this] {
+        if (CHalvicView* v = activeView())
+            v->OnEditCopy();
+    });
+
+    QMenu* port = menuBar()->addMenu(QStringLiteral("Port &Manager"));
+    QAction* open = addCommand(port, QStringLiteral("portOpen"), QStringLiteral("&Open"), ctrlAlt(Qt::Key_O));
+    connect(open, &QAction::triggered, this, [this] { OnNewPortWindow(); });
+    QAction* close =
+        addCommand(port, QStringLiteral("portClose"), QStringLiteral("C&lose"), ctrlAlt(Qt::Key_L));
+    connect(close, &QAction::triggered, this, [this] {
+        if (CChildFrame* f = activeChild())
+            f->close();
+    });
+    QAction* closeAll =
+        addCommand(port, QStringLiteral("portCloseAll"), QStringLiteral("Close &All"), ctrlAlt(Qt::Key_A));
+    connect(closeAll, &QAction::triggered, this, &CMainFrame::OnCloseAll);
+    port->addSeparator();
+    QAction* enable =
+        addCommand(port, QStringLiteral("portEnable"), QStringLiteral("Port &Enable"), ctrlAlt(Qt::Key_E));
+    connect(enable, &QAction::triggered, this, [this] {
+        if (CHalvicView* v = activeView())
+            v->OnOpenPort();
+        updateActions();
+    });
+    QAction* disable =
+        addCommand(port, QStringLiteral("portDisable"), QStringLiteral("Port &Disable"), ctrlAlt(Qt::Key_Q));
+    connect(disable, &QAction::triggered, this, [this] {
+        if (CHalvicView* v = activeView())
+            v->OnClosePort();
+        updateActions();
+    });
+    QAction* clear = addCommand(port, QStringLiteral("clearScreen"), QStringLiteral("Clear &Screen"));
+    connect(clear, &QAction::triggered, this, [this] {
+        if (CHalvicView* v = activeView())
+            v->OnClearScreen();
+    });
+    QAction* dtr =
+        addCommand(port, QStringLiteral("toggleDtr"), QStringLiteral("DTR on/off"), ctrlAlt(Qt::Key_D));
+    connect(dtr, &QAction::triggered, this, [this] {
+        if (CChildFrame* f = activeChild())
+            f->dtrButton()->trigger();
+    });
+    QAction* rts =
+        addCommand(port, QStringLiteral("toggleRts"), QStringLiteral("RTS on/off"), ctrlAlt(Qt::Key_R));
+    connect(rts, &QAction::triggered, this, [this] {
+        if (CChildFrame* f = activeChild())
+            f->rtsButton()->trigger();
+    });
+    QAction* doubleByte =
+        addCommand(port, QStringLiteral("doubleByte"), QStringLiteral("Double Byte C&haracter"));
+    doubleByte->setCheckable(true);
+    connect(doubleByte, &QAction::triggered, this, [this] {
+        if (CHalvicView* v = activeView())
+            v->OnDoubleByte();
+        updateActions();
+    });
+
+    QMenu* window = menuBar()->addMenu(QStringLiteral("&Window"));
+    QAction* cascade = addCommand(window, QStringLiteral("cascade"), QStringLiteral("&Cascade"));
+    connect(cascade, &QAction::triggered, area_, &QMdiArea::cascadeSubWindows);
+    QAction* tile = addCommand(window, QStringLiteral("tile"), QStringLiteral("&Tile"));
+    connect(tile, &QAction::triggered, area_, &QMdiArea::tileSubWindows);
+
+    QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
+    addCommand(help, QStringLiteral("about"), QStringLiteral("&About Zerip Terminal Emulator..."));
+
+    toolBar_ = addToolBar(QStringLiteral("ToolBar"));
+    toolBar_->setObjectName(QStringLiteral("mainToolBar"));
+    toolBar_->addAction(open);
+    toolBar_->addSeparator();
+    toolBar_->addAction(action(QStringLiteral("profileSave")));
+    toolBar_->addAction(exit);
+    toolBar_->addSeparator();
+    toolBar_->addAction(clear);
+    toolBar_->addSeparator();
+    toolBar_->addAction(doubleByte);
+    QAction* toolBarToggle = toolBar_->toggleViewAction();
+    window->addSeparator();
+    window->addAction(toolBarToggle);
+}
+
+QList<CChildFrame*> CMainFrame::childFrames() const {
+    QList<CChildFrame*> frames;
+    for (QMdiSubWindow* w : area_->subWindowList(QMdiArea::CreationOrder))
+        if (auto* f = qobject_cast<CChildFrame*>(w))
+            frames.append(f);
+    return frames;
+}
+
+CChildFrame* CMainFrame::activeChild() const {
+    return qobject_cast<CChildFrame*>(area_->activeSubWindow());
+}
+
+CHalvicView* CMainFrame::activeView() const {
+    CChildFrame* f = activeChild();
+    return f ? &f->view() : nullptr;
+}
+
+CChildFrame* CMainFrame::OnNewPortWindow() {
+    auto doc = std::make_unique<CHalvicDoc>(app_);
+    if (!doc->OnNewDocument())
+        return nullptr;
+    auto* frame = new CChildFrame(std::move(doc), font_);
+    area_->addSubWindow(frame);
+    connect(frame, &CChildFrame::stateChanged, this, &CMainFrame::updateActions);
+    connect(&frame->view(), &CHalvicView::selectionChanged, this, &CMainFrame::updateActions);
+    connect(&frame->view(), &CHalvicView::busyChanged, this, &CMainFrame::updateActions);
+    connect(frame, &QObject::destroyed, this, &CMainFrame::updateActions, Qt::QueuedConnection);
+    frame->show();
+    frame->view().OnInitialUpdate();
+    if (frame->document().fromProfile())
+        frame->SetPlacement(frame->document().placement);
+    frame->view().setFocus();
+    updateActions();
+    return frame;
+}
+
+bool CMainFrame::StopAllReaders() {
+    for (CChildFrame* frame : childFrames())
+        if (!frame->view().StopReader())
+            return false;
+    return true;
+}
+
+void CMainFrame::OnCloseAll() {
+    if (app_.openPortCount() == 0 || StopAllReaders()) {
+        CloseAll();
+        return;
+    }
+    if (!closeAllTimer_.isActive())
+        closeAllTimer_.start(100, this);
+}
+
+void CMainFrame::CloseAll() {
+    for (CChildFrame* frame : childFrames())
+        frame->close();
+}
+
+void CMainFrame::routePortStatus(int port) {
+    for (CChildFrame* frame : childFrames())
+        if (frame->document().activePort() == port)
+            frame->OnFramePortStatus(port);
+}
+
+void CMainFrame::routePortBreak(int port) {
+    for (CChildFrame* frame : childFrames())
+        if (frame->document().activePort() == port)
+            frame->OnFramePortBreak(port);
+}
+
+void CMainFrame::setTerminalFont(const TerminalFont& font) {
+    font_ = font;
+    for (CChildFrame* frame : childFrames())
+        frame->view().SetViewFont(font_);
+}
+
+void CMainFrame::updateActions() {
+    CChildFrame* child = activeChild();
+    const bool busy = app_.AnyViewBusy();
+    const bool ports = app_.openPortCount() != 0;
+    const bool hasChild = child != nullptr;
+    const bool open = hasChild && child->document().IsPortOpen();
+    const bool idle = hasChild && !child->view().IsBusy();
+    // Option files come with their own code; until then their commands stay off.
+    action(QStringLiteral("profileOpen"))->setEnabled(false);
+    action(QStringLiteral("profileSave"))->setEnabled(false);
+    action(QStringLiteral("profileSaveAs"))->setEnabled(false);
+    action(QStringLiteral("portCloseAll"))->setEnabled(!busy && ports);
+    action(QStringLiteral("portClose"))->setEnabled(open ? idle : hasChild);
+    action(QStringLiteral("portEnable"))->setEnabled(hasChild && !open);
+    action(QStringLiteral("portDisable"))->setEnabled(open && idle);
+    action(QStringLiteral("toggleDtr"))->setEnabled(open && idle);
+    action(QStringLiteral("toggleRts"))
+        ->setEnabled(open && idle && !child->document().portSettings.hardwareFlow());
+    action(QStringLiteral("clearScreen"))->setEnabled(hasChild);
+    action(QStringLiteral("editCopy"))->setEnabled(hasChild && child->view().hasSelection());
+    QAction* doubleByte = action(QStringLiteral("doubleByte"));
+    doubleByte->setEnabled(idle);
+    doubleByte->setChecked(hasChild && child->view().doubleByte());
+}
+
+void CMainFrame::closeEvent(QCloseEvent* event) {
+    if (app_.AnyViewBusy()) {
+        event->ignore();
+        return;
+    }
+    asked_ = true;
+    if (!StopAllReaders()) {
+        if (!exitTimer_.isActive())
+            exitTimer_.start(100, this);
+        event->ignore();
+        return;
+    }
+    font_.save();
+    // The windows close now, each with its reader already stopped.
+    for (CChildFrame* frame : childFrames()) {
+        frame->document().OnCloseDocument();
+        delete frame;
+    }
+    QMainWindow::closeEvent(event);
+}
+
+void CMainFrame::timerEvent(QTimerEvent* event) {
+    if (event->timerId() == exitTimer_.timerId()) {
+        if (StopAllReaders()) {
+            exitTimer_.stop();
+            QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
+        }
+        return;
+    }
+    if (event->timerId() == closeAllTimer_.timerId()) {
+        if (StopAllReaders()) {
+            closeAllTimer_.stop();
+            CloseAll();
+        }
+        return;
+    }
+    QMainWindow::timerEvent(event);
+}
+
+} // namespace halvic
