@@ -8,10 +8,15 @@
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QFontDialog>
 #include <QMdiArea>
 #include <QMenuBar>
+#include <QScreen>
 #include <QTimerEvent>
 #include <QToolBar>
+
+#include <algorithm>
+#include <cmath>
 
 namespace halvic {
 
@@ -69,6 +74,10 @@ void CMainFrame::createMenus() {
         if (CHalvicView* v = activeView())
             v->OnEditCopy();
     });
+
+    edit->addSeparator();
+    QAction* font = addCommand(edit, QStringLiteral("setFont"), QStringLiteral("&Font..."));
+    connect(font, &QAction::triggered, this, &CMainFrame::OnSetFont);
 
     QMenu* port = menuBar()->addMenu(QStringLiteral("Port &Manager"));
     QAction* open = addCommand(port, QStringLiteral("portOpen"), QStringLiteral("&Open"), ctrlAlt(Qt::Key_O));
@@ -216,6 +225,26 @@ void CMainFrame::routePortBreak(int port) {
             frame->OnFramePortBreak(port);
 }
 
+void CMainFrame::OnSetFont() {
+    QFontDialog dialog(font_.toQFont(), this);
+    dialog.setOption(QFontDialog::MonospacedFonts);
+    dialog.setOption(QFontDialog::ScalableFonts, false);
+    dialog.setOption(QFontDialog::NonScalableFonts, false);
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    const QFont chosen = dialog.selectedFont();
+    TerminalFont font = font_;
+    font.lfFaceName = chosen.family();
+    // 8 to 14 points, kept as the character height in pixels at the screen's resolution.
+    const double points = std::clamp(chosen.pointSizeF() > 0 ? chosen.pointSizeF() : 8.0, 8.0, 14.0);
+    const QScreen* screen = this->screen();
+    const double dpi = screen ? screen->logicalDotsPerInchY() : 96.0;
+    font.lfHeight = -static_cast<int>(std::lround(points * dpi / 72.0));
+    font.lfWeight = chosen.weight();
+    font.lfItalic = chosen.italic() ? 1 : 0;
+    setTerminalFont(font);
+}
+
 void CMainFrame::setTerminalFont(const TerminalFont& font) {
     font_ = font;
     for (CChildFrame* frame : childFrames())
@@ -241,6 +270,7 @@ void CMainFrame::updateActions() {
     action(QStringLiteral("toggleRts"))
         ->setEnabled(open && idle && !child->document().portSettings.hardwareFlow());
     action(QStringLiteral("clearScreen"))->setEnabled(hasChild);
+    action(QStringLiteral("setFont"))->setEnabled(!hasChild || (open && idle));
     action(QStringLiteral("editCopy"))->setEnabled(hasChild && child->view().hasSelection());
     QAction* doubleByte = action(QStringLiteral("doubleByte"));
     doubleByte->setEnabled(idle);

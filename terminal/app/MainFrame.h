@@ -27,6 +27,8 @@ public:
 
     TerminalFont GetTerminalFont() const { return font_; }
     void setTerminalFont(const TerminalFont& font);
+    // The font dialog: fixed-pitch fonts of 8 to 14 points.
+    void OnSetFont();
     QMdiArea* mdiArea() const { return area_; }
 
     // A new port window (Port Manager Open); null when the document was not made.

@@ -77,6 +77,30 @@ TEST_F(FramesTest, ExitWaitsForTheReadersWithoutHoldingTheGuiThread) {
     EXPECT_EQ(app->openPortCount(), 0);
 }
 
+TEST_F(FramesTest, CloseAllClosesEveryWindowOnceItsReaderStopped) {
+    openWindow();
+    wantedPort.baudCode = 25; // this one's port never opens
+    halvic::SetPort(wantedPort, kOtherPort);
+    openWindow();
+    ASSERT_EQ(mainFrame().childFrames().size(), 2);
+    EXPECT_EQ(app->openPortCount(), 2);
+    mainFrame().OnCloseAll();
+    ASSERT_TRUE(waitFor([&] { return app->openPortCount() == 0 && app->documents().isEmpty(); }));
+    EXPECT_TRUE(mainFrame().childFrames().isEmpty());
+    EXPECT_EQ(SerialOpen(kSameDevice), 0);
+}
+
+TEST_F(FramesTest, NewFontReachesEveryView) {
+    halvic::CChildFrame* child = openWindow();
+    ASSERT_NE(child, nullptr);
+    const QSize before = child->view().cellSize();
+    halvic::TerminalFont bigger = mainFrame().GetTerminalFont();
+    bigger.lfHeight = 2 * bigger.lfHeight;
+    mainFrame().setTerminalFont(bigger);
+    EXPECT_GT(child->view().cellSize().height(), before.height());
+    EXPECT_EQ(child->terminalSize(), child->view().terminalPixelSize());
+}
+
 TEST(TerminalFontSettings, DefaultsAreAnEightPointCourierAndSurviveARoundTrip) {
     gui::testApplication();
     QTemporaryDir dir;
