@@ -1,14 +1,18 @@
 #include "ChildFrame.h"
 
+#include "HalvicApp.h"
 #include "HalvicDoc.h"
 #include "HalvicView.h"
+#include "MainFrame.h"
 #include "seriallib.h"
 
 #include <QAction>
 #include <QCloseEvent>
+#include <QContextMenuEvent>
 #include <QLabel>
 #include <QMainWindow>
 #include <QMdiArea>
+#include <QMenu>
 #include <QScrollBar>
 #include <QStatusBar>
 #include <QStyle>
@@ -61,6 +65,10 @@ CChildFrame::CChildFrame(std::unique_ptr<CHalvicDoc> doc, const TerminalFont& fo
         bar->addPermanentWidget(lamp);
     }
     setWidget(inner_);
+    if (QMenu* menu = systemMenu()) {
+        menu->addSeparator();
+        menu->addAction(toolBar_->toggleViewAction());
+    }
 
     connect(portAction_, &QAction::triggered, this, [this] {
         if (doc_->IsPortOpen())
@@ -200,6 +208,22 @@ void CChildFrame::OnFramePortBreak(int) {
         return;
     blinkCount_ = 0;
     blinkTimer_.start(100, this);
+}
+
+void CChildFrame::contextMenuEvent(QContextMenuEvent* event) {
+    CMainFrame* main = CHalvicApp::instance() ? CHalvicApp::instance()->mainFrame() : nullptr;
+    if (!main || !widget() || !widget()->geometry().contains(event->pos())) {
+        QMdiSubWindow::contextMenuEvent(event);
+        return;
+    }
+    main->updateActions();
+    QMenu menu(this);
+    for (const char* name : {"editCopy", "portEnable", "portDisable", "clearScreen", "doubleByte"})
+        if (QAction* a = main->action(QString::fromLatin1(name)))
+            menu.addAction(a);
+    menu.addSeparator();
+    menu.addAction(toolBar_->toggleViewAction());
+    menu.exec(event->globalPos());
 }
 
 ChildPlacement CChildFrame::GetPlacement() const {
