@@ -4,6 +4,7 @@
 #include "HalvicDoc.h"
 #include "HalvicView.h"
 #include "MainFrame.h"
+#include "PortStatusBar.h"
 #include "seriallib.h"
 
 #include <QAction>
@@ -23,12 +24,6 @@
 #include <array>
 
 namespace halvic {
-
-namespace {
-
-constexpr std::array<const char*, 4> LineNames = {"CTS", "DSR", "RI", "DCD"};
-
-} // namespace
 
 CChildFrame::CChildFrame(std::unique_ptr<CHalvicDoc> doc, const TerminalFont& font, QWidget* parent)
     : QMdiSubWindow(parent), doc_(std::move(doc)) {
@@ -51,19 +46,9 @@ CChildFrame::CChildFrame(std::unique_ptr<CHalvicDoc> doc, const TerminalFont& fo
     toolBar_->addSeparator();
     inner_->addToolBar(Qt::TopToolBarArea, toolBar_);
 
-    QStatusBar* bar = inner_->statusBar();
-    bar->setSizeGripEnabled(false);
-    messagePane_ = new QLabel(bar);
-    messagePane_->setAutoFillBackground(true);
-    bar->addWidget(messagePane_, 1);
-    statePane_ = new QLabel(QStringLiteral("State:CLOSE"), bar);
-    bar->addPermanentWidget(statePane_);
-    for (const char* name : LineNames) {
-        auto* lamp = new QLabel(QString::fromLatin1(name), bar);
-        lamp->setObjectName(QString::fromLatin1(name));
-        lamp->setEnabled(false);
-        bar->addPermanentWidget(lamp);
-    }
+    statusBar_ = new PortStatusBar(inner_);
+    statusBar_->setPaneText(PortStatusBar::StatePane, QStringLiteral("State:CLOSE"));
+    inner_->setStatusBar(statusBar_);
     setWidget(inner_);
     if (QMenu* menu = systemMenu()) {
         menu->addSeparator();
@@ -147,7 +132,8 @@ void CChildFrame::timerEvent(QTimerEvent* event) {
 }
 
 void CChildFrame::showPortState(bool open) {
-    statePane_->setText(open ? QStringLiteral("State:OPEN") : QStringLiteral("State:CLOSE"));
+    statusBar_->setPaneText(PortStatusBar::StatePane,
+                            open ? QStringLiteral("State:OPEN") : QStringLiteral("State:CLOSE"));
     showLamps();
     updateButtons();
     emit stateChanged();
@@ -161,7 +147,7 @@ void CChildFrame::updateButtons() {
     portAction_->setEnabled(open ? idle : true);
     dtrAction_->setEnabled(open && idle);
     dtrAction_->setChecked(doc_->portSettings.dtr != 0);
-    rtsAction_->setEnabled(open && idle && !doc_->portSettings.hardwareFlow());
+    rtsAction_->setEnabled(open && idle && !HardwareFlow(doc_->portSettings));
     rtsAction_->setChecked(doc_->portSettings.rts != 0);
 }
 
@@ -173,29 +159,25 @@ void CChildFrame::ShowLineStatus(int port) {
 
 void CChildFrame::showLamps() {
     const bool open = doc_->IsPortOpen();
-    for (size_t i = 0; i < LineNames.size(); ++i)
-        if (auto* lamp = findChild<QLabel*>(QString::fromLatin1(LineNames[i])))
-            lamp->setEnabled(open && (lines_ & (1 << i)) != 0);
+    for (int pane = PortStatusBar::CtsPane; pane <= PortStatusBar::DcdPane; ++pane)
+        statusBar_->setPaneEnabled(pane, open);
+    statusBar_->SetLineIndicators(lines_);
 }
 
 void CChildFrame::RepaintStatusBar() {
-    inner_->statusBar()->update();
+    statusBar_->update();
 }
 
 void CChildFrame::SetStatusPane(const QString& text) {
-    QPalette palette = messagePane_->palette();
-    palette.setColor(QPalette::Window, palette.color(QPalette::Highlight));
-    palette.setColor(QPalette::WindowText, palette.color(QPalette::HighlightedText));
-    messagePane_->setPalette(palette);
-    messagePane_->setText(text);
+    statusBar_->SetStatusPane(text);
 }
 
 QString CChildFrame::statusPaneText() const {
-    return messagePane_->text();
+    return statusBar_->paneText(PortStatusBar::MessagePane);
 }
 
 QString CChildFrame::stateText() const {
-    return statePane_->text();
+    return statusBar_->paneText(PortStatusBar::StatePane);
 }
 
 void CChildFrame::OnFramePortStatus(int port) {
@@ -229,16 +211,22 @@ void CChildFrame::contextMenuEvent(QContextMenuEvent* event) {
 ChildPlacement CChildFrame::GetPlacement() const {
     ChildPlacement p;
     const QRect g = geometry();
-    p.frame = {g.left(), g.top(), g.right() + 1, g.bottom() + 1};
+    p.left = g.left();
+    p.top = g.top();
+    p.right = g.right() + 1;
+    p.bottom = g.bottom() + 1;
     p.ownMaximised = ownMaximised_ ? 1 : 0;
-    p.normal = normal_;
+    p.normalLeft = normal_.normalLeft;
+    p.normalTop = normal_.normalTop;
+    p.normalRight = normal_.normalRight;
+    p.normalBottom = normal_.normalBottom;
     return p;
 }
 
 void CChildFrame::SetPlacement(const ChildPlacement& placement) {
-    normal_ = placement.normal;
-    setGeometry(QRect(QPoint(placement.frame.left, placement.frame.top),
-                      QPoint(placement.frame.right - 1, placement.frame.bottom - 1)));
+    normal_ = placement;
+    setGeometry(
+        QRect(QPoint(placement.left, placement.top), QPoint(placement.right - 1, placement.bottom - 1)));
     ownMaximised_ = placement.ownMaximised != 0;
 }
 

@@ -11,6 +11,7 @@
 
 #include <memory>
 
+class PortStatusBar;
 class QAction;
 class QLabel;
 class QMainWindow;
@@ -76,13 +77,12 @@ private:
     QAction* portAction_ = nullptr;
     QAction* dtrAction_ = nullptr;
     QAction* rtsAction_ = nullptr;
-    QLabel* statePane_ = nullptr;
-    QLabel* messagePane_ = nullptr;
+    PortStatusBar* statusBar_ = nullptr;
     QSize terminal_;
     int lines_ = 0;
     int blinkCount_ = 0;
     bool ownMaximised_ = false;
-    Rect normal_;
+    ChildPlacement normal_; // its saved normal rectangle
     QBasicTimer closeWaitTimer_;
     QBasicTimer blinkTimer_;
 };

@@ -39,7 +39,7 @@ CHalvicDoc::~CHalvicDoc() {
 }
 
 QString CHalvicDoc::caption() const {
-    return QString::fromLatin1(portSettings.portName.str());
+    return QString::fromLatin1(terminal::fieldText(portSettings.portName));
 }
 
 terminal::TerminalType CHalvicDoc::terminalType() const {
@@ -48,9 +48,9 @@ terminal::TerminalType CHalvicDoc::terminalType() const {
 
 bool CHalvicDoc::OnNewDocument() {
     const std::string dir = app_.ProgramDirectory().toStdString();
-    transferSettings.transmitFolder.set(dir);
-    transferSettings.receiveDirectory.set(dir);
-    if (portSettings.portName.str().empty())
+    terminal::setFieldText(transferSettings.transmitFolder, dir);
+    terminal::setFieldText(transferSettings.receiveDirectory, dir);
+    if (terminal::fieldText(portSettings.portName).empty())
         SetPort(portSettings, portSettings.portNumber);
     return SetupConnection();
 }
@@ -98,9 +98,8 @@ bool CHalvicDoc::RunSettingsSheet(bool fromProperties) {
 }
 
 void CHalvicDoc::giveTranslationsToScreen() {
-    screen->lock()->setTranslations(
-        static_cast<terminal::LineEndTranslation>(terminalSettings.receivedCrCode),
-        static_cast<terminal::LineEndTranslation>(terminalSettings.receivedLfCode));
+    screen->lock()->setTranslations(static_cast<terminal::LineEndTranslation>(terminalSettings.crCode),
+                                    static_cast<terminal::LineEndTranslation>(terminalSettings.lfCode));
 }
 
 bool CHalvicDoc::OpenPort() {
@@ -147,7 +146,7 @@ bool CHalvicDoc::ConfigurePort() {
     if (code == 0)
         code = SerialSetDtr(port, portSettings.dtr == 1 ? 1 : 0);
     // Under hardware flow control the driver owns RTS.
-    if (code == 0 && !portSettings.hardwareFlow())
+    if (code == 0 && !HardwareFlow(portSettings))
         code = SerialSetRts(port, portSettings.rts == 1 ? 1 : 0);
     if (code != 0) {
         ReportPortError(caption(), code);

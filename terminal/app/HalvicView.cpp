@@ -209,9 +209,9 @@ QString CHalvicView::BuildPortTitle() const {
     title += pick(parities, p.parityIndex) + QLatin1Char(',');
     title += pick(dataBits, p.dataBitsIndex) + QLatin1Char(',');
     title += pick(stopBits, p.stopBitsIndex) + QLatin1Char(',');
-    if (p.hardwareFlow())
+    if (HardwareFlow(p))
         title += QStringLiteral("RTS/CTS,");
-    if (p.softwareFlow())
+    if (SoftwareFlow(p))
         title += QStringLiteral("XON/XOFF,");
     title += pick(types, doc_.terminalSettings.terminalType);
     return title.left(71);

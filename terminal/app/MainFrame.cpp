@@ -268,7 +268,7 @@ void CMainFrame::updateActions() {
     action(QStringLiteral("portDisable"))->setEnabled(open && idle);
     action(QStringLiteral("toggleDtr"))->setEnabled(open && idle);
     action(QStringLiteral("toggleRts"))
-        ->setEnabled(open && idle && !child->document().portSettings.hardwareFlow());
+        ->setEnabled(open && idle && !HardwareFlow(child->document().portSettings));
     action(QStringLiteral("clearScreen"))->setEnabled(hasChild);
     action(QStringLiteral("setFont"))->setEnabled(!hasChild || (open && idle));
     action(QStringLiteral("editCopy"))->setEnabled(hasChild && child->view().hasSelection());

@@ -88,6 +88,7 @@ protected:
             return true;
         });
         halvic::SetPort(wantedPort, kPort);
+        wantedPort.baudIndex = wantedPort.baudCode = 12; // 9600
     }
 
     void TearDown() override {

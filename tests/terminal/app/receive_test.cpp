@@ -70,7 +70,7 @@ TEST_F(ReceiveTest, CursorPositionReportIsAnsweredOnTheLine) {
 
 TEST_F(ReceiveTest, DumbTerminalShowsBlocksAsTheyCome) {
     wantedTerminal.terminalType = 2;
-    wantedTerminal.receivedCrCode = halvic::CodeCrLf;
+    wantedTerminal.crCode = halvic::CodeCrLf;
     halvic::CChildFrame* child = openWindow();
     ASSERT_NE(child, nullptr);
     halvic::CHalvicDoc& doc = child->document();
