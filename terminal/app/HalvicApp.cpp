@@ -19,10 +19,11 @@ bool inTable(int port) {
 
 } // namespace
 
-CHalvicApp::CHalvicApp(const QString& programDir, QObject* parent) : QObject(parent) {
-    programDirectory_ = programDir.endsWith(QLatin1Char('/')) ? programDir : programDir + QLatin1Char('/');
-    optionFileFolder_ = programDirectory_;
-    linkPath_ = HalvicSettings()->value(QStringLiteral("Link_Path"), QString()).toString();
+CHalvicApp::CHalvicApp(const QString& programDir, QObject* parent)
+    : QObject(parent),
+      programDirectory_(programDir.endsWith(QLatin1Char('/')) ? programDir : programDir + QLatin1Char('/')),
+      optionFile_(programDirectory_) {
+    optionFile_.setLinkPath(HalvicSettings()->value(QStringLiteral("Link_Path"), QString()).toString());
     // Until a sheet is installed a new window takes the records as they stand, unless their port is
     // taken (the same records would only be refused again).
     sheet_ = [this](CHalvicDoc& doc, bool fromProperties) {
@@ -59,10 +60,10 @@ bool CHalvicApp::IsPortInUse(int port) const {
 }
 
 bool CHalvicApp::SettingsChanged() const {
-    if (openPortCount_ != 0 && openPortCount_ != nextProfileIndex_)
+    if (openPortCount_ != 0 && openPortCount_ != optionFile_.nextProfileIndex())
         return true;
     // Edits after a save count as well as edits after a load.
-    return modified_ && (loaded_ || hasName_) && openPortCount_ != 0;
+    return modified_ && (optionFile_.loaded() || optionFile_.hasName()) && openPortCount_ != 0;
 }
 
 bool CHalvicApp::AnyViewBusy() const {
@@ -72,14 +73,27 @@ bool CHalvicApp::AnyViewBusy() const {
     return false;
 }
 
-bool CHalvicApp::ReadNextProfile(PortSettings&, TerminalSettings&, TransferSettings&, ChildPlacement&) {
-    // No option file has been read: there is no profile to hand out.
-    return false;
+bool CHalvicApp::ReadNextProfile(PortSettings& port, TerminalSettings& terminal, TransferSettings& transfer,
+                                 ChildPlacement& placement) {
+    terminal::Profile profile;
+    if (!optionFile_.ReadNextProfile(profile))
+        return false;
+    port = profile.port;
+    terminal = profile.terminal;
+    transfer = profile.transfer;
+    placement = profile.placement;
+    return true;
 }
 
 void CHalvicApp::markSaved() {
-    nextProfileIndex_ = openPortCount_;
+    optionFile_.setNextProfileIndex(openPortCount_);
     modified_ = false;
+}
+
+void CHalvicApp::resetForLoad() {
+    openPortCount_ = 0;
+    portTable_.fill(false);
+    optionFile_.resetLoaded();
 }
 
 std::string CHalvicApp::descriptionDirectory(terminal::TerminalType type) const {

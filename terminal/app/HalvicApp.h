@@ -3,6 +3,7 @@
 // in the order they were made.
 #pragma once
 
+#include "OptionFile.h"
 #include "PortRecords.h"
 #include "termcap_store.h"
 
@@ -45,17 +46,21 @@ public:
     bool AnyViewBusy() const;
 
     QString ProgramDirectory() const { return programDirectory_; }
-    QString OptionFileFolder() const { return optionFileFolder_; }
+    QString OptionFileFolder() const { return optionFile_.folder(); }
 
     // Option-file state: the profiles a file handed out and whether one was read or written.
-    bool loaded() const { return loaded_; }
-    int nextProfileIndex() const { return nextProfileIndex_; }
-    int profileCount() const { return profileCount_; }
+    OptionFile& optionFile() { return optionFile_; }
+    bool loaded() const { return optionFile_.loaded(); }
+    int nextProfileIndex() const { return optionFile_.nextProfileIndex(); }
+    int profileCount() const { return optionFile_.profileCount(); }
     // Fills the four records of a new window from the next profile; false when none is left.
     bool ReadNextProfile(PortSettings& port, TerminalSettings& terminal, TransferSettings& transfer,
                          ChildPlacement& placement);
-    // After a successful save or load: the open windows are what the file holds.
+    // After a successful save, or the answer to the save question: the open windows are what the file
+    // holds.
     void markSaved();
+    // Before the profiles of another file are read: no window counts as open any more.
+    void resetForLoad();
 
     terminal::TermcapStore& descriptions() { return descriptions_; }
     // The folder that holds the description file of the type.
@@ -78,17 +83,10 @@ signals:
     void portBreak(int port);
 
 private:
-    QString optionFilePath_;
-    QString optionFileFolder_;
-    QString linkPath_;
-    QString lastSavedTitle_;
-    int profileCount_ = 0;
     QString programDirectory_;
+    OptionFile optionFile_;
     std::array<bool, PortCount> portTable_{};
-    bool loaded_ = false;
-    bool hasName_ = false;
 
-    int nextProfileIndex_ = 0;
     int openPortCount_ = 0;
     bool modified_ = false;
 

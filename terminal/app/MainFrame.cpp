@@ -1,9 +1,12 @@
 #include "MainFrame.h"
 
 #include "ChildFrame.h"
+#include "file_dialogs.h"
 #include "HalvicApp.h"
 #include "HalvicDoc.h"
 #include "HalvicView.h"
+#include "messenger.h"
+#include "WaitDlg.h"
 
 #include <QAction>
 #include <QApplication>
@@ -29,6 +32,7 @@ CMainFrame::CMainFrame(CHalvicApp& app, QWidget* parent) : QMainWindow(parent), 
     font_ = TerminalFont::load();
     createMenus();
     app_.setMainFrame(this);
+    app_.optionFile().setMainWindow(this);
     connect(&app_, &CHalvicApp::portStatusChanged, this, &CMainFrame::routePortStatus);
     connect(&app_, &CHalvicApp::portBreak, this, &CMainFrame::routePortBreak);
     connect(area_, &QMdiArea::subWindowActivated, this, &CMainFrame::updateActions);
@@ -60,9 +64,13 @@ QAction* CMainFrame::action(const QString& name) const {
 void CMainFrame::createMenus() {
     const auto ctrlAlt = [](int key) { return QKeySequence(Qt::CTRL | Qt::ALT | key); };
     QMenu* profile = menuBar()->addMenu(QStringLiteral("&Profile"));
-    addCommand(profile, QStringLiteral("profileOpen"), QStringLiteral("&Open..."));
-    addCommand(profile, QStringLiteral("profileSave"), QStringLiteral("&Save"), ctrlAlt(Qt::Key_S));
-    addCommand(profile, QStringLiteral("profileSaveAs"), QStringLiteral("Save &As..."));
+    QAction* openProfile = addCommand(profile, QStringLiteral("profileOpen"), QStringLiteral("&Open..."));
+    connect(openProfile, &QAction::triggered, this, &CMainFrame::OnProfileOpen);
+    QAction* save =
+        addCommand(profile, QStringLiteral("profileSave"), QStringLiteral("&Save"), ctrlAlt(Qt::Key_S));
+    connect(save, &QAction::triggered, this, [this] { OnProfileSave(false); });
+    QAction* saveAs = addCommand(profile, QStringLiteral("profileSaveAs"), QStringLiteral("Save &As..."));
+    connect(saveAs, &QAction::triggered, this, [this] { OnProfileSave(true); });
     profile->addSeparator();
     QAction* exit = addCommand(profile, QStringLiteral("profileExit"), QStringLiteral("E&xit"));
     connect(exit, &QAction::triggered, this,
@@ -213,6 +221,77 @@ void CMainFrame::CloseAll() {
         frame->close();
 }
 
+bool CMainFrame::askToSave() {
+    if (!app_.SettingsChanged())
+        return true;
+    const gui::Answer answer = gui::messenger().ask(QStringLiteral("Halvic"),
+                                                    QStringLiteral("Do you want to save setting to file?"));
+    if (answer == gui::Answer::Cancel)
+        return false;
+    // A save that was cancelled or failed keeps the windows: nothing is lost without a word.
+    if (answer == gui::Answer::Yes && !OnProfileSave(false))
+        return false;
+    app_.markSaved();
+    return true;
+}
+
+bool CMainFrame::OnProfileSave(bool saveAs) {
+    std::vector<terminal::Profile> profiles;
+    for (CChildFrame* frame : childFrames()) {
+        const CHalvicDoc& doc = frame->document();
+        profiles.push_back(
+            {doc.portSettings, doc.terminalSettings, doc.transferSettings, frame->GetPlacement()});
+    }
+    if (app_.optionFile().WriteOptionFile(saveAs, profiles) != 1)
+        return false;
+    app_.markSaved();
+    gui::messenger().show(QStringLiteral("Halvic"), QStringLiteral("Option file save ok"),
+                          gui::Icon::Information);
+    return true;
+}
+
+void CMainFrame::OnProfileOpen() {
+    if (app_.AnyViewBusy() || !askToSave())
+        return;
+    const QString path =
+        gui::fileDialogs().openFile(QStringLiteral("Open"), app_.OptionFileFolder(),
+                                    gui::qtFilter(QStringLiteral("Halvic file(*.hlv)|*.hlv")));
+    if (path.isEmpty())
+        return;
+    pendingProfile_ = path;
+    if (app_.openPortCount() == 0 || StopAllReaders()) {
+        BeginOpenProfiles();
+        return;
+    }
+    if (!openProfileTimer_.isActive())
+        openProfileTimer_.start(100, this);
+}
+
+void CMainFrame::BeginOpenProfiles() {
+    auto* wait = new CWaitDlg(QStringLiteral("Initializing..."), this);
+    wait->Create(this);
+    for (CChildFrame* frame : childFrames()) {
+        frame->document().OnCloseDocument();
+        delete frame;
+    }
+    wait->DestroyWindow();
+    QMetaObject::invokeMethod(this, &CMainFrame::LoadProfiles, Qt::QueuedConnection);
+}
+
+void CMainFrame::LoadProfiles() {
+    app_.resetForLoad();
+    OpenProfilesOf(pendingProfile_);
+}
+
+bool CMainFrame::OpenProfilesOf(const QString& path) {
+    if (app_.optionFile().ReadOptionFile(path) != 1)
+        return false;
+    for (int i = 0; i < app_.profileCount(); ++i)
+        OnNewPortWindow();
+    updateActions();
+    return true;
+}
+
 void CMainFrame::routePortStatus(int port) {
     for (CChildFrame* frame : childFrames())
         if (frame->document().activePort() == port)
@@ -258,10 +337,9 @@ void CMainFrame::updateActions() {
     const bool hasChild = child != nullptr;
     const bool open = hasChild && child->document().IsPortOpen();
     const bool idle = hasChild && !child->view().IsBusy();
-    // Option files come with their own code; until then their commands stay off.
-    action(QStringLiteral("profileOpen"))->setEnabled(false);
-    action(QStringLiteral("profileSave"))->setEnabled(false);
-    action(QStringLiteral("profileSaveAs"))->setEnabled(false);
+    action(QStringLiteral("profileOpen"))->setEnabled(!busy);
+    action(QStringLiteral("profileSave"))->setEnabled(ports);
+    action(QStringLiteral("profileSaveAs"))->setEnabled(ports);
     action(QStringLiteral("portCloseAll"))->setEnabled(!busy && ports);
     action(QStringLiteral("portClose"))->setEnabled(open ? idle : hasChild);
     action(QStringLiteral("portEnable"))->setEnabled(hasChild && !open);
@@ -282,7 +360,13 @@ void CMainFrame::closeEvent(QCloseEvent* event) {
         event->ignore();
         return;
     }
-    asked_ = true;
+    if (!asked_) {
+        if (!askToSave()) {
+            event->ignore();
+            return; // asked again next time
+        }
+        asked_ = true;
+    }
     if (!StopAllReaders()) {
         if (!exitTimer_.isActive())
             exitTimer_.start(100, this);
@@ -303,6 +387,13 @@ void CMainFrame::timerEvent(QTimerEvent* event) {
         if (StopAllReaders()) {
             exitTimer_.stop();
             QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
+        }
+        return;
+    }
+    if (event->timerId() == openProfileTimer_.timerId()) {
+        if (StopAllReaders()) {
+            openProfileTimer_.stop();
+            BeginOpenProfiles();
         }
         return;
     }

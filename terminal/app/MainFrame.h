@@ -41,6 +41,14 @@ public:
     void OnCloseAll();
     void CloseAll();
 
+    // Profile commands.
+    bool OnProfileSave(bool saveAs);
+    void OnProfileOpen();
+    void BeginOpenProfiles();
+    void LoadProfiles();
+    // Start-up with an option file named: one port window per profile. False when the file was refused.
+    bool OpenProfilesOf(const QString& path);
+
     void routePortStatus(int port);
     void routePortBreak(int port);
 
@@ -63,8 +71,13 @@ private:
     QToolBar* toolBar_ = nullptr;
     TerminalFont font_;
     bool asked_ = false;
+    // The save question before windows close: false when the user cancelled or the save failed.
+    bool askToSave();
     QBasicTimer exitTimer_;
     QBasicTimer closeAllTimer_;
+    QBasicTimer openProfileTimer_;
+    QString pendingProfile_;
+    bool saveOnExit_ = false;
 };
 
 } // namespace halvic
