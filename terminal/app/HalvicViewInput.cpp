@@ -52,10 +52,11 @@ bool CHalvicView::focusNextPrevChild(bool) {
     return false; // Tab belongs to the terminal
 }
 
+// Keys the terminal does not take are passed on, never used to scroll the view.
 void CHalvicView::keyPressEvent(QKeyEvent* event) {
     // A running transfer or pattern owns the line: typed bytes would break into its stream.
     if (busy_ || ((event->modifiers() & Qt::ControlModifier) && (event->modifiers() & Qt::AltModifier))) {
-        QAbstractScrollArea::keyPressEvent(event);
+        event->ignore();
         return;
     }
     const int repeat = std::max(1, event->count());
@@ -63,7 +64,7 @@ void CHalvicView::keyPressEvent(QKeyEvent* event) {
     if (settings.terminalType == 2) {
         QByteArray bytes = CharacterBytesOf(*event);
         if (bytes.isEmpty()) {
-            QAbstractScrollArea::keyPressEvent(event);
+            event->ignore();
             return;
         }
         if (bytes == "\r") {
@@ -99,12 +100,12 @@ void CHalvicView::keyPressEvent(QKeyEvent* event) {
             event->accept();
             return;
         }
-        QAbstractScrollArea::keyPressEvent(event);
+        event->ignore();
         return;
     }
     QByteArray bytes = CharacterBytesOf(*event);
     if (bytes.isEmpty()) {
-        QAbstractScrollArea::keyPressEvent(event);
+        event->ignore();
         return;
     }
     if (vk != 0 && table && terminal::TermcapTable::IsCharacterKey(vk)) {

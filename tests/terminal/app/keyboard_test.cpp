@@ -114,6 +114,17 @@ TEST_F(KeyboardTest, DumbTerminalLocalEchoShowsWhatWasSent) {
     EXPECT_EQ(rowText(doc, 1), "ok");
 }
 
+TEST_F(KeyboardTest, DumbTerminalArrowKeysDoNotScrollTheView) {
+    wantedTerminal.terminalType = 2;
+    halvic::CChildFrame* child = openWindow();
+    ASSERT_NE(child, nullptr);
+    halvic::CHalvicView& view = child->view();
+    const int first = view.firstVisibleLine();
+    QTest::keyClick(&view, Qt::Key_Down);
+    QTest::keyClick(&view, Qt::Key_PageDown);
+    EXPECT_EQ(view.firstVisibleLine(), first);
+}
+
 TEST_F(KeyboardTest, NothingIsTypedIntoTheLineWhileTheWindowIsBusy) {
     halvic::CChildFrame* child = openWindow();
     ASSERT_NE(child, nullptr);
