@@ -147,7 +147,9 @@ void CMainFrame::createMenus() {
     connect(tile, &QAction::triggered, area_, &QMdiArea::tileSubWindows);
 
     QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
-    addCommand(help, QStringLiteral("about"), QStringLiteral("&About Zerip Terminal Emulator..."));
+    QAction* about =
+        addCommand(help, QStringLiteral("about"), QStringLiteral("&About Zerip Terminal Emulator..."));
+    connect(about, &QAction::triggered, this, &CMainFrame::OnAppAbout);
 
     toolBar_ = addToolBar(QStringLiteral("ToolBar"));
     toolBar_->setObjectName(QStringLiteral("mainToolBar"));
@@ -219,6 +221,18 @@ void CMainFrame::OnCloseAll() {
 void CMainFrame::CloseAll() {
     for (CChildFrame* frame : childFrames())
         frame->close();
+}
+
+void CMainFrame::OnAppAbout() {
+    // The program's own version values; a value the program was not given keeps its name.
+    auto value = [](const QString& v, const char* name) {
+        return v.isEmpty() ? QString::fromLatin1(name) : v;
+    };
+    const QString product = value(QCoreApplication::applicationName(), "ProductName");
+    const QString text = value(QCoreApplication::organizationName(), "CompanyName") + QLatin1Char('\n') +
+                         value(QGuiApplication::applicationDisplayName(), "FileDescription") +
+                         QLatin1Char('\n') + value(QCoreApplication::applicationVersion(), "ProductVersion");
+    gui::messenger().show(QStringLiteral("About ") + product, text, gui::Icon::Information);
 }
 
 bool CMainFrame::askToSave() {

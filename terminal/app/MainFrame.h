@@ -29,6 +29,7 @@ public:
     void setTerminalFont(const TerminalFont& font);
     // The font dialog: fixed-pitch fonts of 8 to 14 points.
     void OnSetFont();
+    void OnAppAbout();
     QMdiArea* mdiArea() const { return area_; }
 
     // A new port window (Port Manager Open); null when the document was not made.
