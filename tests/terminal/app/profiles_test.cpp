@@ -33,11 +33,16 @@ TEST_F(ProfilesTest, SavedWindowsOpenAgainWithTheirRecords) {
 
     dialogs->answer({path});
     mainFrame().OnProfileOpen();
-    ASSERT_TRUE(waitFor([&] { return mainFrame().childFrames().size() == 2 && app->openPortCount() == 2; }));
+    // The old windows go once their readers have stopped; the file's windows come after them.
+    ASSERT_TRUE(waitFor([&] {
+        const auto frames = mainFrame().childFrames();
+        return frames.size() == 2 && frames[0]->document().fromProfile() &&
+               frames[1]->document().fromProfile();
+    }));
+    EXPECT_EQ(app->openPortCount(), 2);
     const auto frames = mainFrame().childFrames();
     EXPECT_EQ(frames[0]->document().activePort(), kPort);
     EXPECT_EQ(frames[0]->document().terminalSettings.terminalType, 1);
-    EXPECT_TRUE(frames[0]->document().fromProfile());
     EXPECT_EQ(frames[1]->document().activePort(), kOtherPort);
     EXPECT_EQ(frames[1]->document().terminalSettings.enterCode, halvic::CodeLf);
     EXPECT_TRUE(frames[1]->document().IsPortOpen());
