@@ -1,0 +1,227 @@
+#include "HalvicView.h"
+
+#include "HalvicDoc.h"
+#include "PortErrors.h"
+#include "ReaderThread.h"
+#include "seriallib.h"
+
+#include <QScrollBar>
+#include <QThread>
+#include <QTimerEvent>
+
+#include <array>
+
+namespace halvic {
+
+CHalvicView::CHalvicView(CHalvicDoc& doc, const TerminalFont& font, QWidget* parent)
+    : QAbstractScrollArea(parent), doc_(doc) {
+    doc_.setView(this);
+    setFocusPolicy(Qt::StrongFocus);
+    setAttribute(Qt::WA_InputMethodEnabled, false);
+    viewport()->setAutoFillBackground(true);
+    QPalette palette = viewport()->palette();
+    palette.setColor(QPalette::Window, background_);
+    viewport()->setPalette(palette);
+    viewport()->setCursor(Qt::IBeamCursor);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    SetViewFont(font);
+}
+
+CHalvicView::~CHalvicView() {
+    // The frame closes only once the reader has ended; anything else still running is ended here.
+    if (reader_) {
+        reader_->control().stop();
+        reader_->wait();
+    }
+    if (doc_.view() == this)
+        doc_.setView(nullptr);
+}
+
+void CHalvicView::setBusy(bool busy) {
+    if (busy_ == busy)
+        return;
+    busy_ = busy;
+    emit busyChanged(busy);
+}
+
+bool CHalvicView::readerRunning() const {
+    return reader_ && !reader_->isFinished();
+}
+
+void CHalvicView::forgetReader() {
+    reader_.reset();
+}
+
+bool CHalvicView::OpenPortAndStartReader() {
+    const QString caption = doc_.caption();
+    std::shared_ptr<const terminal::TermcapTable> table = doc_.binding.table;
+    reader_ = std::make_unique<ReaderThread>(doc_.activePort(), doc_.terminalType(), table, doc_.screen);
+    reader_->setTap(tap_);
+    reader_->setDoubleByte(doubleByte_);
+    ReaderThread* reader = reader_.get();
+    connect(reader, &ReaderThread::screenChanged, this, &CHalvicView::takeScreenChanges,
+            Qt::QueuedConnection);
+    connect(
+        reader, &ReaderThread::repaintAll, this, [this] { viewport()->update(); }, Qt::QueuedConnection);
+    reader_->start();
+    if (!reader_->isRunning() && !reader_->isFinished()) {
+        ShowSystemError(caption);
+        reader_.reset();
+        return false;
+    }
+    const int start = doc_.screen->lock()->screenStartLine();
+    RecalcScrollBars(clientWidth_, clientHeight_);
+    verticalScrollBar()->setValue(start);
+    viewport()->update();
+    return true;
+}
+
+bool CHalvicView::StopReader() {
+    if (!reader_)
+        return true;
+    reader_->control().stop();
+    if (!reader_->wait(QDeadlineTimer(10)))
+        return false;
+    forgetReader();
+    return true;
+}
+
+void CHalvicView::OnRawData(const uint8_t* data, size_t length) {
+    doc_.screen->lock()->PutDumbChars(data, length);
+    takeScreenChanges();
+}
+
+void CHalvicView::OnInitialUpdate() {
+    terminalType_ = doc_.terminalSettings.terminalType;
+    emit titleChanged(BuildPortTitle());
+    if (!doc_.IsPortOpen()) {
+        emit portStateChanged(false);
+        ResizeFrameToTerminal();
+        return;
+    }
+    if (!OpenPortAndStartReader()) {
+        emit closeRequested();
+        return;
+    }
+    emit portStateChanged(true);
+    emit lineStatusWanted();
+    ResizeFrameToTerminal();
+    RecalcScrollBars(clientWidth_, clientHeight_);
+    verticalScrollBar()->setValue(doc_.screen->lock()->screenStartLine());
+}
+
+void CHalvicView::OnOpenPort() {
+    if (!doc_.IsPortOpen()) {
+        if (!doc_.OpenPort() || !doc_.IsPortOpen())
+            return;
+        if (!OpenPortAndStartReader()) {
+            emit closeRequested();
+            return;
+        }
+        emit lineStatusWanted();
+    }
+    setFocus();
+    emit portStateChanged(true);
+}
+
+void CHalvicView::OnClosePort() {
+    StopReaderThen(TimerClosePortWait);
+    setFocus();
+    emit portStateChanged(false);
+}
+
+void CHalvicView::StopReaderThen(int timerId) {
+    if (reader_) {
+        reader_->control().stop();
+        if (!reader_->wait(QDeadlineTimer(100))) {
+            if (!closeWait_) {
+                closePortTimer_.start(100, this);
+                closeWait_ = true;
+            }
+            return;
+        }
+    }
+    forgetReader();
+    if (timerId == TimerClosePortWait)
+        FinishClosePort();
+}
+
+void CHalvicView::timerEvent(QTimerEvent* event) {
+    if (event->timerId() != closePortTimer_.timerId()) {
+        QAbstractScrollArea::timerEvent(event);
+        return;
+    }
+    if (reader_ && !reader_->wait(QDeadlineTimer(10)))
+        return;
+    forgetReader();
+    closePortTimer_.stop();
+    closeWait_ = false;
+    FinishClosePort();
+}
+
+void CHalvicView::FinishClosePort() {
+    doc_.ClosePort();
+    emit portStateChanged(doc_.IsPortOpen());
+}
+
+void CHalvicView::OnToggleDtr() {
+    doc_.portSettings.dtr = doc_.portSettings.dtr == 0 ? 1 : 0;
+    SerialSetDtr(doc_.portSettings.portNumber, doc_.portSettings.dtr);
+}
+
+void CHalvicView::OnToggleRts() {
+    doc_.portSettings.rts = doc_.portSettings.rts == 0 ? 1 : 0;
+    SerialSetRts(doc_.portSettings.portNumber, doc_.portSettings.rts);
+}
+
+void CHalvicView::OnClearScreen() {
+    int start = 0;
+    {
+        auto state = doc_.screen->lock();
+        state->ClearBuffer();
+        start = state->screenStartLine();
+    }
+    verticalScrollBar()->setValue(start);
+    horizontalScrollBar()->setValue(0);
+    viewport()->update();
+}
+
+void CHalvicView::ResizeFrameToTerminal() {
+    emit terminalSizeChanged(terminalPixelSize());
+}
+
+QString CHalvicView::BuildPortTitle() const {
+    static const std::array<const char*, 20> bauds = {
+        "50",   "75",   "110",  "134.5", "150",   "300",   "600",    "1200",   "1800",   "2400",
+        "4800", "7200", "9600", "19200", "38400", "57600", "115200", "230400", "460800", "921600"};
+    static const std::array<const char*, 5> parities = {"None", "Even", "Odd", "Mark", "Space"};
+    static const std::array<const char*, 4> dataBits = {"5", "6", "7", "8"};
+    static const std::array<const char*, 2> stopBits = {"1", "2"};
+    static const std::array<const char*, 3> types = {"ANSI", "VT100", "Dumb Terminal"};
+    auto pick = [](const auto& table, int index) -> QString {
+        return index >= 0 && static_cast<size_t>(index) < table.size() ? QString::fromLatin1(table[index])
+                                                                       : QString();
+    };
+    const PortSettings& p = doc_.portSettings;
+    QString title = QStringLiteral("COM%1,").arg(p.portNumber);
+    title += pick(bauds, p.baudIndex) + QLatin1Char(',');
+    title += pick(parities, p.parityIndex) + QLatin1Char(',');
+    title += pick(dataBits, p.dataBitsIndex) + QLatin1Char(',');
+    title += pick(stopBits, p.stopBitsIndex) + QLatin1Char(',');
+    if (HardwareFlow(p))
+        title += QStringLiteral("RTS/CTS,");
+    if (SoftwareFlow(p))
+        title += QStringLiteral("XON/XOFF,");
+    title += pick(types, doc_.terminalSettings.terminalType);
+    return title.left(71);
+}
+
+void CHalvicView::OnDoubleByte() {
+    doubleByte_ = !doubleByte_;
+    if (reader_)
+        reader_->setDoubleByte(doubleByte_);
+    viewport()->update();
+}
+
+} // namespace halvic

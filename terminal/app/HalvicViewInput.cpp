@@ -1,0 +1,219 @@
+// Keys to the port, the mouse selection and Copy.
+#include "Cp437.h"
+#include "HalvicDoc.h"
+#include "HalvicView.h"
+#include "KeyInput.h"
+#include "seriallib.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QScrollBar>
+
+#include <algorithm>
+
+namespace halvic {
+
+namespace {
+
+constexpr int VkF10 = 0x79;
+
+bool isLeadByte(uint8_t byte) {
+    return byte >= 0x81 && byte <= 0xFE;
+}
+
+// Whether the byte at `position` starts a double-byte character, walking from the line's start.
+bool IsDbcsLeadAt(std::span<const uint8_t> bytes, int position) {
+    int i = 0;
+    const int length = static_cast<int>(bytes.size());
+    while (i < length && i <= position) {
+        if (isLeadByte(bytes[static_cast<size_t>(i)])) {
+            if (i == position)
+                return true;
+            i += 2;
+        } else {
+            ++i;
+        }
+    }
+    return false;
+}
+
+} // namespace
+
+void CHalvicView::writeToPort(const QByteArray& bytes, int times) {
+    if (bytes.isEmpty() || !doc_.IsPortOpen())
+        return;
+    for (int i = 0; i < times; ++i)
+        SerialWrite(doc_.activePort(), bytes.constData(), static_cast<int>(bytes.size()));
+}
+
+bool CHalvicView::focusNextPrevChild(bool) {
+    return false; // Tab belongs to the terminal
+}
+
+// Keys the terminal does not take are passed on, never used to scroll the view.
+void CHalvicView::keyPressEvent(QKeyEvent* event) {
+    // A running transfer or pattern owns the line: typed bytes would break into its stream.
+    if (busy_ || ((event->modifiers() & Qt::ControlModifier) && (event->modifiers() & Qt::AltModifier))) {
+        event->ignore();
+        return;
+    }
+    const int repeat = std::max(1, event->count());
+    const TerminalSettings& settings = doc_.terminalSettings;
+    if (settings.terminalType == 2) {
+        QByteArray bytes = CharacterBytesOf(*event);
+        if (bytes.isEmpty()) {
+            event->ignore();
+            return;
+        }
+        if (bytes == "\r") {
+            switch (settings.enterCode) {
+            case CodeCrLf:
+                bytes = "\r\n";
+                break;
+            case CodeCr:
+                break;
+            case CodeLf:
+                bytes = "\n";
+                break;
+            default:
+                bytes.clear();
+                break;
+            }
+        }
+        writeToPort(bytes, 1);
+        if (settings.localEcho && !bytes.isEmpty())
+            OnRawData(reinterpret_cast<const uint8_t*>(bytes.constData()), static_cast<size_t>(bytes.size()));
+        if (doubleByte_)
+            viewport()->update();
+        event->accept();
+        return;
+    }
+    const std::shared_ptr<const terminal::TermcapTable> table = doc_.binding.table;
+    const int vk = VirtualKeyOf(event->key());
+    if (vk != 0 && table && !terminal::TermcapTable::IsCharacterKey(vk)) {
+        std::string keyString;
+        if (table->GetKeyString(vk, keyString) == 1) {
+            // F10 comes once per press, as a system key does.
+            writeToPort(QByteArray::fromStdString(keyString), vk == VkF10 ? 1 : repeat);
+            event->accept();
+            return;
+        }
+        event->ignore();
+        return;
+    }
+    QByteArray bytes = CharacterBytesOf(*event);
+    if (bytes.isEmpty()) {
+        event->ignore();
+        return;
+    }
+    if (vk != 0 && table && terminal::TermcapTable::IsCharacterKey(vk)) {
+        std::string keyString;
+        if (table->GetKeyString(vk, keyString) == 1)
+            bytes = QByteArray::fromStdString(keyString);
+    }
+    writeToPort(bytes, repeat);
+    event->accept();
+}
+
+void CHalvicView::focusInEvent(QFocusEvent* event) {
+    QAbstractScrollArea::focusInEvent(event);
+    viewport()->update(caretRect_);
+}
+
+void CHalvicView::focusOutEvent(QFocusEvent* event) {
+    QAbstractScrollArea::focusOutEvent(event);
+    viewport()->update(caretRect_);
+}
+
+QPoint CHalvicView::cellAt(const QPoint& pos, bool endPoint) const {
+    int line = firstVisibleLine() + pos.y() / charHeight_;
+    int column = firstVisibleColumn() + pos.x() / charWidth_;
+    if (endPoint && pos.y() <= 0)
+        --line;
+    if (endPoint && pos.x() <= 0)
+        --column;
+    auto state = doc_.screen->lock();
+    const int bufferLines = std::max(1, state->bufferLines());
+    const int columns = std::max(1, state->columns());
+    line = std::clamp(line, 0, bufferLines - 1);
+    // The end is exclusive, so it may stand after the last column.
+    column = std::clamp(column, 0, endPoint ? columns : columns - 1);
+    if (doubleByte_ && column > 0 && column < columns - 1 && IsDbcsLeadAt(state->lineChars(line), column - 1))
+        ++column;
+    return {column, line};
+}
+
+void CHalvicView::MarkSelection(bool on) {
+    int startLine = anchorLine_, endLine = endLine_;
+    if (startLine > endLine)
+        std::swap(startLine, endLine);
+    doc_.screen->lock()->MarkSelection(anchorColumn_, endColumn_, anchorLine_, endLine_, on);
+    updateLines(startLine, endLine);
+}
+
+void CHalvicView::mousePressEvent(QMouseEvent* event) {
+    if (event->button() != Qt::LeftButton) {
+        QAbstractScrollArea::mousePressEvent(event);
+        return;
+    }
+    const bool had = hasSelection();
+    MarkSelection(false);
+    const QPoint cell = cellAt(event->position().toPoint(), false);
+    anchorColumn_ = endColumn_ = cell.x();
+    anchorLine_ = endLine_ = cell.y();
+    selecting_ = true;
+    if (had)
+        emit selectionChanged(false);
+}
+
+void CHalvicView::mouseMoveEvent(QMouseEvent* event) {
+    if (!selecting_)
+        return;
+    MarkSelection(false);
+    const QPoint pos = event->position().toPoint();
+    const QPoint cell = cellAt(pos, true);
+    endColumn_ = cell.x();
+    endLine_ = cell.y();
+    MarkSelection(true);
+    const bool inside = pos.x() > charWidth_ && pos.x() < viewport()->width() - charWidth_ &&
+                        pos.y() > charHeight_ && pos.y() < viewport()->height() - charHeight_;
+    if (!inside)
+        EnsureVisible(std::min(endColumn_, std::max(0, doc_.screen->lock()->columns() - 1)), endLine_);
+    emit selectionChanged(hasSelection());
+}
+
+void CHalvicView::mouseReleaseEvent(QMouseEvent* event) {
+    if (event->button() != Qt::LeftButton || !selecting_) {
+        QAbstractScrollArea::mouseReleaseEvent(event);
+        return;
+    }
+    selecting_ = false;
+    const QPoint cell = cellAt(event->position().toPoint(), true);
+    if (cell != QPoint(endColumn_, endLine_)) {
+        MarkSelection(false);
+        endColumn_ = cell.x();
+        endLine_ = cell.y();
+        MarkSelection(true);
+    }
+    emit selectionChanged(hasSelection());
+}
+
+bool CHalvicView::hasSelection() const {
+    return anchorColumn_ != endColumn_ || anchorLine_ != endLine_;
+}
+
+void CHalvicView::OnEditCopy() {
+    if (!hasSelection())
+        return;
+    QClipboard* clipboard = QGuiApplication::clipboard();
+    if (!clipboard) {
+        emit statusMessage(QStringLiteral("Copy Fail!\n"));
+        return;
+    }
+    const std::string text = doc_.screen->lock()->CopyText(anchorColumn_, anchorLine_, endColumn_, endLine_);
+    clipboard->setText(cp437Text(text.data(), text.size()));
+}
+
+} // namespace halvic

@@ -1,0 +1,69 @@
+#include "ReaderControl.h"
+
+namespace halvic {
+
+void ReaderControl::stop() {
+    {
+        std::lock_guard lock(mutex_);
+        stop_ = true;
+    }
+    changed_.notify_all();
+}
+
+void ReaderControl::pause() {
+    {
+        std::lock_guard lock(mutex_);
+        pause_ = true;
+    }
+    changed_.notify_all();
+}
+
+void ReaderControl::resume() {
+    {
+        std::lock_guard lock(mutex_);
+        resume_ = true;
+    }
+    changed_.notify_all();
+}
+
+bool ReaderControl::stopped() const {
+    std::lock_guard lock(mutex_);
+    return stop_;
+}
+
+ReaderControl::Wake ReaderControl::wait(std::chrono::milliseconds timeout) {
+    std::unique_lock lock(mutex_);
+    auto any = [this] { return stop_ || pause_ || resume_; };
+    if (timeout.count() < 0)
+        changed_.wait(lock, any);
+    else if (!changed_.wait_for(lock, timeout, any))
+        return Wake::Timeout;
+    if (stop_)
+        return Wake::Stop;
+    if (pause_) {
+        pause_ = false;
+        return Wake::Pause;
+    }
+    resume_ = false;
+    return Wake::Resume;
+}
+
+bool ReaderControl::sleepUnlessStopped(std::chrono::milliseconds timeout) {
+    std::unique_lock lock(mutex_);
+    return !changed_.wait_for(lock, timeout, [this] { return stop_; });
+}
+
+void ReaderControl::setPausedAck(bool paused) {
+    {
+        std::lock_guard lock(mutex_);
+        pausedAck_ = paused;
+    }
+    changed_.notify_all();
+}
+
+bool ReaderControl::waitPausedAck(std::chrono::milliseconds timeout) {
+    std::unique_lock lock(mutex_);
+    return changed_.wait_for(lock, timeout, [this] { return pausedAck_ || stop_; }) && pausedAck_;
+}
+
+} // namespace halvic

@@ -1,0 +1,129 @@
+#include "ReaderThread.h"
+
+#include "seriallib.h"
+
+#include <array>
+#include <chrono>
+
+namespace halvic {
+
+using namespace std::chrono_literals;
+
+namespace {
+
+// Text goes to the tap and the screen, sequences to the screen.
+class TappedApplier : public terminal::RecogniserSink {
+public:
+    TappedApplier(terminal::ScreenState& state, ReceiveTap* tap) : applier_(state), tap_(tap) {}
+    void text(const uint8_t* data, size_t length) override {
+        if (tap_)
+            tap_->received(data, length);
+        applier_.text(data, length);
+    }
+    void capability(const terminal::CapabilityEvent& event) override {
+        if (tap_)
+            tap_->received(nullptr, 0);
+        applier_.capability(event);
+    }
+
+private:
+    terminal::ScreenApplier applier_;
+    ReceiveTap* tap_;
+};
+
+} // namespace
+
+ReaderThread::ReaderThread(int port, terminal::TerminalType type,
+                           std::shared_ptr<const terminal::TermcapTable> table,
+                           std::shared_ptr<terminal::ScreenModel> model, QObject* parent)
+    : QThread(parent), port_(port), type_(type), table_(std::move(table)), model_(std::move(model)) {}
+
+ReaderThread::~ReaderThread() {
+    control_.stop();
+    wait();
+}
+
+void ReaderThread::run() {
+    if (type_ == terminal::TerminalType::Dumb || !table_)
+        runDumb();
+    else
+        runTerminal();
+}
+
+bool ReaderThread::waitBeforeRead() {
+    for (;;) {
+        switch (control_.wait(paused_ ? -1ms : 10ms)) {
+        case ReaderControl::Wake::Stop:
+            return false;
+        case ReaderControl::Wake::Pause:
+            paused_ = true;
+            control_.setPausedAck(true);
+            continue;
+        case ReaderControl::Wake::Resume:
+            paused_ = false;
+            control_.setPausedAck(false);
+            return true;
+        case ReaderControl::Wake::Timeout:
+            if (paused_)
+                continue;
+            return true;
+        }
+    }
+}
+
+void ReaderThread::runTerminal() {
+    SerialSetReadTimeouts(port_, 50, 100);
+    terminal::SequenceRecogniser recogniser(table_);
+    std::array<uint8_t, TerminalReadSize> buffer;
+    while (waitBeforeRead()) {
+        const int n = SerialRead(port_, buffer.data(), TerminalReadSize);
+        if (n <= 0)
+            continue; // errors count as a quiet read
+        ++blocksRead_;
+        std::string replies;
+        {
+            auto state = model_->lock();
+            TappedApplier sink(*state, tap_.get());
+            recogniser.feed(buffer.data(), static_cast<size_t>(n), sink);
+            replies = state->takeReplies();
+        }
+        writeReplies(replies);
+        changed();
+    }
+}
+
+void ReaderThread::runDumb() {
+    if (!control_.sleepUnlessStopped(1000ms))
+        return;
+    SerialSetReadTimeouts(port_, -1, 0);
+    std::array<uint8_t, DumbReadSize> buffer;
+    auto quietSince = std::chrono::steady_clock::now();
+    bool redrawPending = false;
+    while (waitBeforeRead()) {
+        const int n = SerialRead(port_, buffer.data(), DumbReadSize);
+        if (n > 0) {
+            ++blocksRead_;
+            if (tap_)
+                tap_->received(buffer.data(), static_cast<size_t>(n));
+            model_->lock()->PutDumbChars(buffer.data(), static_cast<size_t>(n));
+            changed();
+            redrawPending = doubleByte_;
+            quietSince = std::chrono::steady_clock::now();
+        } else if (redrawPending && doubleByte_ && std::chrono::steady_clock::now() - quietSince > 50ms) {
+            redrawPending = false;
+            emit repaintAll();
+        }
+    }
+}
+
+void ReaderThread::changed() {
+    if (!updatePending_.exchange(true))
+        emit screenChanged();
+}
+
+void ReaderThread::writeReplies(const std::string& replies) {
+    if (!replies.empty())
+        SerialWrite(port_, replies.data(), static_cast<int>(replies.size()));
+}
+
+} // namespace halvic

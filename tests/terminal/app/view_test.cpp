@@ -1,0 +1,165 @@
+// The view paints the screen, scrolls over its history and copies the mouse selection.
+#include "Cp437.h"
+#include "halvic_fixture.h"
+#include "TerminalFont.h"
+
+#include <QClipboard>
+#include <QImage>
+#include <QScrollBar>
+
+using namespace halvictest;
+
+namespace {
+
+// A view on a document whose screen is filled directly, without a port.
+class ViewTest : public HalvicTest {
+protected:
+    void SetUp() override {
+        HalvicTest::SetUp();
+        doc = std::make_unique<halvic::CHalvicDoc>(*app);
+        doc->screen->lock()->AllocScreenBuffer(80, 24, terminal::HistoryLines, terminal::TerminalType::Ansi);
+        view = std::make_unique<halvic::CHalvicView>(*doc, halvic::TerminalFont{});
+        resizeToLines(24);
+        view->show();
+        view->verticalScrollBar()->setValue(doc->screen->lock()->screenStartLine());
+    }
+    void TearDown() override {
+        view.reset();
+        doc.reset();
+        HalvicTest::TearDown();
+    }
+    void resizeToLines(int lines) {
+        const QSize cell = view->cellSize();
+        view->resize(82 * cell.width() + view->verticalScrollBar()->sizeHint().width(),
+                     lines * cell.height() + 2 * view->frameWidth());
+        QCoreApplication::processEvents();
+    }
+    void put(const std::string& bytes) {
+        doc->screen->lock()->PutTerminalChars(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
+        view->viewport()->update();
+    }
+    void run(int capability, std::initializer_list<int> parameters = {}) {
+        terminal::CapabilityEvent event;
+        event.capability = capability;
+        for (int p : parameters)
+            event.parameters[static_cast<size_t>(event.parameterCount++)] = p;
+        doc->screen->lock()->carryOut(event);
+    }
+    QPoint cellCentre(int column, int line) const { return view->cellRect(column, line).center(); }
+    QImage picture() const { return view->viewport()->grab().toImage(); }
+    // The colour behind a cell's glyph: its top-left pixel.
+    QRgb backgroundOf(const QImage& image, int column, int line) const {
+        return image.pixel(view->cellRect(column, line).topLeft());
+    }
+    int screenStart() const { return doc->screen->lock()->screenStartLine(); }
+
+    std::unique_ptr<halvic::CHalvicDoc> doc;
+    std::unique_ptr<halvic::CHalvicView> view;
+};
+
+TEST_F(ViewTest, DragBackwardsSelectsAndCopiesAcrossLines) {
+    const int top = screenStart();
+    for (int row = 0; row < 6; ++row)
+        put("line" + std::to_string(row) + " abcdefghij\r\n");
+    QTest::mousePress(view->viewport(), Qt::LeftButton, {}, cellCentre(10, top + 5));
+    QTest::mouseMove(view->viewport(), cellCentre(5, top + 4));
+    QTest::mouseRelease(view->viewport(), Qt::LeftButton, {}, cellCentre(2, top + 3));
+    ASSERT_TRUE(view->hasSelection());
+    view->OnEditCopy();
+    const QString expected = QStringLiteral("ne3 abcdefghij") + QString(80 - 16, QLatin1Char(' ')) +
+                             QStringLiteral("\r\nline4 abcdefghij") + QString(80 - 16, QLatin1Char(' ')) +
+                             QStringLiteral("\r\nline5 abcd");
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), expected);
+}
+
+TEST_F(ViewTest, AClickWithoutADragSelectsNothing) {
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, cellCentre(4, screenStart()));
+    EXPECT_FALSE(view->hasSelection());
+}
+
+TEST_F(ViewTest, ClicksOutsideTheBufferStayInsideIt) {
+    resizeToLines(60); // taller than the buffer
+    EXPECT_EQ(view->verticalScrollBar()->maximum(), 0);
+    EXPECT_EQ(view->firstVisibleLine(), 0);
+    const QPoint below(view->viewport()->width() - 2, view->viewport()->height() - 2);
+    QTest::mousePress(view->viewport(), Qt::LeftButton, {}, below);
+    QTest::mouseMove(view->viewport(), QPoint(3, 3));
+    QTest::mouseRelease(view->viewport(), Qt::LeftButton, {}, QPoint(3, 3));
+    view->OnEditCopy();
+    EXPECT_FALSE(QGuiApplication::clipboard()->text().isEmpty());
+}
+
+TEST_F(ViewTest, ScrollRangeCoversTheHistory) {
+    resizeToLines(10);
+    const int buffer = doc->screen->lock()->bufferLines();
+    EXPECT_EQ(view->verticalScrollBar()->maximum(), buffer - view->visibleLines());
+    // New output brings the cursor back into sight.
+    view->verticalScrollBar()->setValue(0);
+    doc->screen->lock()->takeDamage();
+    put("x");
+    view->EnsureVisible(0, doc->screen->lock()->cursorLine());
+    EXPECT_GE(doc->screen->lock()->cursorLine(), view->firstVisibleLine());
+    EXPECT_LT(doc->screen->lock()->cursorLine(), view->firstVisibleLine() + view->visibleLines());
+}
+
+TEST_F(ViewTest, ReverseAndSelectionInvertEachOther) {
+    const int top = screenStart();
+    run(terminal::CapEnterReverseMode);
+    put("RRRR");
+    run(terminal::CapExitAttributeMode);
+    put("nnnn");
+    // Select the cells 2..5: two reversed, two normal.
+    QTest::mousePress(view->viewport(), Qt::LeftButton, {}, view->cellRect(2, top).topLeft() + QPoint(1, 1));
+    QTest::mouseMove(view->viewport(), view->cellRect(6, top).topLeft() + QPoint(1, 1));
+    QTest::mouseRelease(view->viewport(), Qt::LeftButton, {},
+                        view->cellRect(6, top).topLeft() + QPoint(1, 1));
+    const QImage image = picture();
+    const QRgb white = qRgb(255, 255, 255), black = qRgb(0, 0, 0);
+    EXPECT_EQ(backgroundOf(image, 0, top), black); // reverse
+    EXPECT_EQ(backgroundOf(image, 2, top), white); // reverse and selected
+    EXPECT_EQ(backgroundOf(image, 4, top), black); // selected
+    EXPECT_EQ(backgroundOf(image, 6, top), white); // neither
+    EXPECT_EQ(backgroundOf(image, 9, top), white);
+}
+
+TEST_F(ViewTest, UnderlineAndHistoryAreDrawnTheirWay) {
+    const int top = screenStart();
+    run(terminal::CapSetAttribute, {4});
+    put("    ");
+    run(terminal::CapExitAttributeMode);
+    const QImage image = picture();
+    const QRect cell = view->cellRect(1, top);
+    bool line = false;
+    for (int y = cell.top() + cell.height() / 2; y <= cell.bottom(); ++y) {
+        int dark = 0;
+        for (int x = cell.left(); x <= cell.right(); ++x)
+            dark += qGray(image.pixel(x, y)) < 100;
+        line = line || dark == cell.width();
+    }
+    EXPECT_TRUE(line);
+
+    // Lines scrolled into the history are grey.
+    for (int i = 0; i < 30; ++i)
+        put("HISTORY\r\n");
+    view->verticalScrollBar()->setValue(0);
+    view->viewport()->update();
+    const QImage history = picture();
+    int grey = 0, black = 0;
+    for (int y = 0; y < view->cellSize().height() * (top - 1); ++y)
+        for (int x = 0; x < 7 * view->cellSize().width(); ++x) {
+            const QRgb p = history.pixel(x, y);
+            grey += p == qRgb(0x7D, 0x7D, 0x7D);
+            black += p == qRgb(0, 0, 0);
+        }
+    EXPECT_GT(grey, 20);
+    EXPECT_EQ(black, 0);
+}
+
+TEST(Cp437Text, EightBitCellsShowAsCodePage437) {
+    EXPECT_EQ(halvic::cp437Char(0xC4), QChar(0x2500));
+    EXPECT_EQ(halvic::cp437Char(0xB3), QChar(0x2502));
+    EXPECT_EQ(halvic::cp437Char('A'), QChar('A'));
+    EXPECT_EQ(halvic::cp437Text("a\r\n\xDA", 4), QString::fromUtf8("a\r\n\u250C"));
+}
+
+} // namespace
