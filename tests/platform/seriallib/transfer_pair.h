@@ -102,6 +102,21 @@ public:
         }
         return -1;
     }
+    // Reads n bytes, or what came before the limit.
+    std::vector<uint8_t> take(size_t n, std::chrono::milliseconds limit = 5s) {
+        std::vector<uint8_t> got(n);
+        size_t have = 0;
+        auto deadline = seriallib::Clock::now() + limit;
+        while (have < n) {
+            int r = channel_.read(got.data() + have, n - have, deadline);
+            if (r <= 0)
+                break;
+            have += static_cast<size_t>(r);
+        }
+        got.resize(have);
+        seen_.insert(seen_.end(), got.begin(), got.end());
+        return got;
+    }
     // Reads whatever comes until the line is quiet for `quiet`.
     std::vector<uint8_t> drain(std::chrono::milliseconds quiet = 200ms) {
         std::vector<uint8_t> got;
