@@ -260,6 +260,9 @@ protected:
         ASSERT_TRUE(QDir(dir.path()).mkpath(QStringLiteral("bin")));
         shell::setInstallLayout(shell::InstallLayout(path("bin")));
         launches = shell::RecordingLauncher::install();
+        // Shown again: each menu item still runs its command once.
+        Fmainset->hide();
+        Fmainset->show();
     }
     void TearDown() override {
         shell::setInstallLayout(std::nullopt);
