@@ -49,8 +49,19 @@ public:
     void ResetBtnClick();
     void DelSMSBtnClick();
 
+    // The file, terminal-emulator, help and About commands of the menu.
+    void SaveFileClick();
+    void Export1Click();
+    void Zerip1Click();
+    void HelpClick();
+    void AboutClick();
+    // Binds those commands to their menu items; may be called more than once.
+    void ConnectFileCommands();
+
 protected:
     void closeEvent(QCloseEvent* event) override;
+    // The menu can only be used once the window is shown: its file commands are bound by then.
+    void showEvent(QShowEvent* event) override;
 
 private:
     void PIN1Change(const QString& text);

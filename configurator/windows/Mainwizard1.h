@@ -25,12 +25,28 @@ signals:
 protected:
     void closeEvent(QCloseEvent* event) override;
 
+    // The page machine of the three buttons.
+    void NextClick();
+    void BackClick();
+    void CancelClick();
+
 private:
     void Config_serialClick(bool ticked);
     void ComboBox5Change(int index);
     void SMS_IN_Data_ModeClick(bool ticked);
     void SMS_OUT_Data_ModeClick(bool ticked);
     void ModeClick(bool ticked);
+
+    // The header lines shown with the page of the given step of the walk.
+    void ShowTitles(int step);
+    // One of the three modes the user cannot pick is ticked: the buttons leave the count alone.
+    bool HiddenModeTicked() const;
+    // Moves from the visible page to the given one.
+    void ShowPage(QWidget* page);
+    // Leaves the wizard for the main settings window on its first page.
+    void ShowMainWindow();
+    // The "Load an existing Configuration File" choice of Next.
+    void LoadExistingFile();
 };
 
 extern TFwizard* Fwizard;
