@@ -117,25 +117,40 @@ TEST_F(ConnectRun, ApplyLeavesTheWindowsSettingsInTheModem) {
     EXPECT_TRUE(sent("at+cfun=1"));
 }
 
-TEST_F(ConnectRun, ApplyAtAnotherRateMovesToTheFastRateForTheDialogueAndBack) {
-    q86sim::Scenario s;
-    s.initialSettings = q86sim::Settings::factory();
-    s.initialSettings->line.baud = 9600;
-    startModem(s);
-    conn().ComboBox2->setCurrentIndex(5);
-    runOperation(&TFmainset::DownloadBtnClick);
+TEST_F(ConnectRun, ApplyAtAnotherRateRunsTheDialogueAtTheFastRate) {
+    // Unticked "Modify": the modem goes back to the rate it was reached at; ticked, the window's
+    // own serial settings decide and no rate is sent after the dialogue.
+    for (bool modify : {false, true}) {
+        SCOPED_TRACE(modify ? "modify ticked" : "modify unticked");
+        q86sim::Scenario s;
+        s.initialSettings = q86sim::Settings::factory();
+        s.initialSettings->line.baud = 9600;
+        if (modem)
+            modem->stop();
+        startModem(s);
+        boxes->clear();
+        conn().ComboBox2->setCurrentIndex(5);
+        main().Config_serial->setChecked(modify);
+        main().ComboBox2->setCurrentIndex(9);
+        runOperation(&TFmainset::DownloadBtnClick);
 
-    EXPECT_THAT(boxes->texts(), ElementsAre(QStringLiteral("Modem settings have been applied.")));
-    const auto log = modem->commandTexts();
-    const auto fast = std::find(log.begin(), log.end(), "at+ipr=115200");
-    const auto dialogue = std::find(log.begin(), log.end(), "at*config");
-    const auto back = std::find(log.begin(), log.end(), "at+ipr=9600");
-    ASSERT_NE(fast, log.end());
-    ASSERT_NE(dialogue, log.end());
-    ASSERT_NE(back, log.end());
-    EXPECT_LT(fast, dialogue);
-    EXPECT_LT(dialogue, back);
-    EXPECT_EQ(modem->stored().line.baud, 9600u);
+        EXPECT_THAT(boxes->texts(), ElementsAre(QStringLiteral("Modem settings have been applied.")));
+        const auto log = modem->commandTexts();
+        const auto fast = std::find(log.begin(), log.end(), "at+ipr=115200");
+        const auto dialogue = std::find(log.begin(), log.end(), "at*config");
+        const auto back = std::find(log.begin(), log.end(), "at+ipr=9600");
+        ASSERT_NE(fast, log.end());
+        ASSERT_NE(dialogue, log.end());
+        EXPECT_LT(fast, dialogue);
+        if (modify) {
+            EXPECT_EQ(back, log.end());
+            EXPECT_EQ(modem->stored().line.baud, 115200u);
+        } else {
+            ASSERT_NE(back, log.end());
+            EXPECT_LT(dialogue, back);
+            EXPECT_EQ(modem->stored().line.baud, 9600u);
+        }
+    }
 }
 
 TEST_F(ConnectRun, RestorePutsModemAndWindowBackToTheFactoryValues) {
