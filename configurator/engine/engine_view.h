@@ -16,9 +16,13 @@ public:
     virtual ~EngineView() = default;
 
     // Status window.
+    virtual void setStatusTitle(const std::string& text) { (void)text; }
     virtual void setStatusText(const std::string& text) { (void)text; } // then repainted
+    virtual void setProgressMax(int maximum) { (void)maximum; }
     virtual void setProgress(int position) { (void)position; }
     virtual void stepProgress() {} // position + 1
+    // Ends the status window's modal loop with result 1 (latched when the loop has not started yet).
+    virtual void endStatusModal() {}
 
     // Main settings window.
     // Off: auto-answer unticked and the ring count emptied. On: ticked (its reaction runs), then the
@@ -34,6 +38,16 @@ public:
     virtual void selectMainFlow(const std::string& text) { (void)text; }     // "None", "Hardward (RTS)"
     virtual void selectMainBaudIndex(int index) { (void)index; }             // 0..9
     virtual bool configSerialTicked() { return true; }
+    // Ticks or unticks one of the main settings window's check boxes (its reaction runs).
+    enum class MainCheck { SmsInDataMode, SmsOutDataMode, GsmRingOn, EchoDisable };
+    virtual void setMainCheck(MainCheck box, bool ticked) {
+        (void)box;
+        (void)ticked;
+    }
+    // Fills ConfigLines from the main settings window.
+    virtual void collectConfigFromForm() {}
+    // Puts the main settings window's controls back to the modem's factory values.
+    virtual void restoreFactoryValues() {}
 
     // Connect dialog during a scan.
     virtual void showDetectWindows() {} // show and repaint the dialog and the main settings window

@@ -9,6 +9,19 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <string_view>
+
+class AutoDetectThread;
+class LoadThread;
+class TFprogressbar;
+
+// The model and firmware class of an "at*apver" reply: 1 Q8690I with current firmware, 2 Q8690I
+// with firmware 1.0.0 or 1.0.1, 3 Q8630, -1 the modem answered "ERROR", 0 nothing usable yet.
+int ClassifyApverReply(std::string_view reply);
+
+// The message of an operation's result code; an unknown code has the no-response text.
+enum class OperationKind { Apply, Read, Restore };
+QString OperationResultMessage(OperationKind kind, int code);
 
 namespace Ui {
 class TFconnect;
@@ -23,6 +36,8 @@ public:
     // The form's controls, each also found by its name with findChild.
     std::unique_ptr<Ui::TFconnect> ui;
 
+    // The worker of an apply, read or restore while it runs; null otherwise.
+    LoadThread* LoadWorker = nullptr;
     std::int32_t XmodemResult = 0;
     std::int32_t UpgradeResult = 0;
     // Written by the detection worker and by Cancel on the GUI thread without a call between them.
@@ -35,6 +50,8 @@ public:
     QString ApVersion;
     QString ApBuild;
     QString ApModel;
+    // The running scan; null otherwise.
+    AutoDetectThread* AutoDetectWorker = nullptr;
 
     // The port and line choices as the serial link takes them, with the pending read flag of the
     // main settings window. GUI thread only.
@@ -43,8 +60,35 @@ public:
     // The check box was ticked or unticked, by the user or by the dialog.
     void AutoDetectClick(bool ticked);
 
+    // Runs the scan when automatic detection is ticked, else the pending operation.
+    void OKF3BtnClick();
+    // Cancels a running scan (or unticks the box), or drops the pending operation and hides.
+    void CancelF3BtnClick();
+
+    // Asks the open port's modem for its model and firmware (ClassifyApverReply's codes).
+    int Fconn_APVER_INFO();
+    // Puts the main settings window's controls back to the modem's factory values.
+    void WizardData_Default();
+    // 1 when the open port shows CTS or carrier detect, else 0 (also without a port).
+    int GET_CTS_Status();
+    int GET_DCD_Status();
+
+    // The close box and Escape: Cancel while a scan runs, else the dialog is hidden.
+    void reject() override;
+
 private:
     void ComboBox5Change(int index);
+
+    void runDetection();
+    // Apply, read or restore: open, check the lines, run the worker under a modal status window,
+    // close the port and show the result.
+    void runLoadOperation(OperationKind kind);
+    // Opens the port of the boxes and checks for a modem on it; false after the message.
+    bool openAndCheckModem();
+    // The firmware upgrade and the signal monitor are started by their own units; nothing yet.
+    void StartUpgrade() {}
+    void StartMonitor() {}
+    void say(const QString& text);
 };
 
 extern TFconnect* Fconnect;

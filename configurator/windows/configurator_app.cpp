@@ -2,6 +2,7 @@
 
 #include "Configstruct_form.h"
 #include "Connectsetup.h"
+#include "engine_view_qt.h"
 #include "Mainsetup.h"
 #include "Mainwizard1.h"
 #include "messenger.h"
@@ -35,6 +36,7 @@ bool ConfiguratorApplication::notify(QObject* receiver, QEvent* event) {
 
 void CreateConfiguratorWindows() {
     InstallConfigFormHook();
+    InstallWindowsEngineView();
     new TFwizard;
     new TFmainset;
     new TFconnect;

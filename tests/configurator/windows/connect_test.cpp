@@ -1,0 +1,386 @@
+// The connect dialog running the operations and the scan end to end: the real windows under the
+// offscreen platform, the worker on its thread, the simulated modem behind COM3 on a pseudo-terminal.
+#include "Connectsetup.h"
+#include "gui.h"
+#include "Mainsetup.h"
+#include "Progressivebar.h"
+#include "Rs232_setup.h"
+#include "window_fixture.h"
+
+#include <QApplication>
+#include <QTimer>
+
+// The simulated modem has a member named like a Qt keyword macro.
+#pragma push_macro("emit")
+#undef emit
+#include "simulated_modem.h"
+#include "temporary_port_map.h"
+#pragma pop_macro("emit")
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <functional>
+
+using gui::Answer;
+using testing::ElementsAre;
+
+namespace {
+
+using namespace std::chrono_literals;
+
+const QString kNoResponse =
+    QStringLiteral("No response from modem. Please check baud rate and data format setting.");
+
+class ConnectRun : public WindowSetTest {
+protected:
+    static constexpr int kPort = 3;
+
+    void TearDown() override {
+        CloseComPort();
+        SetLinkSettings({});
+        if (modem)
+            modem->stop();
+        WindowSetTest::TearDown();
+    }
+
+    q86sim::SimulatedModem& startModem(q86sim::Scenario s = {}) {
+        modem = std::make_unique<q86sim::SimulatedModem>(std::move(s));
+        modem->start();
+        EXPECT_TRUE(modem->publish(kPort));
+        conn().ComboBox1->setCurrentIndex(kPort - 1);
+        return *modem;
+    }
+
+    // The user's button in the main window, then OK in the connect dialog.
+    void runOperation(void (TFmainset::*button)()) {
+        (Fmainset->*button)();
+        ASSERT_TRUE(Fconnect->isVisible());
+        Fconnect->OKF3BtnClick();
+    }
+
+    bool sent(const std::string& command) {
+        const auto log = modem->commandTexts();
+        return std::find(log.begin(), log.end(), command) != log.end();
+    }
+
+    // Runs f once the connect dialog sits in its modal loop (the scan has started).
+    void whenScanning(std::function<void()> f) {
+        auto* timer = new QTimer(Fconnect);
+        QObject::connect(timer, &QTimer::timeout, timer, [timer, f] {
+            if (gui::inModal(Fconnect)) {
+                timer->stop();
+                timer->deleteLater();
+                f();
+            }
+        });
+        timer->start(10);
+    }
+
+    q86sim::TemporaryPortMap map;
+    std::unique_ptr<q86sim::SimulatedModem> modem;
+};
+
+TEST_F(ConnectRun, ReadBringsTheModemsSettingsIntoTheMainWindow) {
+    q86sim::Scenario s;
+    s.initialSettings = q86sim::Settings::factory();
+    s.initialSettings->values[0] = "Pump 7";
+    startModem(s);
+    runOperation(&TFmainset::UploadBtnClick);
+
+    EXPECT_THAT(boxes->texts(), ElementsAre(QStringLiteral("Query modem status sucess.")));
+    EXPECT_EQ(main().DeviceName->text(), QStringLiteral("Pump 7"));
+    EXPECT_EQ(main().Ver->text(), QStringLiteral("Q8690I  Ver 2.0.3"));
+    EXPECT_EQ(main().Build->text(), QStringLiteral("Build 1234"));
+    EXPECT_EQ(Fconnect->ReadResult, 1);
+    EXPECT_EQ(Fmainset->OpRead, 0);
+    EXPECT_EQ(ComHandle(), nullptr);
+    EXPECT_EQ(Fconnect->LoadWorker, nullptr);
+    EXPECT_EQ(Fprogressbar, nullptr);
+    EXPECT_FALSE(Fconnect->isVisible());
+}
+
+TEST_F(ConnectRun, ApplyLeavesTheWindowsSettingsInTheModem) {
+    startModem();
+    main().DeviceName->setText(QStringLiteral("Station 9"));
+    runOperation(&TFmainset::DownloadBtnClick);
+
+    EXPECT_THAT(boxes->texts(), ElementsAre(QStringLiteral("Modem settings have been applied.")));
+    EXPECT_EQ(modem->stored().values[0], "Station 9");
+    EXPECT_EQ(Fconnect->ApplyResult, 1);
+    EXPECT_EQ(Fmainset->OpApply, 0);
+    EXPECT_EQ(ComHandle(), nullptr);
+    // Already at 115200: no rate change around the dialogue.
+    EXPECT_FALSE(sent("at+ipr=115200"));
+    EXPECT_TRUE(sent("at+cfun=1"));
+}
+
+TEST_F(ConnectRun, ApplyAtAnotherRateRunsTheDialogueAtTheFastRate) {
+    // Unticked "Modify": the modem goes back to the rate it was reached at; ticked, the window's
+    // own serial settings decide and no rate is sent after the dialogue.
+    for (bool modify : {false, true}) {
+        SCOPED_TRACE(modify ? "modify ticked" : "modify unticked");
+        q86sim::Scenario s;
+        s.initialSettings = q86sim::Settings::factory();
+        s.initialSettings->line.baud = 9600;
+        if (modem)
+            modem->stop();
+        startModem(s);
+        boxes->clear();
+        conn().ComboBox2->setCurrentIndex(5);
+        main().Config_serial->setChecked(modify);
+        main().ComboBox2->setCurrentIndex(9);
+        runOperation(&TFmainset::DownloadBtnClick);
+
+        EXPECT_THAT(boxes->texts(), ElementsAre(QStringLiteral("Modem settings have been applied.")));
+        const auto log = modem->commandTexts();
+        const auto fast = std::find(log.begin(), log.end(), "at+ipr=115200");
+        const auto dialogue = std::find(log.begin(), log.end(), "at*config");
+        const auto back = std::find(log.begin(), log.end(), "at+ipr=9600");
+        ASSERT_NE(fast, log.end());
+        ASSERT_NE(dialogue, log.end());
+        EXPECT_LT(fast, dialogue);
+        if (modify) {
+            EXPECT_EQ(back, log.end());
+            EXPECT_EQ(modem->stored().line.baud, 115200u);
+        } else {
+            ASSERT_NE(back, log.end());
+            EXPECT_LT(dialogue, back);
+            EXPECT_EQ(modem->stored().line.baud, 9600u);
+        }
+    }
+}
+
+TEST_F(ConnectRun, RestorePutsModemAndWindowBackToTheFactoryValues) {
+    q86sim::Scenario s;
+    s.initialSettings = q86sim::Settings::factory();
+    s.initialSettings->values[0] = "Gate 2";
+    startModem(s);
+    main().DeviceName->setText(QStringLiteral("Gate 2"));
+    main().Config_serial->setChecked(true);
+    runOperation(&TFmainset::ResetBtnClick);
+
+    EXPECT_THAT(boxes->texts(),
+                ElementsAre(QStringLiteral("Default settings have been applied. 115200 8-N-1")));
+    EXPECT_EQ(Fconnect->RestoreResult, 1);
+    EXPECT_TRUE(sent("at*default"));
+    EXPECT_EQ(modem->stored().values[0], "");
+    EXPECT_EQ(main().DeviceName->text(), QString());
+    EXPECT_EQ(main().ComboBox6->currentText(), QStringLiteral("Hardward (RTS)"));
+    // Unticking runs the window's reaction: its serial boxes are locked again.
+    EXPECT_FALSE(main().Config_serial->isChecked());
+    EXPECT_FALSE(main().ComboBox2->isEnabled());
+    // The worker was waited for and released before the port was closed.
+    EXPECT_EQ(Fconnect->LoadWorker, nullptr);
+    EXPECT_EQ(ComHandle(), nullptr);
+}
+
+TEST_F(ConnectRun, ResultMessagesOfFailedOperations) {
+    struct Case {
+        const char* name;
+        void (TFmainset::*button)();
+        std::function<void(q86sim::Scenario&)> setup;
+        QString message;
+    };
+    const Case cases[] = {
+        {"no answer", &TFmainset::DownloadBtnClick, [](q86sim::Scenario& s) { s.mute = true; }, kNoResponse},
+        {"carrier comes on", &TFmainset::DownloadBtnClick, [](q86sim::Scenario& s) { s.dcdOnEscape = true; },
+         QStringLiteral("Activating SMS Tunnel. Please try again in a moment.")},
+        {"unknown model", &TFmainset::DownloadBtnClick,
+         [](q86sim::Scenario& s) { s.replyOverride["at*apver"] = "\r\nERROR\r\n"; },
+         QStringLiteral("Vantro not detected.")},
+        {"unknown model, read", &TFmainset::UploadBtnClick,
+         [](q86sim::Scenario& s) { s.replyOverride["at*apver"] = "\r\nBREL Q86 v1\r\n"; },
+         QStringLiteral("Vantro not detected.")},
+        {"unknown model, restore", &TFmainset::ResetBtnClick,
+         [](q86sim::Scenario& s) { s.replyOverride["at*apver"] = "\r\nERROR\r\n"; },
+         QStringLiteral("Modem not detected.")},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        q86sim::Scenario s;
+        c.setup(s);
+        if (modem)
+            modem->stop();
+        startModem(s);
+        boxes->clear();
+        runOperation(c.button);
+        EXPECT_THAT(boxes->texts(), ElementsAre(c.message));
+        EXPECT_EQ(ComHandle(), nullptr);
+        EXPECT_EQ(Fmainset->OpApply + Fmainset->OpRead + Fmainset->OpRestore, 0);
+    }
+}
+
+TEST_F(ConnectRun, NoModemLinesMeansNothingIsSent) {
+    q86sim::Scenario s;
+    s.cts = false;
+    startModem(s);
+    runOperation(&TFmainset::DownloadBtnClick);
+    EXPECT_THAT(boxes->texts(),
+                ElementsAre(QStringLiteral(
+                    "Modem not detected on this port. \nPlease verify connection and power.")));
+    EXPECT_TRUE(modem->commandTexts().empty());
+}
+
+TEST_F(ConnectRun, PortThatCannotBeOpened) {
+    conn().ComboBox1->setCurrentIndex(7); // COM8: not in the map
+    runOperation(&TFmainset::UploadBtnClick);
+    EXPECT_THAT(boxes->texts(),
+                ElementsAre(QStringLiteral("No such port or port is occupied by another program.")));
+    EXPECT_EQ(Fmainset->OpRead, 0);
+    EXPECT_EQ(Fprogressbar, nullptr);
+}
+
+TEST(ResultMessages, EachOperationHasItsOwnTexts) {
+    struct Case {
+        OperationKind kind;
+        int code;
+        const char* text;
+    };
+    const Case cases[] = {
+        {OperationKind::Apply, 1, "Modem settings have been applied."},
+        {OperationKind::Apply, -1, "Unable to apply modem settings. Please reboot modem and try again."},
+        {OperationKind::Apply, -3, "Activating SMS Tunnel. Please try again in a moment."},
+        {OperationKind::Apply, -4, "Vantro not detected."},
+        {OperationKind::Read, 1, "Query modem status sucess."},
+        {OperationKind::Read, -1, "Query Failure. Please try again."},
+        {OperationKind::Read, -3, "Activating SMS Tunnel. Please try again in a moment."},
+        {OperationKind::Read, -4, "Vantro not detected."},
+        {OperationKind::Restore, 1, "Default settings have been applied. 115200 8-N-1"},
+        {OperationKind::Restore, -1, "Unable to apply default settings. Please try again."},
+        {OperationKind::Restore, -3, "SMS Tunnel activated, Please try again."},
+        {OperationKind::Restore, -4, "Modem not detected."},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(OperationResultMessage(c.kind, c.code), QString::fromLatin1(c.text)) << c.text;
+    // -2 and every code no job leaves read as no response.
+    for (OperationKind k : {OperationKind::Apply, OperationKind::Read, OperationKind::Restore}) {
+        for (int code : {-2, 0, 7, -5})
+            EXPECT_EQ(OperationResultMessage(k, code), kNoResponse);
+    }
+}
+
+TEST(ApverClass, ModelAndFirmwareRoads) {
+    struct Case {
+        const char* reply;
+        int v;
+    };
+    const Case cases[] = {
+        {"BREL Q8690I v2.0.3 build 1234", 1},
+        {"BREL Q8690I v1.0.1 build 0815", 2}, // old firmware even with a build
+        {"BREL Q8690I v1.0.0", 2},
+        {"BREL Q8690I v2.0.3", 0},
+        {"BREL Q8630 v2.1.0 build 77", 3},
+        {"BREL Q8630 v2.1.0", 0},
+        {"\r\nERROR\r\n", -1},
+        {"", 0},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(ClassifyApverReply(c.reply), c.v) << c.reply;
+}
+
+TEST_F(ConnectRun, DetectionFindsAModemAt9600AndTheBoxesShowIt) {
+    q86sim::Scenario s;
+    s.initialSettings = q86sim::Settings::factory();
+    s.initialSettings->line.baud = 9600;
+    startModem(s);
+    Fmainset->UploadBtnClick();
+    conn().AutoDetect->setChecked(true);
+    boxes->answer({Answer::Yes});
+    Fconnect->OKF3BtnClick();
+
+    ASSERT_EQ(boxes->texts().size(), 2u);
+    EXPECT_EQ(boxes->texts()[1], QStringLiteral("Baud rate and data format detected successfully."));
+    EXPECT_EQ(conn().ComboBox2->currentText(), QStringLiteral("9600"));
+    EXPECT_EQ(conn().ComboBox4->currentText(), QStringLiteral("8"));
+    EXPECT_EQ(conn().ComboBox3->currentText(), QStringLiteral("None"));
+    EXPECT_FALSE(conn().AutoDetect->isChecked());
+    EXPECT_TRUE(conn().ComboBox2->isEnabled());
+    EXPECT_TRUE(conn().OKF3Btn->isEnabled());
+    EXPECT_TRUE(Fconnect->isVisible());
+    EXPECT_EQ(ComHandle(), nullptr);
+    EXPECT_EQ(Fconnect->AutoDetectWorker, nullptr);
+    // The pending read waits for the second OK, which now finds the modem.
+    EXPECT_EQ(Fmainset->OpRead, 1);
+    boxes->clear();
+    Fconnect->OKF3BtnClick();
+    EXPECT_THAT(boxes->texts(), ElementsAre(QStringLiteral("Query modem status sucess.")));
+}
+
+TEST_F(ConnectRun, CancelAndTheCloseBoxEndAScan) {
+    struct Case {
+        const char* name;
+        std::function<void()> stop;
+    };
+    const Case cases[] = {
+        {"Cancel", [] { Fconnect->CancelF3BtnClick(); }},
+        {"close box", [] { Fconnect->close(); }},
+    };
+    q86sim::Scenario s;
+    s.mute = true;
+    startModem(s);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        boxes->clear();
+        Fmainset->UploadBtnClick();
+        conn().AutoDetect->setChecked(true);
+        boxes->answer({Answer::Yes});
+        whenScanning(c.stop);
+        const auto started = std::chrono::steady_clock::now();
+        Fconnect->OKF3BtnClick();
+        EXPECT_LT(std::chrono::steady_clock::now() - started, 10s);
+        ASSERT_EQ(boxes->texts().size(), 2u);
+        EXPECT_EQ(boxes->texts()[1],
+                  QStringLiteral("Auto Detect Failed \nPlease Select Correct Port or Try Again."));
+        EXPECT_EQ(Fconnect->AutoDetectResult, 0);
+        EXPECT_EQ(Fmainset->OpRead, 1);
+        EXPECT_TRUE(Fconnect->isVisible());
+        EXPECT_TRUE(conn().OKF3Btn->isEnabled());
+        EXPECT_EQ(ComHandle(), nullptr);
+        // A late end of the cancelled scan is not left over for the next modal loop.
+        EXPECT_FALSE(gui::inModal(Fconnect));
+    }
+}
+
+TEST_F(ConnectRun, AnsweringNoToTheScanQuestionUnticksTheBox) {
+    startModem();
+    Fmainset->UploadBtnClick();
+    conn().AutoDetect->setChecked(true);
+    Fconnect->OKF3BtnClick(); // the question's default is No
+    ASSERT_EQ(boxes->boxes().size(), 1u);
+    EXPECT_EQ(boxes->boxes()[0].kind, gui::BoxKind::Ask);
+    EXPECT_FALSE(conn().AutoDetect->isChecked());
+    EXPECT_TRUE(conn().ComboBox3->isEnabled());
+    EXPECT_TRUE(modem->commandTexts().empty());
+    EXPECT_EQ(Fmainset->OpRead, 1);
+}
+
+TEST_F(ConnectRun, CancelAndCloseWithoutAScan) {
+    Fmainset->UploadBtnClick();
+    conn().AutoDetect->setChecked(true);
+    Fconnect->CancelF3BtnClick();
+    // Box ticked: only unticked, the dialog stays and the operation is kept.
+    EXPECT_FALSE(conn().AutoDetect->isChecked());
+    EXPECT_TRUE(Fconnect->isVisible());
+    EXPECT_EQ(Fmainset->OpRead, 1);
+    // The close box only hides; the flag stays for the next OK.
+    Fconnect->close();
+    EXPECT_FALSE(Fconnect->isVisible());
+    EXPECT_EQ(Fmainset->OpRead, 1);
+    Fconnect->show();
+    Fconnect->CancelF3BtnClick();
+    EXPECT_FALSE(Fconnect->isVisible());
+    EXPECT_EQ(Fmainset->OpRead, 0);
+    EXPECT_TRUE(boxes->texts().empty());
+}
+
+TEST_F(ConnectRun, OkWithoutAPendingOperationOnlyHides) {
+    Fconnect->show();
+    Fconnect->OKF3BtnClick();
+    EXPECT_FALSE(Fconnect->isVisible());
+    EXPECT_TRUE(boxes->texts().empty());
+}
+
+} // namespace
