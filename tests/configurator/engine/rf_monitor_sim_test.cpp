@@ -214,6 +214,22 @@ TEST_F(SimMonitor, UnknownModelAndSmsTunnel) {
     EXPECT_EQ(view->timerEnabled, 1);
 }
 
+TEST_F(SimMonitor, CarrierOnAtTheStartKeepsTheTunnel) {
+    // The escape needs the modem's real guard time.
+    engine::setLinkClock(nullptr);
+    q86sim::Scenario s;
+    s.connection = q86sim::Connection::SmsTunnel;
+    s.replyOverride["at*smstun?"] = "\r\n*SMSTUN: 1\r\n\r\nOK\r\n";
+    runStartUp(s);
+    EXPECT_EQ(view->fields().DcdAtStart, 1);
+    EXPECT_EQ(view->fields().EscapeResult, 1);
+    EXPECT_EQ(view->fields().SmsTunnelWasOn, 1);
+    EXPECT_EQ(count("ath"), 1);
+    EXPECT_EQ(count("at*smstun=0"), 0) << "the tunnel is not switched off while the carrier was on";
+    EXPECT_EQ(view->reg.text, "Registered");
+    EXPECT_EQ(view->timerEnabled, 1);
+}
+
 TEST_F(SimMonitor, SignalReadings) {
     const struct {
         const char* csq;
