@@ -299,6 +299,16 @@ bool TFconnect::openAndCheckModem() {
     return true;
 }
 
+void TFconnect::StartMonitor() {
+    ResetMonitorWindow();
+    hide();
+    const bool ready = openAndCheckModem();
+    // The monitor window closes the port when it closes, but only one that this opening left open.
+    MonitorOpenedPort = ComHandle() != nullptr ? 1 : 0;
+    if (ready)
+        StartMonitorOperation();
+}
+
 void TFconnect::runLoadOperation(OperationKind kind) {
     auto status = std::make_unique<TFprogressbar>();
     status->ProgressBar1->setValue(0);

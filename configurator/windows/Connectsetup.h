@@ -87,7 +87,7 @@ private:
     bool openAndCheckModem();
     // The firmware upgrade and the signal monitor are started by their own units; nothing yet.
     void StartUpgrade() {}
-    void StartMonitor() {}
+    void StartMonitor();
     void say(const QString& text);
 };
 

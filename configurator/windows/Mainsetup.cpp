@@ -73,6 +73,7 @@ TFmainset::TFmainset(QWidget* parent) : QMainWindow(parent), ui(std::make_unique
     connect(ui->DelSMSBtn, &QPushButton::clicked, this, &TFmainset::DelSMSBtnClick);
     connect(ui->Exit2, &QAction::triggered, this, &TFmainset::Exit2Click);
     connect(ui->GotoModeWizard1, &QAction::triggered, this, &TFmainset::GotoModeWizard1Click);
+    ConnectFileCommands();
 
     FixSizeAndCentre(this);
 }

@@ -55,13 +55,11 @@ public:
     void Zerip1Click();
     void HelpClick();
     void AboutClick();
-    // Binds those commands to their menu items; may be called more than once.
+    // Binds those commands to their menu items (once, from the constructor).
     void ConnectFileCommands();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
-    // The menu can only be used once the window is shown: its file commands are bound by then.
-    void showEvent(QShowEvent* event) override;
 
 private:
     void PIN1Change(const QString& text);

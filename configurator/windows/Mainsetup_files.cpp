@@ -32,16 +32,11 @@ std::string fileName(const QString& path) {
 } // namespace
 
 void TFmainset::ConnectFileCommands() {
-    connect(ui->SaveFile, &QAction::triggered, this, &TFmainset::SaveFileClick, Qt::UniqueConnection);
-    connect(ui->Export1, &QAction::triggered, this, &TFmainset::Export1Click, Qt::UniqueConnection);
-    connect(ui->Zerip1, &QAction::triggered, this, &TFmainset::Zerip1Click, Qt::UniqueConnection);
-    connect(ui->Help, &QAction::triggered, this, &TFmainset::HelpClick, Qt::UniqueConnection);
-    connect(ui->About, &QAction::triggered, this, &TFmainset::AboutClick, Qt::UniqueConnection);
-}
-
-void TFmainset::showEvent(QShowEvent* event) {
-    ConnectFileCommands();
-    QMainWindow::showEvent(event);
+    connect(ui->SaveFile, &QAction::triggered, this, &TFmainset::SaveFileClick);
+    connect(ui->Export1, &QAction::triggered, this, &TFmainset::Export1Click);
+    connect(ui->Zerip1, &QAction::triggered, this, &TFmainset::Zerip1Click);
+    connect(ui->Help, &QAction::triggered, this, &TFmainset::HelpClick);
+    connect(ui->About, &QAction::triggered, this, &TFmainset::AboutClick);
 }
 
 void TFmainset::SaveFileClick() {

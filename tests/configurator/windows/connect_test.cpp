@@ -4,10 +4,13 @@
 #include "gui.h"
 #include "Mainsetup.h"
 #include "Progressivebar.h"
+#include "Rf_monitor.h"
 #include "Rs232_setup.h"
 #include "window_fixture.h"
 
 #include <QApplication>
+#include <QLabel>
+#include <QTest>
 #include <QTimer>
 
 // The simulated modem has a member named like a Qt keyword macro.
@@ -374,6 +377,38 @@ TEST_F(ConnectRun, CancelAndCloseWithoutAScan) {
     EXPECT_FALSE(Fconnect->isVisible());
     EXPECT_EQ(Fmainset->OpRead, 0);
     EXPECT_TRUE(boxes->texts().empty());
+}
+
+TEST_F(ConnectRun, MonitorOpensThePortAndHandsItToTheMonitorWindow) {
+    startModem();
+    Fmainset->show();
+    runOperation(&TFmainset::MonitoringBtnClick);
+    EXPECT_TRUE(Frf_monitor->isVisible());
+    EXPECT_FALSE(Fconnect->isVisible());
+    EXPECT_FALSE(Fmainset->isVisible());
+    EXPECT_EQ(Fconnect->MonitorOpenedPort, 1);
+    EXPECT_EQ(Fmainset->OpMonitor, 0);
+    ASSERT_NE(ComHandle(), nullptr);
+    ASSERT_TRUE(QTest::qWaitFor([] { return Frf_monitor->MonitorWorker->isFinished(); }, 15000));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(monitor().GSM_OperatorName->text(), QStringLiteral("TestNet"));
+    EXPECT_TRUE(Frf_monitor->RF_Timer1->isActive());
+
+    Frf_monitor->BitBtn1Click();
+    EXPECT_EQ(ComHandle(), nullptr);
+    EXPECT_TRUE(Fmainset->isVisible());
+    EXPECT_TRUE(boxes->texts().empty());
+}
+
+TEST_F(ConnectRun, MonitorOnAPortThatDoesNotOpenShowsOnlyTheMessage) {
+    conn().ComboBox1->setCurrentIndex(kPort - 1); // nothing is published there
+    runOperation(&TFmainset::MonitoringBtnClick);
+    EXPECT_THAT(boxes->texts(),
+                ElementsAre(QStringLiteral("No such port or port is occupied by another program.")));
+    EXPECT_FALSE(Frf_monitor->isVisible());
+    EXPECT_FALSE(Fconnect->isVisible());
+    EXPECT_EQ(Fconnect->MonitorOpenedPort, 0);
+    EXPECT_EQ(Fmainset->OpMonitor, 0);
 }
 
 TEST_F(ConnectRun, OkWithoutAPendingOperationOnlyHides) {
