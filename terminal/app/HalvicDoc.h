@@ -4,7 +4,8 @@
 #pragma once
 
 #include "PortRecords.h"
-#include "ScreenModelQt.h"
+#include "screen_model.h"
+#include "sequence_recogniser.h"
 #include "termcap_store.h"
 
 #include <QObject>

@@ -6,7 +6,8 @@
 
 #include "capability_names.h"
 #include "ReaderControl.h"
-#include "ScreenModelQt.h"
+#include "screen_model.h"
+#include "sequence_recogniser.h"
 #include "termcap_table.h"
 
 #include <QThread>

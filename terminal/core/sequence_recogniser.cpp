@@ -103,7 +103,7 @@ void SequenceRecogniser::stepCharacter(uint8_t byte) {
     }
     if (node.child == NoNode) {
         if (node.capability >= 0) {
-            emit(node.capability, node.capabilityFlags, parameterCount_, anyCount_);
+            deliver(node.capability, node.capabilityFlags, parameterCount_, anyCount_);
             resetSequence(false);
         } else {
             fail();
@@ -124,7 +124,7 @@ void SequenceRecogniser::fail() {
     if (remembered_.capability >= 0) {
         // The longest complete sequence wins; what followed it is read again as new input.
         const Remembered r = remembered_;
-        emit(r.capability, r.flags, r.parameterCount, r.anyCount);
+        deliver(r.capability, r.flags, r.parameterCount, r.anyCount);
         const size_t n = pendingLength_ - r.resumeAt;
         std::memcpy(again, pending_.data() + r.resumeAt, n);
         resetSequence(false);
@@ -157,7 +157,7 @@ void SequenceRecogniser::abandon() {
     resetSequence(false);
 }
 
-void SequenceRecogniser::emit(int capability, uint8_t flags, int parameterCount, int anyCount) {
+void SequenceRecogniser::deliver(int capability, uint8_t flags, int parameterCount, int anyCount) {
     flushText();
     CapabilityEvent event;
     event.capability = capability;

@@ -62,7 +62,7 @@ private:
     void remember(const TrieNode& node, size_t resumeAt);
     void fail();
     void abandon();
-    void emit(int capability, uint8_t flags, int parameterCount, int anyCount);
+    void deliver(int capability, uint8_t flags, int parameterCount, int anyCount);
     void resetSequence(bool plainDigits);
     void pushBack(const uint8_t* bytes, size_t length);
     void addText(const uint8_t* bytes, size_t length);

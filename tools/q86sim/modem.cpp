@@ -40,7 +40,7 @@ std::deque<Action> Modem::takeActions() {
     return out;
 }
 
-void Modem::emit(Action a) {
+void Modem::post(Action a) {
     if (a.kind == Action::Kind::Send && (scenario_.mute || a.bytes.empty())) {
         return;
     }
@@ -52,7 +52,7 @@ void Modem::emit(Action a) {
 }
 
 void Modem::say(std::string text) {
-    emit(Action::send(std::move(text)));
+    post(Action::send(std::move(text)));
 }
 
 void Modem::flushReply(const std::string& cmd) {
@@ -110,13 +110,13 @@ bool Modem::matches(const std::vector<std::string>& patterns, const std::string&
 void Modem::setCts(bool on) {
     if (cts_ != on) {
         cts_ = on;
-        emit(Action::setCts(on));
+        post(Action::setCts(on));
     }
 }
 
 void Modem::updateDcd(bool before) {
     if (before != dcd()) {
-        emit(Action::setDcd(dcd()));
+        post(Action::setDcd(dcd()));
     }
 }
 
@@ -136,7 +136,7 @@ void Modem::setConnection(Connection c) {
 
 void Modem::setLineNow(const LineSetting& line) {
     active_.line = line;
-    emit(Action::setLine(line));
+    post(Action::setLine(line));
 }
 
 void Modem::receive(std::string_view bytes, Millis now) {
@@ -195,7 +195,7 @@ void Modem::onlineByte(unsigned char c, Millis now) {
         escape_ = {true, now + scenario_.guardMs};
         if (scenario_.dcdOnEscape && connection_ == Connection::None) {
             connection_ = Connection::SmsTunnel;
-            emit(Action::setDcd(true));
+            post(Action::setDcd(true));
         }
     }
 }
@@ -220,7 +220,7 @@ void Modem::lineByte(unsigned char c, Millis now) {
     if (c == '+') {
         if (++plusRun_ == 3 && scenario_.dcdOnEscape && connection_ == Connection::None) {
             connection_ = Connection::SmsTunnel;
-            emit(Action::setDcd(true));
+            post(Action::setDcd(true));
         }
     } else {
         plusRun_ = 0;
@@ -351,7 +351,7 @@ void Modem::restart(Millis now, int busyMs) {
     if (connection_ != Connection::None) {
         mode_ = Mode::Online;
     }
-    emit(Action::setLine(active_.line));
+    post(Action::setLine(active_.line));
     updateDcd(before);
 }
 

@@ -78,7 +78,7 @@ private:
     void ok() { say("\r\nOK\r\n"); }
     void error() { say("\r\nERROR\r\n"); }
     void info(const std::string& text) { say("\r\n" + text + "\r\n"); }
-    void emit(Action a);
+    void post(Action a);
     void flushReply(const std::string& cmd);
 
     std::string apverText() const;

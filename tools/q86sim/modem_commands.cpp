@@ -54,7 +54,7 @@ void Modem::dispatch(const std::string& cmd, Millis now) {
         const LineSetting before = active_.line;
         active_ = stored_;
         if (!(before == active_.line)) {
-            emit(Action::setLine(active_.line));
+            post(Action::setLine(active_.line));
         }
     } else if (body == "&v") {
         say(profileText());
@@ -76,9 +76,9 @@ void Modem::dispatch(const std::string& cmd, Millis now) {
             if (scenario_.verdict == UpgradeVerdict::Silent) {
                 return;
             }
-            emit(Action::pause(scenario_.upgradeStepMs));
+            post(Action::pause(scenario_.upgradeStepMs));
             info("Upgrading firmware");
-            emit(Action::pause(scenario_.upgradeStepMs));
+            post(Action::pause(scenario_.upgradeStepMs));
             if (!good) {
                 info("Download Failed");
                 return;
@@ -90,12 +90,12 @@ void Modem::dispatch(const std::string& cmd, Millis now) {
         const bool before = dcd();
         connection_ = Connection::None;
         mode_ = Mode::Command;
-        emit(Action::setLine(active_.line));
+        post(Action::setLine(active_.line));
         updateDcd(before);
         busyUntil_ = now + 2 * static_cast<Millis>(scenario_.factoryResetMs);
-        emit(Action::pause(scenario_.factoryResetMs));
+        post(Action::pause(scenario_.factoryResetMs));
         info("Setup OK");
-        emit(Action::pause(scenario_.factoryResetMs));
+        post(Action::pause(scenario_.factoryResetMs));
         info("+WIND: 13");
     } else if (body == "*apver") {
         info(apverText());

@@ -11,7 +11,7 @@ void Modem::prompt(int key) {
     if (key == scenario_.configStopAtKey) {
         return;
     }
-    emit(Action::pause(scenario_.promptDelayMs));
+    post(Action::pause(scenario_.promptDelayMs));
     const std::string text = key == scenario_.configWrongPromptAtKey
                                  ? std::string("Reserved Option")
                                  : std::string(kConfigKeys[static_cast<std::size_t>(key)].text);
@@ -32,7 +32,7 @@ void Modem::answer(const std::string& line, Millis now) {
     if (next > kLastPromptedKey) {
         endDialogue();
         mode_ = Mode::Command;
-        emit(Action::pause(scenario_.promptDelayMs));
+        post(Action::pause(scenario_.promptDelayMs));
         ok();
         return;
     }

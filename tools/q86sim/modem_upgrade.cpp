@@ -24,7 +24,7 @@ void Modem::finishTransfer(Millis now) {
     lineBuf_.clear();
     if (xmodem_.state() == XmodemReceiver::State::Failed) {
         busyUntil_ = now + 1000; // let the rest of an abandoned transfer pass
-        emit(Action::pause(1000));
+        post(Action::pause(1000));
         error();
         return;
     }
@@ -59,22 +59,22 @@ void Modem::finishTransfer(Millis now) {
     const int step = scenario_.upgradeStepMs;
     switch (v) {
     case UpgradeVerdict::Success:
-        emit(Action::pause(step));
+        post(Action::pause(step));
         info("Upgrading firmware");
-        emit(Action::pause(step));
+        post(Action::pause(step));
         info("Restoring settings");
-        emit(Action::pause(step));
+        post(Action::pause(step));
         info("Setup OK");
         installPendingUpgrade();
         break;
     case UpgradeVerdict::Failed:
-        emit(Action::pause(step));
+        post(Action::pause(step));
         info("Upgrading firmware");
-        emit(Action::pause(step));
+        post(Action::pause(step));
         info("Upgrade Failed");
         break;
     case UpgradeVerdict::MisMatch:
-        emit(Action::pause(step));
+        post(Action::pause(step));
         info("Firmware model mis-match");
         break;
     default:

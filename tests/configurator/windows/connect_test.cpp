@@ -13,12 +13,8 @@
 #include <QTest>
 #include <QTimer>
 
-// The simulated modem has a member named like a Qt keyword macro.
-#pragma push_macro("emit")
-#undef emit
 #include "simulated_modem.h"
 #include "temporary_port_map.h"
-#pragma pop_macro("emit")
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
