@@ -268,19 +268,8 @@ void TFmainset::GSM_Ring_OnClick(bool ticked) {
                        "SMS tunnel will be disable."));
 }
 
-namespace {
-
-void setSmsGroup(QWidget* group, QLineEdit* no1, QLineEdit* no2, bool on) {
-    group->setEnabled(on);
-    SetControlColour(group, on ? ControlColour::BtnFace : ControlColour::Light3D);
-    SetControlColour(no1, on ? ControlColour::Window : ControlColour::Light3D);
-    SetControlColour(no2, on ? ControlColour::Window : ControlColour::Light3D);
-}
-
-} // namespace
-
 void TFmainset::SMS_IN_Data_ModeClick(bool ticked) {
-    setSmsGroup(ui->GroupBox6, ui->SMSc1m, ui->SMSc2m, ticked);
+    SetSmsGroupEnabled(ui->GroupBox6, ui->SMSc1m, ui->SMSc2m, ticked);
     if (!ticked || !ui->GSM_Ring_On->isChecked())
         return;
     ui->GSM_Ring_On->setChecked(false);
@@ -291,7 +280,7 @@ void TFmainset::SMS_IN_Data_ModeClick(bool ticked) {
 }
 
 void TFmainset::SMS_OUT_Data_ModeClick(bool ticked) {
-    setSmsGroup(ui->GroupBox7, ui->SMSt1m, ui->SMSt2m, ticked);
+    SetSmsGroupEnabled(ui->GroupBox7, ui->SMSt1m, ui->SMSt2m, ticked);
     if (!ticked || !ui->GSM_Ring_On->isChecked())
         return;
     ui->GSM_Ring_On->setChecked(false);

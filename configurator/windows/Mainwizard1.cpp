@@ -73,23 +73,12 @@ void TFwizard::ComboBox5Change(int) {
     ApplyTwoStopBitsRule(ui->ComboBox5, ui->ComboBox3);
 }
 
-namespace {
-
-void setSmsGroup(QWidget* group, QLineEdit* no1, QLineEdit* no2, bool on) {
-    group->setEnabled(on);
-    SetControlColour(group, on ? ControlColour::BtnFace : ControlColour::Light3D);
-    SetControlColour(no1, on ? ControlColour::Window : ControlColour::Light3D);
-    SetControlColour(no2, on ? ControlColour::Window : ControlColour::Light3D);
-}
-
-} // namespace
-
 void TFwizard::SMS_IN_Data_ModeClick(bool ticked) {
-    setSmsGroup(ui->GroupBox4, ui->SMSc1, ui->SMSc2, ticked);
+    SetSmsGroupEnabled(ui->GroupBox4, ui->SMSc1, ui->SMSc2, ticked);
 }
 
 void TFwizard::SMS_OUT_Data_ModeClick(bool ticked) {
-    setSmsGroup(ui->GroupBox5, ui->SMSt1, ui->SMSt2, ticked);
+    SetSmsGroupEnabled(ui->GroupBox5, ui->SMSt1, ui->SMSt2, ticked);
 }
 
 void TFwizard::ModeClick(bool ticked) {

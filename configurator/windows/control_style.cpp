@@ -46,6 +46,13 @@ void SetComboEnabled(QWidget* combo, bool enabled) {
     combo->setEnabled(enabled);
 }
 
+void SetSmsGroupEnabled(QWidget* group, QWidget* number1, QWidget* number2, bool on) {
+    group->setEnabled(on);
+    SetControlColour(group, on ? ControlColour::BtnFace : ControlColour::Light3D);
+    SetControlColour(number1, on ? ControlColour::Window : ControlColour::Light3D);
+    SetControlColour(number2, on ? ControlColour::Window : ControlColour::Light3D);
+}
+
 void FixSizeAndCentre(QWidget* window) {
     window->adjustSize();
     window->setFixedSize(window->sizeHint());

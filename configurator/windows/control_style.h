@@ -15,5 +15,8 @@ void SetControlColour(QWidget* w, ControlColour colour);
 // Enables or disables a combo box and gives it the matching colour (window or button face).
 void SetComboEnabled(QWidget* combo, bool enabled);
 
+// Switches an SMS number group and its two number fields on or off, with their colours.
+void SetSmsGroupEnabled(QWidget* group, QWidget* number1, QWidget* number2, bool on);
+
 // Locks the window at the size its layout asks for and centres it on its screen.
 void FixSizeAndCentre(QWidget* window);
