@@ -56,6 +56,23 @@ Wait waitFor(int fd, short events, int wakeFd, std::optional<Clock::time_point> 
     }
 }
 
+// Folds the outcome of a wait into the result; true when the read or write may go on.
+bool mayGoOn(Wait wait, IoResult& result) {
+    switch (wait) {
+    case Wait::Ready:
+        return true;
+    case Wait::Timeout:
+        return false;
+    case Wait::Woken:
+        result.woken = true;
+        return false;
+    case Wait::Error:
+        result.failed = true;
+        return false;
+    }
+    return false;
+}
+
 std::optional<Clock::time_point> earliest(std::optional<Clock::time_point> a,
                                           std::optional<Clock::time_point> b) {
     if (!a)
@@ -132,18 +149,8 @@ IoResult readPlanned(int fd, void* buffer, size_t n, const ReadPlan& plan, int w
             if (plan.collect)
                 wakeAt = earliest(wakeAt, *firstAt + *plan.collect);
         }
-        switch (waitFor(fd, POLLIN, wakeFd, wakeAt)) {
-        case Wait::Ready:
-            break;
-        case Wait::Timeout:
+        if (!mayGoOn(waitFor(fd, POLLIN, wakeFd, wakeAt), result))
             return result;
-        case Wait::Woken:
-            result.woken = true;
-            return result;
-        case Wait::Error:
-            result.failed = true;
-            return result;
-        }
     }
     return result;
 }
@@ -166,18 +173,8 @@ IoResult writeLimited(int fd, const void* buffer, size_t n, std::optional<Millis
             result.failed = true;
             return result;
         }
-        switch (waitFor(fd, POLLOUT, wakeFd, end)) {
-        case Wait::Ready:
-            break;
-        case Wait::Timeout:
+        if (!mayGoOn(waitFor(fd, POLLOUT, wakeFd, end), result))
             return result;
-        case Wait::Woken:
-            result.woken = true;
-            return result;
-        case Wait::Error:
-            result.failed = true;
-            return result;
-        }
     }
     return result;
 }
