@@ -168,7 +168,8 @@ private:
         }
         case 12: {
             static const char* const modes[] = {"", "0", "1", "2"};
-            return vt100_ ? std::string("\x1b[") + modes[pick(0, 3)] + "J" : "";
+            // The ANSI description has only the forms that erase below.
+            return std::string("\x1b[") + modes[pick(0, vt100_ ? 3 : 1)] + "J";
         }
         case 13:
         case 14: {
