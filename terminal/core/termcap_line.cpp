@@ -6,6 +6,8 @@ int TermcapLineReader::ReadTermcapLine(std::string& line, int limit) {
     line.clear();
     bool comment = false;
     bool anything = false;
+    // Dropped bytes count too, so that a file without line ends (a device, say) cannot keep us reading.
+    size_t raw = 0;
     for (;;) {
         const int c = source_.get();
         if (c == TermcapSource::ReadError)
@@ -17,6 +19,8 @@ int TermcapLineReader::ReadTermcapLine(std::string& line, int limit) {
         if (lfOfCrLf)
             continue;
         anything = true;
+        if (++raw > MaxRawLine)
+            return TooLong;
         if (c == '\r' || c == '\n')
             return static_cast<int>(line.size());
         if (comment || c == '#') {

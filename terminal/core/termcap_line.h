@@ -9,6 +9,8 @@
 namespace terminal {
 
 inline constexpr int TermcapLineLimit = 150;
+// Bytes of any kind, comments and dropped bytes included, that one line may take.
+inline constexpr size_t MaxRawLine = 65536;
 
 class TermcapLineReader {
 public:

@@ -109,6 +109,17 @@ TEST(TermcapLine, LineEndsCommentsAndDroppedBytes) {
     EXPECT_EQ(got, want);
 }
 
+TEST(TermcapLine, EndlessLineStops) {
+    const std::string comment = "# " + std::string(MaxRawLine, 'c') + "\r\nbell = ^G\r\n";
+    const std::string dropped = std::string(MaxRawLine + 1, '\0');
+    for (const std::string* text : {&comment, &dropped}) {
+        MemoryTermcapSource source(*text);
+        TermcapLineReader reader(source);
+        std::string line;
+        EXPECT_EQ(reader.ReadTermcapLine(line), TermcapLineReader::TooLong);
+    }
+}
+
 TEST(TermcapLine, LongestLineIs148Bytes) {
     for (const char* end : {"\r\n", "\n"}) {
         const std::string fits = std::string(148, 'x') + end;
