@@ -1,4 +1,4 @@
-// A bash session on a Linux far side with TERM=halvic-vt100 (recorded once by
+// A bash session on a Linux far side with TERM=halvic-vt100 or halvic-ansi (recorded once for each by
 // fixtures/record_bash_session.py: prompts with bracketed paste, line editing across the screen's right
 // edge, attributes, a scroll region, clear) replayed through our recogniser and screen and through
 // libvterm: after every line the two screens agree row for row.
@@ -19,10 +19,10 @@ std::string fixture(const std::string& name) {
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
-TEST(FarSideSession, BashOnTheVt100EntryMatchesThePeerRowForRow) {
-    const std::string session = fixture("bash_session_vt100.bin");
-    ASSERT_GT(session.size(), 1000u);
-    const auto table = termtest::shipped("vt100");
+void replay(const char* description) {
+    const std::string session = fixture(std::string("bash_session_") + description + ".bin");
+    ASSERT_GT(session.size(), 1000u) << description;
+    const auto table = termtest::shipped(description);
     Terminal ours(table);
     Peer peer(table->lines(), table->columns());
     const auto glyphs = termtest::peerGlyphs();
@@ -37,14 +37,22 @@ TEST(FarSideSession, BashOnTheVt100EntryMatchesThePeerRowForRow) {
         at = end;
         ++lines;
         const std::string d = termtest::differences(ours, peer, glyphs, ourReplies, peerReplies);
-        ASSERT_EQ(d, "") << "after line " << lines << ": " << termtest::visible(line);
+        ASSERT_EQ(d, "") << description << " after line " << lines << ": " << termtest::visible(line);
     }
-    // What the session leaves: the pasted command and its output, the text placed by tput, and a long
-    // output line cut at the right edge rather than wrapped.
-    EXPECT_EQ(ours.row(3), "          AT");
-    EXPECT_EQ(ours.row(4), std::string(80, 'x'));
-    EXPECT_EQ(ours.row(6), "exit");
-    EXPECT_GT(lines, 60);
+    // What the session leaves: the text placed by tput, a long output line cut at the right edge
+    // rather than wrapped, and the last command.
+    EXPECT_EQ(ours.row(3), "          AT") << description;
+    EXPECT_EQ(ours.row(4), std::string(80, 'x')) << description;
+    EXPECT_EQ(ours.row(6), "exit") << description;
+    EXPECT_GT(lines, 60) << description;
+}
+
+TEST(FarSideSession, BashOnTheVt100EntryMatchesThePeerRowForRow) {
+    replay("vt100");
+}
+
+TEST(FarSideSession, BashOnTheAnsiEntryMatchesThePeerRowForRow) {
+    replay("ansi");
 }
 
 } // namespace
