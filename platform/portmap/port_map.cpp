@@ -384,7 +384,7 @@ bool writeEntry(const std::string& mapFile, int port, const std::string& deviceP
         return false;
     }
     const std::string entry = "COM" + std::to_string(port) + "=" + devicePath +
-                              (linesFile.empty() ? "" : kLinesKey.data() + linesFile) + "\n";
+                              (linesFile.empty() ? std::string() : std::string(kLinesKey) + linesFile) + "\n";
     return editMapFile(mapFile, [&](const std::string& old) -> std::optional<std::string> {
         std::string text;
         bool written = false;
