@@ -152,6 +152,14 @@ std::shared_ptr<LineControl> sharedLineControl(const std::string& path) {
     return std::make_shared<SharedLineControl>(path);
 }
 
+void dropSharedLinesOnClose(int fd) {
+    char name[64];
+    if (!tty::isPseudoTerminal(fd) || ::ttyname_r(fd, name, sizeof name) != 0)
+        return;
+    if (std::string file = sharedLinesFileFor(name); !file.empty())
+        writeProgramLines(file, 0);
+}
+
 std::string sharedLinesFileFor(const std::string& devicePath) {
     struct Cache {
         std::string mapFile;

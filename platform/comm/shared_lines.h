@@ -28,6 +28,10 @@ bool writeProgramLines(const std::string& path, int programLines);
 // The control for a pty whose lines live in the file; any other device goes through the ioctls.
 std::shared_ptr<LineControl> sharedLineControl(const std::string& path);
 
+// Closing a pty with shared lines drops DTR and RTS there, as the hang-up on a real tty's last close
+// does. Nothing for any other device.
+void dropSharedLinesOnClose(int fd);
+
 // The shared-lines file the port map names for a device (symlinks resolved), or empty. The map is
 // read again only when it has changed.
 std::string sharedLinesFileFor(const std::string& devicePath);

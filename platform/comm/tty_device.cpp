@@ -1,6 +1,7 @@
 #include "tty_device.h"
 
 #include "port_map.h"
+#include "shared_lines.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -129,6 +130,7 @@ int openExclusive(const std::string& path) {
 void closeExclusive(int fd) {
     if (fd < 0)
         return;
+    dropSharedLinesOnClose(fd);
     ::ioctl(fd, TIOCNXCL);
     ::close(fd);
 }

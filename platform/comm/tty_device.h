@@ -22,7 +22,8 @@ std::string permissionHint(const std::string& path);
 // device is held elsewhere, ENOTTY when it is no terminal: anything but a character device is
 // refused before it is opened).
 int openExclusive(const std::string& path);
-// Clears TIOCEXCL (another holder of the tty would otherwise keep later opens out) and closes.
+// Clears TIOCEXCL (another holder of the tty would otherwise keep later opens out) and closes; a pty
+// with shared lines drops its DTR and RTS there first.
 void closeExclusive(int fd);
 
 // A pseudo-terminal slave: it forces 8 data bits and no parity.

@@ -80,6 +80,8 @@ TEST_F(SharedLinesTest, ThePortSeesTheModemsLinesAndTheModemSeesDtrAndRts) {
     int modem = 0, program = 0;
     ASSERT_TRUE(comm::readSharedLines(lines, &modem, &program));
     EXPECT_EQ(modem, 0) << "the program never writes the modem's lines";
+    port.reset(); // closing hangs up: RTS drops too
+    EXPECT_EQ(programLines(lines), 0);
 }
 
 TEST_F(SharedLinesTest, OnlyAPtyNamedWithAGoodFileUsesIt) {
