@@ -215,6 +215,21 @@ bool isOurTempName(std::string_view name, pid_t* pid) {
     return true;
 }
 
+// A regular file that is empty (a save killed before it wrote) or begins as a saved file does.
+bool holdsOurText(int folder, const char* name) {
+    const int fd = ::openat(folder, name, O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    struct stat st {};
+    const std::string first = std::string(ConfigKeyTable[0].KeyText) + "=";
+    std::string head(first.size(), '\0');
+    bool ours = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+    if (ours && st.st_size > 0)
+        ours = ::pread(fd, head.data(), head.size(), 0) == static_cast<ssize_t>(head.size()) && head == first;
+    ::close(fd);
+    return ours;
+}
+
 // Temporary files of saves that were killed hold a PIN beside the user's file: a save removes those
 // of processes that no longer run.
 void removeStaleTemps(const std::string& folder) {
@@ -227,8 +242,7 @@ void removeStaleTemps(const std::string& folder) {
             continue;
         if (::kill(pid, 0) == 0 || errno != ESRCH)
             continue;
-        struct stat st {};
-        if (::fstatat(::dirfd(d), e->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(st.st_mode))
+        if (holdsOurText(::dirfd(d), e->d_name))
             ::unlinkat(::dirfd(d), e->d_name, 0);
     }
     ::closedir(d);
