@@ -30,6 +30,6 @@ for _ in $(seq 50); do
     sleep 0.1
 done
 grep -q '^COM1=' "$map" || { echo "demo: the simulated modem did not publish COM1" >&2; exit 1; }
-echo "demo: simulated modem on COM1 ($(sed -n 's/^COM1=//p' "$map"))" >&2
+echo "demo: simulated modem on COM1 ($(sed -n 's/^COM1=\([^;]*\).*/\1/p' "$map"))" >&2
 
 "$build_dir/bin/vantro-configurator" "$@"

@@ -10,6 +10,8 @@
 #include <optional>
 #include <random>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace fs = std::filesystem;
 using namespace std::string_literals;
@@ -258,6 +260,32 @@ TEST_F(AppliedRecord, SaveReplacesWholeFilesOnly) {
     for (const auto& entry : fs::directory_iterator(dir))
         names.push_back(entry.path().filename().string());
     EXPECT_THAT(names, testing::UnorderedElementsAre("keep.cfg", "taken"));
+}
+
+TEST_F(AppliedRecord, SaveClearsTemporaryFilesOfKilledSaves) {
+    // A process that has ended: its pid names no running process any more.
+    const pid_t child = fork();
+    if (child == 0)
+        _exit(0);
+    ASSERT_GT(child, 0);
+    ASSERT_EQ(waitpid(child, nullptr, 0), child);
+    const std::string dead = std::to_string(child);
+    const std::string alive = std::to_string(getpid());
+    file("s.cfg.tmp-" + dead + "-0", FormatConfigFile(fullRecord()));
+    file("other.cfg.tmp-" + dead + "-7", "Device Alias=x\r\nPIN Code=1234\r\n");
+    file("cut.cfg.tmp-" + dead + "-8", "");                            // killed before it wrote
+    file("s.cfg.tmp-" + alive + "-3", FormatConfigFile(fullRecord())); // a save under way
+    file("s.cfg.tmp-" + dead, "Device Alias=not our naming\r\n");
+    file("a.txt.tmp-" + dead + "-1", "another program's file\r\n");
+    file("notes.txt", "kept\r\n");
+
+    ASSERT_TRUE(SaveConfigFile((dir / "s.cfg").string(), fullRecord()));
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(dir))
+        names.push_back(entry.path().filename().string());
+    EXPECT_THAT(names,
+                testing::UnorderedElementsAre("s.cfg", "s.cfg.tmp-" + alive + "-3", "s.cfg.tmp-" + dead,
+                                              "a.txt.tmp-" + dead + "-1", "notes.txt"));
 }
 
 } // namespace
