@@ -79,6 +79,16 @@ std::string valueAt(std::string_view text, size_t start, size_t maxLength) {
     return value;
 }
 
+// Where a key can stand: at the start of the text or of a line. A key's text inside a value (an alias
+// of "Baudrate 5") must not be read as that key.
+size_t findKeyAtLineStart(std::string_view text, std::string_view key) {
+    for (size_t at = text.find(key); at != std::string_view::npos; at = text.find(key, at + 1)) {
+        if (at == 0 || isLineEnd(text[at - 1]))
+            return at;
+    }
+    return std::string_view::npos;
+}
+
 std::string_view withoutLineEnd(std::string_view s) {
     if (s.ends_with("\r\n"))
         s.remove_suffix(2);
@@ -96,7 +106,7 @@ ParsedConfig ParseConfigText(std::string_view text) {
     for (int k = 0; k < kConfigKeyCount; ++k) {
         const std::string_view key = ConfigKeyTable[k].KeyText;
         // The key must be followed by at least its separator character.
-        const size_t at = text.find(key);
+        const size_t at = findKeyAtLineStart(text, key);
         if (at != std::string_view::npos && at + key.size() < text.size())
             parsed.values[k] = valueAt(text, at + key.size() + 1, ConfigKeyTable[k].MaxLength);
         if (parsed.values[k].empty())
@@ -120,7 +130,8 @@ int LastEmptyValueCount() {
     return lastEmptyValueCount;
 }
 
-int LoadConfigFile(const std::string& path) {
+int ReadConfigFile(const std::string& path, std::string& text) {
+    text.clear();
     // Look before opening: opening a FIFO would block and opening a tty could raise its lines.
     struct stat st {};
     if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
@@ -135,7 +146,7 @@ int LoadConfigFile(const std::string& path) {
         ::close(fd);
         return -1;
     }
-    std::string text(kMaxConfigFileSize + 1, '\0');
+    text.assign(kMaxConfigFileSize + 1, '\0');
     size_t got = 0;
     while (got < text.size()) {
         const ssize_t n = ::read(fd, text.data() + got, text.size() - got);
@@ -150,13 +161,20 @@ int LoadConfigFile(const std::string& path) {
         got += static_cast<size_t>(n);
     }
     ::close(fd);
+    text.resize(got);
     if (got == 0)
         return -1;
     if (got > static_cast<size_t>(kMaxConfigFileSize))
         return -2; // grew while being read
-    text.resize(got);
-    ApplyConfigText(text);
     return 0;
+}
+
+int LoadConfigFile(const std::string& path) {
+    std::string text;
+    const int result = ReadConfigFile(path, text);
+    if (result == 0)
+        ApplyConfigText(text);
+    return result;
 }
 
 bool IsSavedConfigKey(int k) {

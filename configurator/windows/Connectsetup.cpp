@@ -8,6 +8,7 @@
 #include "Loadthread.h"
 #include "Mainsetup.h"
 #include "messenger.h"
+#include "phone_rules.h"
 #include "Progressivebar.h"
 #include "Rf_monitor.h"
 #include "ui_TFmainset.h"
@@ -209,8 +210,8 @@ void TFconnect::WizardData_Default() {
     u.Build->clear();
     u.Ver->clear();
     u.wmbs5_rm->setChecked(true);
-    for (QLineEdit* e : {u.SMSc1m, u.SMSc2m, u.SMSt1m, u.SMSt2m})
-        e->setText(QStringLiteral("+"));
+    PhoneNumberPair::Reset(u.SMSc1m, u.SMSc2m);
+    PhoneNumberPair::Reset(u.SMSt1m, u.SMSt2m);
     u.SMS_IN_Data_Mode->setChecked(false);
     u.SMS_OUT_Data_Mode->setChecked(false);
     u.SMS_c7rm->setChecked(true);
@@ -358,10 +359,10 @@ void TFconnect::runLoadOperation(OperationKind kind) {
     }
     CloseComPort();
     if (kind == OperationKind::Read && code == 1 && Fmainset) {
-        if (!ApVersion.isEmpty())
-            Fmainset->ui->Ver->setText(ApModel + QStringLiteral("  Ver ") + ApVersion);
-        if (!ApBuild.isEmpty())
-            Fmainset->ui->Build->setText(QStringLiteral("Build ") + ApBuild);
+        // What this modem did not tell must not be left from another one.
+        Fmainset->ui->Ver->setText(ApVersion.isEmpty() ? QString()
+                                                       : ApModel + QStringLiteral("  Ver ") + ApVersion);
+        Fmainset->ui->Build->setText(ApBuild.isEmpty() ? QString() : QStringLiteral("Build ") + ApBuild);
     }
     say(OperationResultMessage(kind, code));
 }

@@ -3,8 +3,10 @@
 #include "gui.h"
 
 #include <QApplication>
+#include <QGridLayout>
 #include <QGuiApplication>
 #include <QMessageBox>
+#include <QSpacerItem>
 
 namespace gui {
 
@@ -26,12 +28,26 @@ QMessageBox::Icon qtIcon(Icon icon) {
     return QMessageBox::NoIcon;
 }
 
+// A message box sizes itself to its text only: a short text under a long caption would have the
+// caption cut. A spacer across the bottom row holds the box as wide as the caption plus the title
+// bar's buttons.
+void keepCaptionWhole(QMessageBox& box, const QString& caption) {
+    auto* grid = qobject_cast<QGridLayout*>(box.layout());
+    if (!grid)
+        return;
+    constexpr int TitleBarButtons = 160;
+    const int width = box.fontMetrics().horizontalAdvance(caption) + TitleBarButtons;
+    grid->addItem(new QSpacerItem(width, 0, QSizePolicy::Minimum, QSizePolicy::Fixed), grid->rowCount(), 0, 1,
+                  grid->columnCount());
+}
+
 QMessageBox::StandardButton runBox(const QString& caption, const QString& text, Icon icon,
                                    QMessageBox::StandardButtons buttons,
                                    QMessageBox::StandardButton defaultButton) {
     return callFor<QMessageBox::StandardButton>([&] {
         QMessageBox box(qtIcon(icon), caption, text, buttons, QApplication::activeWindow());
         box.setDefaultButton(defaultButton);
+        keepCaptionWhole(box, caption);
         return static_cast<QMessageBox::StandardButton>(box.exec());
     });
 }

@@ -53,7 +53,11 @@ INSTANTIATE_TEST_SUITE_P(
         ParseCase{"SameTextFirstKey", "Valid Callee1=+111\r\nValid Callee1=+222\r\n", 26, "+111"},
         ParseCase{"SameTextSecondKey", "Valid Callee1=+111\r\nValid Callee1=+222\r\n", 30, "+111"},
         ParseCase{"FirstOccurrenceWins", "Baudrate=5\r\nBaudrate=7\r\n", 7, "5"},
-        ParseCase{"KeyInsideValue", "Init Command1=Baudrate=5\r\n", 7, "5"},
+        // A key is read only where a key can start: a value naming a key is data.
+        ParseCase{"KeyInsideValueIsData", "Init Command1=Baudrate=5\r\n", 7, ""},
+        ParseCase{"AliasNamingBaudrate", "Device Alias=Baudrate 5\r\nBaudrate=7\r\n", 7, "7"},
+        ParseCase{"AliasNamingPin2", "Device Alias=Use PIN2\r\nUse PIN=Yes\r\n", 2, "Yes"},
+        ParseCase{"KeyAfterLfOnly", "Device Alias=x\nBaudrate=7\n", 7, "7"},
         ParseCase{"CaseMatters", "device alias=Office\r\n", 0, ""},
         ParseCase{"LfEndsValue", "Device Alias=Office\nCellular Band Selection=2\n", 0, "Office"},
         ParseCase{"LfFileNextKey", "Device Alias=Office\nCellular Band Selection=2\n", 1, "2"},
@@ -141,7 +145,7 @@ TEST_F(AppliedRecord, NoHookInstalledIsHarmless) {
 // A file of exactly `size` bytes whose first and last lines hold keys.
 std::string fileOfSize(size_t size) {
     const std::string head = "Device Alias=Office\r\n";
-    const std::string tail = "DTR Drop=2\r\n";
+    const std::string tail = "\nDTR Drop=2\r\n";
     std::string filler;
     while (head.size() + filler.size() + tail.size() < size)
         filler += (filler.size() % 60 == 59) ? '\n' : 'x';

@@ -257,7 +257,9 @@ TEST_F(SimMonitor, NoSignalThenTwoReadingsQueryTheRegistration) {
     openOn(s);
     Rf_MonitorThread queries(true);
     view->fields().NoSignalCount = 0;
+    view->rssi = "7"; // an earlier reading must not stand beside "No Signal"
     EXPECT_EQ(queries.QuerySignalQuality(), 1);
+    EXPECT_EQ(view->rssi, "");
     EXPECT_EQ(view->op.text, "Please Check attena.");
     EXPECT_EQ(view->reg.text, "No Signal");
     EXPECT_EQ(view->reg.colour, LabelColour::Red);
@@ -277,7 +279,9 @@ TEST_F(SimMonitor, SignalNeverAnswered) {
     s.noReplyTo = {"at+csq"};
     openOn(s);
     Rf_MonitorThread queries(true);
+    view->rssi = "7";
     EXPECT_EQ(queries.QuerySignalQuality(), 0);
+    EXPECT_EQ(view->rssi, "");
     EXPECT_EQ(view->op.text, "TestNet") << "the registration query after the failure names the operator";
     EXPECT_THAT(view->calls, testing::Contains("operator Please Check Cable."));
     EXPECT_THAT(view->calls, testing::Contains("registration No Signal"));

@@ -6,6 +6,7 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QFontMetrics>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTest>
@@ -64,6 +65,7 @@ struct BoxPresser {
     QString title;
     QString defaultText;
     QMessageBox::Icon icon = QMessageBox::NoIcon;
+    int width = 0;
     bool seen = false;
 
     void arm(int key) {
@@ -78,6 +80,7 @@ struct BoxPresser {
             seen = true;
             title = box->windowTitle();
             icon = box->icon();
+            width = box->width();
             if (box->defaultButton() != nullptr) {
                 defaultText = box->defaultButton()->text().remove(QLatin1Char('&'));
             }
@@ -111,6 +114,16 @@ TEST(QtMessenger, EnterTakesTheDefaultButton) {
         EXPECT_EQ(presser.title, QStringLiteral("Cap"));
         EXPECT_EQ(presser.defaultText, QString::fromLatin1(c.defaultButton));
     }
+}
+
+TEST(QtMessenger, BoxIsWideEnoughForItsCaption) {
+    gui::QtMessenger m;
+    const QString caption = QStringLiteral("Vantro Configurator - a caption much longer than its text");
+    BoxPresser presser;
+    presser.arm(Qt::Key_Return);
+    m.show(caption, QStringLiteral("Ok."));
+    ASSERT_TRUE(presser.seen);
+    EXPECT_GT(presser.width, QFontMetrics(QApplication::font()).horizontalAdvance(caption));
 }
 
 TEST(QtMessenger, EscapeOnAQuestionAnswersNo) {
