@@ -54,19 +54,14 @@ TEST_P(XmodemNoisyLine, EveryRunEndsWithTheExactFileOrAFailureCode) {
     EXPECT_GT(tally.failed, 0);
 }
 
+std::string variantName(const ::testing::TestParamInfo<XmodemVariant>& info) {
+    const char* names[] = {"Checksum", "Crc", "OneK"};
+    return names[static_cast<int>(info.param)];
+}
+
 INSTANTIATE_TEST_SUITE_P(Variants, XmodemNoisyLine,
                          ::testing::Values(XmodemVariant::Checksum, XmodemVariant::Crc, XmodemVariant::OneK),
-                         [](const ::testing::TestParamInfo<XmodemVariant>& info) {
-                             switch (info.param) {
-                             case XmodemVariant::Checksum:
-                                 return "Checksum";
-                             case XmodemVariant::Crc:
-                                 return "Crc";
-                             case XmodemVariant::OneK:
-                                 return "OneK";
-                             }
-                             return "";
-                         });
+                         variantName);
 
 TEST(YmodemNoisyLine, EveryRunEndsWithTheExactFileOrAFailureCode) {
     noisy_line::Tally tally;

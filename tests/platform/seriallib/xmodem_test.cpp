@@ -341,53 +341,47 @@ struct ScriptedSender {
     std::vector<uint8_t> received() { return readFile(dir.file("out")); }
 };
 
+// What a scripted sender sends, and the answer it then waits for (ACK or NAK).
+struct Step {
+    std::vector<uint8_t> send; // nothing: the sender stays silent
+    uint8_t answer;
+    std::chrono::milliseconds pauseAfter{0}; // silence after the answer; its NAKs are dropped
+};
+
+void play(ScriptedPeer& peer, const std::vector<Step>& steps) {
+    for (const auto& step : steps) {
+        if (!step.send.empty())
+            peer.send(step.send);
+        ASSERT_EQ(peer.awaitAny({ACK, NAK}), step.answer);
+        if (step.pauseAfter.count() > 0) {
+            std::this_thread::sleep_for(step.pauseAfter);
+            peer.drain(20ms);
+        }
+    }
+}
+
 // Only a clean EOT that answers our NAK of a clean EOT ends the file: a stray 0x04, one with bytes
 // behind it, or one followed by silence never makes a short file look complete.
 TEST(XmodemEnd, AFileEndsOnlyWhenTheSenderRepeatsItsEot) {
     auto one = testData(128, 1), two = testData(128, 2);
     auto both = one;
     both.insert(both.end(), two.begin(), two.end());
+    const auto blockTwo = xmodem::frameBlock(2, two.data(), 128, 128, true);
+    const std::vector<uint8_t> eot{EOT};
     struct Case {
         const char* what;
-        std::function<void(ScriptedPeer&)> afterBlockOne;
+        std::vector<Step> afterBlockOne;
         int expected;
     };
     const Case cases[] = {
         {"a stray EOT and a sender that pauses before its next block",
-         [&](ScriptedPeer& peer) {
-             peer.send(EOT);
-             ASSERT_EQ(peer.awaitAny({NAK, ACK}), NAK);
-             std::this_thread::sleep_for(4 * quickTimings().startInterval);
-             peer.drain(20ms); // the NAKs of the wait
-             peer.send(xmodem::frameBlock(2, two.data(), 128, 128, true));
-             ASSERT_EQ(peer.awaitAny({ACK, NAK}), ACK);
-             peer.send(EOT);
-             ASSERT_EQ(peer.awaitAny({NAK, ACK}), NAK);
-             peer.send(EOT);
-             ASSERT_EQ(peer.awaitAny({NAK, ACK}), ACK);
-         },
+         {{eot, NAK, 4 * quickTimings().startInterval}, {blockTwo, ACK}, {eot, NAK}, {eot, ACK}},
          0},
         {"an EOT with bytes right behind it is noise",
-         [&](ScriptedPeer& peer) {
-             peer.send({EOT, 0x33, 0x44});
-             ASSERT_EQ(peer.awaitAny({NAK, ACK}), NAK);
-             peer.send(EOT);
-             ASSERT_EQ(peer.awaitAny({NAK, ACK}), NAK);
-             peer.send(xmodem::frameBlock(2, two.data(), 128, 128, true));
-             ASSERT_EQ(peer.awaitAny({ACK, NAK}), ACK);
-             peer.send(EOT);
-             ASSERT_EQ(peer.awaitAny({NAK, ACK}), NAK);
-             peer.send(EOT);
-             ASSERT_EQ(peer.awaitAny({NAK, ACK}), ACK);
-         },
+         {{{EOT, 0x33, 0x44}, NAK}, {eot, NAK}, {blockTwo, ACK}, {eot, NAK}, {eot, ACK}},
          0},
-        {"one EOT and silence",
-         [&](ScriptedPeer& peer) {
-             peer.send(EOT);
-             ASSERT_EQ(peer.awaitAny({NAK, ACK}), NAK);
-             ASSERT_EQ(peer.awaitAny({NAK, ACK}), NAK) << "the end is asked about again";
-         },
-         TransferErrTimeout},
+        // The end is asked about again, and never taken for granted.
+        {"one EOT and silence", {{eot, NAK}, {{}, NAK}}, TransferErrTimeout},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -395,7 +389,7 @@ TEST(XmodemEnd, AFileEndsOnlyWhenTheSenderRepeatsItsEot) {
         ASSERT_EQ(run.peer.awaitAny({CRC_START}), CRC_START);
         run.peer.send(xmodem::frameBlock(1, one.data(), 128, 128, true));
         ASSERT_EQ(run.peer.awaitAny({ACK}), ACK);
-        c.afterBlockOne(run.peer);
+        play(run.peer, c.afterBlockOne);
         EXPECT_EQ(run.receiver.finish(), c.expected);
         if (c.expected == 0)
             EXPECT_EQ(run.received(), both);
@@ -448,14 +442,11 @@ TEST(XmodemFaults, ABlockMisframedByAnInsertedByteIsAskedForAgain) {
         ASSERT_EQ(run.peer.awaitAny({crc ? CRC_START : NAK}), crc ? CRC_START : NAK);
         run.peer.send(xmodem::frameBlock(1, first.data(), c.blockSize, c.blockSize, crc));
         ASSERT_EQ(run.peer.awaitAny({ACK}), ACK);
-        run.peer.send(misframed);
-        ASSERT_EQ(run.peer.awaitAny({ACK, NAK}), NAK);
-        run.peer.send(xmodem::frameBlock(2, data.data(), c.blockSize, c.blockSize, crc));
-        ASSERT_EQ(run.peer.awaitAny({ACK, NAK}), ACK);
-        run.peer.send(EOT);
-        ASSERT_EQ(run.peer.awaitAny({NAK, ACK}), NAK);
-        run.peer.send(EOT);
-        ASSERT_EQ(run.peer.awaitAny({NAK, ACK}), ACK);
+        const std::vector<uint8_t> eot{EOT};
+        play(run.peer, {{misframed, NAK},
+                        {xmodem::frameBlock(2, data.data(), c.blockSize, c.blockSize, crc), ACK},
+                        {eot, NAK},
+                        {eot, ACK}});
         first.insert(first.end(), data.begin(), data.end());
         EXPECT_EQ(run.receiver.finish(), 0);
         EXPECT_EQ(run.received(), first);
