@@ -398,6 +398,18 @@ TEST(XmodemEnd, AFileEndsOnlyWhenTheSenderRepeatsItsEot) {
     }
 }
 
+// Block 4 without its header starts with its number, 4, which is also EOT.
+TEST(XmodemEnd, ABlockNumberedFourThatLostItsHeaderIsNoEnd) {
+    LineFaults toReceiver;
+    toReceiver.fault = [](uint64_t i, uint8_t&) { return i != 3 * 133; };
+    XmodemRun run(6 * 128, toReceiver);
+    run.run(XmodemVariant::Crc, XmodemVariant::Crc);
+    EXPECT_EQ(run.sent, 0);
+    EXPECT_EQ(run.got, 0);
+    EXPECT_EQ(run.received(), run.data);
+    EXPECT_EQ(run.receiver.ctx->stats().retries, 1u);
+}
+
 // The frame of block 2 with one byte inserted after its header, its data chosen so that the
 // shifted block passes its check; the real last check byte is left over.
 std::vector<uint8_t> misframedBlockTwo(size_t blockSize, bool crc, std::vector<uint8_t>& data) {
