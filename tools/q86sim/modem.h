@@ -4,6 +4,7 @@
 // actions at the line rate.
 
 #include "action.h"
+#include "firmware_image.h"
 #include "scenario.h"
 #include "settings.h"
 #include "xmodem_receiver.h"
@@ -72,6 +73,10 @@ private:
     void finishTransfer(Millis now);
     void restart(Millis now, int busyMs);
     void installPendingUpgrade();
+    // "at*default" after an old firmware's download: the verdict, and the install when it fits.
+    void installOldFirmware(Millis now);
+    static UpgradeVerdict verdictOf(FirmwareFit fit);
+    void factoryReset(Millis now);
 
     // Output helpers; a reply collects its actions first so that a split can cut it.
     void say(std::string text);
