@@ -440,24 +440,43 @@ TEST_F(UpgradeRun, AnEarlierSuccessIsNeverShownForALaterRun) {
     expectPortClosedAndWindowsGone();
 }
 
-TEST_F(UpgradeRun, AModemAtAnotherRateAndFramingMovesTo115200EightNoneOne) {
-    q86sim::Scenario s;
-    s.initialSettings = q86sim::Settings::factory();
-    s.initialSettings->line = {9600, 7, q86sim::ParityEven, 1};
-    startModem(s);
-    boxes->answer({Answer::Yes});
-    dialogs->answer({writeImage(q86sim::MakeFirmwareImage(Model::Q8690I, 500))});
-    QTest::mouseClick(main().UpgradeBtn, Qt::LeftButton);
-    conn().ComboBox2->setCurrentIndex(5);
-    conn().ComboBox3->setCurrentIndex(2);
-    conn().ComboBox4->setCurrentIndex(0);
-    conn().ComboBox1->setCurrentIndex(kPort - 1);
-    QTest::mouseClick(conn().OKF3Btn, Qt::LeftButton);
+TEST_F(UpgradeRun, TheTransferAlwaysRunsAt115200EightNoneOne) {
+    const std::vector<std::string> transfer = {"at+wind=0", "at*upg", "at+wind=0", "at&w"};
+    const struct {
+        const char* what;
+        uint32_t rate;
+        int baudIndex;
+        uint8_t dataBits;
+        uint8_t parity;
+        int parityIndex;
+        std::vector<std::string> moves;
+    } cases[] = {
+        {"9600 7E1", 9600, 5, 7, q86sim::ParityEven, 2, {"at+wind=0", "at+ipr=115200", "at+icf=3,4"}},
+        {"115200 7E1: only the framing moves", 115200, 9, 7, q86sim::ParityEven, 2, {"at+icf=3,4"}},
+        {"115200 8N1: nothing moves", 115200, 9, 8, q86sim::ParityNone, 0, {}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        q86sim::Scenario s;
+        s.initialSettings = q86sim::Settings::factory();
+        s.initialSettings->line = {c.rate, c.dataBits, c.parity, 1};
+        startModem(s);
+        boxes->clear();
+        boxes->answer({Answer::Yes});
+        dialogs->answer({writeImage(q86sim::MakeFirmwareImage(Model::Q8690I, 500))});
+        QTest::mouseClick(main().UpgradeBtn, Qt::LeftButton);
+        conn().ComboBox2->setCurrentIndex(c.baudIndex);
+        conn().ComboBox3->setCurrentIndex(c.parityIndex);
+        conn().ComboBox4->setCurrentIndex(c.dataBits == 7 ? 0 : 1);
+        conn().ComboBox1->setCurrentIndex(kPort - 1);
+        QTest::mouseClick(conn().OKF3Btn, Qt::LeftButton);
 
-    EXPECT_EQ(boxes->last().text, kComplete);
-    EXPECT_THAT(commandsAfter("at*apver"), ElementsAre("at+wind=0", "at+ipr=115200", "at+icf=3,4",
-                                                       "at+wind=0", "at*upg", "at+wind=0", "at&w"));
-    expectPortClosedAndWindowsGone();
+        EXPECT_EQ(boxes->last().text, kComplete);
+        std::vector<std::string> expected = c.moves;
+        expected.insert(expected.end(), transfer.begin(), transfer.end());
+        EXPECT_EQ(commandsAfter("at*apver"), expected);
+        expectPortClosedAndWindowsGone();
+    }
 }
 
 } // namespace
