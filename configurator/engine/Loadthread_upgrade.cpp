@@ -58,14 +58,11 @@ void LoadThread::watchNewFirmwareInstall(int port) {
     enum Verdict { Failed, UpOk, MisMatch };
     enum Progress { Grading, Storing };
     ReplyWatch watch({"Failed", "up OK", "mis-match"}, {"grading", "storing"});
-    for (int r = 0; r < kReplyReads; ++r) {
-        const ReplyWatch::Found f = watch.feed(ReadLibReply(port, kReplySize));
+    FollowReplies(port, kReplyReads, kReplySize, watch, [&](const ReplyWatch::Found& f) {
         if (f.kind == ReplyWatch::Kind::Progress) {
             view->setStatusText(f.index == Grading ? "Upgrading..." : "Setting modem...");
-            continue;
+            return false;
         }
-        if (f.kind != ReplyWatch::Kind::Verdict)
-            continue;
         if (f.index == Failed) {
             view->setStatusText("Firmware upgrade failed!! Please try again.");
             upgradeResult_.store(-1);
@@ -79,8 +76,8 @@ void LoadThread::watchNewFirmwareInstall(int port) {
             WriteLibCommand(port, "at&f\r\n");
             WriteLibCommand(port, "atz\r\n");
         }
-        break;
-    }
+        return true;
+    });
     SleepMs(1200);
     WriteLibCommand(port, "at+wind=0\r\n");
     SleepMs(100);

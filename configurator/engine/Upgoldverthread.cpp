@@ -64,12 +64,10 @@ void UpgOldVersion1Thread::restartModem(int port) {
     SleepMs(50);
     WriteLibCommand(port, "at+cfun=1\r\n");
     ReplyWatch watch({"OK"}, {});
-    for (int r = 0; r < kReplyReads; ++r) {
-        if (watch.feed(ReadLibReply(port, kReplySize)).kind == ReplyWatch::Kind::Verdict) {
-            SleepMs(10);
-            break;
-        }
-    }
+    FollowReplies(port, kReplyReads, kReplySize, watch, [](const ReplyWatch::Found&) {
+        SleepMs(10);
+        return true;
+    });
     // The application starts again whether or not the restart was answered.
     WriteLibCommand(port, "at+wopen=1\r\n");
     SleepMs(500);
@@ -82,14 +80,11 @@ void UpgOldVersion1Thread::watchInstall(int port) {
     enum Verdict { Failed, UpOk };
     enum Progress { Grading, Storing };
     ReplyWatch watch({"ad Failed", "up OK"}, {"grading", "storing"});
-    for (int r = 0; r < kReplyReads; ++r) {
-        const ReplyWatch::Found f = watch.feed(ReadLibReply(port, kReplySize));
+    FollowReplies(port, kReplyReads, kReplySize, watch, [&](const ReplyWatch::Found& f) {
         if (f.kind == ReplyWatch::Kind::Progress) {
             view->setStatusText(f.index == Grading ? "Upgrading..." : "Setting Modem...");
-            continue;
+            return false;
         }
-        if (f.kind != ReplyWatch::Kind::Verdict)
-            continue;
         if (f.index == Failed) {
             view->setStatusText("Upgrade Fail!!");
             upgradeResult_.store(-1);
@@ -98,8 +93,8 @@ void UpgOldVersion1Thread::watchInstall(int port) {
             upgradeResult_.store(1);
             SleepMs(500);
         }
-        break;
-    }
+        return true;
+    });
     SleepMs(1200);
     WriteLibCommand(port, "at+wind=0\r\n");
     SleepMs(100);

@@ -24,10 +24,12 @@ bool exists(const std::string& path) {
     return ::lstat(path.c_str(), &st) == 0;
 }
 
-bool readAll(int fd, char* buffer, std::size_t size) {
+// Runs op(done) until size bytes are done; false on an error or an early end.
+template <typename Op>
+bool whole(std::size_t size, Op op) {
     std::size_t done = 0;
     while (done < size) {
-        const ssize_t n = ::read(fd, buffer + done, size - done);
+        const ssize_t n = op(done);
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0)
@@ -37,17 +39,12 @@ bool readAll(int fd, char* buffer, std::size_t size) {
     return true;
 }
 
+bool readAll(int fd, char* buffer, std::size_t size) {
+    return whole(size, [&](std::size_t done) { return ::read(fd, buffer + done, size - done); });
+}
+
 bool writeAll(int fd, const char* buffer, std::size_t size) {
-    std::size_t done = 0;
-    while (done < size) {
-        const ssize_t n = ::write(fd, buffer + done, size - done);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        done += std::size_t(n);
-    }
-    return true;
+    return whole(size, [&](std::size_t done) { return ::write(fd, buffer + done, size - done); });
 }
 
 // Copies the complemented payload; true when every byte was read and written, with its sum.

@@ -74,3 +74,12 @@ std::string ReadLibReply(int port, int size) {
     buffer.resize(n > 0 ? size_t(n) : 0);
     return buffer;
 }
+
+void FollowReplies(int port, int reads, int size, ReplyWatch& watch,
+                   const std::function<bool(const ReplyWatch::Found&)>& handle) {
+    for (int r = 0; r < reads; ++r) {
+        const ReplyWatch::Found f = watch.feed(ReadLibReply(port, size));
+        if (f.kind != ReplyWatch::Kind::None && handle(f))
+            return;
+    }
+}

@@ -4,6 +4,7 @@
 // verdict and progress words, and the reply wait.
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -63,3 +64,7 @@ private:
 void WriteLibCommand(int port, std::string_view command);
 // One reply read of up to size bytes under the reply wait; empty after a time-out or a failure.
 std::string ReadLibReply(int port, int size);
+// Up to reads reply reads of size bytes, each fed to watch; a word found goes to handle, which
+// returns true to stop reading.
+void FollowReplies(int port, int reads, int size, ReplyWatch& watch,
+                   const std::function<bool(const ReplyWatch::Found&)>& handle);

@@ -10,6 +10,7 @@
 #include "xmodem_receiver.h"
 
 #include <deque>
+#include <initializer_list>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -76,6 +77,8 @@ private:
     // "at*default" after an old firmware's download: the verdict, and the install when it fits.
     void installOldFirmware(Millis now);
     static UpgradeVerdict verdictOf(FirmwareFit fit);
+    // Each line after a pause of the upgrade's pace.
+    void verdictLines(std::initializer_list<const char*> lines);
     void factoryReset(Millis now);
 
     // Output helpers; a reply collects its actions first so that a split can cut it.

@@ -20,31 +20,30 @@ UpgradeVerdict Modem::verdictOf(FirmwareFit fit) {
     return UpgradeVerdict::Failed;
 }
 
+void Modem::verdictLines(std::initializer_list<const char*> lines) {
+    for (const char* line : lines) {
+        post(Action::pause(scenario_.upgradeStepMs));
+        info(line);
+    }
+}
+
 void Modem::installOldFirmware(Millis now) {
     UpgradeVerdict v = scenario_.verdict;
     if (v == UpgradeVerdict::FromImage)
         v = verdictOf(CheckDownload(xmodem_.data(), scenario_.model));
-    const int step = scenario_.upgradeStepMs;
     switch (v) {
     case UpgradeVerdict::Silent:
         return;
     case UpgradeVerdict::MisMatch:
-        post(Action::pause(step));
-        info("Firmware model mis-match");
+        verdictLines({"Firmware model mis-match"});
         return;
     case UpgradeVerdict::Failed:
-        post(Action::pause(step));
-        info("Upgrading firmware");
-        post(Action::pause(step));
-        info("Download Failed");
+        verdictLines({"Upgrading firmware", "Download Failed"});
         return;
     default:
         break;
     }
-    post(Action::pause(step));
-    info("Upgrading firmware");
-    post(Action::pause(step));
-    info("Restoring settings");
+    verdictLines({"Upgrading firmware", "Restoring settings"});
     installPendingUpgrade();
     factoryReset(now);
 }
@@ -65,26 +64,16 @@ void Modem::finishTransfer(Millis now) {
     UpgradeVerdict v = scenario_.verdict;
     if (v == UpgradeVerdict::FromImage)
         v = verdictOf(CheckImage(xmodem_.data(), scenario_.model));
-    const int step = scenario_.upgradeStepMs;
     switch (v) {
     case UpgradeVerdict::Success:
-        post(Action::pause(step));
-        info("Upgrading firmware");
-        post(Action::pause(step));
-        info("Restoring settings");
-        post(Action::pause(step));
-        info("Setup OK");
+        verdictLines({"Upgrading firmware", "Restoring settings", "Setup OK"});
         installPendingUpgrade();
         break;
     case UpgradeVerdict::Failed:
-        post(Action::pause(step));
-        info("Upgrading firmware");
-        post(Action::pause(step));
-        info("Upgrade Failed");
+        verdictLines({"Upgrading firmware", "Upgrade Failed"});
         break;
     case UpgradeVerdict::MisMatch:
-        post(Action::pause(step));
-        info("Firmware model mis-match");
+        verdictLines({"Firmware model mis-match"});
         break;
     default:
         break;
