@@ -479,4 +479,18 @@ TEST_F(UpgradeRun, TheTransferAlwaysRunsAt115200EightNoneOne) {
     }
 }
 
+TEST_F(UpgradeRun, AnOpenSmsTunnelIsClosedBeforeTheTransfer) {
+    q86sim::Scenario s;
+    s.connection = q86sim::Connection::SmsTunnel;
+    startModem(s);
+    upgrade(q86sim::MakeFirmwareImage(Model::Q8690I, 500));
+    EXPECT_EQ(boxes->last().text, kComplete);
+    const std::vector<std::string> log = settledLog();
+    const auto stop = std::find(log.begin(), log.end(), "at*stopsms");
+    ASSERT_NE(stop, log.end());
+    EXPECT_LT(stop - log.begin(), std::find(log.begin(), log.end(), "at*upg") - log.begin());
+    EXPECT_FALSE(modem->dcd());
+    expectPortClosedAndWindowsGone();
+}
+
 } // namespace
