@@ -2,6 +2,7 @@
 
 #include "firmware_image.h"
 
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
