@@ -98,7 +98,9 @@ public:
             return rc;
         agreed_ = Agreement::make(ours_, Params::decode(reply));
         codec_ = std::make_unique<Codec>(agreed_.qctl, agreed_.qbin, agreed_.rept, true, !opt_.parity);
-        capacity_ = std::min<size_t>(agreed_.dataCapacity(), 1024);
+        // Packets start at the size of a normal one and grow over clean exchanges: a first packet
+        // too long for a noisy line would never get through, as a packet goes again unchanged.
+        capacity_ = std::min<size_t>(agreed_.dataCapacity(), 90);
         for (auto& f : files) {
             if (int rc = sendFile(*f); rc != 0)
                 return rc;
@@ -149,8 +151,8 @@ private:
             if (retried > 0) {
                 capacity_ = std::max<size_t>(capacity_ / 2, std::min<size_t>(most, 40));
                 clean = 0;
-            } else if (++clean >= 2 && capacity_ < most) {
-                capacity_ = std::min(most, capacity_ * 2);
+            } else if (++clean >= 4 && capacity_ < most) {
+                capacity_ = std::min(most, capacity_ * 3 / 2);
                 clean = 0;
             }
             at += used;
@@ -167,13 +169,17 @@ private:
     // Sends one packet until the receiver acknowledges it; reply gets the ACK's data.
     int exchange(uint8_t type, const std::vector<uint8_t>& data, std::vector<uint8_t>* reply,
                  bool start = false, int* retried = nullptr) {
-        const int chkt = type == 'S' ? 1 : agreed_.chkt;
+        const int chkt = type == 'S' ? sInitCheck() : agreed_.chkt;
         const auto& t = ctx_.timings();
-        const auto giveUp = Clock::now() + (start ? t.startWait : milliseconds(0));
+        // A receiver that keeps answering with NAKs is alive: the packet may go again for as long
+        // as the retries would wait in silence.
+        const auto giveUp = Clock::now() + (start ? t.startWait : t.responseWait * t.retries);
         if (int rc = send(seq_, type, data, chkt); rc != 0)
             return fail(rc, seq_);
+        // Copies of this packet sent after a time-out, whose answers may yet come.
+        int unanswered = 0;
         for (int tries = 0;;) {
-            const Packet p = read(chkt, start ? t.startInterval : t.responseWait);
+            const Packet p = read(type == 'S' ? CheckInit : chkt, start ? t.startInterval : t.responseWait);
             bool again = false;
             switch (p.status) {
             case ReadStatus::Stopped:
@@ -191,6 +197,7 @@ private:
                     if (reply)
                         *reply = p.data;
                     seq_ = (seq_ + 1) & 63;
+                    echoes_ = unanswered;
                     return 0;
                 }
                 // A NAK for the next packet says this one arrived.
@@ -198,24 +205,49 @@ private:
                     if (reply)
                         reply->clear();
                     seq_ = (seq_ + 1) & 63;
+                    echoes_ = unanswered;
                     return 0;
+                }
+                // A receiver that insists on a forced type 3 NAKs our S with that check: offer it.
+                if (type == 'S' && p.type == 'N' && p.chkt == 3 && ours_.chkt != CheckForced3) {
+                    ours_.chkt = CheckForced3;
+                    if (int rc = send(seq_, type, ours_.encode(), 3); rc != 0)
+                        return fail(rc, seq_);
+                    continue;
+                }
+                // The previous packet's ACK once more is how a receiver says this one came damaged,
+                // unless it answers a copy of the previous packet that we sent ourselves.
+                if (p.type == 'Y' && p.seq == ((seq_ + 63) & 63)) {
+                    again = echoes_ == 0;
+                    echoes_ = std::max(echoes_ - 1, 0);
+                    break;
                 }
                 again = p.type == 'N';
                 break; // a late ACK of an earlier packet: keep waiting
             }
             if (!again)
                 continue;
-            if (++tries > t.retries && !(start && Clock::now() < giveUp))
+            if (++tries > t.retries && Clock::now() >= giveUp) {
+                // Every file was confirmed by the ACK to its Z: a receiver that has ended the
+                // session cannot answer the B any more.
+                if (type == 'B')
+                    return 0;
                 return fail(start ? TransferErrTimeout : TransferErrProtocol, seq_);
+            }
             if (retried)
                 *retried = tries;
             if (int rc = resendLast(); rc != 0)
                 return fail(rc, seq_);
+            unanswered += p.status == ReadStatus::Timeout ? 1 : 0;
         }
     }
 
+    // The check on our S packet: type 1, or 3 when the receiver wants it forced.
+    int sInitCheck() const { return ours_.chkt == CheckForced3 ? 3 : 1; }
+
     std::unique_ptr<Codec> codec_;
     int seq_ = 0;
+    int echoes_ = 0; // answers still to come to copies of the previous packet sent after a time-out
     bool cancelBatch_ = false;
     size_t capacity_ = SIZE_MAX; // data characters per packet for now
 };
@@ -228,21 +260,32 @@ public:
     int run() {
         enum class State { Init, File, Data } state = State::Init;
         int expected = 0;
-        int tries = 0;
+        int silences = 0;
         int received = 0;
         uint64_t done = 0, total = 0;
         std::vector<uint8_t> plain;
         const auto& t = ctx_.timings();
+        // Damaged packets each cost a NAK and one packet time; the transfer gives up only when no
+        // good packet has come for as long as the silences it would allow.
+        auto lastGood = Clock::now();
         for (;;) {
             const bool init = state == State::Init;
-            const Packet p = read(init ? 1 : agreed_.chkt, init ? t.startInterval : t.blockWait);
+            const Packet p = read(init ? CheckInit : agreed_.chkt, init ? t.startInterval : t.blockWait);
             if (p.status == ReadStatus::Stopped)
                 return abandon(fail(p.code, expected));
             if (p.status == ReadStatus::Failed)
                 return abandon(TransferErrNotOpen);
+            const auto patience = init ? t.startInterval * t.startTries : t.blockWait * t.retries;
+            if (p.status == ReadStatus::Timeout && ++silences > (init ? t.startTries : t.retries))
+                return abandon(fail(TransferErrTimeout, expected));
+            if (p.status == ReadStatus::Ok && p.seq == expected) {
+                silences = 0;
+                lastGood = Clock::now();
+            } else if (Clock::now() - lastGood > patience) {
+                return abandon(
+                    fail(p.status == ReadStatus::Ok ? TransferErrProtocol : TransferErrTimeout, expected));
+            }
             if (p.status != ReadStatus::Ok) {
-                if (++tries > (init ? t.startTries : t.retries))
-                    return abandon(fail(TransferErrTimeout, expected));
                 if (int rc = send(expected, 'N', {}, init ? 1 : agreed_.chkt); rc != 0)
                     return abandon(fail(rc, expected));
                 continue;
@@ -251,33 +294,32 @@ public:
                 return abandon(TransferErrRemoteAbort);
             if (p.seq == ((expected + 63) & 63) && !init) {
                 // Our answer went missing: the sender repeats its packet.
-                if (++tries > t.retries)
-                    return abandon(fail(TransferErrProtocol, expected));
                 if (int rc = resendLast(); rc != 0)
                     return abandon(fail(rc, expected));
                 continue;
             }
             if (p.seq != expected) {
-                if (++tries > t.retries)
-                    return abandon(fail(TransferErrProtocol, expected));
                 if (int rc = send(expected, 'N', {}, init ? 1 : agreed_.chkt); rc != 0)
                     return abandon(fail(rc, expected));
                 continue;
             }
-            tries = 0;
             std::vector<uint8_t> ack;
             int ackChkt = agreed_.chkt;
             bool finished = false;
             switch (state) {
-            case State::Init:
+            case State::Init: {
                 if (p.type != 'S' && p.type != 'I')
                     return abandon(fail(TransferErrProtocol, expected));
-                agreed_ = Agreement::make(ours_, Params::decode(p.data));
+                // We have every check type: the sender's choice is the answer.
+                const Params theirs = Params::decode(p.data);
+                ours_.chkt = theirs.chkt;
+                agreed_ = Agreement::make(ours_, theirs);
                 codec_ = std::make_unique<Codec>(agreed_.peerQctl, agreed_.qbin, agreed_.rept);
                 ack = ours_.encode();
-                ackChkt = 1;
+                ackChkt = ours_.chkt == CheckForced3 ? 3 : 1;
                 state = State::File;
                 break;
+            }
             case State::File:
                 if (p.type == 'B') {
                     finished = true;
@@ -291,32 +333,39 @@ public:
                     return abandon(fail(TransferErrFile, expected));
                 open_ = true;
                 done = total = 0;
+                text_ = TextLines();
                 if (int rc = ctx_.progress(0, 0); rc != 0)
                     return abandon(fail(rc, expected));
                 state = State::Data;
                 break;
             case State::Data:
                 if (p.type == 'A') {
-                    total = sizeFromAttributes(p.data);
-                    if (int rc = ctx_.progress(0, int64_t(std::min<uint64_t>(total, INT64_MAX))); rc != 0)
+                    const Attributes a = readAttributes(p.data);
+                    total = a.size;
+                    text_.on = a.text;
+                    if (int rc = report(done, total); rc != 0)
                         return abandon(fail(rc, expected));
                 } else if (p.type == 'D') {
                     if (!codec_->decode(p.data, plain))
                         return abandon(fail(TransferErrProtocol, expected));
+                    text_.toLocal(plain);
                     if (!plain.empty() && !files_.write(plain.data(), plain.size()))
                         return abandon(fail(TransferErrFile, expected));
                     done += plain.size();
-                    if (int rc = ctx_.progress(int64_t(done), int64_t(std::min<uint64_t>(total, INT64_MAX)));
-                        rc != 0)
+                    if (int rc = report(done, total); rc != 0)
                         return abandon(fail(rc, expected));
                 } else if (p.type == 'Z') {
                     open_ = false;
                     if (!p.data.empty() && p.data[0] == 'D') {
                         files_.abandon(); // the sender gave this file up
                     } else {
-                        if (!files_.finish())
+                        plain.clear();
+                        text_.finish(plain);
+                        if ((!plain.empty() && !files_.write(plain.data(), plain.size())) || !files_.finish())
                             return abandon(fail(TransferErrFile, expected));
                         ++received;
+                        if (int rc = plain.empty() ? 0 : report(done + plain.size(), total); rc != 0)
+                            return abandon(fail(rc, expected));
                     }
                     state = State::File;
                 } else {
@@ -333,18 +382,27 @@ public:
     }
 
 private:
-    static uint64_t sizeFromAttributes(const std::vector<uint8_t>& d) {
-        uint64_t bytes = 0, kbytes = 0;
+    struct Attributes {
+        uint64_t size = 0;
+        bool text = false;
+    };
+    // The length (in bytes, else in kilobytes) and whether the sender calls the file text.
+    static Attributes readAttributes(const std::vector<uint8_t>& d) {
+        Attributes a;
+        uint64_t kbytes = 0;
         bool haveBytes = false;
         for (size_t i = 0; i + 1 < d.size();) {
             const uint8_t tag = d[i];
             const int len = unchar(d[i + 1]);
             if (len < 0 || i + 2 + size_t(len) > d.size())
                 break;
+            const uint8_t* value = d.data() + i + 2;
+            if (tag == '"' && len > 0)
+                a.text = value[0] == 'A';
             uint64_t v = 0;
             bool digits = len > 0;
             for (int k = 0; k < len; ++k) {
-                const uint8_t c = d[i + 2 + size_t(k)];
+                const uint8_t c = value[k];
                 if (c < '0' || c > '9' || v > UINT64_MAX / 10 - 9) {
                     digits = false;
                     break;
@@ -352,15 +410,49 @@ private:
                 v = v * 10 + (c - '0');
             }
             if (digits && tag == '1') {
-                bytes = v;
+                a.size = v;
                 haveBytes = true;
             } else if (digits && tag == '!' && v < UINT64_MAX / 1024) {
                 kbytes = v * 1024;
             }
             i += 2 + size_t(len);
         }
-        return haveBytes ? bytes : kbytes;
+        if (!haveBytes)
+            a.size = kbytes;
+        return a;
     }
+
+    // Progress never past its total: a sender's size may be short of what arrives.
+    int report(uint64_t done, uint64_t total) {
+        const auto clamp = [](uint64_t v) { return int64_t(std::min<uint64_t>(v, INT64_MAX)); };
+        return ctx_.progress(clamp(done), clamp(total ? std::max(total, done) : 0));
+    }
+
+    // A text file comes with CR LF line ends, the protocol's common form; the file on disk gets the
+    // sender's own: LF, as a Linux user's files have them. A CR that ends one packet waits for the next.
+    struct TextLines {
+        bool on = false;
+        bool cr = false;
+        void toLocal(std::vector<uint8_t>& data) {
+            if (!on)
+                return;
+            std::vector<uint8_t> out;
+            out.reserve(data.size() + 1);
+            for (uint8_t c : data) {
+                if (cr && c != '\n')
+                    out.push_back('\r');
+                cr = c == '\r';
+                if (!cr)
+                    out.push_back(c);
+            }
+            data.swap(out);
+        }
+        void finish(std::vector<uint8_t>& out) {
+            if (on && cr)
+                out.push_back('\r');
+            cr = false;
+        }
+    };
 
     int abandon(int code) {
         if (open_)
@@ -371,6 +463,7 @@ private:
 
     IncomingFiles& files_;
     std::unique_ptr<Codec> codec_;
+    TextLines text_;
     bool open_ = false;
 };
 
