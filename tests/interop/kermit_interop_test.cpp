@@ -161,9 +161,10 @@ TEST_P(KermitInteropBatch, ThreeFilesBothWays) {
 }
 
 // C-Kermit with each block check it offers (4 is the blank-free type 2, 5 a type 3 forced on the S
-// exchange too), and each window size, both ways.
+// exchange too), and with sliding windows, both ways.
 const char* const kPeerSettings[] = {"set block-check 1", "set block-check 2", "set block-check 3",
-                                     "set block-check 4", "set block-check 5"};
+                                     "set block-check 4", "set block-check 5", "set window 8",
+                                     "set window 31"};
 
 class KermitInteropSettings : public KermitInterop {};
 

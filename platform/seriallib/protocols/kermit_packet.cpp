@@ -7,7 +7,9 @@ namespace seriallib::kermit {
 namespace {
 
 constexpr int kMaxLongPacket = 9024; // the longest long packet we accept or send
+constexpr int kMaxWindow = 31;
 constexpr uint8_t kCapasLong = 2;
+constexpr uint8_t kCapasWindows = 4;
 constexpr uint8_t kCapasAttributes = 8;
 constexpr uint8_t kCapasMore = 1;
 
@@ -88,8 +90,11 @@ std::vector<uint8_t> Params::encode() const {
         capas |= kCapasLong;
     if (attributes)
         capas |= kCapasAttributes;
+    const int w = std::clamp(window, 1, kMaxWindow);
+    if (w > 1)
+        capas |= kCapasWindows;
     d.push_back(tochar(capas));
-    d.push_back(tochar(1)); // window size: one packet at a time
+    d.push_back(tochar(w));
     const int lx = std::clamp(maxlx, 0, 94 * 95 + 94);
     d.push_back(tochar(lx / 95));
     d.push_back(tochar(lx % 95));
@@ -125,14 +130,18 @@ Params Params::decode(const std::vector<uint8_t>& d) {
     size_t i = 9;
     if (i < d.size()) {
         const int first = unchar(d[i]);
+        bool windows = false;
         if (first > 0) {
             p.longPackets = (first & kCapasLong) != 0;
             p.attributes = (first & kCapasAttributes) != 0;
+            windows = (first & kCapasWindows) != 0;
         }
         while (i < d.size() && (unchar(d[i]) & kCapasMore))
             ++i;
         ++i;
-        ++i; // window size
+        if (windows && i < d.size())
+            p.window = std::clamp(unchar(d[i]), 1, kMaxWindow);
+        ++i;
         if (i + 1 < d.size())
             p.maxlx = unchar(d[i]) * 95 + unchar(d[i + 1]);
         if (p.longPackets && p.maxlx <= 0)
@@ -161,6 +170,7 @@ Agreement Agreement::make(const Params& ours, const Params& theirs) {
         a.rept = 0;
     a.longPackets = ours.longPackets && theirs.longPackets;
     a.attributes = ours.attributes && theirs.attributes;
+    a.window = std::min(ours.window, theirs.window);
     a.sendLimit = a.longPackets ? size_t(std::clamp(theirs.maxlx, 20, kMaxLongPacket)) : size_t(theirs.maxl);
     if (a.longPackets && a.sendLimit <= 94)
         a.longPackets = false;

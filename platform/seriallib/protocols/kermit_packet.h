@@ -1,7 +1,7 @@
 #pragma once
 // Kermit packets: framing with block checks 1, 2, 3 and the blank-free 2 (normal and long packets),
-// the send-init parameters and their negotiation, and the prefix encoding of data (control, 8th bit,
-// repeats).
+// the send-init parameters and their negotiation (sliding windows among them), and the prefix encoding of
+// data (control, 8th bit, repeats).
 
 #include "transfer_context.h"
 
@@ -46,7 +46,8 @@ struct Params {
     uint8_t rept = ' '; // repeat prefix, ' ' for none
     bool longPackets = false;
     bool attributes = false;
-    int maxlx = 0; // longest long packet it can receive (when longPackets)
+    int window = 1; // packets it takes in flight (sliding windows when above 1), up to 31
+    int maxlx = 0;  // longest long packet it can receive (when longPackets)
 
     std::vector<uint8_t> encode() const;
     // Fields that are missing take their defaults.
@@ -63,6 +64,7 @@ struct Agreement {
     size_t sendLimit = 80;  // longest packet we may send (total characters after MARK)
     bool longPackets = false;
     bool attributes = false;
+    int window = 1; // packets in flight
     int npad = 0;
     uint8_t padc = 0;
     uint8_t eol = '\r';

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <tuple>
 
@@ -35,6 +36,17 @@ TEST(KermitPacket, PeerSendInitDecodes) {
     EXPECT_TRUE(p.longPackets);
     EXPECT_TRUE(p.attributes);
     EXPECT_EQ(p.maxlx, 4000);
+    EXPECT_EQ(p.window, 1); // no sliding windows offered
+    // One that offers sliding windows (30 packets) among its capabilities.
+    const Params windows = Params::decode(bytes("~/ @-#Y3~^>J)0___F\"U1@"));
+    EXPECT_EQ(windows.window, 30);
+    EXPECT_EQ(windows.maxlx, 3999);
+    for (int ours : {1, 8, 31}) {
+        Params mine;
+        mine.window = ours;
+        EXPECT_EQ(Params::decode(mine.encode()).window, ours);
+        EXPECT_EQ(Agreement::make(mine, windows).window, std::min(ours, 30));
+    }
     // A bare S packet keeps the defaults.
     const Params bare = Params::decode(bytes("H"));
     EXPECT_EQ(bare.maxl, 40);

@@ -134,40 +134,45 @@ TEST(KermitSession, NoiseAndLossAreRepairedByNakAndRetry) {
 // Over many seeds at several rates of flipped and lost bytes both ways, each transfer ends with the
 // exact file and success, or with a failure code and no file: never a wrong file, never a hang.
 TEST(KermitSession, NoisyLineEndsInTheExactFileOrAFailureCode) {
-    const auto data = transfer_test::testData(8000, 9);
+    const auto data = transfer_test::testData(6000, 9);
     TransferTimings t = quick();
     t.responseWait = 40ms;
     t.byteGap = 15ms;
     t.blockWait = 150ms;
     t.retries = 15;
     int successes = 0;
-    for (double rate : {1e-4, 1e-3, 3e-3, 1e-2}) {
-        for (uint64_t seed = 1; seed <= 5; ++seed) {
-            SCOPED_TRACE(std::to_string(rate) + " seed " + std::to_string(seed));
-            ScratchDir src, dst;
-            transfer_test::writeFile(src.file("noisy"), data);
-            LineFaults forward, back;
-            forward.corrupt = back.corrupt = rate;
-            forward.drop = back.drop = rate / 2;
-            forward.seed = seed;
-            back.seed = seed + 1000;
-            MemoryChannelPair line(forward, back);
-            const auto t0 = Clock::now();
-            const auto r = transfer(line, {src.file("noisy")}, dst.path(), {}, {}, t);
-            EXPECT_LT(Clock::now() - t0, 10s);
-            if (r.received == 1) {
-                ++successes;
-                EXPECT_EQ(transfer_test::readFile(dst.file("noisy")), data);
-            } else {
-                EXPECT_LT(r.received, 0);
-                EXPECT_LT(r.sent, 0);
-                EXPECT_TRUE(dst.names().empty());
+    for (int window : {1, 31}) {
+        for (double rate : {1e-4, 1e-3, 3e-3, 1e-2}) {
+            for (uint64_t seed = 1; seed <= 4; ++seed) {
+                SCOPED_TRACE(std::to_string(window) + "/" + std::to_string(rate) + " seed " +
+                             std::to_string(seed));
+                ScratchDir src, dst;
+                transfer_test::writeFile(src.file("noisy"), data);
+                LineFaults forward, back;
+                forward.corrupt = back.corrupt = rate;
+                forward.drop = back.drop = rate / 2;
+                forward.seed = seed;
+                back.seed = seed + 1000;
+                MemoryChannelPair line(forward, back);
+                KermitOptions o;
+                o.window = window;
+                const auto t0 = Clock::now();
+                const auto r = transfer(line, {src.file("noisy")}, dst.path(), o, o, t);
+                EXPECT_LT(Clock::now() - t0, 10s);
+                if (r.received == 1) {
+                    ++successes;
+                    EXPECT_EQ(transfer_test::readFile(dst.file("noisy")), data);
+                } else {
+                    EXPECT_LT(r.received, 0);
+                    EXPECT_LT(r.sent, 0);
+                    EXPECT_TRUE(dst.names().empty());
+                }
             }
         }
     }
     // The protocol does recover, not merely fail safely. (At the highest rate a damaged S exchange
     // that passes its one-character check leaves the two sides on different check types.)
-    EXPECT_GE(successes, 16);
+    EXPECT_GE(successes, 28);
 }
 
 // A peer whose packets the test writes itself, with any check type.
@@ -187,9 +192,10 @@ struct PacketPeer {
         EXPECT_EQ(p.type, 'Y');
         EXPECT_EQ(p.seq, seq);
     }
-    std::string sendInit(int chkt) {
+    std::string sendInit(int chkt, int window = 1) {
         kermit::Params ours;
         ours.chkt = chkt;
+        ours.window = window;
         const auto d = ours.encode();
         return {d.begin(), d.end()};
     }
@@ -415,6 +421,112 @@ TEST(KermitSession, TextFilesGetTheSendersLineEnds) {
             EXPECT_LE(done, std::max(total, 0));
         EXPECT_EQ(calls.back().first, int(c.want.size()));
     }
+}
+
+// With a window, packets that come out of order are held and acknowledged at once, the missing ones
+// asked for once each, and the file is written in order.
+TEST(KermitSession, WindowedReceiverHoldsPacketsThatComeOutOfOrder) {
+    using namespace kermit;
+    ScratchDir dst;
+    MemoryChannelPair line;
+    ReceiveFolder rf(dst.path());
+    FolderFiles files(rf);
+    auto rx = transfer_test::runAsync([&] {
+        TransferContext ctx(line.b(), nullptr, {}, quick());
+        return kermitReceive(ctx, files);
+    });
+    PacketPeer peer(line.a());
+    peer.send(0, 'S', peer.sendInit(3, 8), 1);
+    const Packet ack = peer.read(CheckInit);
+    ASSERT_EQ(ack.type, 'Y');
+    EXPECT_EQ(Params::decode(ack.data).window, 8);
+    peer.exchange(1, 'F', "ordered", 3);
+    struct Step {
+        int seq;
+        std::vector<std::pair<uint8_t, int>> answers;
+    };
+    const Step steps[] = {
+        {3, {{'N', 2}, {'Y', 3}}}, {4, {{'Y', 4}}}, {2, {{'Y', 2}}}, {6, {{'N', 5}, {'Y', 6}}},
+        {7, {{'Y', 7}}},           {5, {{'Y', 5}}}, {5, {{'Y', 5}}}, // a repeat of one it has: answered again
+    };
+    for (const Step& step : steps) {
+        SCOPED_TRACE(step.seq);
+        peer.send(step.seq, 'D', "p" + std::to_string(step.seq), 3);
+        for (const auto& [type, seq] : step.answers) {
+            const Packet p = peer.read(3);
+            ASSERT_EQ(p.status, ReadStatus::Ok);
+            EXPECT_EQ(p.type, type);
+            EXPECT_EQ(p.seq, seq);
+        }
+    }
+    peer.exchange(8, 'Z', "", 3);
+    peer.exchange(9, 'B', "", 3);
+    ASSERT_TRUE(transfer_test::ready(rx));
+    EXPECT_EQ(rx.get(), 1);
+    const auto got = transfer_test::readFile(dst.file("ordered"));
+    EXPECT_EQ(std::string(got.begin(), got.end()), "p2p3p4p5p6p7");
+}
+
+// The sender keeps up to the receiver's window in flight, no more, and a NAK resends just the
+// packet it names, unchanged.
+TEST(KermitSession, WindowedSenderResendsOnlyWhatIsAskedFor) {
+    using namespace kermit;
+    ScratchDir src;
+    const auto data = transfer_test::testData(3000, 8);
+    transfer_test::writeFile(src.file("w"), data);
+    MemoryChannelPair line;
+    auto tx = transfer_test::runAsync([&] {
+        TransferContext ctx(line.a(), nullptr, {}, quick());
+        return kermitSend(ctx, {src.file("w")});
+    });
+    PacketPeer peer(line.b());
+    Packet p = peer.read(CheckInit);
+    ASSERT_EQ(p.type, 'S');
+    EXPECT_EQ(Params::decode(p.data).window, 31);
+    peer.send(0, 'Y', peer.sendInit(3, 4), 1);
+    p = peer.read(3);
+    ASSERT_EQ(p.type, 'F');
+    peer.send(1, 'Y', "", 3);
+    std::vector<Packet> window;
+    for (int i = 0; i < 4; ++i) {
+        window.push_back(peer.read(3));
+        ASSERT_EQ(window.back().type, 'D');
+        EXPECT_EQ(window.back().seq, 2 + i);
+    }
+    EXPECT_EQ(peer.read(3, 50ms).status, ReadStatus::Timeout); // the window is full
+    peer.send(3, 'N', "", 3);
+    p = peer.read(3);
+    EXPECT_EQ(p.seq, 3);
+    EXPECT_EQ(p.data, window[1].data);
+    // Acknowledged out of order, the window moves only when its oldest packet is in. A later ACK
+    // first says the oldest one's went missing: that packet goes again, once.
+    for (int seq : {5, 4, 3})
+        peer.send(seq, 'Y', "", 3);
+    p = peer.read(3);
+    EXPECT_EQ(p.seq, 2);
+    EXPECT_EQ(p.data, window[0].data);
+    EXPECT_EQ(peer.read(3, 50ms).status, ReadStatus::Timeout);
+    peer.send(2, 'Y', "", 3);
+    Codec codec('#', 0, 0);
+    std::vector<uint8_t> got, part;
+    for (const auto& w : window) {
+        ASSERT_TRUE(codec.decode(w.data, part));
+        got.insert(got.end(), part.begin(), part.end());
+    }
+    for (;;) {
+        p = peer.read(3);
+        ASSERT_EQ(p.status, ReadStatus::Ok);
+        peer.send(p.seq, 'Y', "", 3);
+        if (p.type == 'B')
+            break;
+        if (p.type == 'D') {
+            ASSERT_TRUE(codec.decode(p.data, part));
+            got.insert(got.end(), part.begin(), part.end());
+        }
+    }
+    ASSERT_TRUE(transfer_test::ready(tx));
+    EXPECT_EQ(tx.get(), 0);
+    EXPECT_EQ(got, data);
 }
 
 TEST(KermitSession, PeerGivingUpSendsAnErrorPacketAndLeavesNoFile) {
