@@ -2,12 +2,13 @@
 #include "kermit_session.h"
 #include "memory_channel.h"
 #include "seriallib.h"
+#include "transfer_pair.h"
 #include "transfer_test_support.h"
 
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <mutex>
+#include <future>
 #include <thread>
 
 namespace {
@@ -203,6 +204,35 @@ struct PacketPeer {
     kermit::Agreement agreed;
 };
 
+// Our receiver on one end of a line, driven by a scripted sender on the other.
+struct ScriptedSend {
+    explicit ScriptedSend(TransferProgressCallback progress = {})
+        : rf(dst.path()), files(rf), peer(line.a()) {
+        rx = transfer_test::runAsync([this, progress] {
+            TransferContext ctx(line.b(), nullptr, progress, quick());
+            return kermitReceive(ctx, files);
+        });
+    }
+    // The S exchange (checked with type 1) and the F packet naming the file.
+    void begin(const std::string& name, int window = 1) {
+        peer.send(0, 'S', peer.sendInit(3, window), 1);
+        ack = peer.read(kermit::CheckInit);
+        EXPECT_EQ(ack.type, 'Y');
+        peer.exchange(1, 'F', name, 3);
+    }
+    int result() {
+        EXPECT_TRUE(transfer_test::ready(rx));
+        return rx.get();
+    }
+    ScratchDir dst;
+    MemoryChannelPair line;
+    ReceiveFolder rf;
+    FolderFiles files;
+    PacketPeer peer;
+    kermit::Packet ack; // the answer to the S packet
+    std::future<int> rx;
+};
+
 // Our receiver answers each check type a sender offers with that type, and then reads packets
 // carrying it; a forced type 3 covers the S exchange too.
 TEST(KermitSession, ReceiverTakesTheCheckTypeTheSenderOffers) {
@@ -213,15 +243,8 @@ TEST(KermitSession, ReceiverTakesTheCheckTypeTheSenderOffers) {
     for (const Case c : {Case{1, 1, 1}, Case{2, 1, 2}, Case{3, 1, 3},
                          Case{CheckBlankFree2, 1, CheckBlankFree2}, Case{CheckForced3, 3, 3}}) {
         SCOPED_TRACE(c.offer);
-        ScratchDir dst;
-        MemoryChannelPair line;
-        ReceiveFolder rf(dst.path());
-        FolderFiles files(rf);
-        auto rx = transfer_test::runAsync([&] {
-            TransferContext ctx(line.b(), nullptr, {}, quick());
-            return kermitReceive(ctx, files);
-        });
-        PacketPeer peer(line.a());
+        ScriptedSend script;
+        auto& peer = script.peer;
         peer.send(0, 'S', peer.sendInit(c.offer), c.initCheck);
         const Packet ack = peer.read(CheckInit);
         ASSERT_EQ(ack.status, ReadStatus::Ok);
@@ -232,9 +255,8 @@ TEST(KermitSession, ReceiverTakesTheCheckTypeTheSenderOffers) {
         peer.exchange(2, 'D', "some data", c.dataCheck);
         peer.exchange(3, 'Z', "", c.dataCheck);
         peer.exchange(4, 'B', "", c.dataCheck);
-        ASSERT_TRUE(transfer_test::ready(rx));
-        EXPECT_EQ(rx.get(), 1);
-        EXPECT_EQ(transfer_test::readFile(dst.file("checked")),
+        EXPECT_EQ(script.result(), 1);
+        EXPECT_EQ(transfer_test::readFile(script.dst.file("checked")),
                   std::vector<uint8_t>({'s', 'o', 'm', 'e', ' ', 'd', 'a', 't', 'a'}));
     }
 }
@@ -333,18 +355,9 @@ TEST(KermitSession, RepeatedAckOfThePreviousPacketResendsAtOnce) {
 // A burst of damaged packets, many more than the retry count, costs NAKs and not the transfer.
 TEST(KermitSession, DamagedPacketsKeepTheReceiverGoing) {
     using namespace kermit;
-    ScratchDir dst;
-    MemoryChannelPair line;
-    ReceiveFolder rf(dst.path());
-    FolderFiles files(rf);
-    auto rx = transfer_test::runAsync([&] {
-        TransferContext ctx(line.b(), nullptr, {}, quick());
-        return kermitReceive(ctx, files);
-    });
-    PacketPeer peer(line.a());
-    peer.send(0, 'S', peer.sendInit(3), 1);
-    ASSERT_EQ(peer.read(CheckInit).type, 'Y');
-    peer.exchange(1, 'F', "burst", 3);
+    ScriptedSend script;
+    auto& peer = script.peer;
+    script.begin("burst");
     const int retries = quick().retries;
     for (int i = 0; i < retries * 3; ++i) {
         auto wire = encodePacket(2, 'D', {'a', 'b', 'c'}, 3, peer.agreed);
@@ -358,9 +371,8 @@ TEST(KermitSession, DamagedPacketsKeepTheReceiverGoing) {
     peer.exchange(2, 'D', "abc", 3);
     peer.exchange(3, 'Z', "", 3);
     peer.exchange(4, 'B', "", 3);
-    ASSERT_TRUE(transfer_test::ready(rx));
-    EXPECT_EQ(rx.get(), 1);
-    EXPECT_EQ(transfer_test::readFile(dst.file("burst")), std::vector<uint8_t>({'a', 'b', 'c'}));
+    EXPECT_EQ(script.result(), 1);
+    EXPECT_EQ(transfer_test::readFile(script.dst.file("burst")), std::vector<uint8_t>({'a', 'b', 'c'}));
 }
 
 // A file the sender calls text arrives with CR LF line ends (also split across packets) and is
@@ -375,27 +387,10 @@ TEST(KermitSession, TextFilesGetTheSendersLineEnds) {
     for (const Case& c :
          {Case{"AMJ", "one\ntwo\nlone\rcr\nend\r"}, Case{"B8", "one\r\ntwo\r\nlone\rcr\r\nend\r"}}) {
         SCOPED_TRACE(c.type);
-        ScratchDir dst;
-        MemoryChannelPair line;
-        ReceiveFolder rf(dst.path());
-        FolderFiles files(rf);
-        std::mutex m;
-        std::vector<std::pair<int, int>> calls;
-        auto rx = transfer_test::runAsync([&] {
-            TransferContext ctx(
-                line.b(), nullptr,
-                [&](int done, int, int, int total) {
-                    std::lock_guard lock(m);
-                    calls.emplace_back(done, total);
-                    return 0;
-                },
-                quick());
-            return kermitReceive(ctx, files);
-        });
-        PacketPeer peer(line.a());
-        peer.send(0, 'S', peer.sendInit(3), 1);
-        ASSERT_EQ(peer.read(CheckInit).type, 'Y');
-        peer.exchange(1, 'F', "lines", 3);
+        transfer_test::ProgressLog log;
+        ScriptedSend script(log.callback());
+        auto& peer = script.peer;
+        script.begin("lines");
         // The size the sender's file has on its disk, with LF line ends.
         const std::string type(c.type);
         peer.exchange(
@@ -411,15 +406,14 @@ TEST(KermitSession, TextFilesGetTheSendersLineEnds) {
         }
         peer.exchange(seq++, 'Z', "", 3);
         peer.exchange(seq, 'B', "", 3);
-        ASSERT_TRUE(transfer_test::ready(rx));
-        EXPECT_EQ(rx.get(), 1);
-        const auto got = transfer_test::readFile(dst.file("lines"));
+        EXPECT_EQ(script.result(), 1);
+        const auto got = transfer_test::readFile(script.dst.file("lines"));
         EXPECT_EQ(std::string(got.begin(), got.end()), c.want);
-        std::lock_guard lock(m);
-        ASSERT_FALSE(calls.empty());
-        for (const auto& [done, total] : calls)
+        std::lock_guard lock(log.mutex);
+        ASSERT_FALSE(log.calls.empty());
+        for (const auto& [done, total] : log.calls)
             EXPECT_LE(done, std::max(total, 0));
-        EXPECT_EQ(calls.back().first, int(c.want.size()));
+        EXPECT_EQ(log.calls.back().first, int(c.want.size()));
     }
 }
 
@@ -427,20 +421,10 @@ TEST(KermitSession, TextFilesGetTheSendersLineEnds) {
 // asked for once each, and the file is written in order.
 TEST(KermitSession, WindowedReceiverHoldsPacketsThatComeOutOfOrder) {
     using namespace kermit;
-    ScratchDir dst;
-    MemoryChannelPair line;
-    ReceiveFolder rf(dst.path());
-    FolderFiles files(rf);
-    auto rx = transfer_test::runAsync([&] {
-        TransferContext ctx(line.b(), nullptr, {}, quick());
-        return kermitReceive(ctx, files);
-    });
-    PacketPeer peer(line.a());
-    peer.send(0, 'S', peer.sendInit(3, 8), 1);
-    const Packet ack = peer.read(CheckInit);
-    ASSERT_EQ(ack.type, 'Y');
-    EXPECT_EQ(Params::decode(ack.data).window, 8);
-    peer.exchange(1, 'F', "ordered", 3);
+    ScriptedSend script;
+    auto& peer = script.peer;
+    script.begin("ordered", 8);
+    EXPECT_EQ(Params::decode(script.ack.data).window, 8);
     struct Step {
         int seq;
         std::vector<std::pair<uint8_t, int>> answers;
@@ -461,9 +445,8 @@ TEST(KermitSession, WindowedReceiverHoldsPacketsThatComeOutOfOrder) {
     }
     peer.exchange(8, 'Z', "", 3);
     peer.exchange(9, 'B', "", 3);
-    ASSERT_TRUE(transfer_test::ready(rx));
-    EXPECT_EQ(rx.get(), 1);
-    const auto got = transfer_test::readFile(dst.file("ordered"));
+    EXPECT_EQ(script.result(), 1);
+    const auto got = transfer_test::readFile(script.dst.file("ordered"));
     EXPECT_EQ(std::string(got.begin(), got.end()), "p2p3p4p5p6p7");
 }
 
