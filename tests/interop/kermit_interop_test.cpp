@@ -11,6 +11,8 @@
 #include <strings.h>
 
 #include <cctype>
+#include <cstdio>
+#include <cstdlib>
 #include <iterator>
 
 #include <tuple>
@@ -210,6 +212,27 @@ TEST_P(KermitInteropBatch, TextFileFromThePeerKeepsItsLineEnds) {
     EXPECT_EQ(received("notes.txt"), data);
     EXPECT_EQ(overshoots, 0);
     EXPECT_EQ(size_t(lastDone), data.size());
+}
+
+// Seconds for 8 MiB each way between our Kermit and the peer (BENCH_SIZE bytes when set), to set
+// beside the peer's own pair (bench/transfer_zk.sh).
+TEST_P(KermitInteropBatch, DISABLED_Throughput) {
+    const char* env = std::getenv("BENCH_SIZE");
+    const size_t size = env ? size_t(std::strtoull(env, nullptr, 10)) : size_t(8) << 20;
+    const auto data = transfer_test::testData(size, 11);
+    transfer_test::writeFile(src_.file("bench.bin"), data);
+    auto seconds = [](auto since) { return std::chrono::duration<double>(Clock::now() - since).count(); };
+    auto t0 = Clock::now();
+    EXPECT_EQ(receive({"bench.bin"}), 1);
+    const double in = seconds(t0);
+    EXPECT_EQ(received("bench.bin"), data);
+    for (const auto& n : dst_.names())
+        std::filesystem::remove(dst_.file(n));
+    t0 = Clock::now();
+    EXPECT_EQ(send({src_.file("bench.bin")}), 0);
+    const double out = seconds(t0);
+    EXPECT_EQ(received("bench.bin"), data);
+    std::printf("Kermit %zu bytes: peer -> us %.3f s, us -> peer %.3f s\n", size, in, out);
 }
 
 std::string caseName(const ::testing::TestParamInfo<KermitInterop::ParamType>& info) {
