@@ -14,6 +14,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <iterator>
+#include <random>
 
 #include <tuple>
 
@@ -212,6 +213,85 @@ TEST_P(KermitInteropBatch, TextFileFromThePeerKeepsItsLineEnds) {
     EXPECT_EQ(received("notes.txt"), data);
     EXPECT_EQ(overshoots, 0);
     EXPECT_EQ(size_t(lastDone), data.size());
+}
+
+// Our end of the line with one bit of a byte flipped now and then, both ways (seeded).
+class NoisyChannel : public ByteChannel {
+public:
+    NoisyChannel(ByteChannel& inner, double rate, uint32_t seed) : inner_(inner), flip_(rate), rng_(seed) {}
+    int read(uint8_t* buffer, size_t size, Clock::time_point deadline) override {
+        const int n = inner_.read(buffer, size, deadline);
+        for (int i = 0; i < n; ++i)
+            spoil(buffer[i]);
+        return n;
+    }
+    int write(const uint8_t* buffer, size_t size, Clock::time_point deadline) override {
+        std::vector<uint8_t> copy(buffer, buffer + size);
+        for (auto& b : copy)
+            spoil(b);
+        return inner_.write(copy.data(), copy.size(), deadline);
+    }
+    void purgeInput() override { inner_.purgeInput(); }
+    void drainOutput(Clock::time_point deadline) override { inner_.drainOutput(deadline); }
+
+private:
+    void spoil(uint8_t& b) {
+        if (flip_(rng_))
+            b ^= uint8_t(1u << (rng_() % 8));
+    }
+    ByteChannel& inner_;
+    std::bernoulli_distribution flip_;
+    std::mt19937 rng_;
+};
+
+// gkermit over a line that spoils one byte in a thousand: every damaged packet costs about a packet
+// time, so the transfers end in seconds. Our sender, whose packets shrink after trouble, gets the
+// file through; gkermit as sender keeps its long packets and may give up, which must leave a
+// failure code and no file, never a wrong one.
+TEST_P(KermitInteropBatch, NoisyLineAgainstThePeer) {
+    if (kind_ != PeerKind::GKermit)
+        GTEST_SKIP() << "C-Kermit's own recovery is not under test";
+    const auto data = transfer_test::testData(20000, 5);
+    transfer_test::writeFile(src_.file("noisy.bin"), data);
+    for (uint32_t seed : {1u, 2u}) {
+        SCOPED_TRACE(seed);
+        for (const auto& n : dst_.names())
+            std::filesystem::remove(dst_.file(n));
+        interop::Peer peer(command(kind_, line_, false, {}), dst_.path(), stdioFor(), logs_.file("peer.log"));
+        FdChannel fd(line_.master());
+        NoisyChannel channel(fd, 1e-3, seed);
+        TransferContext ctx(channel, nullptr, {}, interopTimings());
+        const auto t0 = Clock::now();
+        const int rc = kermitSend(ctx, {src_.file("noisy.bin")});
+        EXPECT_LT(Clock::now() - t0, 30s);
+        EXPECT_EQ(rc, 0);
+        peer.wait(10s);
+        if (rc == 0) {
+            EXPECT_EQ(received("noisy.bin"), data);
+        }
+    }
+    for (uint32_t seed : {3u, 4u}) {
+        SCOPED_TRACE(seed);
+        for (const auto& n : dst_.names())
+            std::filesystem::remove(dst_.file(n));
+        interop::Peer peer(command(kind_, line_, true, {"noisy.bin"}), src_.path(), stdioFor(),
+                           logs_.file("peer.log"));
+        FdChannel fd(line_.master());
+        NoisyChannel channel(fd, 1e-3, seed);
+        ReceiveFolder folder(dst_.path());
+        FolderFiles files(folder);
+        TransferContext ctx(channel, nullptr, {}, interopTimings());
+        const auto t0 = Clock::now();
+        const int rc = kermitReceive(ctx, files);
+        EXPECT_LT(Clock::now() - t0, 30s);
+        peer.wait(10s);
+        if (rc == 1) {
+            EXPECT_EQ(received("noisy.bin"), data);
+        } else {
+            EXPECT_LT(rc, 0);
+            EXPECT_TRUE(dst_.names().empty());
+        }
+    }
 }
 
 // Seconds for 8 MiB each way between our Kermit and the peer (BENCH_SIZE bytes when set), to set
