@@ -74,6 +74,13 @@ protected:
         return code;
     }
 
+    // The code when a read ended with a stop or a dead line; 0 for anything else.
+    int ended(const Packet& p, int seq) {
+        if (p.status == ReadStatus::Stopped)
+            return fail(p.code, seq);
+        return p.status == ReadStatus::Failed ? TransferErrNotOpen : 0;
+    }
+
     Packet read(int chkt, milliseconds wait) {
         return readPacket(ctx_, chkt, Clock::now() + wait, opt_.parity);
     }
@@ -214,9 +221,8 @@ private:
         auto onReply = [&](const Packet& p, bool waited) -> int {
             switch (p.status) {
             case ReadStatus::Stopped:
-                return fail(p.code, seq_);
             case ReadStatus::Failed:
-                return TransferErrNotOpen;
+                return ended(p, seq_);
             case ReadStatus::Timeout:
                 // Nothing for the whole wait: the oldest packet (or its answer) was lost.
                 for (auto& s : flight)
@@ -309,9 +315,8 @@ private:
             bool again = false;
             switch (p.status) {
             case ReadStatus::Stopped:
-                return fail(p.code, seq_);
             case ReadStatus::Failed:
-                return TransferErrNotOpen;
+                return ended(p, seq_);
             case ReadStatus::Timeout:
             case ReadStatus::BadPacket:
                 again = true;
@@ -395,10 +400,8 @@ public:
             const bool init = state_ == State::Init;
             const int chkt = init ? 1 : agreed_.chkt;
             const Packet p = read(init ? CheckInit : agreed_.chkt, init ? t.startInterval : t.blockWait);
-            if (p.status == ReadStatus::Stopped)
-                return abandon(fail(p.code, expected_));
-            if (p.status == ReadStatus::Failed)
-                return abandon(TransferErrNotOpen);
+            if (int rc = ended(p, expected_); rc != 0)
+                return abandon(rc);
             const auto patience = init ? t.startInterval * t.startTries : t.blockWait * t.retries;
             if (p.status == ReadStatus::Timeout && ++silences > (init ? t.startTries : t.retries))
                 return abandon(fail(TransferErrTimeout, expected_));
