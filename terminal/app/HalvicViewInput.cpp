@@ -52,6 +52,20 @@ bool CHalvicView::focusNextPrevChild(bool) {
     return false; // Tab belongs to the terminal
 }
 
+// Keys belong to the terminal: only the program's Ctrl+Alt accelerators act as shortcuts, never the
+// window area's own (Ctrl+W, Ctrl+F4, Ctrl+F6, Ctrl+Tab).
+bool CHalvicView::event(QEvent* event) {
+    if (event->type() == QEvent::ShortcutOverride) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        const Qt::KeyboardModifiers both = Qt::ControlModifier | Qt::AltModifier;
+        if ((key->modifiers() & both) != both) {
+            event->accept();
+            return true;
+        }
+    }
+    return QAbstractScrollArea::event(event);
+}
+
 // Keys the terminal does not take are passed on, never used to scroll the view.
 void CHalvicView::keyPressEvent(QKeyEvent* event) {
     // A running transfer or pattern owns the line: typed bytes would break into its stream.

@@ -30,6 +30,7 @@ public:
     // The font dialog: fixed-pitch fonts of 8 to 14 points.
     void OnSetFont();
     void OnAppAbout();
+    void OnHelp();
     QMdiArea* mdiArea() const { return area_; }
 
     // A new port window (Port Manager Open); null when the document was not made.
@@ -61,9 +62,11 @@ public:
 protected:
     void closeEvent(QCloseEvent* event) override;
     void timerEvent(QTimerEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void createMenus();
+    void tile(Qt::Orientation orientation);
     CHalvicView* activeView() const;
     QAction* addCommand(QMenu* menu, const QString& name, const QString& text, const QKeySequence& keys = {});
 
