@@ -28,9 +28,35 @@
 
 namespace halvic {
 
+namespace {
+
+// The window area without its own keys: Ctrl+Tab and Ctrl+Shift+Tab typed in a terminal go to the
+// port, not to switching windows.
+class PortArea : public QMdiArea {
+public:
+    using QMdiArea::QMdiArea;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if ((event->type() == QEvent::KeyPress || event->type() == QEvent::KeyRelease) && inTerminal(watched))
+            return QAbstractScrollArea::eventFilter(watched, event);
+        return QMdiArea::eventFilter(watched, event);
+    }
+
+private:
+    static bool inTerminal(QObject* object) {
+        for (; object; object = object->parent())
+            if (qobject_cast<CHalvicView*>(object))
+                return true;
+        return false;
+    }
+};
+
+} // namespace
+
 CMainFrame::CMainFrame(CHalvicApp& app, QWidget* parent) : QMainWindow(parent), app_(app) {
     setWindowTitle(QStringLiteral("Zerip Terminal Emulator"));
-    area_ = new QMdiArea(this);
+    area_ = new PortArea(this);
     area_->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     area_->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     setCentralWidget(area_);
