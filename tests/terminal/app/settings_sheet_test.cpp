@@ -12,6 +12,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDialogButtonBox>
+#include <QDir>
 #include <QLabel>
 #include <QMdiArea>
 #include <QPointer>
@@ -314,6 +315,107 @@ TEST_F(SettingsSheetTest, MdiKeysReachThePort) {
         EXPECT_EQ(mainFrame().childFrames().size(), 2);
         EXPECT_EQ(mainFrame().activeChild(), child);
     }
+}
+
+TEST_F(SettingsSheetTest, PagesEnableTheirControlsAsTheChoicesAllow) {
+    struct Seen {
+        bool rtsWhileHardwareFlow = true;
+        bool rtsOffKept = false;
+        bool echoForAnsi = true;
+        bool echoForDumb = false;
+    } seen;
+    steps.push_back([&](halvic::CSetup& sheet) {
+        auto* rtsCts = in<QCheckBox>(sheet, "rtsCts");
+        auto* rtsOff = in<QRadioButton>(sheet, "rtsOff");
+        QTest::mouseClick(rtsOff, Qt::LeftButton);
+        QTest::keyClick(rtsCts, Qt::Key_Space);
+        seen.rtsWhileHardwareFlow = rtsOff->isEnabled() || in<QRadioButton>(sheet, "rtsOn")->isEnabled();
+        QTest::keyClick(rtsCts, Qt::Key_Space);
+        seen.rtsOffKept = rtsOff->isEnabled() && rtsOff->isChecked();
+        QTest::keyClick(rtsCts, Qt::Key_Space); // on for good
+        showPage(sheet, 1);
+        choose(sheet, "terminalType", 0);
+        seen.echoForAnsi = in<QCheckBox>(sheet, "localEcho")->isEnabled() ||
+                           in<QComboBox>(sheet, "crTranslation")->isEnabled();
+        choose(sheet, "terminalType", 2);
+        seen.echoForDumb = in<QCheckBox>(sheet, "localEcho")->isEnabled() &&
+                           in<QComboBox>(sheet, "enterKey")->isEnabled() &&
+                           in<QComboBox>(sheet, "lfTranslation")->isEnabled();
+        showPage(sheet, 0);
+        choose(sheet, "ports", kPort - 1);
+        clickButton(sheet, QDialogButtonBox::Ok);
+    });
+    trigger("portOpen");
+    ASSERT_EQ(sheetsShown, 1);
+    EXPECT_FALSE(seen.rtsWhileHardwareFlow);
+    EXPECT_TRUE(seen.rtsOffKept);
+    EXPECT_FALSE(seen.echoForAnsi);
+    EXPECT_TRUE(seen.echoForDumb);
+    halvic::CChildFrame* child = mainFrame().activeChild();
+    ASSERT_NE(child, nullptr);
+    EXPECT_EQ(child->document().portSettings.flowBits, 0x3);
+    EXPECT_EQ(child->document().portSettings.rts, 0);
+    mainFrame().updateActions();
+    EXPECT_FALSE(child->rtsButton()->isEnabled());
+    EXPECT_FALSE(mainFrame().action(QStringLiteral("toggleRts"))->isEnabled());
+}
+
+TEST_F(SettingsSheetTest, FoldersDefaultToTheOptionFileFolderAndKeepTheUsersChoice) {
+    const QString folder = app->OptionFileFolder();
+    const QString chosen = dir.filePath(QStringLiteral("downloads"));
+    QDir().mkpath(chosen);
+    QString captureShown;
+    steps.push_back([&](halvic::CSetup& sheet) {
+        choose(sheet, "ports", kOtherPort - 1);
+        showPage(sheet, 3);
+        captureShown = in<QLabel>(sheet, "captureFile")->text();
+        showPage(sheet, 2);
+        dialogs->answer({chosen});
+        QTest::mouseClick(in<QPushButton>(sheet, "browseReceiveDirectory"), Qt::LeftButton);
+        showPage(sheet, 0);
+        showPage(sheet, 2); // the page's default does not replace the choice
+        clickButton(sheet, QDialogButtonBox::Ok);
+    });
+    trigger("portOpen");
+    ASSERT_EQ(sheetsShown, 1);
+    EXPECT_EQ(captureShown, folder + QStringLiteral("cap9.txt"));
+    halvic::CChildFrame* child = mainFrame().activeChild();
+    ASSERT_NE(child, nullptr);
+    const halvic::TransferSettings& t = child->document().transferSettings;
+    EXPECT_EQ(QString::fromStdString(terminal::fieldText(t.receiveDirectory)), chosen + QLatin1Char('/'));
+    EXPECT_EQ(QString::fromStdString(terminal::fieldText(t.captureFileName)),
+              folder + QStringLiteral("cap9.txt"));
+    EXPECT_EQ(t.zmodemAutoDownload, 1);
+
+    // A capture file whose path does not fit the record is refused, not cut.
+    const QString tooLong = dir.filePath(QString(300, QLatin1Char('x')));
+    steps.push_back([&](halvic::CSetup& sheet) {
+        showPage(sheet, 3);
+        dialogs->answer({tooLong});
+        QTest::mouseClick(in<QPushButton>(sheet, "browseCaptureFile"), Qt::LeftButton);
+        captureShown = in<QLabel>(sheet, "captureFile")->text();
+        clickButton(sheet, QDialogButtonBox::Ok);
+    });
+    trigger("properties");
+    EXPECT_EQ(captureShown, folder + QStringLiteral("cap9.txt"));
+    EXPECT_EQ(messages->last().text, QStringLiteral("The file path is too long:\n") + tooLong);
+    EXPECT_EQ(QString::fromStdString(terminal::fieldText(t.captureFileName)),
+              folder + QStringLiteral("cap9.txt"));
+}
+
+TEST_F(SettingsSheetTest, EnterCodeNoListShowsSurvivesProperties) {
+    halvic::CChildFrame* child = openFromMenu(kPort, 2);
+    ASSERT_NE(child, nullptr);
+    child->document().terminalSettings.enterCode = 3; // from an option file
+    int shownPosition = 0;
+    steps.push_back([&](halvic::CSetup& sheet) {
+        showPage(sheet, 1);
+        shownPosition = in<QComboBox>(sheet, "enterKey")->currentIndex();
+        clickButton(sheet, QDialogButtonBox::Ok);
+    });
+    trigger("properties");
+    EXPECT_EQ(shownPosition, -1);
+    EXPECT_EQ(child->document().terminalSettings.enterCode, 3);
 }
 
 TEST_F(SettingsSheetTest, CommandsStillToComeSayGotItAndFollowTheOpenIdleRule) {
