@@ -84,6 +84,7 @@ CChildFrame::CChildFrame(std::unique_ptr<CHalvicDoc> doc, const TerminalFont& fo
             [this](QSize size) { SetTerminalSize(size.width(), size.height()); });
     connect(view_, &CHalvicView::statusMessage, this, &CChildFrame::SetStatusPane);
     connect(view_, &CHalvicView::statusBarRepaint, this, &CChildFrame::RepaintStatusBar);
+    connect(this, &QMdiSubWindow::windowStateChanged, this, &CChildFrame::OnWindowStateChanged);
     connect(view_, &CHalvicView::titleChanged, this, [this](const QString& title) {
         setWindowTitle(title);
         toolBar_->setWindowTitle(title);
@@ -275,11 +276,9 @@ void CChildFrame::RecalcSizeLimits() {
 
 // The area's maximise would hide the frame's bars and ignore the terminal's size: this one fills the
 // area as far as the size limits let it, and the next maximise goes back.
-void CChildFrame::changeEvent(QEvent* event) {
-    QMdiSubWindow::changeEvent(event);
-    if (event->type() != QEvent::WindowStateChange || !(windowState() & Qt::WindowMaximized))
-        return;
-    QMetaObject::invokeMethod(this, &CChildFrame::OnOwnMaximise, Qt::QueuedConnection);
+void CChildFrame::OnWindowStateChanged(Qt::WindowStates, Qt::WindowStates now) {
+    if (now & Qt::WindowMaximized)
+        QMetaObject::invokeMethod(this, &CChildFrame::OnOwnMaximise, Qt::QueuedConnection);
 }
 
 void CChildFrame::OnOwnMaximise() {

@@ -69,13 +69,13 @@ protected:
     void closeEvent(QCloseEvent* event) override;
     void timerEvent(QTimerEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
-    void changeEvent(QEvent* event) override;
 
 private:
     void showPortState(bool open);
     void updateButtons();
     void showLamps();
     void applySizeLimits();
+    void OnWindowStateChanged(Qt::WindowStates before, Qt::WindowStates now);
     void OnOwnMaximise();
 
     std::unique_ptr<CHalvicDoc> doc_;

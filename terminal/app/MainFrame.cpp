@@ -201,9 +201,11 @@ void CMainFrame::createMenus() {
         else
             toolBar_->addSeparator();
     window->addSeparator();
-    QAction* toolBarToggle = toolBar_->toggleViewAction();
-    toolBarToggle->setObjectName(QStringLiteral("toolBar"));
-    window->addAction(toolBarToggle);
+    QAction* toolBarToggle = addCommand(window, QStringLiteral("toolBar"), QStringLiteral("ToolBar"));
+    toolBarToggle->setCheckable(true);
+    toolBarToggle->setChecked(true);
+    connect(toolBarToggle, &QAction::toggled, toolBar_, &QToolBar::setVisible);
+    connect(toolBar_, &QToolBar::visibilityChanged, toolBarToggle, &QAction::setChecked);
 }
 
 // Port windows side by side (Qt::Horizontal) or one above another (Qt::Vertical), each within its own
