@@ -52,16 +52,13 @@ bool CHalvicView::focusNextPrevChild(bool) {
     return false; // Tab belongs to the terminal
 }
 
-// Keys belong to the terminal: only the program's Ctrl+Alt accelerators act as shortcuts, never the
-// window area's own (Ctrl+W, Ctrl+F4, Ctrl+F6, Ctrl+Tab).
+// Keys belong to the terminal: the window area's own shortcuts (Ctrl+W, Ctrl+F4, Ctrl+F6) never take
+// them. Keys with Alt are system keys: the menus and the Ctrl+Alt accelerators keep those.
 bool CHalvicView::event(QEvent* event) {
-    if (event->type() == QEvent::ShortcutOverride) {
-        const auto* key = static_cast<QKeyEvent*>(event);
-        const Qt::KeyboardModifiers both = Qt::ControlModifier | Qt::AltModifier;
-        if ((key->modifiers() & both) != both) {
-            event->accept();
-            return true;
-        }
+    if (event->type() == QEvent::ShortcutOverride &&
+        !(static_cast<QKeyEvent*>(event)->modifiers() & Qt::AltModifier)) {
+        event->accept();
+        return true;
     }
     return QAbstractScrollArea::event(event);
 }

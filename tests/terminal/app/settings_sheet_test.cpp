@@ -287,6 +287,8 @@ TEST_F(SettingsSheetTest, MdiKeysReachThePort) {
     ASSERT_NE(child, nullptr);
     halvic::CChildFrame* second = openFromMenu(kOtherPort, 0);
     ASSERT_NE(second, nullptr);
+    mainFrame().activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&mainFrame()));
     mainFrame().mdiArea()->setActiveSubWindow(child);
     child->view().setFocus();
     const auto described = [&](Qt::Key key) {
@@ -416,6 +418,19 @@ TEST_F(SettingsSheetTest, EnterCodeNoListShowsSurvivesProperties) {
     trigger("properties");
     EXPECT_EQ(shownPosition, -1);
     EXPECT_EQ(child->document().terminalSettings.enterCode, 3);
+}
+
+TEST_F(SettingsSheetTest, AcceleratorsAndHelpStayWithTheProgram) {
+    halvic::CChildFrame* child = openFromMenu(kPort, 2);
+    ASSERT_NE(child, nullptr);
+    mainFrame().activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&mainFrame()));
+    // Ctrl+Alt+Q is Port Disable, not a byte for the port.
+    QTest::keyClick(&child->view(), Qt::Key_Q, Qt::ControlModifier | Qt::AltModifier);
+    EXPECT_TRUE(waitFor([&] { return !child->document().IsPortOpen(); }));
+    mainFrame().updateActions();
+    trigger("help");
+    EXPECT_EQ(messages->last().text, QStringLiteral("Help file not found"));
 }
 
 TEST_F(SettingsSheetTest, CommandsStillToComeSayGotItAndFollowTheOpenIdleRule) {
