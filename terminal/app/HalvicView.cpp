@@ -102,12 +102,8 @@ void CHalvicView::OnInitialUpdate() {
         ResizeFrameToTerminal();
         return;
     }
-    if (!OpenPortAndStartReader()) {
-        emit closeRequested();
+    if (!startReaderOrClose())
         return;
-    }
-    emit portStateChanged(true);
-    emit lineStatusWanted();
     ResizeFrameToTerminal();
     RecalcScrollBars(clientWidth_, clientHeight_);
     verticalScrollBar()->setValue(doc_.screen->lock()->screenStartLine());
@@ -115,16 +111,21 @@ void CHalvicView::OnInitialUpdate() {
 
 void CHalvicView::OnOpenPort() {
     if (!doc_.IsPortOpen()) {
-        if (!doc_.OpenPort() || !doc_.IsPortOpen())
+        if (!doc_.OpenPort() || !doc_.IsPortOpen() || !startReaderOrClose())
             return;
-        if (!OpenPortAndStartReader()) {
-            emit closeRequested();
-            return;
-        }
-        emit lineStatusWanted();
     }
     setFocus();
     emit portStateChanged(true);
+}
+
+bool CHalvicView::startReaderOrClose() {
+    if (!OpenPortAndStartReader()) {
+        emit closeRequested();
+        return false;
+    }
+    emit portStateChanged(true);
+    emit lineStatusWanted();
+    return true;
 }
 
 void CHalvicView::OnClosePort() {
@@ -218,12 +219,8 @@ void CHalvicView::ReopenPort() {
         return;
     }
     doc_.KeepSettings();
-    if (!OpenPortAndStartReader()) {
-        emit closeRequested();
+    if (!startReaderOrClose())
         return;
-    }
-    emit portStateChanged(true);
-    emit lineStatusWanted();
     OnClearScreen();
     emit titleChanged(BuildPortTitle());
     emit statusBarRepaint();

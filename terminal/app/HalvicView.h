@@ -122,6 +122,8 @@ private:
     QPoint cellAt(const QPoint& pos, bool endPoint) const;
     void forgetReader();
     void finishAfterStop(int timerId);
+    // The reader for the open port, the line status asked for; on failure the window is to close.
+    bool startReaderOrClose();
 
     CHalvicDoc& doc_;
     QFont font_;

@@ -66,10 +66,19 @@ QLabel* makeSunkenStatic(const QString& name) {
     return label;
 }
 
-QPushButton* makeButton(const QString& text, const QString& name) {
-    auto* button = new QPushButton(text);
+// A group showing a path in a sunken static, with its Browse button.
+QGroupBox* pathGroup(const QString& title, QLabel* shown, QPushButton* browse) {
+    browse->setAutoDefault(false);
+    auto* group = new QGroupBox(title);
+    auto* row = new QHBoxLayout(group);
+    row->addWidget(shown, 1);
+    row->addWidget(browse);
+    return group;
+}
+
+QPushButton* makeButton(const QString& name) {
+    auto* button = new QPushButton(QStringLiteral("Browse"));
     button->setObjectName(name);
-    button->setAutoDefault(false);
     return button;
 }
 
@@ -262,15 +271,11 @@ void COption::OnKillActive() {
 CTransferOpt::CTransferOpt(QWidget* parent) : CSettingsPage(parent) {
     setObjectName(QStringLiteral("CTransferOpt"));
     shown_ = makeSunkenStatic(QStringLiteral("receiveDirectory"));
-    QPushButton* browse = makeButton(QStringLiteral("Browse"), QStringLiteral("browseReceiveDirectory"));
+    QPushButton* browse = makeButton(QStringLiteral("browseReceiveDirectory"));
     zmodem_ = new QCheckBox(QStringLiteral("ZModem Auto Download"));
     zmodem_->setObjectName(QStringLiteral("zmodemAutoDownload"));
-    auto* group = new QGroupBox(QStringLiteral("Receive File Directory"));
-    auto* row = new QHBoxLayout(group);
-    row->addWidget(shown_, 1);
-    row->addWidget(browse);
     auto* layout = new QVBoxLayout(this);
-    layout->addWidget(group);
+    layout->addWidget(pathGroup(QStringLiteral("Receive File Directory"), shown_, browse));
     layout->addWidget(zmodem_);
     layout->addStretch();
     connect(browse, &QPushButton::clicked, this, &CTransferOpt::OnBrowse);
@@ -317,13 +322,9 @@ void CTransferOpt::OnBrowse() {
 CCapOpt::CCapOpt(QWidget* parent) : CSettingsPage(parent) {
     setObjectName(QStringLiteral("CCapOpt"));
     shown_ = makeSunkenStatic(QStringLiteral("captureFile"));
-    QPushButton* browse = makeButton(QStringLiteral("Browse"), QStringLiteral("browseCaptureFile"));
-    auto* group = new QGroupBox(QStringLiteral("Saved File Name When Capturing"));
-    auto* row = new QHBoxLayout(group);
-    row->addWidget(shown_, 1);
-    row->addWidget(browse);
+    QPushButton* browse = makeButton(QStringLiteral("browseCaptureFile"));
     auto* layout = new QVBoxLayout(this);
-    layout->addWidget(group);
+    layout->addWidget(pathGroup(QStringLiteral("Saved File Name When Capturing"), shown_, browse));
     layout->addStretch();
     connect(browse, &QPushButton::clicked, this, &CCapOpt::OnBrowse);
 }
