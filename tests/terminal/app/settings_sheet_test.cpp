@@ -7,6 +7,7 @@
 #include "SettingsPages.h"
 #include "SettingsSheet.h"
 #include "SettingsValues.h"
+#include "WaitDlg.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -68,8 +69,15 @@ public:
         }
         return true;
     }
-    void breakSent(int) override { ++breaks; }
+    // Called while the notice is up.
+    void breakSent(int) override {
+        ++breaks;
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (auto* wait = qobject_cast<CWaitDlg*>(w); wait && wait->isVisible())
+                notice = wait->text();
+    }
     int breaks = 0;
+    QString notice;
 };
 
 class SettingsSheetTest : public HalvicTest {
@@ -227,6 +235,7 @@ TEST_F(SettingsSheetTest, RefusedSettingRestoresTheRecordsAndKeepsThePortOpen) {
     // Send Break reaches the line.
     trigger("sendBreak");
     EXPECT_EQ(device->breaks, 1);
+    EXPECT_EQ(device->notice, QStringLiteral("Sending Break ..."));
 }
 
 TEST_F(SettingsSheetTest, SavedProfileOpensIdenticalInAFreshProgram) {
