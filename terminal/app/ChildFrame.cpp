@@ -95,6 +95,8 @@ CChildFrame::CChildFrame(std::unique_ptr<CHalvicDoc> doc, const TerminalFont& fo
 }
 
 CChildFrame::~CChildFrame() {
+    // The area's frame still reports state changes while it goes; this part is gone by then.
+    disconnect(this, &QMdiSubWindow::windowStateChanged, this, nullptr);
     // The view (and its reader) go before the document they show.
     setWidget(nullptr);
     delete inner_;
