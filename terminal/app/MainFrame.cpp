@@ -184,6 +184,16 @@ void CMainFrame::createMenus() {
     QAction* tileV = addCommand(window, QStringLiteral("tileVertically"), QStringLiteral("Tile &Vertically"));
     connect(tileV, &QAction::triggered, this, [this] { tile(Qt::Horizontal); });
 
+    // Without a port window the menus offer Profile Open and Exit, Port Manager Open, and Help.
+    auto* shortProfile = new QMenu(QStringLiteral("&Profile"), this);
+    shortProfile->addActions({openProfile, exit});
+    menuBar()->insertMenu(profile->menuAction(), shortProfile);
+    auto* shortPort = new QMenu(QStringLiteral("Port &Manager"), this);
+    shortPort->addAction(open);
+    menuBar()->insertMenu(port->menuAction(), shortPort);
+    noWindowMenus_ = {shortProfile->menuAction(), shortPort->menuAction()};
+    windowMenus_ = {profile->menuAction(), edit->menuAction(), port->menuAction(), window->menuAction()};
+
     QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
     QAction* helpItem = addCommand(help, QStringLiteral("help"), QStringLiteral("&Help"));
     connect(helpItem, &QAction::triggered, this, &CMainFrame::OnHelp);
@@ -433,6 +443,11 @@ void CMainFrame::updateActions() {
     const bool hasChild = child != nullptr;
     const bool open = hasChild && child->document().IsPortOpen();
     const bool idle = hasChild && !child->view().IsBusy();
+    const bool anyWindow = !childFrames().isEmpty();
+    for (QAction* menu : noWindowMenus_)
+        menu->setVisible(!anyWindow);
+    for (QAction* menu : windowMenus_)
+        menu->setVisible(anyWindow);
     const auto enable = [this](const char* name, bool on) {
         action(QString::fromLatin1(name))->setEnabled(on);
     };

@@ -73,6 +73,8 @@ private:
     CHalvicApp& app_;
     QMdiArea* area_ = nullptr;
     QToolBar* toolBar_ = nullptr;
+    QList<QAction*> noWindowMenus_; // the menus without a port window
+    QList<QAction*> windowMenus_;
     TerminalFont font_;
     bool asked_ = false;
     // The save question before windows close: false when the user cancelled or the save failed.

@@ -10,6 +10,7 @@
 #include <QGroupBox>
 #include <QMdiArea>
 #include <QMenu>
+#include <QMenuBar>
 #include <QSettings>
 #include <QTimer>
 #include <QToolBar>
@@ -144,6 +145,27 @@ TEST_F(FramesTest, WindowLimitsFollowTheMainWindow) {
     mainFrame().resize(wide / 2, mainFrame().height());
     ASSERT_TRUE(waitFor([&] { return child->maximumWidth() < wide; }));
     EXPECT_LE(child->width(), mainFrame().mdiArea()->viewport()->width());
+}
+
+TEST_F(FramesTest, MenusFollowWhetherAPortWindowExists) {
+    const auto shownMenus = [&] {
+        QStringList titles;
+        for (QAction* a : mainFrame().menuBar()->actions()) {
+            if (!a->isVisible() || !a->menu())
+                continue;
+            const QList<QAction*> items = a->menu()->actions();
+            const auto commands =
+                std::count_if(items.begin(), items.end(), [](QAction* i) { return !i->isSeparator(); });
+            titles << a->text() + QLatin1Char(':') + QString::number(commands);
+        }
+        return titles.join(QLatin1Char(' ')).toStdString();
+    };
+    EXPECT_EQ(shownMenus(), "&Profile:2 Port &Manager:1 &Help:2");
+    halvic::CChildFrame* child = openWindow();
+    ASSERT_NE(child, nullptr);
+    EXPECT_EQ(shownMenus(), "&Profile:4 &Edit:2 Port &Manager:12 &Window:4 &Help:2");
+    child->close();
+    ASSERT_TRUE(waitFor([&] { return shownMenus() == "&Profile:2 Port &Manager:1 &Help:2"; }));
 }
 
 TEST_F(FramesTest, ToolBarEntriesAreNamedToolBar) {
