@@ -155,13 +155,16 @@ bool ZmodemInput::fill(Clock::time_point deadline) {
 }
 
 int ZmodemInput::get(Clock::time_point deadline) {
+    ++consumed_;
     if (pushed_ >= 0) {
         const int c = pushed_;
         pushed_ = -1;
         return c;
     }
-    if (pos_ == len_ && !fill(deadline))
+    if (pos_ == len_ && !fill(deadline)) {
+        --consumed_;
         return -1;
+    }
     return buf_[pos_++];
 }
 
@@ -199,6 +202,7 @@ bool ZmodemInput::cancelPending() {
 }
 
 void ZmodemInput::unget(uint8_t c) {
+    --consumed_;
     pushed_ = c;
 }
 
@@ -249,14 +253,19 @@ int ZmodemInput::readEscaped(Clock::time_point deadline) {
     }
 }
 
-HeaderResult ZmodemInput::readHeader(Clock::time_point deadline) {
+HeaderResult ZmodemInput::readHeader(Clock::time_point deadline, uint64_t garbageLimit) {
     HeaderResult r;
     int cans = 0;
     unsigned scanned = 0;
+    const uint64_t start = consumed_;
     for (;;) {
         // A peer that streams garbage without end must not keep us here past the deadline.
         if ((++scanned & 255) == 0 && Clock::now() >= deadline) {
             r.status = Status::Timeout;
+            return r;
+        }
+        if (consumed_ - start > garbageLimit) {
+            r.status = Status::Garbage;
             return r;
         }
         int c = get(deadline);
