@@ -21,10 +21,12 @@ using std::chrono::milliseconds;
 
 constexpr size_t kMaxSubpacket = 8192; // what our receiver accepts (the largest any sender uses)
 constexpr size_t kMaxFileInfo = 1024;
-constexpr size_t kStreamWrite = 8192; // bytes gathered before a write while streaming
+constexpr size_t kStreamWrite = 8192;     // bytes gathered before a write while streaming
+constexpr size_t kFileWrite = 256 * 1024; // received data gathered before a write to the file
 // What a receiver passes over after asking for a position before it asks again: more than a
 // windowed sender has in flight, with escaping, and what the line's buffers hold.
 constexpr uint64_t kRecoveryGarbage = 64 * 1024;
+constexpr std::chrono::milliseconds kOverAndOutWait{100};
 
 // Failures allowed while data keeps coming. Each failure costs one; data that gets through earns
 // one back per kEarn bytes, never above the limit. A line that spoils nearly everything so ends the
@@ -100,6 +102,9 @@ public:
     }
     static constexpr milliseconds kWriteSlice{20};
 
+    // Waits (up to the deadline) until what was written has left.
+    void drain(Clock::time_point deadline) { ctx_.channel().drainOutput(deadline); }
+
     int sendHex(const Header& h) {
         appendHexHeader(out_, h);
         return flush();
@@ -168,6 +173,7 @@ public:
             const int rc = sendFile(*files[i], int(files.size() - i), bytesLeft);
             if (rc != 0)
                 return rc;
+            files[i].reset(); // its read buffer too
         }
         return finish();
     }
@@ -637,9 +643,11 @@ private:
         return link_.sendHex(h);
     }
 
+    // Takes the sender's "OO" off the line, so that it does not show in the terminal afterwards. It
+    // comes straight after our ZFIN has gone out; a sender that exits at once may lose it on the way.
     void awaitOverAndOut() {
-        const auto deadline =
-            Clock::now() + std::min<milliseconds>(link_.timings().blockWait, milliseconds(1000));
+        link_.drain(link_.after(kOverAndOutWait * 10));
+        const auto deadline = Clock::now() + std::min<milliseconds>(link_.timings().quiet, kOverAndOutWait);
         int seen = 0;
         while (seen < 2) {
             const int c = link_.in().get(deadline);
@@ -823,12 +831,34 @@ private:
 } // namespace
 
 std::string FolderFiles::begin(const std::string& senderName, uint64_t, int64_t) {
-    current_.discard();
+    abandon();
     current_ = folder_.begin(senderName);
     return current_.valid() ? current_.name() : std::string();
 }
 
+bool FolderFiles::write(const uint8_t* data, size_t size) {
+    if (!current_.valid())
+        return false;
+    pending_.insert(pending_.end(), data, data + size);
+    return pending_.size() < kFileWrite || flush();
+}
+
+bool FolderFiles::flush() {
+    const bool ok = current_.write(pending_.data(), pending_.size());
+    pending_.clear();
+    return ok;
+}
+
+void FolderFiles::abandon() {
+    pending_.clear();
+    current_.discard();
+}
+
 bool FolderFiles::finish() {
+    if (!flush()) {
+        abandon();
+        return false;
+    }
     const std::string path = current_.commit();
     if (path.empty())
         return false;
