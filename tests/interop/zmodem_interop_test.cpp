@@ -48,7 +48,8 @@ protected:
 // Our receiver, with sz sending the given files from src_.
 int receiveFromSz(interop::PtyLine& line, const ScratchDir& src, const ScratchDir& dst,
                   const ScratchDir& logs, const std::vector<std::string>& names, bool detectStart = false,
-                  const std::vector<std::string>& options = {}, const transfer_test::Noise& noise = {}) {
+                  const std::vector<std::string>& options = {}, const transfer_test::Noise& noise = {},
+                  int retries = interopTimings().retries) {
     std::vector<std::string> argv = {"sz", "-q"};
     argv.insert(argv.end(), options.begin(), options.end());
     argv.insert(argv.end(), names.begin(), names.end());
@@ -74,7 +75,9 @@ int receiveFromSz(interop::PtyLine& line, const ScratchDir& src, const ScratchDi
     }
     ReceiveFolder folder(dst.path());
     FolderFiles files(folder);
-    TransferContext ctx(channel, nullptr, {}, interopTimings());
+    TransferTimings timings = interopTimings();
+    timings.retries = retries;
+    TransferContext ctx(channel, nullptr, {}, timings);
     const int rc = zmodemReceive(ctx, files);
     sz.wait(5s);
     return rc;
@@ -118,7 +121,8 @@ class ZmodemInteropBatch : public ZmodemInterop {};
 // sz's windowed and escaping modes on a file of every byte value, with a little noise on the line. A
 // windowed sender keeps sending after a damaged subpacket until its window runs out: the receiver
 // must ask for the lost place once and pass over the rest (escaped data holds many things that look
-// like damaged headers), or sz soon gives up. Several runs, each with its own noise.
+// like damaged headers), or sz soon gives up. Several runs, each with its own noise, and the retry
+// limit a user has.
 TEST_F(ZmodemInteropBatch, SzWindowsAndEscapingOnEveryByteValue) {
     const std::vector<std::vector<std::string>> rows = {{"-e", "-8", "-w", "8192"}, {"-w", "4096"}};
     for (const auto& options : rows) {
@@ -129,7 +133,8 @@ TEST_F(ZmodemInteropBatch, SzWindowsAndEscapingOnEveryByteValue) {
             const auto data = transfer_test::testData(200000, uint32_t(run));
             transfer_test::writeFile(src.file("all.bin"), data);
             EXPECT_EQ(receiveFromSz(line, src, dst, logs_, {"all.bin"}, false, options,
-                                    transfer_test::Noise::mixed(3e-4, uint64_t(run + 1))),
+                                    transfer_test::Noise::mixed(3e-4, uint64_t(run + 1)),
+                                    TransferTimings().retries),
                       1);
             EXPECT_EQ(dst.names(), std::vector<std::string>{"all.bin"});
             EXPECT_EQ(transfer_test::readFile(dst.file("all.bin")), data);

@@ -155,6 +155,8 @@ public:
 private:
     static constexpr int kEnd = 0x100; // flag on a frame-end marker from readEscaped
     int readEscaped(Clock::time_point deadline);
+    // Appends the buffered bytes up to the next ZDLE or flow byte (at most max); returns the count.
+    size_t takePlain(std::vector<uint8_t>& out, size_t max);
     int fail(Status s) {
         status_ = s;
         return -1;
