@@ -9,11 +9,11 @@ set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 build="${BUILD_DIR:-$root/build}"
 bridge="$build/bin/pty_bridge"
-ours="$build/bin/zmodem_bench"
+ours="$build/bin/xfer_bench"
 size="${SIZE:-$((8 * 1024 * 1024))}"
 repeat="${REPEAT:-5}"
 limit="${LIMIT:-120}"
-[ -x "$bridge" ] && [ -x "$ours" ] || { echo "build first: pty_bridge zmodem_bench" >&2; exit 1; }
+[ -x "$bridge" ] && [ -x "$ours" ] || { echo "build first: pty_bridge xfer_bench" >&2; exit 1; }
 for p in sz rz; do command -v "$p" >/dev/null || { echo "lrzsz is missing ($p)" >&2; exit 1; }; done
 
 work="$(mktemp -d)"
@@ -31,13 +31,13 @@ run() {
     read -r a b <&"${BRIDGE[0]}"
     start=$(now)
     if [ "$receiver" = ours ]; then
-        "$ours" receive "$b" "$dir/rx" >"$dir/rx.txt" &
+        "$ours" receive zmodem "$b" "$dir/rx" >"$dir/rx.txt" &
     else
         (cd "$dir/rx" && exec rz -q <"$b" >"$b" 2>/dev/null) &
     fi
     rpid=$!
     if [ "$sender" = ours ]; then
-        "$ours" send "$a" "$work/data.bin" >"$dir/tx.txt" &
+        "$ours" send zmodem "$a" "$work/data.bin" >"$dir/tx.txt" &
     else
         (cd "$work" && exec sz -q data.bin <"$a" >"$a" 2>/dev/null) &
     fi
