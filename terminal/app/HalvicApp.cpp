@@ -1,5 +1,6 @@
 #include "HalvicApp.h"
 
+#include "ActiveTransferTable.h"
 #include "HalvicDoc.h"
 #include "HalvicSettings.h"
 #include "HalvicView.h"
@@ -23,6 +24,7 @@ CHalvicApp::CHalvicApp(const QString& programDir, QObject* parent)
     : QObject(parent),
       programDirectory_(programDir.endsWith(QLatin1Char('/')) ? programDir : programDir + QLatin1Char('/')),
       optionFile_(programDirectory_) {
+    ResetTransfers();
     optionFile_.setLinkPath(HalvicSettings()->value(QStringLiteral("Link_Path"), QString()).toString());
     // Until a sheet is installed a new window takes the records as they stand, unless their port is
     // taken (the same records would only be refused again).
