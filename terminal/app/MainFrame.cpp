@@ -139,6 +139,11 @@ void CMainFrame::createMenus() {
             v->OnDoubleByte();
         updateActions();
     });
+    QAction* transfer = addCommand(port, QStringLiteral("fileTransfer"), QStringLiteral("File &Transfer"));
+    connect(transfer, &QAction::triggered, this, [this] {
+        if (CHalvicView* v = activeView())
+            v->OnFileTransfer();
+    });
 
     QMenu* window = menuBar()->addMenu(QStringLiteral("&Window"));
     QAction* cascade = addCommand(window, QStringLiteral("cascade"), QStringLiteral("&Cascade"));
@@ -359,6 +364,7 @@ void CMainFrame::updateActions() {
     action(QStringLiteral("portEnable"))->setEnabled(hasChild && !open);
     action(QStringLiteral("portDisable"))->setEnabled(open && idle);
     action(QStringLiteral("toggleDtr"))->setEnabled(open && idle);
+    action(QStringLiteral("fileTransfer"))->setEnabled(open && idle);
     action(QStringLiteral("toggleRts"))
         ->setEnabled(open && idle && !HardwareFlow(child->document().portSettings));
     action(QStringLiteral("clearScreen"))->setEnabled(hasChild);
