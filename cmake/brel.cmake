@@ -1,12 +1,41 @@
 # Project-wide compile settings and the helpers every folder uses.
 
+# brel_require_package(NAME DEBIAN_PACKAGES [find_package arguments...])
+# find_package that stops the configure step with the Debian package to install when NAME is missing
+# (scripts/deps.sh installs them all).
+macro(brel_require_package name debian)
+    find_package(${name} ${ARGN} QUIET)
+    if(NOT ${name}_FOUND)
+        message(FATAL_ERROR "${name} not found: install the Debian package(s) ${debian} (scripts/deps.sh does)")
+    endif()
+endmacro()
+
+# brel_require_pkgconfig(PREFIX MODULE DEBIAN_PACKAGE): an imported PkgConfig::PREFIX target or a stop.
+macro(brel_require_pkgconfig prefix module debian)
+    find_package(PkgConfig QUIET)
+    if(NOT PkgConfig_FOUND)
+        message(FATAL_ERROR "pkg-config not found: install the Debian package pkg-config (scripts/deps.sh does)")
+    endif()
+    pkg_check_modules(${prefix} QUIET IMPORTED_TARGET ${module})
+    if(NOT ${prefix}_FOUND)
+        message(FATAL_ERROR "${module} not found: install the Debian package ${debian} (scripts/deps.sh does)")
+    endif()
+endmacro()
+
 add_compile_options(-Wall -Wextra -Wpedantic)
 if(BREL_WERROR)
     add_compile_options(-Werror)
 endif()
+if(BREL_SANITIZE AND BREL_TSAN)
+    message(FATAL_ERROR "BREL_SANITIZE and BREL_TSAN exclude each other: use two build folders")
+endif()
 if(BREL_SANITIZE)
     add_compile_options(-fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
     add_link_options(-fsanitize=address,undefined)
+endif()
+if(BREL_TSAN)
+    add_compile_options(-fsanitize=thread -fno-omit-frame-pointer)
+    add_link_options(-fsanitize=thread)
 endif()
 
 if(BREL_FUZZ)
@@ -22,7 +51,8 @@ set(CMAKE_AUTORCC ON)
 set(CMAKE_RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
 
 # brel_add_test(NAME SOURCES src... LIBS lib... [ENV VAR=VALUE...] [TIMEOUT seconds])
-# One GoogleTest program; every test in it becomes one CTest test, run under the offscreen Qt platform.
+# One GoogleTest program; every test in it becomes one CTest test, run under the offscreen Qt platform and
+# labelled with the program's name (ctest -L NAME runs one program's tests).
 function(brel_add_test name)
     cmake_parse_arguments(T "" "TIMEOUT" "SOURCES;LIBS;ENV" ${ARGN})
     if(NOT T_TIMEOUT)
@@ -37,7 +67,7 @@ function(brel_add_test name)
         "${CMAKE_COMMAND};-E;env;QT_QPA_PLATFORM=offscreen;BREL_BUILD_DIR=${CMAKE_BINARY_DIR};${T_ENV}")
     gtest_discover_tests(${name}
         DISCOVERY_TIMEOUT 60
-        PROPERTIES TIMEOUT ${T_TIMEOUT})
+        PROPERTIES TIMEOUT ${T_TIMEOUT} LABELS ${name})
 endfunction()
 
 # brel_add_fuzzer(NAME SOURCES src... LIBS lib...)

@@ -3,7 +3,9 @@
 #include <atomic>
 #include <cerrno>
 #include <cstdio>
+#include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -77,6 +79,16 @@ std::string valueAt(std::string_view text, size_t start, size_t maxLength) {
     return value;
 }
 
+// Where a key can stand: at the start of the text or of a line. A key's text inside a value (an alias
+// of "Baudrate 5") must not be read as that key.
+size_t findKeyAtLineStart(std::string_view text, std::string_view key) {
+    for (size_t at = text.find(key); at != std::string_view::npos; at = text.find(key, at + 1)) {
+        if (at == 0 || isLineEnd(text[at - 1]))
+            return at;
+    }
+    return std::string_view::npos;
+}
+
 std::string_view withoutLineEnd(std::string_view s) {
     if (s.ends_with("\r\n"))
         s.remove_suffix(2);
@@ -94,7 +106,7 @@ ParsedConfig ParseConfigText(std::string_view text) {
     for (int k = 0; k < kConfigKeyCount; ++k) {
         const std::string_view key = ConfigKeyTable[k].KeyText;
         // The key must be followed by at least its separator character.
-        const size_t at = text.find(key);
+        const size_t at = findKeyAtLineStart(text, key);
         if (at != std::string_view::npos && at + key.size() < text.size())
             parsed.values[k] = valueAt(text, at + key.size() + 1, ConfigKeyTable[k].MaxLength);
         if (parsed.values[k].empty())
@@ -118,7 +130,8 @@ int LastEmptyValueCount() {
     return lastEmptyValueCount;
 }
 
-int LoadConfigFile(const std::string& path) {
+int ReadConfigFile(const std::string& path, std::string& text) {
+    text.clear();
     // Look before opening: opening a FIFO would block and opening a tty could raise its lines.
     struct stat st {};
     if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
@@ -133,7 +146,7 @@ int LoadConfigFile(const std::string& path) {
         ::close(fd);
         return -1;
     }
-    std::string text(kMaxConfigFileSize + 1, '\0');
+    text.assign(kMaxConfigFileSize + 1, '\0');
     size_t got = 0;
     while (got < text.size()) {
         const ssize_t n = ::read(fd, text.data() + got, text.size() - got);
@@ -148,13 +161,20 @@ int LoadConfigFile(const std::string& path) {
         got += static_cast<size_t>(n);
     }
     ::close(fd);
+    text.resize(got);
     if (got == 0)
         return -1;
     if (got > static_cast<size_t>(kMaxConfigFileSize))
         return -2; // grew while being read
-    text.resize(got);
-    ApplyConfigText(text);
     return 0;
+}
+
+int LoadConfigFile(const std::string& path) {
+    std::string text;
+    const int result = ReadConfigFile(path, text);
+    if (result == 0)
+        ApplyConfigText(text);
+    return result;
 }
 
 bool IsSavedConfigKey(int k) {
@@ -188,23 +208,103 @@ bool writeAll(int fd, std::string_view bytes) {
     return true;
 }
 
+constexpr std::string_view kTempMark = ".tmp-";
+
+std::string folderOf(const std::string& path) {
+    const auto slash = path.rfind('/');
+    if (slash == std::string::npos)
+        return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+// "NAME.tmp-PID-N" with PID and N decimal; the PID is returned.
+bool isOurTempName(std::string_view name, pid_t* pid) {
+    const auto mark = name.rfind(kTempMark);
+    if (mark == std::string_view::npos || mark == 0)
+        return false;
+    std::string_view rest = name.substr(mark + kTempMark.size());
+    const auto dash = rest.find('-');
+    if (dash == std::string_view::npos || dash == 0 || dash > 9 || dash + 1 == rest.size())
+        return false;
+    for (size_t i = 0; i < rest.size(); ++i)
+        if (i != dash && (rest[i] < '0' || rest[i] > '9'))
+            return false;
+    *pid = static_cast<pid_t>(std::stol(std::string(rest.substr(0, dash))));
+    return true;
+}
+
+// A regular file that is empty (a save killed before it wrote) or begins as a saved file does.
+bool holdsOurText(int folder, const char* name) {
+    const int fd = ::openat(folder, name, O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    struct stat st {};
+    const std::string first = std::string(ConfigKeyTable[0].KeyText) + "=";
+    std::string head(first.size(), '\0');
+    bool ours = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+    if (ours && st.st_size > 0)
+        ours = ::pread(fd, head.data(), head.size(), 0) == static_cast<ssize_t>(head.size()) && head == first;
+    ::close(fd);
+    return ours;
+}
+
+// Temporary files of saves that were killed hold a PIN beside the user's file: a save removes those
+// of processes that no longer run.
+void removeStaleTemps(const std::string& folder) {
+    DIR* d = ::opendir(folder.c_str());
+    if (!d)
+        return;
+    while (const dirent* e = ::readdir(d)) {
+        pid_t pid = 0;
+        if (!isOurTempName(e->d_name, &pid) || pid == ::getpid())
+            continue;
+        if (::kill(pid, 0) == 0 || errno != ESRCH)
+            continue;
+        if (holdsOurText(::dirfd(d), e->d_name))
+            ::unlinkat(::dirfd(d), e->d_name, 0);
+    }
+    ::closedir(d);
+}
+
+// Fills fd with the file's bytes; a file being replaced keeps its permissions (it holds the PIN).
+bool fill(int fd, const std::string& path, const ConfigRecord& lines) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && ::fchmod(fd, st.st_mode & 07777) != 0)
+        return false;
+    return writeAll(fd, FormatConfigFile(lines)) && ::fsync(fd) == 0;
+}
+
+std::string tempName(const std::string& path) {
+    static std::atomic<unsigned> serial{0};
+    return path + std::string(kTempMark) + std::to_string(::getpid()) + "-" +
+           std::to_string(serial.fetch_add(1));
+}
+
 } // namespace
 
 bool SaveConfigFile(const std::string& path, const ConfigRecord& lines) {
-    static std::atomic<unsigned> serial{0};
-    const std::string temp =
-        path + ".tmp-" + std::to_string(::getpid()) + "-" + std::to_string(serial.fetch_add(1));
-    // Created like any new file (the umask applies), and never over an existing one.
-    const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd < 0)
-        return false;
-    // A file being replaced keeps its permissions: it holds the PIN.
-    struct stat st {};
-    bool ok = true;
-    if (::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode))
-        ok = ::fchmod(fd, st.st_mode & 07777) == 0;
-    ok = ok && writeAll(fd, FormatConfigFile(lines)) && ::fsync(fd) == 0;
+    const std::string folder = folderOf(path);
+    removeStaleTemps(folder);
+    const std::string temp = tempName(path);
+    // An unnamed file cannot outlive a crash: it gets a name only once it is complete, for as long as
+    // the rename takes. Created like any new file (the umask applies).
+    int fd = ::open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+    const bool unnamed = fd >= 0;
+    if (!unnamed) {
+        if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL)
+            return false;
+        fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd < 0)
+            return false;
+    }
+    bool named = !unnamed;
+    bool ok = fill(fd, path, lines);
     int savedErrno = errno;
+    if (ok && unnamed) {
+        const std::string self = "/proc/self/fd/" + std::to_string(fd);
+        ok = named = ::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, temp.c_str(), AT_SYMLINK_FOLLOW) == 0;
+        savedErrno = errno;
+    }
     if (::close(fd) != 0 && ok) {
         ok = false;
         savedErrno = errno;
@@ -214,7 +314,8 @@ bool SaveConfigFile(const std::string& path, const ConfigRecord& lines) {
         savedErrno = errno;
     }
     if (!ok) {
-        ::unlink(temp.c_str());
+        if (named)
+            ::unlink(temp.c_str());
         errno = savedErrno;
     }
     return ok;

@@ -58,6 +58,8 @@ int LastEmptyValueCount();
 // not a regular file (a FIFO or device is never opened for reading); -2: longer than
 // kMaxConfigFileSize bytes (refused before reading). Nothing is applied unless the result is 0.
 int LoadConfigFile(const std::string& path);
+// The reading half of LoadConfigFile: the file's bytes in text, with LoadConfigFile's results.
+int ReadConfigFile(const std::string& path, std::string& text);
 
 // Whether the Save File command writes key k.
 bool IsSavedConfigKey(int k);

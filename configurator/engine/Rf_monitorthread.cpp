@@ -374,6 +374,8 @@ int Rf_MonitorThread::QuerySignalQuality() {
             value = monitorreply::SignalValue(read);
         if (!value) {
             if (attempt == 3) {
+                // No reading: the last value must not stand beside "No Signal".
+                v.setRssi("");
                 v.setOperator("Please Check Cable.", LabelColour::Unchanged);
                 v.setRegistration("No Signal", LabelColour::Red);
                 v.setBars(0);
@@ -382,6 +384,7 @@ int Rf_MonitorThread::QuerySignalQuality() {
             continue;
         }
         if (*value == "99") {
+            v.setRssi("");
             v.setOperator("Please Check attena.", LabelColour::Unchanged);
             v.setRegistration("No Signal", LabelColour::Red);
             v.setBars(0);

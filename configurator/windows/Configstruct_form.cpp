@@ -189,7 +189,10 @@ void InstallConfigFormHook() {
         gui::call([&] {
             if (Fmainset)
                 Fmainset->EmptyValueCount = empty;
-            applyOnGuiThread(record);
+            // A text that names no key at all is not a configuration: it must not empty the PIN,
+            // the numbers and the init strings before the format error is shown.
+            if (empty < kConfigKeyCount)
+                applyOnGuiThread(record);
         });
     });
 }

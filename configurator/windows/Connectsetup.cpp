@@ -8,6 +8,7 @@
 #include "Loadthread.h"
 #include "Mainsetup.h"
 #include "messenger.h"
+#include "phone_rules.h"
 #include "Progressivebar.h"
 #include "Rf_monitor.h"
 #include "ui_TFmainset.h"
@@ -21,11 +22,12 @@
 
 TFconnect* Fconnect = nullptr;
 
-namespace {
-
 const QString kNoPort = QStringLiteral("No such port or port is occupied by another program.");
 const QString kNoModem =
     QStringLiteral("Modem not detected on this port. \nPlease verify connection and power.");
+
+namespace {
+
 const QString kNoResponse =
     QStringLiteral("No response from modem. Please check baud rate and data format setting.");
 
@@ -40,8 +42,14 @@ QString fromValue(const std::string& v) {
 } // namespace
 
 int ClassifyApverReply(std::string_view reply) {
-    if (holds(reply, "Q8690I ")) {
-        if (holds(reply, "1.0.1") || holds(reply, "1.0.0"))
+    static constexpr std::string_view kQ8690 = "Q8690I ";
+    if (const size_t at = reply.find(kQ8690); at != std::string_view::npos) {
+        // The old road only for exactly these versions: "1.0.10" or "11.0.1" are not old.
+        std::string_view version = reply.substr(at + kQ8690.size());
+        if (!version.empty() && version.front() == 'v')
+            version.remove_prefix(1);
+        version = version.substr(0, version.find_first_of(" \r\n"));
+        if (version == "1.0.0" || version == "1.0.1")
             return 2;
         return holds(reply, "build") ? 1 : 0;
     }
@@ -209,8 +217,8 @@ void TFconnect::WizardData_Default() {
     u.Build->clear();
     u.Ver->clear();
     u.wmbs5_rm->setChecked(true);
-    for (QLineEdit* e : {u.SMSc1m, u.SMSc2m, u.SMSt1m, u.SMSt2m})
-        e->setText(QStringLiteral("+"));
+    PhoneNumberPair::Reset(u.SMSc1m, u.SMSc2m);
+    PhoneNumberPair::Reset(u.SMSt1m, u.SMSt2m);
     u.SMS_IN_Data_Mode->setChecked(false);
     u.SMS_OUT_Data_Mode->setChecked(false);
     u.SMS_c7rm->setChecked(true);
@@ -358,10 +366,10 @@ void TFconnect::runLoadOperation(OperationKind kind) {
     }
     CloseComPort();
     if (kind == OperationKind::Read && code == 1 && Fmainset) {
-        if (!ApVersion.isEmpty())
-            Fmainset->ui->Ver->setText(ApModel + QStringLiteral("  Ver ") + ApVersion);
-        if (!ApBuild.isEmpty())
-            Fmainset->ui->Build->setText(QStringLiteral("Build ") + ApBuild);
+        // What this modem did not tell must not be left from another one.
+        Fmainset->ui->Ver->setText(ApVersion.isEmpty() ? QString()
+                                                       : ApModel + QStringLiteral("  Ver ") + ApVersion);
+        Fmainset->ui->Build->setText(ApBuild.isEmpty() ? QString() : QStringLiteral("Build ") + ApBuild);
     }
     say(OperationResultMessage(kind, code));
 }

@@ -81,11 +81,22 @@ void TFmainset::Export1Click() {
             gui::Icon::Warning);
         return;
     }
-    // A file without these settings leaves them off.
-    ui->SMS_IN_Data_Mode->setChecked(false);
-    ui->SMS_OUT_Data_Mode->setChecked(false);
-    ui->GSM_Ring_On->setChecked(false);
-    const int result = LoadConfigFile(fileName(path));
+    // A file is read and checked before anything changes: a refused file (unreadable, too long, or
+    // naming no key at all) leaves every setting as it was.
+    std::string text;
+    const int result = ReadConfigFile(fileName(path), text);
+    if (result == 0 && ParseConfigText(text).EmptyValueCount == kConfigKeyCount)
+        EmptyValueCount = kConfigKeyCount;
+    else if (result == 0) {
+        // A file without these settings leaves them off.
+        ui->SMS_IN_Data_Mode->setChecked(false);
+        ui->SMS_OUT_Data_Mode->setChecked(false);
+        ui->GSM_Ring_On->setChecked(false);
+        // The model and build shown belong to the last modem read, not to this file.
+        ui->Ver->clear();
+        ui->Build->clear();
+        ApplyConfigText(text);
+    }
     if (result == -1)
         gui::messenger().showPlain(QStringLiteral("The file is empty."));
     else if (result == -2)

@@ -3,6 +3,7 @@
 #include "control_style.h"
 #include "Mainsetup.h"
 #include "Mainwizard1.h"
+#include "phone_rules.h"
 #include "ui_TFmainset.h"
 #include "ui_TFwizard.h"
 
@@ -326,8 +327,8 @@ void CopyWizardToMainForm() {
         m.SMS_IN_Data_Mode->setChecked(w.SMS_IN_Data_Mode->isChecked());
         m.SMS_OUT_Data_Mode->setChecked(w.SMS_OUT_Data_Mode->isChecked());
     } else {
-        for (QLineEdit* e : {m.SMSc1m, m.SMSc2m, m.SMSt1m, m.SMSt2m})
-            e->setText(QStringLiteral("+"));
+        PhoneNumberPair::Reset(m.SMSc1m, m.SMSc2m);
+        PhoneNumberPair::Reset(m.SMSt1m, m.SMSt2m);
         m.SMS_IN_Data_Mode->setChecked(false);
         m.SMS_OUT_Data_Mode->setChecked(false);
         m.SMS_c7rm->setChecked(true);
@@ -352,8 +353,8 @@ void ResetWizard() {
         SetComboEnabled(c, false);
     w.PIN1->clear();
     w.wmbs5_r->setChecked(true);
-    for (QLineEdit* e : {w.SMSc1, w.SMSc2, w.SMSt1, w.SMSt2})
-        e->setText(QStringLiteral("+"));
+    PhoneNumberPair::Reset(w.SMSc1, w.SMSc2);
+    PhoneNumberPair::Reset(w.SMSt1, w.SMSt2);
     w.SMS_c7r->setChecked(true);
     w.SMS_t7r->setChecked(true);
     w.SMS_IN_Data_Mode->setChecked(true);
@@ -365,8 +366,8 @@ void ResetWizard() {
     w.Back->hide();
 
     auto& m = *Fmainset->ui;
-    for (QLineEdit* e : {m.SMSc1m, m.SMSc2m, m.SMSt1m, m.SMSt2m})
-        e->setText(QStringLiteral("+"));
+    PhoneNumberPair::Reset(m.SMSc1m, m.SMSc2m);
+    PhoneNumberPair::Reset(m.SMSt1m, m.SMSt2m);
     m.GSM_Ring_On->setChecked(false);
     m.DTR0_ignore->setChecked(true);
     m.GSM_P0->setChecked(true);

@@ -9,6 +9,8 @@
 #include "Rf_monitor.h"
 #include "window_texts.h"
 
+#include <QGuiApplication>
+
 #include <exception>
 
 namespace {
@@ -35,6 +37,8 @@ bool ConfiguratorApplication::notify(QObject* receiver, QEvent* event) {
 }
 
 void CreateConfiguratorWindows() {
+    // Boxes without a caption of their own carry the program's title, not its file name.
+    QGuiApplication::setApplicationDisplayName(texts::ProgramTitle);
     InstallConfigFormHook();
     InstallWindowsEngineView();
     new TFwizard;

@@ -12,8 +12,16 @@ PhoneNumberPair::PhoneNumberPair(QLineEdit* no1, QLineEdit* no2, QString firstMe
       plainFormatMessages_(plainFormatMessages) {
     new PhoneKeyFilter(no1, MaxTypedDigits);
     new PhoneKeyFilter(no2, MaxTypedDigits);
+    // Pasted and program-set numbers are held to the same length as typed ones.
+    no1->setMaxLength(MaxLength);
+    no2->setMaxLength(MaxLength);
     connect(no1, &QLineEdit::textChanged, this, &PhoneNumberPair::No1Change);
     connect(no2, &QLineEdit::textChanged, this, &PhoneNumberPair::No2Change);
+}
+
+void PhoneNumberPair::Reset(QLineEdit* no1, QLineEdit* no2) {
+    no2->setText(QStringLiteral("+"));
+    no1->setText(QStringLiteral("+"));
 }
 
 void PhoneNumberPair::say(const QString& text, bool plainAllowed) {

@@ -17,6 +17,12 @@ public:
                     QObject* parent);
 
     static constexpr int MaxTypedDigits = 59;
+    // "+" and the digits.
+    static constexpr int MaxLength = MaxTypedDigits + 1;
+
+    // Empties both fields to "+", No.2 first: emptying No.1 while No.2 still holds a number would
+    // ask the user to fill in No.1 in the middle of a reset.
+    static void Reset(QLineEdit* no1, QLineEdit* no2);
 
 private:
     void No1Change(const QString& text);

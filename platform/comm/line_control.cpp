@@ -1,5 +1,7 @@
 #include "line_control.h"
 
+#include "shared_lines.h"
+
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
@@ -55,15 +57,23 @@ Registry& registry() {
 
 } // namespace
 
+std::shared_ptr<LineControl> ioctlLineControl() {
+    static const auto* control = new std::shared_ptr<LineControl>(std::make_shared<IoctlLineControl>());
+    return *control;
+}
+
 std::shared_ptr<LineControl> lineControlFor(const std::string& devicePath) {
-    static const auto* ioctlControl = new std::shared_ptr<LineControl>(std::make_shared<IoctlLineControl>());
-    Registry& r = registry();
-    std::lock_guard lock(r.mutex);
-    if (!r.controls.empty()) {
-        if (auto it = r.controls.find(canonical(devicePath)); it != r.controls.end())
-            return it->second;
+    {
+        Registry& r = registry();
+        std::lock_guard lock(r.mutex);
+        if (!r.controls.empty()) {
+            if (auto it = r.controls.find(canonical(devicePath)); it != r.controls.end())
+                return it->second;
+        }
     }
-    return *ioctlControl;
+    if (std::string file = sharedLinesFileFor(devicePath); !file.empty())
+        return sharedLineControl(file);
+    return ioctlLineControl();
 }
 
 void setLineControl(const std::string& devicePath, std::shared_ptr<LineControl> control) {

@@ -4,7 +4,9 @@
 // Real ttys answer through TIOCMGET/TIOCMBIS/TIOCMBIC. A device that cannot report lines (a
 // pseudo-terminal answers ENOTTY) shows CTS and DSR on, DCD and RI off, and ignores DTR/RTS.
 // A test installs its own LineControl for a device path: the simulated modem drives DCD/CTS that
-// way and sees the data bits and parity that a pty cannot carry.
+// way and sees the data bits and parity that a pty cannot carry. A pty whose port-map entry names a
+// shared-lines file (the simulated modem program in another process) has its lines there
+// (shared_lines.h).
 
 #include <cstdint>
 #include <memory>
@@ -37,7 +39,10 @@ public:
     virtual void breakSent(int fd) { (void)fd; }
 };
 
-// The control for a device path (resolved through symlinks): the installed one, else the ioctl one.
+// The ioctl control: TIOCMGET/TIOCMBIS/TIOCMBIC, CTS and DSR on for a device without lines.
+std::shared_ptr<LineControl> ioctlLineControl();
+// The control for a device path (resolved through symlinks): the installed one, else the shared
+// lines the port map names for it, else the ioctl one.
 std::shared_ptr<LineControl> lineControlFor(const std::string& devicePath);
 // Installs a control for one device path; null removes it.
 void setLineControl(const std::string& devicePath, std::shared_ptr<LineControl> control);

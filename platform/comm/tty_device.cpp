@@ -1,15 +1,19 @@
 #include "tty_device.h"
 
 #include "port_map.h"
+#include "shared_lines.h"
 
 #include <cerrno>
+#include <cstdio>
 #include <fcntl.h>
+#include <grp.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <termios.h>
 #include <unistd.h>
+#include <vector>
 
 namespace comm::tty {
 
@@ -51,24 +55,55 @@ bool sameRate(uint32_t wanted, uint32_t got) {
 
 std::string devicePathFor(const std::string& name) {
     std::string_view bare = portmap::stripDevicePrefix(name);
-    if (portmap::portNumber(bare) != 0)
-        return portmap::PortMap().resolve(bare);
+    if (portmap::portNumber(bare) != 0) {
+        // A port whose map line is malformed resolves to nothing (the map has said why on stderr).
+        std::string path = portmap::PortMap().resolve(bare);
+        if (path.empty())
+            errno = ENOENT;
+        return path;
+    }
     if (!bare.empty() && bare.front() == '/')
         return std::string(bare);
     errno = ENOENT;
     return {};
 }
 
+std::string permissionHint(const std::string& path) {
+    std::string text = path + ": permission denied";
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0)
+        return text;
+    std::string name = std::to_string(st.st_gid);
+    std::vector<char> buffer(4096);
+    struct group entry {};
+    struct group* found = nullptr;
+    if (::getgrgid_r(st.st_gid, &entry, buffer.data(), buffer.size(), &found) == 0 && found)
+        name = found->gr_name;
+    return text + ": the user is not in the device's group \"" + name + "\" (sudo usermod -aG " + name +
+           " $USER, then log in again)";
+}
+
 int openExclusive(const std::string& path) {
-    int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0)
+    // Only a character device is opened: anything else in its place (a FIFO would block) is no port.
+    struct stat st {};
+    if (::stat(path.c_str(), &st) == 0 && !S_ISCHR(st.st_mode)) {
+        errno = ENOTTY;
         return -1;
+    }
+    int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        if (errno == EACCES) {
+            std::fprintf(stderr, "%s\n", permissionHint(path).c_str());
+            errno = EACCES;
+        }
+        return -1;
+    }
     auto fail = [fd](int err) {
         ::close(fd);
         errno = err;
         return -1;
     };
-    if (!::isatty(fd))
+    if (::fstat(fd, &st) != 0 || !S_ISCHR(st.st_mode) || !::isatty(fd))
         return fail(ENOTTY);
     if (::flock(fd, LOCK_EX | LOCK_NB) != 0)
         return fail(errno == EWOULDBLOCK ? EBUSY : errno);
@@ -95,6 +130,7 @@ int openExclusive(const std::string& path) {
 void closeExclusive(int fd) {
     if (fd < 0)
         return;
+    dropSharedLinesOnClose(fd);
     ::ioctl(fd, TIOCNXCL);
     ::close(fd);
 }

@@ -13,11 +13,17 @@ namespace comm::tty {
 // as it stands. Empty with errno ENOENT when the name is neither.
 std::string devicePathFor(const std::string& name);
 
+// "<path>: permission denied: the user is not in the device's group ..." for an open refused with
+// EACCES (printed on stderr by openExclusive).
+std::string permissionHint(const std::string& path);
+
 // Opens a device as the only holder: O_RDWR|O_NOCTTY|O_NONBLOCK|O_CLOEXEC, flock(LOCK_EX|LOCK_NB),
 // TIOCEXCL, raw mode with CLOCAL|CREAD. Returns the descriptor, or -1 with errno (EBUSY when the
-// device is held elsewhere, ENOTTY when it is no terminal).
+// device is held elsewhere, ENOTTY when it is no terminal: anything but a character device is
+// refused before it is opened).
 int openExclusive(const std::string& path);
-// Clears TIOCEXCL (another holder of the tty would otherwise keep later opens out) and closes.
+// Clears TIOCEXCL (another holder of the tty would otherwise keep later opens out) and closes; a pty
+// with shared lines drops its DTR and RTS there first.
 void closeExclusive(int fd);
 
 // A pseudo-terminal slave: it forces 8 data bits and no parity.

@@ -1,9 +1,14 @@
 #include "port_map.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
+#include <optional>
 #include <string>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -25,25 +30,14 @@ std::string_view trim(std::string_view s) {
     return s;
 }
 
-bool readWholeFile(const std::string& path, std::string* text) {
-    FILE* f = std::fopen(path.c_str(), "rb");
-    if (!f)
-        return false;
-    char buffer[4096];
-    size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0)
-        text->append(buffer, n);
-    bool ok = !std::ferror(f);
-    std::fclose(f);
-    return ok;
-}
+// A map larger than this is no map a person wrote.
+constexpr size_t kMaxMapSize = 1 << 20;
 
-// The key of a map-file line ("COM3" in "COM3=/dev/x"), or 0 when the line names no port.
+constexpr std::string_view kLinesKey = ";lines=";
+
+// The port a trimmed map-file line is about ("COM3" in "COM3=/dev/x", also in "COM3 junk"), or 0.
 int lineKey(std::string_view line) {
-    auto eq = line.find('=');
-    if (eq == std::string_view::npos)
-        return 0;
-    return portNumber(trim(line.substr(0, eq)));
+    return portNumber(line.substr(0, line.find_first_of("= \t")));
 }
 
 bool makeFolders(const std::string& file) {
@@ -115,17 +109,80 @@ MapFileContents parseMapFile(std::string_view text) {
         text = end == std::string_view::npos ? std::string_view{} : text.substr(end + 1);
         if (line.empty() || line.front() == '#')
             continue;
-        auto eq = line.find('=');
-        int port = lineKey(line);
-        std::string_view path = eq == std::string_view::npos ? std::string_view{} : trim(line.substr(eq + 1));
-        if (port == 0 || path.empty() || path.front() != '/') {
-            result.warnings.push_back("line " + std::to_string(lineNo) + ": ignored \"" + std::string(line) +
-                                      "\" (expected COMn=/device/path, n 1..256)");
+        const std::string where = "line " + std::to_string(lineNo) + ": \"" + std::string(line) + "\"";
+        const int port = lineKey(line);
+        if (port == 0) {
+            result.warnings.push_back(where + " ignored (expected COMn=/device/path, n 1..256)");
             continue;
         }
-        result.entries[port] = std::string(path);
+        auto eq = line.find('=');
+        std::string_view value =
+            eq == std::string_view::npos ? std::string_view{} : trim(line.substr(eq + 1));
+        std::string_view device = value, lines;
+        if (auto mark = value.find(kLinesKey); mark != std::string_view::npos) {
+            device = trim(value.substr(0, mark));
+            lines = trim(value.substr(mark + kLinesKey.size()));
+        }
+        const bool linesOk = device.size() == value.size() || (!lines.empty() && lines.front() == '/');
+        if (device.empty() || device.front() != '/' || !linesOk) {
+            MapEntry broken;
+            broken.problem = where + " is not COMn=/device/path";
+            result.warnings.push_back(broken.problem + ": COM" + std::to_string(port) + " will not open");
+            result.entries[port] = std::move(broken);
+            continue;
+        }
+        result.entries[port] = MapEntry{std::string(device), std::string(lines), {}};
     }
     return result;
+}
+
+bool readRegularFile(const std::string& path, std::string* text) {
+    // Looked at before it is opened: opening a device could raise its lines, a FIFO could block.
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0)
+        return false;
+    if (!S_ISREG(st.st_mode)) {
+        errno = EINVAL;
+        return false;
+    }
+    int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    auto fail = [fd](int err) {
+        ::close(fd);
+        errno = err;
+        return false;
+    };
+    if (::fstat(fd, &st) != 0)
+        return fail(errno);
+    if (!S_ISREG(st.st_mode))
+        return fail(EINVAL); // replaced between the two looks
+    char buffer[4096];
+    for (;;) {
+        ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            return fail(errno);
+        if (n == 0)
+            break;
+        if (text->size() + size_t(n) > kMaxMapSize)
+            return fail(EFBIG);
+        text->append(buffer, size_t(n));
+    }
+    ::close(fd);
+    return true;
+}
+
+MapFileContents readMapFile(const std::string& mapFile) {
+    std::string text;
+    if (!readRegularFile(mapFile, &text)) {
+        MapFileContents none;
+        if (errno != ENOENT)
+            none.unreadable = errno == EINVAL ? std::string("not a regular file") : std::strerror(errno);
+        return none;
+    }
+    return parseMapFile(text);
 }
 
 std::string mapFilePath() {
@@ -147,24 +204,45 @@ std::string defaultDevicePath(int port) {
     return "/dev/ttyS" + std::to_string(port - 1);
 }
 
-PortMap::PortMap() : PortMap(mapFilePath()) {}
+PortMap::PortMap() {
+    const std::string mapFile = mapFilePath();
+    for (const auto& [port, device] : assignDevices(mapFile, systemDevices()))
+        std::fprintf(stderr, "%s: COM%d is now %s\n", mapFile.c_str(), port, device.c_str());
+    load(mapFile);
+}
 
 PortMap::PortMap(const std::string& mapFile) {
-    std::string text;
-    if (!readWholeFile(mapFile, &text))
-        return;
-    MapFileContents parsed = parseMapFile(text);
+    load(mapFile);
+}
+
+PortMap::PortMap(const std::map<int, std::string>& devices) {
+    for (const auto& [port, device] : devices)
+        entries_[port].device = device;
+}
+
+void PortMap::load(const std::string& mapFile) {
+    MapFileContents parsed = readMapFile(mapFile);
+    if (!parsed.unreadable.empty())
+        std::fprintf(stderr, "%s: cannot be read (%s): no COM port will open\n", mapFile.c_str(),
+                     parsed.unreadable.c_str());
     for (const auto& warning : parsed.warnings)
         std::fprintf(stderr, "%s: %s\n", mapFile.c_str(), warning.c_str());
     entries_ = std::move(parsed.entries);
+    unreadable_ = std::move(parsed.unreadable);
 }
 
-PortMap::PortMap(std::map<int, std::string> entries) : entries_(std::move(entries)) {}
-
-std::string PortMap::devicePath(int port) const {
+MapEntry PortMap::entry(int port) const {
+    if (port < kMinPort || port > kMaxPort)
+        return {};
+    if (!unreadable_.empty())
+        return MapEntry{{}, {}, "the map cannot be read (" + unreadable_ + ")"};
     if (auto it = entries_.find(port); it != entries_.end())
         return it->second;
-    return defaultDevicePath(port);
+    return MapEntry{defaultDevicePath(port), {}, {}};
+}
+
+std::string PortMap::devicePath(int port) const {
+    return entry(port).device;
 }
 
 std::string PortMap::resolve(std::string_view name) const {
@@ -172,49 +250,34 @@ std::string PortMap::resolve(std::string_view name) const {
     return port ? devicePath(port) : std::string{};
 }
 
-bool writeEntry(const std::string& mapFile, int port, const std::string& devicePath) {
-    if (port < kMinPort || port > kMaxPort || mapFile.empty() ||
-        (!devicePath.empty() && (devicePath.front() != '/' || devicePath.find('\n') != std::string::npos))) {
-        errno = EINVAL;
-        return false;
-    }
+namespace {
+
+bool validPath(const std::string& path) {
+    return !path.empty() && path.front() == '/' && path.find('\n') == std::string::npos &&
+           path.find(kLinesKey) == std::string::npos && trim(path).size() == path.size();
+}
+
+// Rewrites mapFile under its lock: edit gets the old text (empty when there is none) and returns
+// the new one, or nothing to leave the file alone.
+bool editMapFile(const std::string& mapFile,
+                 const std::function<std::optional<std::string>(const std::string&)>& edit) {
     if (!makeFolders(mapFile))
         return false;
-
     int lock = ::open((mapFile + ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
     if (lock < 0)
         return false;
     while (::flock(lock, LOCK_EX) != 0 && errno == EINTR) {
     }
-
     std::string old;
-    bool ok = readWholeFile(mapFile, &old) || errno == ENOENT;
-    std::string text;
-    bool written = false;
-    const std::string entry = "COM" + std::to_string(port) + "=" + devicePath + "\n";
-    std::string_view rest = old;
-    while (ok && !rest.empty()) {
-        auto end = rest.find('\n');
-        std::string_view line = rest.substr(0, end);
-        rest = end == std::string_view::npos ? std::string_view{} : rest.substr(end + 1);
-        std::string_view body = trim(line);
-        if (!body.empty() && body.front() != '#' && lineKey(body) == port) {
-            if (!written && !devicePath.empty())
-                text += entry;
-            written = true;
-            continue;
-        }
-        text.append(line);
-        text += '\n';
-    }
-    if (!written && !devicePath.empty())
-        text += entry;
-
+    bool ok = readRegularFile(mapFile, &old) || errno == ENOENT;
+    std::optional<std::string> text;
+    if (ok)
+        text = edit(old);
     std::string temp = mapFile + ".XXXXXX";
-    int fd = ok ? ::mkstemp(temp.data()) : -1;
+    int fd = ok && text ? ::mkstemp(temp.data()) : -1;
     if (fd >= 0) {
         ::fchmod(fd, 0644);
-        ok = writeAll(fd, text) && ::fsync(fd) == 0;
+        ok = writeAll(fd, *text) && ::fsync(fd) == 0;
         int saved = errno;
         ok = ::close(fd) == 0 && ok;
         if (ok)
@@ -226,13 +289,124 @@ bool writeEntry(const std::string& mapFile, int port, const std::string& deviceP
             ::unlink(temp.c_str());
             errno = saved;
         }
-    } else {
+    } else if (text) {
         ok = false;
     }
     int saved = errno;
     ::close(lock);
     errno = saved;
     return ok;
+}
+
+std::string canonical(const std::string& path) {
+    char resolved[PATH_MAX];
+    return ::realpath(path.c_str(), resolved) ? std::string(resolved) : std::string();
+}
+
+bool characterDevice(const std::string& path) {
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 && S_ISCHR(st.st_mode);
+}
+
+// The devices present under the by-id folder, by path, in name order.
+std::vector<std::string> byIdDevices(const DeviceTree& tree) {
+    const std::string folder = tree.root + "/dev/serial/by-id";
+    std::vector<std::string> found;
+    DIR* d = ::opendir(folder.c_str());
+    if (!d)
+        return found;
+    while (const dirent* e = ::readdir(d)) {
+        std::string path = folder + "/" + e->d_name;
+        if (e->d_name[0] != '.' && validPath(path) && tree.present(path))
+            found.push_back(std::move(path));
+    }
+    ::closedir(d);
+    std::sort(found.begin(), found.end());
+    return found;
+}
+
+bool known(const MapFileContents& map, const std::string& device) {
+    const std::string real = canonical(device);
+    for (const auto& [port, entry] : map.entries)
+        if (entry.device == device || (!real.empty() && canonical(entry.device) == real))
+            return true;
+    return false;
+}
+
+} // namespace
+
+DeviceTree systemDevices() {
+    return DeviceTree{{}, characterDevice};
+}
+
+std::map<int, std::string> assignDevices(const std::string& mapFile, const DeviceTree& tree) {
+    std::map<int, std::string> added;
+    std::vector<std::string> devices = byIdDevices(tree);
+    auto unknown = [&](const MapFileContents& map) {
+        std::vector<std::string> out;
+        for (const auto& d : devices)
+            if (!known(map, d))
+                out.push_back(d);
+        return out;
+    };
+    if (devices.empty() || unknown(readMapFile(mapFile)).empty())
+        return added; // the usual case: nothing to write, no lock taken
+    bool ok = editMapFile(mapFile, [&](const std::string& old) -> std::optional<std::string> {
+        MapFileContents map = parseMapFile(old);
+        std::string text = old;
+        if (!text.empty() && text.back() != '\n')
+            text += '\n';
+        int port = kMinPort;
+        for (const auto& device : unknown(map)) {
+            while (port <= kMaxPort &&
+                   (map.entries.count(port) || tree.present(tree.root + defaultDevicePath(port))))
+                ++port;
+            if (port > kMaxPort)
+                break;
+            text += "COM" + std::to_string(port) + "=" + device + "\n";
+            added[port++] = device;
+        }
+        if (added.empty())
+            return std::nullopt;
+        return text;
+    });
+    if (!ok)
+        added.clear();
+    return added;
+}
+
+bool writeEntry(const std::string& mapFile, int port, const std::string& devicePath,
+                const std::string& linesFile) {
+    if (port < kMinPort || port > kMaxPort || mapFile.empty() ||
+        (!devicePath.empty() && !validPath(devicePath)) ||
+        (!linesFile.empty() && (devicePath.empty() || !validPath(linesFile)))) {
+        errno = EINVAL;
+        return false;
+    }
+    const std::string entry = "COM" + std::to_string(port) + "=" + devicePath +
+                              (linesFile.empty() ? std::string() : std::string(kLinesKey) + linesFile) + "\n";
+    return editMapFile(mapFile, [&](const std::string& old) -> std::optional<std::string> {
+        std::string text;
+        bool written = false;
+        std::string_view rest = old;
+        while (!rest.empty()) {
+            auto end = rest.find('\n');
+            std::string_view line = rest.substr(0, end);
+            rest = end == std::string_view::npos ? std::string_view{} : rest.substr(end + 1);
+            std::string_view body = trim(line);
+            if (!body.empty() && body.front() != '#' && lineKey(body) == port) {
+                if (!written && !devicePath.empty())
+                    text += entry;
+                written = true;
+                continue;
+            }
+            text.append(line);
+            text += '\n';
+        }
+        if (!written && !devicePath.empty())
+            text += entry;
+        return text;
+    });
 }
 
 } // namespace portmap

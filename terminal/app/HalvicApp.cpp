@@ -5,6 +5,7 @@
 #include "HalvicSettings.h"
 #include "HalvicView.h"
 #include "install_layout.h"
+#include "SettingsSheet.h"
 
 #include <QFileInfo>
 
@@ -26,11 +27,7 @@ CHalvicApp::CHalvicApp(const QString& programDir, QObject* parent)
       optionFile_(programDirectory_) {
     ResetTransfers();
     optionFile_.setLinkPath(HalvicSettings()->value(QStringLiteral("Link_Path"), QString()).toString());
-    // Until a sheet is installed a new window takes the records as they stand, unless their port is
-    // taken (the same records would only be refused again).
-    sheet_ = [this](CHalvicDoc& doc, bool fromProperties) {
-        return fromProperties || !IsPortInUse(doc.portSettings.portNumber);
-    };
+    sheet_ = RunSetupSheet;
     theApp = this;
 }
 

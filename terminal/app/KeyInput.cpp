@@ -64,6 +64,14 @@ QByteArray CharacterBytesOf(const QKeyEvent& event) {
         return QByteArray(1, '\t');
     case Qt::Key_Escape:
         return QByteArray(1, '\x1b');
+    // Keys no description names: the strings Linux programs know them by, as the installed terminfo
+    // entries say.
+    case Qt::Key_Backtab:
+        return QByteArrayLiteral("\x1b[Z");
+    case Qt::Key_F11:
+        return QByteArrayLiteral("\x1b[23~");
+    case Qt::Key_F12:
+        return QByteArrayLiteral("\x1b[24~");
     default:
         break;
     }

@@ -11,9 +11,9 @@ namespace halvic {
 // The virtual-key code of a cursor, editing or function key (F1-F10), or 0.
 int VirtualKeyOf(int qtKey);
 
-// The bytes of the key as a character: Enter CR, Backspace BS, Tab HT, Escape ESC, Ctrl with a letter
-// or one of @ [ \ ] ^ _ its control byte, other text as its 8-bit character. Empty for keys that make
-// no character.
+// The bytes of the key as a character: Enter CR, Backspace BS, Tab HT, Escape ESC, Shift+Tab ESC [ Z,
+// F11 and F12 ESC [ 2 3 ~ and ESC [ 2 4 ~, Ctrl with a letter or one of @ [ \ ] ^ _ its control byte,
+// other text as its 8-bit character. Empty for keys that make no character.
 QByteArray CharacterBytesOf(const QKeyEvent& event);
 
 } // namespace halvic

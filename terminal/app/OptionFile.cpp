@@ -87,7 +87,8 @@ int OptionFile::ReadOptionFile(const QString& name) {
     next_ = 0;
     loaded_ = false;
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
+    // Only a regular file is opened: a FIFO given on the command line would block the open for ever.
+    if (!QFileInfo(path).isFile() || !file.open(QIODevice::ReadOnly)) {
         ShowOptionFileMessage(terminal::OptionFileOpenFail, path);
         return 0;
     }

@@ -7,6 +7,7 @@
 #include "WaitDlg.h"
 
 #include <QApplication>
+#include <QIcon>
 #include <QStringList>
 
 int main(int argc, char* argv[]) {
@@ -14,6 +15,7 @@ int main(int argc, char* argv[]) {
     QApplication::setOrganizationName(QStringLiteral("Brel"));
     QApplication::setApplicationName(QStringLiteral("Halvic"));
     QApplication::setApplicationDisplayName(QStringLiteral("Zerip Terminal Emulator"));
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/halvic.png")));
     gui::setMessenger(std::make_shared<gui::QtMessenger>());
     gui::setFileDialogs(std::make_shared<gui::QtFileDialogs>());
     halvic::CHalvicApp app(QApplication::applicationDirPath());

@@ -12,6 +12,7 @@
 #include <iostream>
 #include <sstream>
 #include <string>
+#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -19,6 +20,8 @@ namespace {
 const char* kUsage = R"(Usage: q86sim [options]
 A simulated Q86 modem on a pseudo-terminal. Writes COMn=<device> into the port map named by
 $BREL_PORT_MAP (or the default map), prints the device path, and runs until SIGINT or SIGTERM.
+A pty carries no modem lines: the modem's CTS, DSR and DCD and the program's DTR and RTS go through
+a small file in a temporary folder, named in the map entry (";lines=<file>").
 Without options: a Q8690I with current firmware at its factory setting (115200 8N1, echo on,
 SIM ready, registered).
 
@@ -256,6 +259,27 @@ int main(int argc, char** argv) {
     pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
 
     q86sim::SimulatedModem modem(s);
+    // The shared lines live in a private folder, removed again at the end.
+    std::string linesFolder =
+        std::string(std::getenv("TMPDIR") ? std::getenv("TMPDIR") : "/tmp") + "/q86sim-XXXXXX";
+    if (!::mkdtemp(linesFolder.data())) {
+        std::cerr << "q86sim: cannot make a folder for the modem lines: " << std::strerror(errno) << "\n";
+        return 1;
+    }
+    if (!modem.shareLines(linesFolder + "/lines")) {
+        std::cerr << "q86sim: cannot make the modem-lines file in " << linesFolder << ": " << std::strerror(errno)
+                  << "\n";
+        ::rmdir(linesFolder.c_str());
+        return 1;
+    }
+    struct RemoveFolder {
+        q86sim::SimulatedModem& modem;
+        std::string folder;
+        ~RemoveFolder() {
+            modem.stop();
+            ::rmdir(folder.c_str());
+        }
+    } removeFolder{modem, linesFolder};
     try {
         modem.start();
     } catch (const std::exception& e) {
@@ -272,6 +296,7 @@ int main(int argc, char** argv) {
               << settings.line.describe() << ")\n";
 
     std::size_t shown = 0;
+    bool dtr = modem.dtr();
     while (true) {
         const timespec tick{0, 200'000'000};
         const int sig = sigtimedwait(&stopSignals, nullptr, &tick);
@@ -279,6 +304,10 @@ int main(int argc, char** argv) {
             break;
         }
         if (!quiet) {
+            if (modem.dtr() != dtr) {
+                dtr = !dtr;
+                std::cerr << "q86sim: DTR " << (dtr ? "on" : "off") << "\n";
+            }
             const auto log = modem.commands();
             // The log drops its oldest half when it grows long; start again from there.
             if (shown > log.size()) {
@@ -289,6 +318,5 @@ int main(int argc, char** argv) {
             }
         }
     }
-    modem.stop();
     return 0;
 }

@@ -1,6 +1,7 @@
 #include "simulated_modem.h"
 
 #include "port_map.h"
+#include "shared_lines.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -71,9 +72,25 @@ public:
         return applied;
     }
 
+    // Writes the lines the modem drives to the shared file, when there is one.
+    void share() const {
+        if (!sharedFile.empty()) {
+            comm::writeModemLines(sharedFile,
+                                  TIOCM_DSR | (cts.load() ? TIOCM_CTS : 0) | (dcd.load() ? TIOCM_CAR : 0));
+        }
+    }
+    bool dtr() const {
+        int modem = 0, program = 0;
+        if (!sharedFile.empty() && comm::readSharedLines(sharedFile, &modem, &program)) {
+            return (program & TIOCM_DTR) != 0;
+        }
+        return (outputs.load() & TIOCM_DTR) != 0;
+    }
+
     std::atomic<bool> cts{true};
     std::atomic<bool> dcd{false};
     std::atomic<int> outputs{0};
+    std::string sharedFile; // set before the thread starts
 
 private:
     mutable std::mutex mutex;
@@ -106,6 +123,7 @@ void SimulatedModem::start() {
             queue_.push_back(std::move(a));
         }
     }
+    lines_->share();
     comm::setLineControl(devicePath_, lines_);
     stopping_ = false;
     thread_ = std::thread([this] { run(); });
@@ -124,6 +142,11 @@ void SimulatedModem::stop() {
         portmap::writeEntry(publishedMap_, publishedPort_, "");
         publishedPort_ = 0;
     }
+    if (!sharedLines_.empty()) {
+        ::unlink(sharedLines_.c_str());
+        sharedLines_.clear();
+        lines_->sharedFile.clear();
+    }
     if (wakeFd_ >= 0) {
         ::close(wakeFd_);
         wakeFd_ = -1;
@@ -135,8 +158,21 @@ bool SimulatedModem::publish(int port) {
     return publish(port, portmap::mapFilePath());
 }
 
+bool SimulatedModem::shareLines(const std::string& file) {
+    if (thread_.joinable()) {
+        errno = EBUSY;
+        return false;
+    }
+    if (!comm::createSharedLines(file, TIOCM_DSR)) {
+        return false;
+    }
+    sharedLines_ = file;
+    lines_->sharedFile = file;
+    return true;
+}
+
 bool SimulatedModem::publish(int port, const std::string& mapFile) {
-    if (devicePath_.empty() || !portmap::writeEntry(mapFile, port, devicePath_)) {
+    if (devicePath_.empty() || !portmap::writeEntry(mapFile, port, devicePath_, sharedLines_)) {
         return false;
     }
     publishedMap_ = mapFile;
@@ -180,7 +216,10 @@ void SimulatedModem::run() {
         const int64_t wait = std::clamp<int64_t>(nextWakeUs(now) - now, 0, 100'000);
         pollfd fds[2] = {{master, POLLIN, 0}, {wakeFd_, POLLIN, 0}};
         const bool listening = now >= hangupUntilUs_;
-        ::poll(listening ? fds : fds + 1, listening ? 2 : 1, static_cast<int>((wait + 999) / 1000));
+        // To the microsecond: a byte's time on a fast line is well under a millisecond.
+        const timespec timeout{static_cast<time_t>(wait / 1'000'000),
+                               static_cast<long>(wait % 1'000'000) * 1000};
+        ::ppoll(listening ? fds : fds + 1, listening ? 2 : 1, &timeout, nullptr);
         now = steadyUs() - origin;
         uint64_t drained = 0;
         while (::read(wakeFd_, &drained, sizeof drained) > 0) {
@@ -256,9 +295,11 @@ void SimulatedModem::pump(int64_t now) {
             break;
         case Action::Kind::SetDcd:
             lines_->dcd = a.on;
+            lines_->share();
             break;
         case Action::Kind::SetCts:
             lines_->cts = a.on;
+            lines_->share();
             break;
         case Action::Kind::Send: {
             const int64_t per = byteUs(wire_);
@@ -319,8 +360,7 @@ int64_t SimulatedModem::nextWakeUs(int64_t now) const {
         } else if (a.kind == Action::Kind::Send && blocked) {
             next = std::min(next, blockedUntilUs_);
         } else if (a.kind == Action::Kind::Send && sendStartUs_ >= 0) {
-            next =
-                std::min(next, std::max(now + 1000, sendStartUs_ + int64_t(sendOffset_ + 1) * byteUs(wire_)));
+            next = std::min(next, sendStartUs_ + int64_t(sendOffset_ + 1) * byteUs(wire_));
         } else {
             next = now;
         }
@@ -363,6 +403,10 @@ LineSetting SimulatedModem::line() const {
 
 bool SimulatedModem::dcd() const {
     return lines_->dcd.load();
+}
+
+bool SimulatedModem::dtr() const {
+    return lines_->dtr();
 }
 
 std::string SimulatedModem::firmwareVersion() const {

@@ -55,6 +55,11 @@ public:
     bool publish(int port);
     bool publish(int port, const std::string& mapFile);
 
+    // Also publishes the modem's lines in a shared-lines file (comm's shared_lines.h) for programs
+    // in other processes, named in the entry publish() writes; stop() removes it. Call before start().
+    // False with errno when the file cannot be made.
+    bool shareLines(const std::string& file);
+
     // Snapshots, safe from any thread.
     std::vector<CommandRecord> commands() const;
     std::vector<std::string> commandTexts() const;
@@ -63,6 +68,8 @@ public:
     Settings stored() const;
     LineSetting line() const; // the modem's rate and framing on the wire now
     bool dcd() const;
+    // DTR as the application drives it (through the shared-lines file when there is one).
+    bool dtr() const;
     std::string firmwareVersion() const;
     std::string transferData() const;
     XmodemReceiver::State transferState() const;
@@ -117,6 +124,7 @@ private:
 
     std::atomic<std::size_t> ignored_{0};
     std::atomic<std::size_t> sent_{0};
+    std::string sharedLines_;
     std::string publishedMap_;
     int publishedPort_ = 0;
 };

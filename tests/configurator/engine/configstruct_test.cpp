@@ -10,6 +10,8 @@
 #include <optional>
 #include <random>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace fs = std::filesystem;
 using namespace std::string_literals;
@@ -51,7 +53,11 @@ INSTANTIATE_TEST_SUITE_P(
         ParseCase{"SameTextFirstKey", "Valid Callee1=+111\r\nValid Callee1=+222\r\n", 26, "+111"},
         ParseCase{"SameTextSecondKey", "Valid Callee1=+111\r\nValid Callee1=+222\r\n", 30, "+111"},
         ParseCase{"FirstOccurrenceWins", "Baudrate=5\r\nBaudrate=7\r\n", 7, "5"},
-        ParseCase{"KeyInsideValue", "Init Command1=Baudrate=5\r\n", 7, "5"},
+        // A key is read only where a key can start: a value naming a key is data.
+        ParseCase{"KeyInsideValueIsData", "Init Command1=Baudrate=5\r\n", 7, ""},
+        ParseCase{"AliasNamingBaudrate", "Device Alias=Baudrate 5\r\nBaudrate=7\r\n", 7, "7"},
+        ParseCase{"AliasNamingPin2", "Device Alias=Use PIN2\r\nUse PIN=Yes\r\n", 2, "Yes"},
+        ParseCase{"KeyAfterLfOnly", "Device Alias=x\nBaudrate=7\n", 7, "7"},
         ParseCase{"CaseMatters", "device alias=Office\r\n", 0, ""},
         ParseCase{"LfEndsValue", "Device Alias=Office\nCellular Band Selection=2\n", 0, "Office"},
         ParseCase{"LfFileNextKey", "Device Alias=Office\nCellular Band Selection=2\n", 1, "2"},
@@ -139,7 +145,7 @@ TEST_F(AppliedRecord, NoHookInstalledIsHarmless) {
 // A file of exactly `size` bytes whose first and last lines hold keys.
 std::string fileOfSize(size_t size) {
     const std::string head = "Device Alias=Office\r\n";
-    const std::string tail = "DTR Drop=2\r\n";
+    const std::string tail = "\nDTR Drop=2\r\n";
     std::string filler;
     while (head.size() + filler.size() + tail.size() < size)
         filler += (filler.size() % 60 == 59) ? '\n' : 'x';
@@ -258,6 +264,32 @@ TEST_F(AppliedRecord, SaveReplacesWholeFilesOnly) {
     for (const auto& entry : fs::directory_iterator(dir))
         names.push_back(entry.path().filename().string());
     EXPECT_THAT(names, testing::UnorderedElementsAre("keep.cfg", "taken"));
+}
+
+TEST_F(AppliedRecord, SaveClearsTemporaryFilesOfKilledSaves) {
+    // A process that has ended: its pid names no running process any more.
+    const pid_t child = fork();
+    if (child == 0)
+        _exit(0);
+    ASSERT_GT(child, 0);
+    ASSERT_EQ(waitpid(child, nullptr, 0), child);
+    const std::string dead = std::to_string(child);
+    const std::string alive = std::to_string(getpid());
+    file("s.cfg.tmp-" + dead + "-0", FormatConfigFile(fullRecord()));
+    file("other.cfg.tmp-" + dead + "-7", "Device Alias=x\r\nPIN Code=1234\r\n");
+    file("cut.cfg.tmp-" + dead + "-8", "");                            // killed before it wrote
+    file("s.cfg.tmp-" + alive + "-3", FormatConfigFile(fullRecord())); // a save under way
+    file("s.cfg.tmp-" + dead, "Device Alias=not our naming\r\n");
+    file("a.txt.tmp-" + dead + "-1", "another program's file\r\n");
+    file("notes.txt", "kept\r\n");
+
+    ASSERT_TRUE(SaveConfigFile((dir / "s.cfg").string(), fullRecord()));
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(dir))
+        names.push_back(entry.path().filename().string());
+    EXPECT_THAT(names,
+                testing::UnorderedElementsAre("s.cfg", "s.cfg.tmp-" + alive + "-3", "s.cfg.tmp-" + dead,
+                                              "a.txt.tmp-" + dead + "-1", "notes.txt"));
 }
 
 } // namespace

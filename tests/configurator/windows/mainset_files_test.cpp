@@ -196,7 +196,8 @@ TEST_F(MainsetFiles, SaveCancelledWritesNothing) {
     EXPECT_EQ(Fmainset->SavingToFile, 0);
 }
 
-TEST_F(MainsetFiles, LoadReportsEachBadFileAndAlwaysTurnsTheThreeBoxesOff) {
+// A refused file changes nothing; a good one without the SMS and ring keys leaves those off.
+TEST_F(MainsetFiles, LoadReportsEachBadFileAndChangesNothingForIt) {
     const struct {
         const char* name;
         QByteArray bytes;
@@ -206,6 +207,8 @@ TEST_F(MainsetFiles, LoadReportsEachBadFileAndAlwaysTurnsTheThreeBoxesOff) {
         {"big.txt", QByteArray(int(kMaxConfigFileSize) + 1, 'x'),
          "Configurator file invalid. Please check the file."},
         {"nokey.txt", QByteArray(int(kMaxConfigFileSize), 'x'), "Format error in Configurator file."},
+        {"utf16.txt", QByteArray("D\0e\0v\0i\0c\0e\0 \0A\0l\0i\0a\0s\0=\0x\0", 28),
+         "Format error in Configurator file."},
         {"nosms.txt", QByteArray("Device Alias=Pump7\r\n"), nullptr},
     };
     for (const auto& c : cases) {
@@ -213,6 +216,10 @@ TEST_F(MainsetFiles, LoadReportsEachBadFileAndAlwaysTurnsTheThreeBoxesOff) {
         main().GSM_Ring_On->setChecked(false);
         main().SMS_IN_Data_Mode->setChecked(true);
         main().SMS_OUT_Data_Mode->setChecked(true);
+        main().PIN1->setText(QStringLiteral("1234"));
+        main().SMSc1m->setText(QStringLiteral("+4912345"));
+        main().init1->setText(QStringLiteral("at+cgdcont=1"));
+        main().Ver->setText(QStringLiteral("Q8630  Ver 2.0.1"));
         boxes->clear();
         write(path(c.name), c.bytes);
         dialogs->answer({path(c.name)});
@@ -224,11 +231,21 @@ TEST_F(MainsetFiles, LoadReportsEachBadFileAndAlwaysTurnsTheThreeBoxesOff) {
         } else {
             EXPECT_TRUE(boxes->boxes().empty());
         }
-        EXPECT_FALSE(main().SMS_IN_Data_Mode->isChecked());
-        EXPECT_FALSE(main().SMS_OUT_Data_Mode->isChecked());
-        EXPECT_FALSE(main().GroupBox6->isEnabled());
-        EXPECT_FALSE(main().GroupBox7->isEnabled());
+        const bool refused = c.message != nullptr;
+        EXPECT_EQ(main().SMS_IN_Data_Mode->isChecked(), refused);
+        EXPECT_EQ(main().SMS_OUT_Data_Mode->isChecked(), refused);
+        EXPECT_EQ(main().GroupBox6->isEnabled(), refused);
+        EXPECT_EQ(main().GroupBox7->isEnabled(), refused);
         EXPECT_FALSE(main().GSM_Ring_On->isChecked());
+        if (refused) {
+            EXPECT_EQ(main().PIN1->text(), QStringLiteral("1234"));
+            EXPECT_EQ(main().SMSc1m->text(), QStringLiteral("+4912345"));
+            EXPECT_EQ(main().init1->text(), QStringLiteral("at+cgdcont=1"));
+            EXPECT_EQ(main().Ver->text(), QStringLiteral("Q8630  Ver 2.0.1"));
+        } else {
+            // The model shown belonged to the last modem read, not to this file.
+            EXPECT_TRUE(main().Ver->text().isEmpty());
+        }
     }
 }
 

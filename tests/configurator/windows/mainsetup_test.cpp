@@ -2,6 +2,9 @@
 // and the rules that keep its controls consistent.
 #include "window_fixture.h"
 
+#include "Wdatacollect.h"
+
+#include <QClipboard>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -252,6 +255,38 @@ TEST_F(MainSettingsTest, PhoneChangeChecks) {
     m.SMSc2m->setText("4931");
     EXPECT_EQ(m.SMSc2m->text(), "+");
     EXPECT_EQ(boxes->texts(), std::vector<QString>{"\"+\" and country code required."});
+}
+
+// Resets empty number 2 before number 1, so no "fill in No. 1 first" box interrupts them.
+TEST_F(MainSettingsTest, ResetsOfFilledNumbersAskNothing) {
+    auto& m = main();
+    auto& w = wizard();
+    const std::function<void()> resets[] = {[&] { m.GotoModeWizard1->trigger(); }, [] { ResetWizard(); },
+                                            [] { Fconnect->WizardData_Default(); }};
+    for (const auto& reset : resets) {
+        for (QLineEdit* e : {m.SMSc1m, m.SMSt1m, w.SMSc1, w.SMSt1})
+            place(e, "+4930");
+        for (QLineEdit* e : {m.SMSc2m, m.SMSt2m, w.SMSc2, w.SMSt2})
+            place(e, "+4931");
+        boxes->clear();
+        reset();
+        EXPECT_TRUE(boxes->texts().empty()) << boxes->texts().front().toStdString();
+        for (QLineEdit* e : {m.SMSc1m, m.SMSc2m, m.SMSt1m, m.SMSt2m})
+            EXPECT_EQ(e->text(), "+");
+    }
+}
+
+// Pasted and program-set numbers are held to the typed length.
+TEST_F(MainSettingsTest, NumbersAreHeldToTheirLengthHoweverTheyCome) {
+    auto& m = main();
+    const QString longNumber = QStringLiteral("+") + QString(100, QLatin1Char('5'));
+    m.SMSc1m->setText(longNumber);
+    EXPECT_EQ(m.SMSc1m->text().size(), 60);
+    m.SMSc2m->clear();
+    QApplication::clipboard()->setText(longNumber);
+    m.SMSc2m->setFocus();
+    m.SMSc2m->paste();
+    EXPECT_EQ(m.SMSc2m->text().size(), 60);
 }
 
 TEST_F(MainSettingsTest, PastedPinAndRings) {

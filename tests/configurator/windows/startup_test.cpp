@@ -1,6 +1,7 @@
 // The configurator's start and end: the window set, and which closes end the program.
 #include "window_fixture.h"
 
+#include <QGuiApplication>
 #include <QTimer>
 
 #include <stdexcept>
@@ -44,6 +45,8 @@ TEST(Startup, OnlyTheWizardShowsAndClosingItEnds) {
         EXPECT_EQ(Fmainset->windowTitle(), "Vantro Configurator");
         EXPECT_EQ(Fconnect->windowTitle(), "Connect Setup");
         EXPECT_EQ(Frf_monitor->windowTitle(), "Monitor Signal Strength");
+        // Boxes without a caption of their own are titled with the program's name.
+        EXPECT_EQ(QGuiApplication::applicationDisplayName(), "Vantro Configurator");
         Fwizard->close();
     }});
     EXPECT_FALSE(run.timedOut);

@@ -9,10 +9,12 @@
 #include <chrono>
 #include <cstdlib>
 #include <fcntl.h>
+#include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
 #include <poll.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <termios.h>
 #include <thread>
@@ -425,6 +427,57 @@ TEST(CommPortOpen, NamesThroughTheMapAndNamesThatMapToNothing) {
     ::unsetenv("BREL_PORT_MAP");
     std::remove(map.c_str());
     ::rmdir(dir);
+}
+
+TEST(CommPortOpen, BadMapsAndFilesInAPortsPlaceFailWithoutHanging) {
+    comm::PtyPair pty;
+    char dir[] = "/tmp/commmap-XXXXXX";
+    ASSERT_TRUE(::mkdtemp(dir));
+    const std::string folder = dir;
+    const std::string map = folder + "/ports.conf";
+    const std::string fifo = folder + "/fifo";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    ASSERT_EQ(::symlink("../ttyUSB9", (folder + "/usb-Gone-if00").c_str()), 0); // a vanished device
+    std::ofstream(map) << "COM1=" << pty.slavePath() << "\nCOM2=ttyUSB0\nCOM3=" << fifo << "\nCOM4=" << folder
+                       << "/usb-Gone-if00\n";
+    ::setenv("BREL_PORT_MAP", map.c_str(), 1);
+
+    struct Case {
+        const char* name;
+        int err;
+        const char* warning;
+    } cases[] = {
+        {"COM2", ENOENT, "line 2: \"COM2=ttyUSB0\" is not COMn=/device/path: COM2 will not open"},
+        {"COM3", ENOTTY, ""}, // a FIFO with no writer: an open would wait for ever
+        {"COM4", ENOENT, ""},
+    };
+    for (const auto& c : cases) {
+        testing::internal::CaptureStderr();
+        errno = 0;
+        EXPECT_FALSE(comm::openPort(c.name)) << c.name;
+        EXPECT_EQ(errno, c.err) << c.name;
+        EXPECT_NE(testing::internal::GetCapturedStderr().find(c.warning), std::string::npos) << c.name;
+    }
+    EXPECT_TRUE(comm::openPort("COM1"));
+
+    // The map itself a FIFO: no port opens, not even one the map would not have named.
+    ::setenv("BREL_PORT_MAP", fifo.c_str(), 1);
+    for (const char* name : {"COM1", "COM9"}) {
+        testing::internal::CaptureStderr();
+        EXPECT_FALSE(comm::openPort(name)) << name;
+        EXPECT_NE(testing::internal::GetCapturedStderr().find("cannot be read (not a regular file)"),
+                  std::string::npos);
+    }
+    ::unsetenv("BREL_PORT_MAP");
+    std::filesystem::remove_all(folder);
+}
+
+TEST(CommPortOpen, PermissionHintNamesTheDevicesGroup) {
+    EXPECT_EQ(
+        comm::tty::permissionHint("/dev/null"),
+        "/dev/null: permission denied: the user is not in the device's group \"root\" (sudo usermod -aG root "
+        "$USER, then log in again)");
+    EXPECT_EQ(comm::tty::permissionHint("/nonexistent/tty"), "/nonexistent/tty: permission denied");
 }
 
 TEST(CommPortOpen, InstalledOpenerStandsInForEveryName) {

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 #include <optional>
 #include <sstream>
+#include <sys/stat.h>
 #include <thread>
 #include <vector>
 
@@ -94,18 +95,40 @@ TEST(ParseMapFile, EntriesAndMalformedLines) {
                                         "COM3=/dev/ttyUSB0\n"
                                         "\n"
                                         "  COM4 = /dev/pts/7 \r\n"
-                                        "COM5\n"
+                                        "junk\n"
                                         "COM0=/dev/x\n"
-                                        "COM6=relative\n"
-                                        "COM7=\n"
                                         "FOO=/dev/y\n"
                                         "\\\\.\\COM10=/dev/ttyACM0\n"
+                                        "COM11=/dev/pts/3;lines=/tmp/q/lines\n"
                                         "COM3=/dev/ttyUSB1"); // later line wins, no final newline
-    std::map<int, std::string> expected{{3, "/dev/ttyUSB1"}, {4, "/dev/pts/7"}, {10, "/dev/ttyACM0"}};
+    std::map<int, portmap::MapEntry> expected{{3, {"/dev/ttyUSB1", "", ""}},
+                                              {4, {"/dev/pts/7", "", ""}},
+                                              {10, {"/dev/ttyACM0", "", ""}},
+                                              {11, {"/dev/pts/3", "/tmp/q/lines", ""}}};
     EXPECT_EQ(parsed.entries, expected);
-    ASSERT_EQ(parsed.warnings.size(), 5u);
-    EXPECT_NE(parsed.warnings[0].find("line 5"), std::string::npos) << parsed.warnings[0];
-    EXPECT_NE(parsed.warnings[4].find("line 9"), std::string::npos) << parsed.warnings[4];
+    ASSERT_EQ(parsed.warnings.size(), 3u);
+    EXPECT_EQ(parsed.warnings[0], "line 5: \"junk\" ignored (expected COMn=/device/path, n 1..256)");
+    EXPECT_NE(parsed.warnings[2].find("line 7"), std::string::npos) << parsed.warnings[2];
+}
+
+TEST(ParseMapFile, AMalformedLineForAPortKeepsThatPortShut) {
+    struct Case {
+        const char* line;
+    } cases[] = {{"COM6=relative"},
+                 {"COM6="},
+                 {"COM6"},
+                 {"COM6 /dev/ttyS0"},
+                 {"COM6=;lines=/x"},
+                 {"COM6=/dev/pts/1;lines="},
+                 {"COM6=/dev/pts/1;lines=rel"}};
+    for (const auto& c : cases) {
+        auto parsed = portmap::parseMapFile(std::string("COM6=/dev/ttyUSB0\n") + c.line + "\n");
+        ASSERT_EQ(parsed.entries.count(6), 1u) << c.line;
+        EXPECT_EQ(parsed.entries[6].device, "") << c.line;
+        ASSERT_EQ(parsed.warnings.size(), 1u) << c.line;
+        EXPECT_EQ(parsed.warnings[0],
+                  std::string("line 2: \"") + c.line + "\" is not COMn=/device/path: COM6 will not open");
+    }
 }
 
 TEST(ParseMapFile, BinaryGarbageNeverCrashes) {
@@ -167,6 +190,35 @@ TEST(PortMapFile, ReadsTheNamedFileAndWarnsOnBadLines) {
 
     PortMap missing((dir.path() / "none.conf").string());
     EXPECT_EQ(missing.resolve("COM2"), "/dev/ttyS1");
+
+    std::ofstream(file) << "COM2=/dev/pts/9\nCOM3=dev/ttyUSB0\n";
+    testing::internal::CaptureStderr();
+    PortMap malformed(file.string());
+    err = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(malformed.resolve("COM3"), "");
+    EXPECT_EQ(malformed.resolve("COM4"), "/dev/ttyS3");
+    EXPECT_EQ(err, file.string() +
+                       ": line 2: \"COM3=dev/ttyUSB0\" is not COMn=/device/path: COM3 will not open\n");
+}
+
+TEST(PortMapFile, AMapThatCannotBeReadOpensNoPortAndNeverBlocks) {
+    TempDir dir;
+    const fs::path fifo = dir.path() / "fifo.conf";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const fs::path folder = dir.path() / "folder.conf";
+    fs::create_directory(folder);
+    for (const fs::path& unreadable : {fifo, folder}) {
+        testing::internal::CaptureStderr();
+        PortMap map(unreadable.string()); // a FIFO with no writer would hang an open for reading
+        std::string err = testing::internal::GetCapturedStderr();
+        EXPECT_EQ(map.devicePath(1), "") << unreadable;
+        EXPECT_EQ(map.devicePath(256), "") << unreadable;
+        EXPECT_EQ(err,
+                  unreadable.string() + ": cannot be read (not a regular file): no COM port will open\n");
+        // Nor is anything written over it.
+        EXPECT_FALSE(portmap::writeEntry(unreadable.string(), 3, "/dev/pts/1"));
+    }
+    EXPECT_EQ(fs::status(fifo).type(), fs::file_type::fifo);
 }
 
 TEST(WriteEntry, ReplacesAppendsRemovesAndKeepsOtherLines) {
@@ -217,4 +269,75 @@ TEST(WriteEntry, ConcurrentWritersLoseNoEntry) {
     auto parsed = portmap::parseMapFile(readText(file));
     EXPECT_EQ(parsed.entries.size(), 80u);
     EXPECT_TRUE(parsed.warnings.empty());
+}
+
+// A fake /dev in a temporary folder: by-id links, their devices and ttyS devices as plain files.
+class DeviceTreeTest : public testing::Test {
+protected:
+    void SetUp() override {
+        fs::create_directories(byId());
+        tree.root = dir.path().string();
+        tree.present = [](const std::string& p) { return fs::exists(p); };
+    }
+    fs::path byId() const { return dir.path() / "dev" / "serial" / "by-id"; }
+    std::string plug(const std::string& name, const std::string& device) {
+        std::ofstream(dir.path() / "dev" / device) << "";
+        fs::create_symlink("../../" + device, byId() / name);
+        return (byId() / name).string();
+    }
+    void unplug(const std::string& name, const std::string& device) {
+        fs::remove(byId() / name);
+        fs::remove(dir.path() / "dev" / device);
+    }
+    void uart(int n) { std::ofstream(dir.path() / "dev" / ("ttyS" + std::to_string(n))) << ""; }
+
+    TempDir dir;
+    portmap::DeviceTree tree;
+    const std::string mapFile = (dir.path() / "ports.conf").string();
+};
+
+TEST_F(DeviceTreeTest, NewDevicesTakeTheLowestFreeNumbersAndKeepThem) {
+    uart(0);
+    uart(1);
+    uart(4);
+    const std::string mine = "# my ports\nCOM3=/dev/pts/9\nnot a line\nCOM5=relative\n";
+    std::ofstream(mapFile) << mine;
+    const std::string a = plug("usb-Maker_A_123-if00-port0", "ttyUSB0");
+    const std::string b = plug("usb-Maker_B_456-if00", "ttyACM0");
+    fs::create_symlink("../../ttyUSB7", byId() / "usb-Gone_789-if00"); // its device has vanished
+
+    // COM1, COM2 and COM5's ttyS exist, COM3 and COM5 are the user's: A gets COM4, B COM6.
+    EXPECT_EQ(portmap::assignDevices(mapFile, tree), (std::map<int, std::string>{{4, a}, {6, b}}));
+    const std::string assigned = mine + "COM4=" + a + "\nCOM6=" + b + "\n";
+    EXPECT_EQ(readText(mapFile), assigned);
+    EXPECT_EQ(PortMap(mapFile).devicePath(4), a);
+
+    // Unplugged, the number stays taken (the open fails); plugged in again, it is the same number.
+    unplug("usb-Maker_A_123-if00-port0", "ttyUSB0");
+    const std::string c = plug("usb-Maker_C_000-if00", "ttyUSB1");
+    EXPECT_EQ(portmap::assignDevices(mapFile, tree), (std::map<int, std::string>{{7, c}}));
+    plug("usb-Maker_A_123-if00-port0", "ttyUSB0");
+    EXPECT_TRUE(portmap::assignDevices(mapFile, tree).empty());
+    EXPECT_EQ(readText(mapFile), assigned + "COM7=" + c + "\n");
+}
+
+TEST_F(DeviceTreeTest, ADeviceTheUserMappedByItsOwnNameGetsNoSecondNumber) {
+    plug("usb-Maker_A_123-if00-port0", "ttyUSB0");
+    const std::string mine = "COM9=" + (dir.path() / "dev" / "ttyUSB0").string(); // no final newline
+    std::ofstream(mapFile) << mine;
+    EXPECT_TRUE(portmap::assignDevices(mapFile, tree).empty());
+    EXPECT_EQ(readText(mapFile), mine);
+
+    const std::string b = plug("usb-Maker_B_456-if00", "ttyACM0");
+    EXPECT_EQ(portmap::assignDevices(mapFile, tree), (std::map<int, std::string>{{1, b}}));
+    EXPECT_EQ(readText(mapFile), mine + "\nCOM1=" + b + "\n");
+}
+
+TEST_F(DeviceTreeTest, NoByIdFolderOrNoDevicesLeavesTheMapAlone) {
+    EXPECT_TRUE(portmap::assignDevices(mapFile, tree).empty());
+    EXPECT_FALSE(fs::exists(mapFile));
+    fs::remove_all(dir.path() / "dev");
+    EXPECT_TRUE(portmap::assignDevices(mapFile, tree).empty());
+    EXPECT_FALSE(fs::exists(mapFile));
+    EXPECT_FALSE(fs::exists(mapFile + ".lock"));
 }

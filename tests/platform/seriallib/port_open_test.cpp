@@ -1,5 +1,6 @@
 #include "port_fixture.h"
 
+#include <sys/stat.h>
 #include <sys/wait.h>
 
 using namespace porttest;
@@ -23,15 +24,21 @@ TEST_F(PortTest, OpenIsExclusiveHereAndInOtherProcesses) {
 }
 
 TEST_F(PortTest, OpenFailures) {
+    // A FIFO in a device's place must not block the open; a malformed line never falls back to ttyS.
+    const std::string fifo = dir_ + "/fifo";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    std::ofstream(map_, std::ios::app) << "COM9=" << fifo << "\nCOM1=ttyS0\n";
     struct Case {
         int port;
         int code;
     } cases[] = {
         {0, SerialErrNotOpen},         {257, SerialErrNotOpen},         {-1, SerialErrNotOpen},
-        {kMissing, SerialErrOccupied}, {kPlainFile, SerialErrNotBoard},
+        {kMissing, SerialErrOccupied}, {kPlainFile, SerialErrNotBoard}, {9, SerialErrNotBoard},
+        {1, SerialErrOccupied},
     };
     for (const auto& c : cases)
         EXPECT_EQ(SerialOpen(c.port), c.code) << c.port;
+    std::remove(fifo.c_str());
 }
 
 TEST_F(PortTest, EveryCallOnAPortNotOpenIsRefused) {

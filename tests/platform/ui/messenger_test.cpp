@@ -6,6 +6,7 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QFontMetrics>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTest>
@@ -57,6 +58,10 @@ TEST(ScriptedMessenger, UnscriptedQuestionsTakeTheirDefaultButton) {
     EXPECT_EQ(m.confirm(QString(), QStringLiteral("d")), gui::Answer::Ok);
     EXPECT_EQ(m.pendingAnswers(), 0u);
     EXPECT_EQ(m.last().text, QStringLiteral("d"));
+    // A three-way question takes Cancel as it is; unanswered it is No, which writes nothing.
+    m.answer({gui::Answer::Cancel});
+    EXPECT_EQ(m.askYesNoCancel(QString(), QStringLiteral("e")), gui::Answer::Cancel);
+    EXPECT_EQ(m.askYesNoCancel(QString(), QStringLiteral("f")), gui::Answer::No);
 }
 
 // Presses a key on the first message box that comes up and reports its title and default button.
@@ -64,6 +69,7 @@ struct BoxPresser {
     QString title;
     QString defaultText;
     QMessageBox::Icon icon = QMessageBox::NoIcon;
+    int width = 0;
     bool seen = false;
 
     void arm(int key) {
@@ -78,6 +84,7 @@ struct BoxPresser {
             seen = true;
             title = box->windowTitle();
             icon = box->icon();
+            width = box->width();
             if (box->defaultButton() != nullptr) {
                 defaultText = box->defaultButton()->text().remove(QLatin1Char('&'));
             }
@@ -101,6 +108,9 @@ TEST(QtMessenger, EnterTakesTheDefaultButton) {
         {"confirm defaults to OK",
          [&] { return m.confirm(QStringLiteral("Cap"), QStringLiteral("Overwrite?")); }, gui::Answer::Ok,
          "OK"},
+        {"three-way question defaults to Yes",
+         [&] { return m.askYesNoCancel(QStringLiteral("Cap"), QStringLiteral("Save?")); }, gui::Answer::Yes,
+         "Yes"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -113,11 +123,29 @@ TEST(QtMessenger, EnterTakesTheDefaultButton) {
     }
 }
 
+TEST(QtMessenger, BoxIsWideEnoughForItsCaption) {
+    gui::QtMessenger m;
+    const QString caption = QStringLiteral("Vantro Configurator - a caption much longer than its text");
+    BoxPresser presser;
+    presser.arm(Qt::Key_Return);
+    m.show(caption, QStringLiteral("Ok."));
+    ASSERT_TRUE(presser.seen);
+    EXPECT_GT(presser.width, QFontMetrics(QApplication::font()).horizontalAdvance(caption));
+}
+
 TEST(QtMessenger, EscapeOnAQuestionAnswersNo) {
     gui::QtMessenger m;
     BoxPresser presser;
     presser.arm(Qt::Key_Escape);
     EXPECT_EQ(m.ask(QStringLiteral("Cap"), QStringLiteral("Sure?")), gui::Answer::No);
+    EXPECT_TRUE(presser.seen);
+}
+
+TEST(QtMessenger, EscapeOnAThreeWayQuestionAnswersCancel) {
+    gui::QtMessenger m;
+    BoxPresser presser;
+    presser.arm(Qt::Key_Escape);
+    EXPECT_EQ(m.askYesNoCancel(QStringLiteral("Cap"), QStringLiteral("Save?")), gui::Answer::Cancel);
     EXPECT_TRUE(presser.seen);
 }
 

@@ -44,8 +44,12 @@ TEST_F(KeyboardTest, KeysSendTheDescriptionStringsOfTheTerminalType) {
         {0, Qt::Key_Up, Qt::NoModifier, 1, "\x1b[A"},
         {0, Qt::Key_Up, Qt::NoModifier, 3, "\x1b[A\x1b[A\x1b[A"}, // a held key, three repeats
         {0, Qt::Key_F10, Qt::NoModifier, 3, "\x1b[V"},            // once per press
-        {0, Qt::Key_Delete, Qt::NoModifier, 1, "\x7f"},
-        {0, Qt::Key_Backspace, Qt::NoModifier, 1, "\b"},
+        {0, Qt::Key_Delete, Qt::NoModifier, 1, "\x1b[3~"},
+        {0, Qt::Key_Backspace, Qt::NoModifier, 1, "\x7f"}, // what Linux line editing erases with
+        {0, Qt::Key_Backspace, Qt::NoModifier, 2, "\x7f\x7f"},
+        {0, Qt::Key_F11, Qt::NoModifier, 1, "\x1b[23~"},
+        {0, Qt::Key_F12, Qt::NoModifier, 1, "\x1b[24~"},
+        {0, Qt::Key_Backtab, Qt::ShiftModifier, 1, "\x1b[Z"},
         {0, Qt::Key_A, Qt::NoModifier, 1, "a"},
         {0, Qt::Key_C, Qt::ControlModifier, 1, "\x03"},
         {0, Qt::Key_Return, Qt::NoModifier, 1, "\r"}, // no Enter translation here
@@ -54,8 +58,14 @@ TEST_F(KeyboardTest, KeysSendTheDescriptionStringsOfTheTerminalType) {
         {1, Qt::Key_Up, Qt::NoModifier, 1, "\x1bOA"},
         {1, Qt::Key_F1, Qt::NoModifier, 1, "\x1bOP"},
         {1, Qt::Key_PageDown, Qt::NoModifier, 1, "\x1b[6~"},
+        {1, Qt::Key_Delete, Qt::NoModifier, 1, "\x1b[3~"},
+        {1, Qt::Key_Backspace, Qt::NoModifier, 1, "\x7f"},
+        {1, Qt::Key_F11, Qt::NoModifier, 1, "\x1b[23~"},
+        {1, Qt::Key_F12, Qt::NoModifier, 1, "\x1b[24~"},
+        {1, Qt::Key_Backtab, Qt::ShiftModifier, 1, "\x1b[Z"},
         {2, Qt::Key_Up, Qt::NoModifier, 1, ""}, // the dumb terminal has no key strings
         {2, Qt::Key_B, Qt::NoModifier, 1, "b"},
+        {2, Qt::Key_Backspace, Qt::NoModifier, 1, "\b"}, // the dumb terminal sends the character
     };
     for (int type : {0, 1, 2}) {
         wantedTerminal.terminalType = type;

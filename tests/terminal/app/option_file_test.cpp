@@ -11,6 +11,7 @@
 #include <QWidget>
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <csignal>
 #include <sys/resource.h>
@@ -183,9 +184,15 @@ TEST_F(OptionFileTest, ReadFailuresShowTheirMessageAndHandOutNothing) {
         Profile p;
         EXPECT_FALSE(of.ReadNextProfile(p)) << c.name;
     }
-    // A folder in place of the file cannot be opened as one.
+    // A folder in place of the file cannot be opened as one; a FIFO is refused without waiting for
+    // a writer.
     OptionFile of(dir.path());
     EXPECT_EQ(of.ReadOptionFile(dir.path()), 0);
+    const QString fifo = at("fifo.hlv");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    messages->clear();
+    EXPECT_EQ(of.ReadOptionFile(fifo), 0);
+    EXPECT_EQ(messages->last().text, "Profile " + fifo + " open fail");
 }
 
 TEST_F(OptionFileTest, AFailedReadAfterAGoodOneHandsOutNothingFromEither) {

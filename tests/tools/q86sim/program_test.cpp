@@ -1,11 +1,15 @@
 // The q86sim program: publishes its pty in the port map, answers there, cleans up on SIGTERM.
 
+#include "comm_port.h"
+#include "firmware_image.h"
 #include "sim_fixture.h"
 
 #include <chrono>
 #include <cstdio>
 #include <fcntl.h>
+#include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <signal.h>
 #include <spawn.h>
 #include <sstream>
@@ -84,7 +88,11 @@ TEST_F(SimOnPty, ProgramPublishesAnswersAndCleansUp) {
     Running r = launch({"--port", "3", "--map", mapFile, "--quiet", "--firmware", "1.0.1", "--baud", "9600"});
     ASSERT_GT(r.pid, 0);
     ASSERT_EQ(r.device.rfind("/dev/pts/", 0), 0u) << r.device;
-    EXPECT_EQ(readFile(mapFile), "COM3=" + r.device + "\n");
+    const std::string entry = readFile(mapFile);
+    const std::string prefix = "COM3=" + r.device + ";lines=/";
+    ASSERT_EQ(entry.substr(0, prefix.size()), prefix) << entry;
+    const std::string lines = portmap::parseMapFile(entry).entries[3].lines;
+    EXPECT_TRUE(std::filesystem::is_regular_file(lines)) << lines;
 
     ASSERT_EQ(open(5), 1);
     EXPECT_EQ(SendAtExpectOk("at\r\n", 4), 1);
@@ -95,6 +103,31 @@ TEST_F(SimOnPty, ProgramPublishesAnswersAndCleansUp) {
     ::kill(r.pid, SIGTERM);
     EXPECT_EQ(finish(r), 0);
     EXPECT_EQ(readFile(mapFile).find("COM3="), std::string::npos);
+    EXPECT_FALSE(std::filesystem::exists(std::filesystem::path(lines).parent_path())) << lines;
+}
+
+// Across processes the modem's lines reach the configurator's link through the shared-lines file.
+TEST_F(SimOnPty, ProgramsLinesReachTheLinkInAnotherProcess) {
+    Running r = launch({"--port", "3", "--map", mapFile, "--quiet", "--dcd-on-escape", "--no-cts"});
+    ASSERT_GT(r.pid, 0);
+    ASSERT_EQ(open(9), 1);
+    EXPECT_EQ(IsDcdOn(), 0);
+    WriteCommand("+++", 3);
+    const auto deadline = std::chrono::steady_clock::now() + 5s;
+    while (IsDcdOn() == 0 && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(10ms);
+    }
+    EXPECT_EQ(IsDcdOn(), 1) << "the escape raised the carrier";
+    CloseComPort();
+    auto port = comm::openPort("COM3");
+    ASSERT_TRUE(port);
+    uint32_t status = 0;
+    ASSERT_TRUE(port->getModemStatus(&status));
+    EXPECT_EQ(status, comm::MsDsrOn | comm::MsRlsdOn) << "--no-cts";
+    port.reset();
+
+    ::kill(r.pid, SIGTERM);
+    EXPECT_EQ(finish(r), 0);
 }
 
 TEST_F(SimOnPty, ProgramRefusesBadOptions) {
@@ -109,6 +142,25 @@ TEST_F(SimOnPty, ProgramRefusesBadOptions) {
         EXPECT_TRUE(r.device.empty());
         EXPECT_EQ(finish(r), 2) << args[0];
     }
+}
+
+TEST(ImageProgram, WritesAnImageTheModemOfItsModelTakes) {
+    char pattern[] = "/tmp/q86sim-image-XXXXXX";
+    ASSERT_NE(::mkdtemp(pattern), nullptr);
+    const std::string file = std::string(pattern) + "/fw.img";
+    const std::string tool = Q86SIM_IMAGE;
+    ASSERT_EQ(std::system((tool + " --model Q8630 --size 3000 " + file).c_str()), 0);
+    std::ifstream in(file, std::ios::binary);
+    const std::string image{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    EXPECT_EQ(image.size(), 3128u);
+    EXPECT_EQ(CheckImage(image, Model::Q8630), FirmwareFit::Fits);
+    EXPECT_EQ(CheckImage(image, Model::Q8690I), FirmwareFit::OtherModel);
+    for (const char* bad : {" --model Q9", " --size x", ""}) {
+        const int status = std::system((tool + bad + " 2>/dev/null").c_str());
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 2) << bad;
+    }
+    ::unlink(file.c_str());
+    ::rmdir(pattern);
 }
 
 } // namespace
