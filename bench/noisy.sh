@@ -8,7 +8,8 @@
 # bytes that differ from the sent file.
 #   SIZE (bytes, default 64 KiB), RUNS (per protocol, rate and side, default 3), LIMIT (seconds a run
 #   may take before it is stopped and counted failed, default 40), RATES (default "1e-4 1e-3"),
-#   SEED (default 1), PROTOCOLS (default "zmodem ymodem kermit").
+#   SEED (default 1), PROTOCOLS (default "zmodem ymodem kermit"), TX_BUFFER (bytes a writer may have
+#   queued ahead of the line, default 4096; 0: what the pty takes, about 20 KiB).
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 build="${BUILD_DIR:-$root/build}"
@@ -21,6 +22,8 @@ rates="${RATES:-1e-4 1e-3}"
 seed="${SEED:-1}"
 protocols="${PROTOCOLS:-zmodem ymodem kermit}"
 line_rate=11520
+# What a serial port takes ahead of the line (a UART driver's 4 KiB transmit buffer).
+tx_buffer="${TX_BUFFER:-4096}"
 [ -x "$bridge" ] && [ -x "$ours" ] || {
     echo "build first: cmake --build build --target pty_bridge xfer_bench" >&2
     exit 1
@@ -65,7 +68,7 @@ run() {
     local name="$1" protocol="$2" side="$3" fault="$4" run_seed="$5" file="$6"
     local dir="$work/$name"
     mkdir -p "$dir/rx"
-    "$bridge" "$line_rate" "$fault" "$run_seed" >"$dir/bridge.txt" &
+    "$bridge" "$line_rate" "$fault" "$run_seed" "$tx_buffer" >"$dir/bridge.txt" &
     local bpid=$!
     while [ ! -s "$dir/bridge.txt" ]; do sleep 0.01; done
     local a b
