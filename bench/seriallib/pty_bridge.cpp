@@ -168,6 +168,9 @@ int openPair(int& master, char* name) {
     int slave = -1;
     if (openpty(&master, &slave, name, nullptr, nullptr) != 0)
         return -1;
+    // A write to a slave whose program has gone would block for good and keep the bridge from
+    // stopping: the copy loops wait and look at the stop flag instead.
+    fcntl(master, F_SETFL, fcntl(master, F_GETFL) | O_NONBLOCK);
     termios t{};
     tcgetattr(slave, &t);
     cfmakeraw(&t);
