@@ -1,13 +1,14 @@
-// Runs one of our transfers on a tty, for bench/transfer.sh.
+// Runs one of our transfers on a tty, for bench/transfer.sh and bench/noisy.sh.
 //
-//   xfer_bench send|receive xmodem1k|ymodem|zmodem TTY PATH
-// PATH is the file to send, or for a receive the file (XMODEM) or folder (YMODEM, ZMODEM).
+//   xfer_bench send|receive xmodem1k|ymodem|zmodem|kermit TTY PATH
+// PATH is the file to send, or for a receive the file (XMODEM) or folder (the batch protocols).
+// Kermit offers long packets and sliding windows, as it does by default.
 // Prints "result seconds retries bytes-in bytes-out".
 
 #include "fd_channel.h"
+#include "kermit_session.h"
 #include "transfer_context.h"
 #include "xmodem.h"
-#include "zmodem_session.h"
 
 #include <cstdio>
 #include <cstring>
@@ -18,14 +19,40 @@
 
 using namespace seriallib;
 
+namespace {
+
+int receiveBatch(TransferContext& ctx, const std::string& protocol, const std::string& folder) {
+    if (protocol == "ymodem")
+        return ymodemReceive(ctx, folder);
+    ReceiveFolder into(folder);
+    FolderFiles files(into);
+    return protocol == "zmodem" ? zmodemReceive(ctx, files) : kermitReceive(ctx, files);
+}
+
+int run(TransferContext& ctx, bool send, const std::string& protocol, const std::string& path) {
+    if (protocol == "xmodem1k")
+        return send ? xmodemSend(ctx, path, XmodemVariant::OneK)
+                    : xmodemReceive(ctx, path, XmodemVariant::OneK);
+    if (!send)
+        return receiveBatch(ctx, protocol, path);
+    if (protocol == "ymodem")
+        return ymodemSend(ctx, path);
+    return protocol == "zmodem" ? zmodemSend(ctx, {path}) : kermitSend(ctx, {path});
+}
+
+} // namespace
+
 int main(int argc, char** argv) {
     if (argc != 5) {
-        std::fprintf(stderr, "usage: %s send|receive xmodem1k|ymodem|zmodem TTY PATH\n", argv[0]);
+        std::fprintf(stderr, "usage: %s send|receive xmodem1k|ymodem|zmodem|kermit TTY PATH\n", argv[0]);
         return 2;
     }
     bool send = std::strcmp(argv[1], "send") == 0;
-    bool ymodem = std::strcmp(argv[2], "ymodem") == 0;
-    bool zmodem = std::strcmp(argv[2], "zmodem") == 0;
+    std::string protocol = argv[2];
+    if (protocol != "xmodem1k" && protocol != "ymodem" && protocol != "zmodem" && protocol != "kermit") {
+        std::fprintf(stderr, "%s: unknown protocol %s\n", argv[0], argv[2]);
+        return 2;
+    }
     int fd = ::open(argv[3], O_RDWR | O_NOCTTY | O_CLOEXEC);
     if (fd < 0) {
         std::perror(argv[3]);
@@ -39,15 +66,7 @@ int main(int argc, char** argv) {
     TransferContext ctx(line, nullptr, {});
     std::string path = argv[4];
     auto start = Clock::now();
-    int result = 0;
-    if (zmodem) {
-        ReceiveFolder folder(path);
-        FolderFiles files(folder);
-        result = send ? zmodemSend(ctx, {path}) : zmodemReceive(ctx, files);
-    } else {
-        result = send ? (ymodem ? ymodemSend(ctx, path) : xmodemSend(ctx, path, XmodemVariant::OneK))
-                      : (ymodem ? ymodemReceive(ctx, path) : xmodemReceive(ctx, path, XmodemVariant::OneK));
-    }
+    int result = run(ctx, send, protocol, path);
     double seconds = std::chrono::duration<double>(Clock::now() - start).count();
     // Let the last answer leave before the descriptor closes.
     line.drainOutput(Clock::now() + std::chrono::milliseconds(500));
