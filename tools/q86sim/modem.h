@@ -111,7 +111,8 @@ private:
     void operatorQuery(std::string_view arg, Millis now);
     void operatorName(std::string_view arg, Millis now);
     void startDownload(Transfer transfer, Millis now);
-    void dropConnection();
+    // Ends the connection when it is of that kind.
+    void dropConnection(Connection which);
     void answer(const std::string& line, Millis now);
     void prompt(int key);
     void endDialogue();

@@ -106,9 +106,7 @@ void Modem::echoOn(std::string_view, Millis) {
 
 void Modem::hangUp(std::string_view, Millis) {
     ok();
-    if (connection_ == Connection::DataCall) {
-        dropConnection();
-    }
+    dropConnection(Connection::DataCall);
 }
 
 void Modem::backOnline(std::string_view, Millis) {
@@ -179,9 +177,7 @@ void Modem::showApver(std::string_view, Millis) {
 
 void Modem::stopSmsTunnel(std::string_view, Millis) {
     ok();
-    if (connection_ == Connection::SmsTunnel) {
-        dropConnection();
-    }
+    dropConnection(Connection::SmsTunnel);
 }
 
 void Modem::smsTunnelQuery(std::string_view, Millis) {
@@ -430,7 +426,10 @@ void Modem::operatorName(std::string_view arg, Millis) {
     }
 }
 
-void Modem::dropConnection() {
+void Modem::dropConnection(Connection which) {
+    if (connection_ != which) {
+        return;
+    }
     const bool before = dcd();
     connection_ = Connection::None;
     updateDcd(before);
