@@ -39,7 +39,8 @@ if(BREL_TSAN)
 endif()
 
 if(BREL_FUZZ)
-    # Coverage feedback from every library the fuzzers link, not just the fuzzer's own file.
+    # The one switch for coverage: every target of the fuzzing build is instrumented, so a fuzzer
+    # steers through the libraries it links; brel_add_fuzzer adds the libFuzzer runtime.
     add_compile_options(-fsanitize=fuzzer-no-link)
 endif()
 

@@ -36,6 +36,17 @@ public:
         field[N - 1] = '\0'; // a field without its zero must not run into the next one
     }
 
+    void field(uint32_t& v) { v = u32(); }
+    void field(int32_t& v) { v = i32(); }
+    template <size_t N>
+    void field(std::array<char, N>& v) {
+        text(v);
+    }
+    template <class... T>
+    void fields(T&... v) {
+        (field(v), ...);
+    }
+
     std::string_view view(size_t n) {
         const std::string_view v(reinterpret_cast<const char*>(bytes_.data() + pos_), n);
         pos_ += n;
@@ -61,67 +72,50 @@ public:
     void text(const std::array<char, N>& field) {
         bytes(std::string_view(field.data(), N));
     }
+    void field(uint32_t v) { u32(v); }
+    void field(int32_t v) { i32(v); }
+    template <size_t N>
+    void field(const std::array<char, N>& v) {
+        text(v);
+    }
+    template <class... T>
+    void fields(const T&... v) {
+        (field(v), ...);
+    }
 
 private:
     std::vector<uint8_t>& out_;
 };
 
-void readPort(Reader& r, PortSettings& p) {
-    r.text(p.portName);
-    p.portNumber = r.i32();
-    p.parityCode = r.i32();
-    p.dataBitsCode = r.i32();
-    p.stopBitsCode = r.i32();
-    p.baudIndex = r.i32();
-    p.parityIndex = r.i32();
-    p.dataBitsIndex = r.i32();
-    p.stopBitsIndex = r.i32();
-    p.flowBits = r.i32();
-    p.baudCode = r.i32();
-    p.modeBits = r.i32();
-    p.dtr = r.i32();
-    p.rts = r.i32();
+// Each record's fields in stored order: the one list both the reader and the writer walk (Io is a
+// Reader with a record to fill, or a Writer with a const record).
+template <class Io, class Port>
+void portFields(Io& io, Port& p) {
+    io.fields(p.portName, p.portNumber, p.parityCode, p.dataBitsCode, p.stopBitsCode, p.baudIndex,
+              p.parityIndex, p.dataBitsIndex, p.stopBitsIndex, p.flowBits, p.baudCode, p.modeBits, p.dtr,
+              p.rts);
 }
 
-void readTerminal(Reader& r, TerminalSettings& t) {
-    t.terminalType = r.i32();
-    t.localEcho = r.i32();
-    t.enterCode = r.i32();
-    t.crCode = r.i32();
-    t.lfCode = r.i32();
+template <class Io, class Terminal>
+void terminalFields(Io& io, Terminal& t) {
+    io.fields(t.terminalType, t.localEcho, t.enterCode, t.crCode, t.lfCode);
 }
 
-void readTransfer(Reader& r, TransferSettings& t) {
-    r.text(t.receiveDirectory);
-    r.text(t.transmitFolder);
-    r.text(t.captureFileName);
-    t.zmodemAutoDownload = r.i32();
+template <class Io, class Transfer>
+void transferFields(Io& io, Transfer& t) {
+    io.fields(t.receiveDirectory, t.transmitFolder, t.captureFileName, t.zmodemAutoDownload);
 }
 
-void readChild(Reader& r, ChildPlacement& c) {
-    c.left = r.i32();
-    c.top = r.i32();
-    c.right = r.i32();
-    c.bottom = r.i32();
-    c.ownMaximised = r.i32();
-    c.normalLeft = r.i32();
-    c.normalTop = r.i32();
-    c.normalRight = r.i32();
-    c.normalBottom = r.i32();
+template <class Io, class Child>
+void childFields(Io& io, Child& c) {
+    io.fields(c.left, c.top, c.right, c.bottom, c.ownMaximised, c.normalLeft, c.normalTop, c.normalRight,
+              c.normalBottom);
 }
 
-void readWindow(Reader& r, WindowPlacement& w) {
-    w.length = r.u32();
-    w.flags = r.u32();
-    w.showCmd = r.u32();
-    w.minX = r.i32();
-    w.minY = r.i32();
-    w.maxX = r.i32();
-    w.maxY = r.i32();
-    w.normalLeft = r.i32();
-    w.normalTop = r.i32();
-    w.normalRight = r.i32();
-    w.normalBottom = r.i32();
+template <class Io, class Window>
+void windowFields(Io& io, Window& w) {
+    io.fields(w.length, w.flags, w.showCmd, w.minX, w.minY, w.maxX, w.maxY, w.normalLeft, w.normalTop,
+              w.normalRight, w.normalBottom);
 }
 
 bool inRange(int32_t v, int32_t low, int32_t high) {
@@ -170,7 +164,7 @@ OptionFileDecoding decodeOptionFile(std::span<const uint8_t> bytes) {
             d.fault = OptionFileFault::ShortProfile;
             return d;
         }
-        readPort(r, p.port);
+        portFields(r, p.port);
         if (!portSettingsValid(p.port)) {
             d.fault = OptionFileFault::BadPortSettings;
             return d;
@@ -179,7 +173,7 @@ OptionFileDecoding decodeOptionFile(std::span<const uint8_t> bytes) {
             d.fault = OptionFileFault::ShortProfile;
             return d;
         }
-        readTerminal(r, p.terminal);
+        terminalFields(r, p.terminal);
         if (!terminalSettingsValid(p.terminal)) {
             d.fault = OptionFileFault::BadTerminalSettings;
             return d;
@@ -188,15 +182,15 @@ OptionFileDecoding decodeOptionFile(std::span<const uint8_t> bytes) {
             d.fault = OptionFileFault::ShortProfile;
             return d;
         }
-        readTransfer(r, p.transfer);
-        readChild(r, p.placement);
+        transferFields(r, p.transfer);
+        childFields(r, p.placement);
     }
     d.badProfile = -1;
     if (!r.has(WindowPlacementSize)) {
         d.fault = OptionFileFault::ShortPlacement;
         return d;
     }
-    readWindow(r, d.contents.mainWindow);
+    windowFields(r, d.contents.mainWindow);
     d.contents.profiles = std::move(profiles);
     return d;
 }
@@ -209,35 +203,12 @@ std::vector<uint8_t> encodeOptionFile(const OptionFileContents& contents) {
     w.i32(OptionFileVersion);
     w.u32(static_cast<uint32_t>(contents.profiles.size()));
     for (const Profile& p : contents.profiles) {
-        const PortSettings& s = p.port;
-        w.text(s.portName);
-        for (int32_t v :
-             {s.portNumber, s.parityCode, s.dataBitsCode, s.stopBitsCode, s.baudIndex, s.parityIndex,
-              s.dataBitsIndex, s.stopBitsIndex, s.flowBits, s.baudCode, s.modeBits, s.dtr, s.rts}) {
-            w.i32(v);
-        }
-        const TerminalSettings& t = p.terminal;
-        for (int32_t v : {t.terminalType, t.localEcho, t.enterCode, t.crCode, t.lfCode}) {
-            w.i32(v);
-        }
-        w.text(p.transfer.receiveDirectory);
-        w.text(p.transfer.transmitFolder);
-        w.text(p.transfer.captureFileName);
-        w.i32(p.transfer.zmodemAutoDownload);
-        const ChildPlacement& c = p.placement;
-        for (int32_t v : {c.left, c.top, c.right, c.bottom, c.ownMaximised, c.normalLeft, c.normalTop,
-                          c.normalRight, c.normalBottom}) {
-            w.i32(v);
-        }
+        portFields(w, p.port);
+        terminalFields(w, p.terminal);
+        transferFields(w, p.transfer);
+        childFields(w, p.placement);
     }
-    const WindowPlacement& m = contents.mainWindow;
-    w.u32(m.length);
-    w.u32(m.flags);
-    w.u32(m.showCmd);
-    for (int32_t v :
-         {m.minX, m.minY, m.maxX, m.maxY, m.normalLeft, m.normalTop, m.normalRight, m.normalBottom}) {
-        w.i32(v);
-    }
+    windowFields(w, contents.mainWindow);
     return out;
 }
 

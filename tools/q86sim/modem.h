@@ -12,6 +12,7 @@
 #include <deque>
 #include <initializer_list>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -68,6 +69,50 @@ private:
     void finishLine(Millis now);
     void execute(const std::string& line, Millis now);
     void dispatch(const std::string& cmd, Millis now);
+    struct Command;
+    static std::span<const Command> commandTable();
+    // The AT command handlers (modem_commands.cpp); arg is what follows the command's name.
+    void echoOff(std::string_view arg, Millis now);
+    void echoOn(std::string_view arg, Millis now);
+    void hangUp(std::string_view arg, Millis now);
+    void backOnline(std::string_view arg, Millis now);
+    void storeProfile(std::string_view arg, Millis now);
+    void factoryDefaults(std::string_view arg, Millis now);
+    void restoreProfile(std::string_view arg, Millis now);
+    void showProfile(std::string_view arg, Millis now);
+    void showReport(std::string_view arg, Millis now);
+    void startDialogue(std::string_view arg, Millis now);
+    void defaultCommand(std::string_view arg, Millis now);
+    void showApver(std::string_view arg, Millis now);
+    void stopSmsTunnel(std::string_view arg, Millis now);
+    void smsTunnelQuery(std::string_view arg, Millis now);
+    void smsTunnelOff(std::string_view arg, Millis now);
+    void smsTunnelOn(std::string_view arg, Millis now);
+    void downloadNewFirmware(std::string_view arg, Millis now);
+    void downloadOldFirmware(std::string_view arg, Millis now);
+    void iprQuery(std::string_view arg, Millis now);
+    void iprSet(std::string_view arg, Millis now);
+    void icfQuery(std::string_view arg, Millis now);
+    void icfSet(std::string_view arg, Millis now);
+    void ifcQuery(std::string_view arg, Millis now);
+    void ifcSet(std::string_view arg, Millis now);
+    void s0Query(std::string_view arg, Millis now);
+    void s0Set(std::string_view arg, Millis now);
+    void dtrDropSet(std::string_view arg, Millis now);
+    void cbstQuery(std::string_view arg, Millis now);
+    void cbstSet(std::string_view arg, Millis now);
+    void numberOk(std::string_view arg, Millis now);
+    void restartCommand(std::string_view arg, Millis now);
+    void pinQuery(std::string_view arg, Millis now);
+    void pinEnter(std::string_view arg, Millis now);
+    void signalQuery(std::string_view arg, Millis now);
+    void registrationQuery(std::string_view arg, Millis now);
+    void registrationSet(std::string_view arg, Millis now);
+    void operatorQuery(std::string_view arg, Millis now);
+    void operatorName(std::string_view arg, Millis now);
+    void startDownload(Transfer transfer, Millis now);
+    // Ends the connection when it is of that kind.
+    void dropConnection(Connection which);
     void answer(const std::string& line, Millis now);
     void prompt(int key);
     void endDialogue();

@@ -4,290 +4,435 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <span>
 
 namespace q86sim {
 
 using detail::parseList;
 using detail::parseNumber;
 
-void Modem::dispatch(const std::string& cmd, Millis now) {
-    const std::string body = cmd.substr(2);
-    auto starts = [&body](std::string_view p) { return body.rfind(p, 0) == 0; };
-    auto arg = [&body](std::size_t n) { return std::string_view(body).substr(n); };
-    long n = 0;
-    std::vector<long> list;
+// One AT command: its name after "at", matched whole or as the start of the command. A handler gets
+// what follows the name; an entry without one answers its fixed line (if any) and OK.
+struct Modem::Command {
+    std::string_view name;
+    bool prefix = false;
+    void (Modem::*run)(std::string_view arg, Millis now) = nullptr;
+    std::string_view reply = {};
+};
 
-    if (body.empty()) {
-        ok();
-    } else if (body == "e" || body == "e0" || body == "e1") {
-        active_.echo = body == "e1";
-        ok();
-    } else if (body == "h" || body == "h0") {
-        ok();
-        if (connection_ == Connection::DataCall) {
-            const bool before = dcd();
-            connection_ = Connection::None;
-            updateDcd(before);
-        }
-    } else if (body == "o" || body == "o0") {
-        if (connection_ == Connection::None) {
-            info("NO CARRIER");
-        } else {
-            info("CONNECT 9600");
-            mode_ = Mode::Online;
-            escapePluses_ = 0;
-        }
-    } else if (body == "&w") {
-        stored_ = active_;
-        ok();
-    } else if (body == "&f") {
-        const Settings f = Settings::factory();
-        active_.echo = f.echo;
-        active_.s0 = f.s0;
-        active_.dtrDrop = f.dtrDrop;
-        active_.cbst = f.cbst;
-        active_.ifcDce = f.ifcDce;
-        active_.ifcDte = f.ifcDte;
-        ok();
-    } else if (body == "z") {
-        ok();
-        const LineSetting before = active_.line;
-        active_ = stored_;
-        if (!(before == active_.line)) {
-            post(Action::setLine(active_.line));
-        }
-    } else if (body == "&v") {
-        say(profileText());
-    } else if (body == "*report") {
-        say(scenario_.reportRefusal.empty() ? reportText() : scenario_.reportRefusal);
-    } else if (body == "*config") {
-        mode_ = Mode::Config;
-        key_ = 0;
-        dialogueSince_ = now;
-        prompt(0);
-    } else if (body == "*default") {
-        ok();
-        const bool upgrade = oldImagePending_;
-        oldImagePending_ = false;
-        if (upgrade) {
-            installOldFirmware(now);
+// Looked up in order; the first entry that matches runs.
+std::span<const Modem::Command> Modem::commandTable() {
+    static const Command table[] = {
+        {"", false},
+        {"e", false, &Modem::echoOff},
+        {"e0", false, &Modem::echoOff},
+        {"e1", false, &Modem::echoOn},
+        {"h", false, &Modem::hangUp},
+        {"h0", false, &Modem::hangUp},
+        {"o", false, &Modem::backOnline},
+        {"o0", false, &Modem::backOnline},
+        {"&w", false, &Modem::storeProfile},
+        {"&f", false, &Modem::factoryDefaults},
+        {"z", false, &Modem::restoreProfile},
+        {"&v", false, &Modem::showProfile},
+        {"*report", false, &Modem::showReport},
+        {"*config", false, &Modem::startDialogue},
+        {"*default", false, &Modem::defaultCommand},
+        {"*apver", false, &Modem::showApver},
+        {"*stopsms", false, &Modem::stopSmsTunnel},
+        {"*smstun?", false, &Modem::smsTunnelQuery},
+        {"*smstun=0", false, &Modem::smsTunnelOff},
+        {"*smstun=1", false, &Modem::smsTunnelOn},
+        {"*upg", false, &Modem::downloadNewFirmware},
+        {"+wdwl", false, &Modem::downloadOldFirmware},
+        {"+wopen=0", false},
+        {"+wopen=1", false},
+        {"+wopen?", false, nullptr, "+WOPEN: 1"},
+        {"+wind=", true},
+        {"+wind?", false, nullptr, "+WIND: 0"},
+        {"+ipr?", false, &Modem::iprQuery},
+        {"+ipr=", true, &Modem::iprSet},
+        {"+icf?", false, &Modem::icfQuery},
+        {"+icf=", true, &Modem::icfSet},
+        {"+ifc?", false, &Modem::ifcQuery},
+        {"+ifc=", true, &Modem::ifcSet},
+        {"s0?", false, &Modem::s0Query},
+        {"s0=", true, &Modem::s0Set},
+        {"&d", true, &Modem::dtrDropSet},
+        {"+cbst?", false, &Modem::cbstQuery},
+        {"+cbst=", true, &Modem::cbstSet},
+        {"+cicb=", true, &Modem::numberOk},
+        {"+cfun?", false, nullptr, "+CFUN: 1"},
+        {"+cfun=1", false, &Modem::restartCommand},
+        {"+cfun=0", false},
+        {"+cpin?", false, &Modem::pinQuery},
+        {"+cpin=", true, &Modem::pinEnter},
+        {"+csq", false, &Modem::signalQuery},
+        {"+creg?", false, &Modem::registrationQuery},
+        {"+creg=", true, &Modem::registrationSet},
+        {"+cops?", false, &Modem::operatorQuery},
+        {"+wopn=0,", true, &Modem::operatorName},
+    };
+    return table;
+}
+
+void Modem::dispatch(const std::string& cmd, Millis now) {
+    const std::string_view body = std::string_view(cmd).substr(2);
+    for (const Command& c : commandTable()) {
+        if (c.prefix ? body.starts_with(c.name) : body == c.name) {
+            if (c.run) {
+                (this->*c.run)(body.substr(c.name.size()), now);
+            } else {
+                if (!c.reply.empty()) {
+                    info(std::string(c.reply));
+                }
+                ok();
+            }
             return;
         }
-        factoryReset(now);
-    } else if (body == "*apver") {
-        info(apverText());
+    }
+    error();
+}
+
+void Modem::echoOff(std::string_view, Millis) {
+    active_.echo = false;
+    ok();
+}
+
+void Modem::echoOn(std::string_view, Millis) {
+    active_.echo = true;
+    ok();
+}
+
+void Modem::hangUp(std::string_view, Millis) {
+    ok();
+    dropConnection(Connection::DataCall);
+}
+
+void Modem::backOnline(std::string_view, Millis) {
+    if (connection_ == Connection::None) {
+        info("NO CARRIER");
+    } else {
+        info("CONNECT 9600");
+        mode_ = Mode::Online;
+        escapePluses_ = 0;
+    }
+}
+
+void Modem::storeProfile(std::string_view, Millis) {
+    stored_ = active_;
+    ok();
+}
+
+void Modem::factoryDefaults(std::string_view, Millis) {
+    const Settings f = Settings::factory();
+    active_.echo = f.echo;
+    active_.s0 = f.s0;
+    active_.dtrDrop = f.dtrDrop;
+    active_.cbst = f.cbst;
+    active_.ifcDce = f.ifcDce;
+    active_.ifcDte = f.ifcDte;
+    ok();
+}
+
+void Modem::restoreProfile(std::string_view, Millis) {
+    ok();
+    const LineSetting before = active_.line;
+    active_ = stored_;
+    if (!(before == active_.line)) {
+        post(Action::setLine(active_.line));
+    }
+}
+
+void Modem::showProfile(std::string_view, Millis) {
+    say(profileText());
+}
+
+void Modem::showReport(std::string_view, Millis) {
+    say(scenario_.reportRefusal.empty() ? reportText() : scenario_.reportRefusal);
+}
+
+void Modem::startDialogue(std::string_view, Millis now) {
+    mode_ = Mode::Config;
+    key_ = 0;
+    dialogueSince_ = now;
+    prompt(0);
+}
+
+void Modem::defaultCommand(std::string_view, Millis now) {
+    ok();
+    const bool upgrade = oldImagePending_;
+    oldImagePending_ = false;
+    if (upgrade) {
+        installOldFirmware(now);
+        return;
+    }
+    factoryReset(now);
+}
+
+void Modem::showApver(std::string_view, Millis) {
+    info(apverText());
+    ok();
+}
+
+void Modem::stopSmsTunnel(std::string_view, Millis) {
+    ok();
+    dropConnection(Connection::SmsTunnel);
+}
+
+void Modem::smsTunnelQuery(std::string_view, Millis) {
+    info(std::string("*SMSTUN: ") + (connection_ == Connection::SmsTunnel ? "1" : "0"));
+    ok();
+}
+
+void Modem::smsTunnelOff(std::string_view arg, Millis now) {
+    stopSmsTunnel(arg, now);
+}
+
+void Modem::smsTunnelOn(std::string_view, Millis) {
+    ok();
+    const bool before = dcd();
+    connection_ = Connection::SmsTunnel;
+    mode_ = Mode::Online;
+    escapePluses_ = 0;
+    updateDcd(before);
+}
+
+void Modem::downloadNewFirmware(std::string_view, Millis now) {
+    startDownload(Transfer::NewFirmware, now);
+}
+
+void Modem::downloadOldFirmware(std::string_view, Millis now) {
+    startDownload(Transfer::OldFirmware, now);
+}
+
+void Modem::startDownload(Transfer transfer, Millis now) {
+    transfer_ = transfer;
+    XmodemReceiver::Knobs k;
+    k.nakBlockOnce = scenario_.xmodemNakBlockOnce;
+    k.cancelAtBlock = scenario_.xmodemCancelAtBlock;
+    k.neverStart = scenario_.xmodemNeverStart;
+    k.firstNakMs = scenario_.xmodemFirstNakMs;
+    k.nakIntervalMs = scenario_.xmodemNakIntervalMs;
+    xmodem_.start(now, k);
+    mode_ = Mode::Xmodem;
+}
+
+void Modem::iprQuery(std::string_view, Millis) {
+    info("+IPR: " + std::to_string(active_.line.baud));
+    ok();
+}
+
+void Modem::iprSet(std::string_view arg, Millis) {
+    long n = 0;
+    if (parseNumber(arg, n) && isSupportedRate(static_cast<uint32_t>(n))) {
+        ok(); // answered at the old rate; the new one holds from the next character on
+        LineSetting l = active_.line;
+        l.baud = static_cast<uint32_t>(n);
+        setLineNow(l);
+    } else {
+        error();
+    }
+}
+
+void Modem::icfQuery(std::string_view, Millis) {
+    const IcfValue v = icfFromLine(active_.line);
+    info("+ICF: " + std::to_string(v.format) + "," + std::to_string(v.parity));
+    ok();
+}
+
+void Modem::icfSet(std::string_view arg, Millis) {
+    std::vector<long> list;
+    std::optional<LineSetting> l;
+    if (parseList(arg, list) && list.size() <= 2) {
+        l = lineFromIcf(active_.line, static_cast<int>(list[0]),
+                        list.size() > 1 ? static_cast<int>(list[1]) : 4);
+    }
+    if (l) {
         ok();
-    } else if (body == "*stopsms") {
+        setLineNow(*l);
+    } else {
+        error();
+    }
+}
+
+void Modem::ifcQuery(std::string_view, Millis) {
+    info("+IFC: " + std::to_string(active_.ifcDce) + "," + std::to_string(active_.ifcDte));
+    ok();
+}
+
+void Modem::ifcSet(std::string_view arg, Millis) {
+    std::vector<long> list;
+    if (parseList(arg, list) && list.size() == 2 && (list[0] == 0 || list[0] == 2) &&
+        (list[1] == 0 || list[1] == 2)) {
+        active_.ifcDce = static_cast<int>(list[0]);
+        active_.ifcDte = static_cast<int>(list[1]);
         ok();
-        if (connection_ == Connection::SmsTunnel) {
-            const bool before = dcd();
-            connection_ = Connection::None;
-            updateDcd(before);
+    } else {
+        error();
+    }
+}
+
+void Modem::s0Query(std::string_view, Millis) {
+    char buf[8];
+    std::snprintf(buf, sizeof buf, "%03d", active_.s0);
+    info(buf);
+    ok();
+}
+
+void Modem::s0Set(std::string_view arg, Millis) {
+    long n = 0;
+    if (parseNumber(arg, n) && n <= 255) {
+        active_.s0 = static_cast<int>(n);
+        ok();
+    } else {
+        error();
+    }
+}
+
+void Modem::dtrDropSet(std::string_view arg, Millis) {
+    long n = 0;
+    if (arg.empty()) {
+        active_.dtrDrop = 0;
+        ok();
+    } else if (parseNumber(arg, n) && n <= 2) {
+        active_.dtrDrop = static_cast<int>(n);
+        ok();
+    } else {
+        error();
+    }
+}
+
+void Modem::cbstQuery(std::string_view, Millis) {
+    info("+CBST: " + active_.cbst);
+    ok();
+}
+
+void Modem::cbstSet(std::string_view arg, Millis) {
+    std::vector<long> list;
+    if (parseList(arg, list) && list.size() <= 3) {
+        while (list.size() < 3) {
+            list.push_back(list.size() == 1 ? 0 : 1);
         }
-    } else if (body == "*smstun?") {
-        info(std::string("*SMSTUN: ") + (connection_ == Connection::SmsTunnel ? "1" : "0"));
+        active_.cbst =
+            std::to_string(list[0]) + "," + std::to_string(list[1]) + "," + std::to_string(list[2]);
         ok();
-    } else if (body == "*smstun=0" || body == "*smstun=1") {
+    } else {
+        error();
+    }
+}
+
+void Modem::numberOk(std::string_view arg, Millis) {
+    long n = 0;
+    parseNumber(arg, n) ? ok() : error();
+}
+
+void Modem::restartCommand(std::string_view, Millis now) {
+    ok();
+    restart(now, scenario_.restartMs);
+}
+
+void Modem::pinQuery(std::string_view, Millis) {
+    switch (sim_) {
+    case SimState::Ready:
+        info("+CPIN: READY");
         ok();
-        if (body.back() == '1') {
-            const bool before = dcd();
-            connection_ = Connection::SmsTunnel;
-            mode_ = Mode::Online;
-            escapePluses_ = 0;
-            updateDcd(before);
-        } else if (connection_ == Connection::SmsTunnel) {
-            const bool before = dcd();
-            connection_ = Connection::None;
-            updateDcd(before);
-        }
-    } else if (body == "*upg" || body == "+wdwl") {
-        transfer_ = body == "*upg" ? Transfer::NewFirmware : Transfer::OldFirmware;
-        XmodemReceiver::Knobs k;
-        k.nakBlockOnce = scenario_.xmodemNakBlockOnce;
-        k.cancelAtBlock = scenario_.xmodemCancelAtBlock;
-        k.neverStart = scenario_.xmodemNeverStart;
-        k.firstNakMs = scenario_.xmodemFirstNakMs;
-        k.nakIntervalMs = scenario_.xmodemNakIntervalMs;
-        xmodem_.start(now, k);
-        mode_ = Mode::Xmodem;
-    } else if (body == "+wopen=0" || body == "+wopen=1") {
+        break;
+    case SimState::PinRequired:
+        info("+CPIN: SIM PIN");
         ok();
-    } else if (body == "+wopen?") {
-        info("+WOPEN: 1");
+        break;
+    case SimState::PukRequired:
+        info("+CPIN: SIM PUK");
         ok();
-    } else if (starts("+wind=")) {
-        ok();
-    } else if (body == "+wind?") {
-        info("+WIND: 0");
-        ok();
-    } else if (body == "+ipr?") {
-        info("+IPR: " + std::to_string(active_.line.baud));
-        ok();
-    } else if (starts("+ipr=")) {
-        if (parseNumber(arg(5), n) && isSupportedRate(static_cast<uint32_t>(n))) {
-            ok(); // answered at the old rate; the new one holds from the next character on
-            LineSetting l = active_.line;
-            l.baud = static_cast<uint32_t>(n);
-            setLineNow(l);
-        } else {
-            error();
-        }
-    } else if (body == "+icf?") {
-        const IcfValue v = icfFromLine(active_.line);
-        info("+ICF: " + std::to_string(v.format) + "," + std::to_string(v.parity));
-        ok();
-    } else if (starts("+icf=")) {
-        std::optional<LineSetting> l;
-        if (parseList(arg(5), list) && list.size() <= 2) {
-            l = lineFromIcf(active_.line, static_cast<int>(list[0]),
-                            list.size() > 1 ? static_cast<int>(list[1]) : 4);
-        }
-        if (l) {
-            ok();
-            setLineNow(*l);
-        } else {
-            error();
-        }
-    } else if (body == "+ifc?") {
-        info("+IFC: " + std::to_string(active_.ifcDce) + "," + std::to_string(active_.ifcDte));
-        ok();
-    } else if (starts("+ifc=")) {
-        if (parseList(arg(5), list) && list.size() == 2 && (list[0] == 0 || list[0] == 2) &&
-            (list[1] == 0 || list[1] == 2)) {
-            active_.ifcDce = static_cast<int>(list[0]);
-            active_.ifcDte = static_cast<int>(list[1]);
-            ok();
-        } else {
-            error();
-        }
-    } else if (body == "s0?") {
-        char buf[8];
-        std::snprintf(buf, sizeof buf, "%03d", active_.s0);
-        info(buf);
-        ok();
-    } else if (starts("s0=")) {
-        if (parseNumber(arg(3), n) && n <= 255) {
-            active_.s0 = static_cast<int>(n);
-            ok();
-        } else {
-            error();
-        }
-    } else if (starts("&d")) {
-        if (body.size() == 2) {
-            active_.dtrDrop = 0;
-            ok();
-        } else if (parseNumber(arg(2), n) && n <= 2) {
-            active_.dtrDrop = static_cast<int>(n);
-            ok();
-        } else {
-            error();
-        }
-    } else if (body == "+cbst?") {
-        info("+CBST: " + active_.cbst);
-        ok();
-    } else if (starts("+cbst=")) {
-        if (parseList(arg(6), list) && list.size() <= 3) {
-            while (list.size() < 3) {
-                list.push_back(list.size() == 1 ? 0 : 1);
-            }
-            active_.cbst =
-                std::to_string(list[0]) + "," + std::to_string(list[1]) + "," + std::to_string(list[2]);
-            ok();
-        } else {
-            error();
-        }
-    } else if (starts("+cicb=")) {
-        parseNumber(arg(6), n) ? ok() : error();
-    } else if (body == "+cfun?") {
-        info("+CFUN: 1");
-        ok();
-    } else if (body == "+cfun=1") {
-        ok();
-        restart(now, scenario_.restartMs);
-    } else if (body == "+cfun=0") {
-        ok();
-    } else if (body == "+cpin?") {
-        switch (sim_) {
-        case SimState::Ready:
-            info("+CPIN: READY");
-            ok();
-            break;
-        case SimState::PinRequired:
-            info("+CPIN: SIM PIN");
-            ok();
-            break;
-        case SimState::PukRequired:
-            info("+CPIN: SIM PUK");
-            ok();
-            break;
-        case SimState::Absent:
-            info("+CME ERROR: 10");
-            break;
-        }
-    } else if (starts("+cpin=")) {
-        std::string a(arg(6));
-        a.erase(std::remove(a.begin(), a.end(), '"'), a.end());
-        const auto comma = a.find(',');
-        if (sim_ == SimState::Absent) {
-            info("+CME ERROR: 10");
-        } else if (sim_ == SimState::Ready) {
-            info("+CME ERROR: 3");
-        } else if (sim_ == SimState::PinRequired && comma == std::string::npos) {
-            if (a == scenario_.pin) {
-                sim_ = SimState::Ready;
-                pinTries_ = scenario_.pinAttempts;
-                ok();
-            } else {
-                if (--pinTries_ <= 0) {
-                    sim_ = SimState::PukRequired;
-                }
-                info("+CME ERROR: 16");
-            }
-        } else if (sim_ == SimState::PukRequired && comma != std::string::npos &&
-                   a.substr(0, comma) == scenario_.puk && a.size() - comma - 1 == 4) {
-            scenario_.pin = a.substr(comma + 1);
+        break;
+    case SimState::Absent:
+        info("+CME ERROR: 10");
+        break;
+    }
+}
+
+void Modem::pinEnter(std::string_view arg, Millis) {
+    std::string a(arg);
+    a.erase(std::remove(a.begin(), a.end(), '"'), a.end());
+    const auto comma = a.find(',');
+    if (sim_ == SimState::Absent) {
+        info("+CME ERROR: 10");
+    } else if (sim_ == SimState::Ready) {
+        info("+CME ERROR: 3");
+    } else if (sim_ == SimState::PinRequired && comma == std::string::npos) {
+        if (a == scenario_.pin) {
             sim_ = SimState::Ready;
             pinTries_ = scenario_.pinAttempts;
             ok();
         } else {
+            if (--pinTries_ <= 0) {
+                sim_ = SimState::PukRequired;
+            }
             info("+CME ERROR: 16");
         }
-    } else if (body == "+csq") {
-        const auto& s = scenario_.csq;
-        info("+CSQ: " + (s.empty() ? std::string("99,99") : s[std::min(csqIndex_, s.size() - 1)]));
-        ++csqIndex_;
+    } else if (sim_ == SimState::PukRequired && comma != std::string::npos &&
+               a.substr(0, comma) == scenario_.puk && a.size() - comma - 1 == 4) {
+        scenario_.pin = a.substr(comma + 1);
+        sim_ = SimState::Ready;
+        pinTries_ = scenario_.pinAttempts;
         ok();
-    } else if (body == "+creg?") {
-        std::string stat = "0";
-        if (sim_ == SimState::Ready && !scenario_.creg.empty()) {
-            stat = scenario_.creg[std::min(cregIndex_, scenario_.creg.size() - 1)];
-            ++cregIndex_;
-        }
-        info("+CREG: 0," + stat);
-        ok();
-    } else if (starts("+creg=")) {
-        parseNumber(arg(6), n) && n <= 2 ? ok() : error();
-    } else if (body == "+cops?") {
-        const auto& s = scenario_.creg;
-        const std::string stat =
-            s.empty() ? "0" : s[std::min(cregIndex_ == 0 ? 0 : cregIndex_ - 1, s.size() - 1)];
-        if (sim_ == SimState::Ready && (stat == "1" || stat == "5")) {
-            info("+COPS: 0,2,\"" + scenario_.operatorCode + "\"");
-        } else {
-            info("+COPS: 0");
-        }
-        ok();
-    } else if (starts("+wopn=0,")) {
-        const auto it = scenario_.operatorNames.find(std::string(arg(8)));
-        if (it == scenario_.operatorNames.end()) {
-            error();
-        } else {
-            info("+WOPN: 0,\"" + it->second + "\"");
-            ok();
-        }
     } else {
-        error();
+        info("+CME ERROR: 16");
     }
+}
+
+void Modem::signalQuery(std::string_view, Millis) {
+    const auto& s = scenario_.csq;
+    info("+CSQ: " + (s.empty() ? std::string("99,99") : s[std::min(csqIndex_, s.size() - 1)]));
+    ++csqIndex_;
+    ok();
+}
+
+void Modem::registrationQuery(std::string_view, Millis) {
+    std::string stat = "0";
+    if (sim_ == SimState::Ready && !scenario_.creg.empty()) {
+        stat = scenario_.creg[std::min(cregIndex_, scenario_.creg.size() - 1)];
+        ++cregIndex_;
+    }
+    info("+CREG: 0," + stat);
+    ok();
+}
+
+void Modem::registrationSet(std::string_view arg, Millis) {
+    long n = 0;
+    parseNumber(arg, n) && n <= 2 ? ok() : error();
+}
+
+void Modem::operatorQuery(std::string_view, Millis) {
+    const auto& s = scenario_.creg;
+    const std::string stat =
+        s.empty() ? "0" : s[std::min(cregIndex_ == 0 ? 0 : cregIndex_ - 1, s.size() - 1)];
+    if (sim_ == SimState::Ready && (stat == "1" || stat == "5")) {
+        info("+COPS: 0,2,\"" + scenario_.operatorCode + "\"");
+    } else {
+        info("+COPS: 0");
+    }
+    ok();
+}
+
+void Modem::operatorName(std::string_view arg, Millis) {
+    const auto it = scenario_.operatorNames.find(std::string(arg));
+    if (it == scenario_.operatorNames.end()) {
+        error();
+    } else {
+        info("+WOPN: 0,\"" + it->second + "\"");
+        ok();
+    }
+}
+
+void Modem::dropConnection(Connection which) {
+    if (connection_ != which) {
+        return;
+    }
+    const bool before = dcd();
+    connection_ = Connection::None;
+    updateDcd(before);
 }
 
 std::string Modem::apverText() const {

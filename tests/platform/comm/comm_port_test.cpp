@@ -1,5 +1,6 @@
 #include "comm_port.h"
 #include "line_control.h"
+#include "pty_helpers.h"
 #include "pty_pair.h"
 #include "tty_device.h"
 #include "tty_io.h"
@@ -24,33 +25,9 @@ using namespace std::chrono_literals;
 using comm::CommTimeouts;
 using comm::Dcb;
 using comm::kMaxDword;
-using Clock = std::chrono::steady_clock;
+using namespace ptytest;
 
 namespace {
-
-long msSince(Clock::time_point t) {
-    return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - t).count();
-}
-
-void put(int fd, const std::string& s) {
-    ASSERT_EQ(::write(fd, s.data(), s.size()), ssize_t(s.size()));
-}
-
-std::string take(int fd, size_t want, int timeoutMs = 2000) {
-    std::string got;
-    auto end = Clock::now() + std::chrono::milliseconds(timeoutMs);
-    while (got.size() < want && Clock::now() < end) {
-        pollfd p{fd, POLLIN, 0};
-        if (::poll(&p, 1, 50) <= 0)
-            continue;
-        char buf[4096];
-        ssize_t n = ::read(fd, buf, std::min(sizeof buf, want - got.size()));
-        if (n <= 0)
-            break;
-        got.append(buf, size_t(n));
-    }
-    return got;
-}
 
 // Waits until the slave side holds n unread bytes.
 bool waitPending(int slaveFd, int n) {
