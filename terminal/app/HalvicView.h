@@ -3,10 +3,12 @@
 // the port's reader thread.
 #pragma once
 
+#include "CellGlyphs.h"
 #include "TerminalFont.h"
 
 #include <QAbstractScrollArea>
 #include <QBasicTimer>
+#include <QElapsedTimer>
 #include <QPointer>
 
 #include <cstdint>
@@ -131,6 +133,11 @@ private:
     std::unique_ptr<ReaderThread> reader_;
     std::shared_ptr<ReceiveTap> tap_;
     QRect caretRect_;
+
+    // Painting: glyphs of the font, and changes taken at most once a frame while data floods.
+    CellGlyphs glyphs_;
+    QElapsedTimer changesTakenAt_;
+    bool changesQueued_ = false;
 };
 
 } // namespace halvic
