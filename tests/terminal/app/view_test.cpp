@@ -4,6 +4,7 @@
 #include "TerminalFont.h"
 
 #include <QClipboard>
+#include <QElapsedTimer>
 #include <QImage>
 #include <QPainter>
 #include <QScrollBar>
@@ -260,6 +261,36 @@ TEST_F(ViewTest, PaintingHoldsTheModelLockBriefly) {
     writer.join();
     EXPECT_LT(waitedNs.load(), paintNs / 10)
         << "waited " << waitedNs / 1000 << " us of " << paintNs / 1000 << " us painting";
+}
+
+// Changes arriving faster than the screen refreshes are painted once a frame, and the last of them
+// is painted once the flood ends.
+TEST_F(ViewTest, AFloodIsPaintedOnceAFrame) {
+    struct PaintCounter : QObject {
+        int paints = 0;
+        bool eventFilter(QObject*, QEvent* event) override {
+            paints += event->type() == QEvent::Paint;
+            return false;
+        }
+    } counter;
+    view->viewport()->installEventFilter(&counter);
+    const qreal rate = view->screen()->refreshRate();
+    QElapsedTimer flood;
+    flood.start();
+    int blocks = 0;
+    while (flood.elapsed() < 300) {
+        const std::string block = "block " + std::to_string(++blocks) + "\r\n";
+        view->OnRawData(reinterpret_cast<const uint8_t*>(block.data()), block.size());
+        QCoreApplication::processEvents();
+    }
+    const qint64 ms = flood.elapsed();
+    EXPECT_GT(blocks, 100) << "not a flood";
+    EXPECT_LE(counter.paints, rate * double(ms) / 1000.0 + 3) << blocks << " blocks in " << ms << " ms";
+    EXPECT_GE(counter.paints, 2);
+    // A change within the frame after the flood is painted when the frame ends, not dropped.
+    const int paints = counter.paints;
+    view->OnRawData(reinterpret_cast<const uint8_t*>("end"), 3);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return counter.paints > paints; }, 1000));
 }
 
 TEST(Cp437Text, EightBitCellsShowAsCodePage437) {
