@@ -4,7 +4,9 @@
 #include "HalvicDoc.h"
 #include "PortErrors.h"
 #include "ReaderThread.h"
+#include "receive_pipeline.h"
 #include "seriallib.h"
+#include "TransferWorker.h"
 #include "WaitDlg.h"
 
 #include <QScrollBar>
@@ -16,8 +18,13 @@
 namespace halvic {
 
 CHalvicView::CHalvicView(CHalvicDoc& doc, const TerminalFont& font, QWidget* parent)
-    : QAbstractScrollArea(parent), doc_(doc) {
+    : QAbstractScrollArea(parent), doc_(doc),
+      pipeline_(std::make_shared<terminal::ReceivePipeline>(doc.screen)) {
     doc_.setView(this);
+    // Found on the reader's thread (or in the local echo): the start is the GUI thread's.
+    pipeline_->setOnZmodemHeader([this] {
+        QMetaObject::invokeMethod(this, &CHalvicView::OnZmodemAutoDownload, Qt::QueuedConnection);
+    });
     setFocusPolicy(Qt::StrongFocus);
     setAttribute(Qt::WA_InputMethodEnabled, false);
     viewport()->setAutoFillBackground(true);
@@ -32,6 +39,13 @@ CHalvicView::CHalvicView(CHalvicDoc& doc, const TerminalFont& font, QWidget* par
 
 CHalvicView::~CHalvicView() {
     // The frame closes only once the reader has ended; anything else still running is ended here.
+    if (worker_) {
+        TransferStopEvent->set();
+        SerialAbortTransmit(doc_.portSettings.portNumber);
+        SerialAbortReceive(doc_.portSettings.portNumber);
+        worker_->wait();
+        UnregisterTransfer(TransferSlot);
+    }
     if (reader_) {
         reader_->control().stop();
         reader_->wait();
@@ -58,8 +72,8 @@ void CHalvicView::forgetReader() {
 bool CHalvicView::OpenPortAndStartReader() {
     const QString caption = doc_.caption();
     std::shared_ptr<const terminal::TermcapTable> table = doc_.binding.table;
-    reader_ = std::make_unique<ReaderThread>(doc_.activePort(), doc_.terminalType(), table, doc_.screen);
-    reader_->setTap(tap_);
+    pipeline_->setAutoDownload(doc_.transferSettings.zmodemAutoDownload != 0);
+    reader_ = std::make_unique<ReaderThread>(doc_.activePort(), doc_.terminalType(), table, pipeline_);
     reader_->setDoubleByte(doubleByte_);
     ReaderThread* reader = reader_.get();
     connect(reader, &ReaderThread::screenChanged, this, &CHalvicView::takeScreenChanges,
@@ -90,7 +104,7 @@ bool CHalvicView::StopReader() {
 }
 
 void CHalvicView::OnRawData(const uint8_t* data, size_t length) {
-    doc_.screen->lock()->PutDumbChars(data, length);
+    pipeline_->rawData(data, length);
     takeScreenChanges();
 }
 
@@ -204,6 +218,7 @@ void CHalvicView::OnProperties() {
     } else {
         doc_.KeepSettings();
     }
+    pipeline_->setAutoDownload(doc_.transferSettings.zmodemAutoDownload != 0);
     emit titleChanged(BuildPortTitle());
     emit statusBarRepaint();
 }

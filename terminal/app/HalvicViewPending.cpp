@@ -18,10 +18,6 @@ void CHalvicView::OnCapture() {
     notAvailableYet(doc_, QStringLiteral("Capture"));
 }
 
-void CHalvicView::OnFileTransfer() {
-    notAvailableYet(doc_, QStringLiteral("File Transfer"));
-}
-
 void CHalvicView::OnSendPattern() {
     notAvailableYet(doc_, QStringLiteral("Send Pattern"));
 }
