@@ -105,6 +105,15 @@ ReadPlan planFor(const CommTimeouts& t, uint32_t n) {
     return plan;
 }
 
+Millis quietGapFor(const TtyLineSettings& line) {
+    constexpr uint64_t kCharacters = 3;
+    const uint64_t bits = 1u + line.dataBits + (line.parity != 0 ? 1u : 0u) + line.stopBits;
+    const uint64_t baud = std::max<uint32_t>(line.baud, 1);
+    // Rounded up to whole ms: poll() waits no finer.
+    const uint64_t ms = (kCharacters * bits * 1000 + baud - 1) / baud;
+    return Millis(std::max<uint64_t>(ms, 1));
+}
+
 std::optional<Millis> writeLimitFor(const CommTimeouts& t, uint32_t n) {
     if (t.WriteTotalTimeoutMultiplier == 0 && t.WriteTotalTimeoutConstant == 0)
         return std::nullopt;

@@ -3,6 +3,7 @@
 // comm port (COMMTIMEOUTS) and the serial library (first-byte and collecting times).
 
 #include "comm_port.h"
+#include "line_control.h"
 
 #include <chrono>
 #include <cstddef>
@@ -32,6 +33,9 @@ struct ReadPlan {
 // up to the constant for the first byte; otherwise the total is multiplier * n + constant (none
 // when both are 0) and a non-zero interval other than MAXDWORD cuts the read after a gap.
 ReadPlan planFor(const CommTimeouts& t, uint32_t n);
+// How long a line at these settings must stay quiet before a read that has bytes returns: about
+// three character times (start, data, parity and stop bits), never under 1 ms.
+Millis quietGapFor(const TtyLineSettings& line);
 // The write deadline of n bytes: write multiplier * n + constant, none when both are 0.
 std::optional<Millis> writeLimitFor(const CommTimeouts& t, uint32_t n);
 

@@ -15,7 +15,7 @@ namespace {
 
 using comm::tty::Millis;
 
-comm::tty::ReadPlan readPlanOf(int firstByteMs, int collectMs) {
+comm::tty::ReadPlan readPlanOf(int firstByteMs, int collectMs, const comm::TtyLineSettings& line) {
     comm::tty::ReadPlan plan;
     if (firstByteMs <= 0) {
         plan.immediate = true;
@@ -26,7 +26,7 @@ comm::tty::ReadPlan readPlanOf(int firstByteMs, int collectMs) {
         plan.returnOnFirstChunk = true;
     } else {
         plan.collect = Millis(collectMs);
-        plan.interval = Millis(kQuietMs);
+        plan.interval = comm::tty::quietGapFor(line);
     }
     return plan;
 }
@@ -118,7 +118,7 @@ int SerialRead(int port, void* buffer, int size) {
     comm::tty::ReadPlan plan;
     {
         std::lock_guard lock(call->stateMutex);
-        plan = readPlanOf(call->firstByteMs, call->collectMs);
+        plan = readPlanOf(call->firstByteMs, call->collectMs, call->line);
     }
     std::lock_guard lock(call->readMutex);
     auto r = comm::tty::readPlanned(call->fd, buffer, size_t(size), plan, call->closeEvent);

@@ -20,8 +20,6 @@ namespace seriallib::detail {
 constexpr int kDefaultFirstByteMs = 50;
 constexpr int kDefaultCollectMs = 100;
 constexpr int kDefaultWriteTimeoutMs = 1000;
-// A read that has bytes returns after this much quiet.
-constexpr int kQuietMs = 20;
 
 struct OpenPort {
     OpenPort(int number, int fd, std::string path);

@@ -3,12 +3,14 @@
 // the port's reader thread.
 #pragma once
 
+#include "CellGlyphs.h"
 #include "TerminalFont.h"
 
 #include "ActiveTransferTable.h"
 
 #include <QAbstractScrollArea>
 #include <QBasicTimer>
+#include <QElapsedTimer>
 #include <QPointer>
 
 #include <cstdint>
@@ -180,6 +182,11 @@ private:
     int TransferProtocol = 0;
     std::string TransferPath;
     QRect caretRect_;
+
+    // Painting: glyphs of the font, and changes taken at most once a frame while data floods.
+    CellGlyphs glyphs_;
+    QElapsedTimer changesTakenAt_;
+    bool changesQueued_ = false;
 };
 
 } // namespace halvic

@@ -1,5 +1,4 @@
 // Painting the screen model and scrolling over its buffer.
-#include "Cp437.h"
 #include "HalvicDoc.h"
 #include "HalvicView.h"
 #include "ReaderThread.h"
@@ -8,8 +7,10 @@
 #include <QFontMetrics>
 #include <QPainter>
 #include <QPaintEvent>
+#include <QScreen>
 #include <QScrollBar>
 #include <QStringDecoder>
+#include <QTimer>
 
 #include <algorithm>
 
@@ -23,6 +24,7 @@ const QColor HistoryText(0x7D, 0x7D, 0x7D);
 
 void CHalvicView::SetViewFont(const TerminalFont& font) {
     font_ = font.toQFont();
+    glyphs_.setFont(font_);
     const QFontMetrics metrics(font_);
     charWidth_ = std::max(1, metrics.horizontalAdvance(QLatin1Char('M')));
     charHeight_ = std::max(1, metrics.height());
@@ -123,6 +125,22 @@ void CHalvicView::updateLines(int firstLine, int lastLine) {
 }
 
 void CHalvicView::takeScreenChanges() {
+    // While data floods the changes are taken once a frame: the reader keeps writing the model
+    // meanwhile and a frame shows them all.
+    const QScreen* shown = screen();
+    const qreal rate = shown ? std::max<qreal>(1.0, shown->refreshRate()) : 60.0;
+    const qint64 frameMs = std::max(1, qRound(1000.0 / rate));
+    if (changesTakenAt_.isValid() && changesTakenAt_.elapsed() < frameMs) {
+        if (!changesQueued_) {
+            changesQueued_ = true;
+            QTimer::singleShot(frameMs - changesTakenAt_.elapsed(), Qt::PreciseTimer, this, [this] {
+                changesQueued_ = false;
+                takeScreenChanges();
+            });
+        }
+        return;
+    }
+    changesTakenAt_.start();
     if (reader_)
         reader_->changesTaken();
     terminal::Damage damage;
@@ -137,7 +155,7 @@ void CHalvicView::takeScreenChanges() {
     if (damage.full || damage.scrolled != 0) {
         viewport()->update();
     } else {
-        for (int row = 0; row < 32; ++row)
+        for (int row = 0; row < terminal::MaxScreenLines; ++row)
             if (damage.rows & (1u << row))
                 updateLines(screenStart + row, screenStart + row);
     }
@@ -176,11 +194,7 @@ void CHalvicView::drawLine(QPainter& painter, int line, int row, int screenStart
                 x, y + ascent_,
                 decoder.decode(QByteArrayView(reinterpret_cast<const char*>(chars + start), end - start)));
         } else {
-            for (int c = start; c < end; ++c) {
-                const uint8_t byte = chars[c];
-                if (byte > 0x20)
-                    painter.drawText(x + (c - start) * charWidth_, y + ascent_, QString(cp437Char(byte)));
-            }
+            glyphs_.drawRun(painter, chars + start, end - start, QPoint(x, y + ascent_), charWidth_);
         }
         if (attribute & terminal::AttrUnderline) {
             const int uy = y + charHeight_ - underlineOffset_;
@@ -191,28 +205,25 @@ void CHalvicView::drawLine(QPainter& painter, int line, int row, int screenStart
 }
 
 void CHalvicView::paintEvent(QPaintEvent* event) {
-    QPainter painter(viewport());
-    painter.setFont(font_);
     const QRect area = event->rect();
     const int firstRow = area.top() / charHeight_;
     const int lastRow = (area.bottom() + charHeight_) / charHeight_;
     const int firstLine = firstVisibleLine();
-    auto state = doc_.screen->lock();
-    const int bufferLines = state->bufferLines();
-    const int columns = state->columns();
-    const int screenStart = state->screenStartLine();
+    // The lines to paint are copied under the model's lock; the reader never waits on the drawing.
+    terminal::ScreenSnapshot shot;
+    doc_.screen->lock()->snapshot(firstLine + firstRow, firstLine + lastRow, shot);
+    QPainter painter(viewport());
+    painter.setFont(font_);
     for (int row = firstRow; row <= lastRow; ++row) {
         const int line = firstLine + row;
-        if (line >= bufferLines)
-            break;
-        const auto chars = state->lineChars(line);
-        const auto attrs = state->lineAttrs(line);
+        const auto chars = shot.lineChars(line);
+        const auto attrs = shot.lineAttrs(line);
         if (chars.empty() || attrs.empty())
             break;
-        drawLine(painter, line, row, screenStart, chars.data(), attrs.data(), columns);
+        drawLine(painter, line, row, shot.screenStart, chars.data(), attrs.data(), shot.columns);
     }
-    caretRect_ = cellRect(state->cursorColumn(), state->cursorLine());
-    if (hasFocus() && state->cursorVisible() && bufferLines > 0) {
+    caretRect_ = cellRect(shot.cursorColumn, shot.cursorLine);
+    if (hasFocus() && shot.cursorVisible && shot.bufferLines > 0) {
         const QRect bar(caretRect_.left(), caretRect_.top(), std::max(2, 1), charHeight_);
         painter.fillRect(bar, text_);
     }

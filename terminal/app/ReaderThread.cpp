@@ -26,9 +26,12 @@ void ReaderThread::run() {
         runTerminal();
 }
 
-bool ReaderThread::waitBeforeRead() {
+bool ReaderThread::waitBeforeRead(bool lastReadBroughtBytes) {
     for (;;) {
-        switch (control_.wait(paused_ ? -1ms : 10ms)) {
+        // While bytes keep coming the requests are only looked at; the reader waits on them after a
+        // read that brought nothing.
+        const auto timeout = paused_ ? -1ms : lastReadBroughtBytes ? 0ms : 10ms;
+        switch (control_.wait(timeout)) {
         case ReaderControl::Wake::Stop:
             return false;
         case ReaderControl::Wake::Pause:
@@ -51,8 +54,9 @@ void ReaderThread::runTerminal() {
     SerialSetReadTimeouts(port_, 50, 100);
     terminal::SequenceRecogniser recogniser(table_);
     std::array<uint8_t, TerminalReadSize> buffer;
-    while (waitBeforeRead()) {
-        const int n = SerialRead(port_, buffer.data(), TerminalReadSize);
+    int n = 0;
+    while (waitBeforeRead(n > 0)) {
+        n = SerialRead(port_, buffer.data(), TerminalReadSize);
         if (n <= 0)
             continue; // errors count as a quiet read
         ++blocksRead_;
@@ -68,8 +72,9 @@ void ReaderThread::runDumb() {
     std::array<uint8_t, DumbReadSize> buffer;
     auto quietSince = std::chrono::steady_clock::now();
     bool redrawPending = false;
-    while (waitBeforeRead()) {
-        const int n = SerialRead(port_, buffer.data(), DumbReadSize);
+    int n = 0;
+    while (waitBeforeRead(n > 0)) {
+        n = SerialRead(port_, buffer.data(), DumbReadSize);
         if (n > 0) {
             ++blocksRead_;
             pipeline_->rawData(buffer.data(), static_cast<size_t>(n));

@@ -45,8 +45,9 @@ protected:
     void run() override;
 
 private:
-    // Waits as the reader does before every read; false once stopped.
-    bool waitBeforeRead();
+    // Looks at the requests before every read, waiting on them only after a read that brought
+    // nothing; false once stopped.
+    bool waitBeforeRead(bool lastReadBroughtBytes);
     void runTerminal();
     void runDumb();
     void changed();

@@ -6,6 +6,9 @@
 
 namespace terminal {
 
+// The most lines a screen may have: one bit of Damage::rows each.
+inline constexpr int MaxScreenLines = 32;
+
 struct Damage {
     uint32_t rows = 0; // bit r: cells of screen row r changed
     bool full = false; // the whole buffer changed (clear, new buffer, selection)
@@ -18,5 +21,7 @@ struct Damage {
         return rows == 0 && !full && scrolled == 0 && !cursorMoved && !cursorVisibilityChanged && bells == 0;
     }
 };
+
+static_assert(MaxScreenLines <= 32, "a screen row is one bit of Damage::rows");
 
 } // namespace terminal

@@ -9,7 +9,7 @@ namespace terminal {
 
 bool ScreenState::AllocScreenBuffer(int columns, int screenLines, int historyLines, TerminalType type) {
     FreeScreenBuffer();
-    if (columns <= 0 || screenLines <= 0 || screenLines > 32 || historyLines < 0)
+    if (columns <= 0 || screenLines <= 0 || screenLines > MaxScreenLines || historyLines < 0)
         return false;
     const size_t cells = static_cast<size_t>(columns) * static_cast<size_t>(screenLines + historyLines);
     try {
@@ -90,6 +90,38 @@ std::span<const uint16_t> ScreenState::rowAttrs(int row) const {
     if (row < 0 || row >= screenLines_)
         return {};
     return lineAttrs(absoluteLine(row));
+}
+
+void ScreenState::snapshot(int firstLine, int lastLine, ScreenSnapshot& out) const {
+    out.firstLine = std::max(firstLine, 0);
+    out.lineCount = std::max(0, std::min(lastLine + 1, bufferLines_) - out.firstLine);
+    out.columns = columns_;
+    out.bufferLines = bufferLines_;
+    out.screenStart = bufferLines_ > 0 ? screenStartLine() : 0;
+    out.cursorColumn = cursorColumn_;
+    out.cursorLine = bufferLines_ > 0 ? cursorLine() : 0;
+    out.cursorVisible = cursorVisible_;
+    const size_t cells = static_cast<size_t>(out.lineCount) * static_cast<size_t>(columns_);
+    out.chars.resize(cells);
+    out.attrs.resize(cells);
+    for (int i = 0; i < out.lineCount; ++i) {
+        const auto chars = lineChars(out.firstLine + i);
+        const auto attrs = lineAttrs(out.firstLine + i);
+        std::copy(chars.begin(), chars.end(), out.chars.begin() + static_cast<ptrdiff_t>(i) * columns_);
+        std::copy(attrs.begin(), attrs.end(), out.attrs.begin() + static_cast<ptrdiff_t>(i) * columns_);
+    }
+}
+
+std::span<const uint8_t> ScreenSnapshot::lineChars(int line) const {
+    if (line < firstLine || line >= firstLine + lineCount)
+        return {};
+    return {chars.data() + static_cast<size_t>(line - firstLine) * columns, static_cast<size_t>(columns)};
+}
+
+std::span<const uint16_t> ScreenSnapshot::lineAttrs(int line) const {
+    if (line < firstLine || line >= firstLine + lineCount)
+        return {};
+    return {attrs.data() + static_cast<size_t>(line - firstLine) * columns, static_cast<size_t>(columns)};
 }
 
 void ScreenState::markRows(int first, int last) {

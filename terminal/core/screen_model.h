@@ -26,6 +26,25 @@ inline constexpr int HistoryLines = 25;
 // CR and LF translations of the dumb terminal.
 enum class LineEndTranslation : int { CrLf = 0, Cr = 1, Lf = 2, Unchanged = 3 };
 
+// A copy of some buffer lines and of what painting needs besides, taken under the model's lock so
+// that drawing goes on without it.
+struct ScreenSnapshot {
+    int firstLine = 0; // absolute line of the first copied line
+    int lineCount = 0;
+    int columns = 0;
+    int bufferLines = 0;
+    int screenStart = 0;
+    int cursorColumn = 0;
+    int cursorLine = 0;
+    bool cursorVisible = false;
+    std::vector<uint8_t> chars; // lineCount x columns
+    std::vector<uint16_t> attrs;
+
+    // The cells of absolute line `line`; empty when it was not copied.
+    std::span<const uint8_t> lineChars(int line) const;
+    std::span<const uint16_t> lineAttrs(int line) const;
+};
+
 class ScreenState {
 public:
     // Frees the old buffers, allocates columns x (screen lines + history lines) cells, sets the type,
@@ -68,6 +87,8 @@ public:
     // The cells of screen row `row`; empty outside the screen.
     std::span<const uint8_t> rowChars(int row) const;
     std::span<const uint16_t> rowAttrs(int row) const;
+    // Copies absolute lines firstLine..lastLine (limited to the buffer) into `out`, reusing its storage.
+    void snapshot(int firstLine, int lastLine, ScreenSnapshot& out) const;
 
     // Sets or clears the selection bit from (startColumn, firstLine) up to before (endColumn, lastLine);
     // the two ends may come in either order and are limited to the buffer.

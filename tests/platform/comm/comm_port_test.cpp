@@ -99,6 +99,32 @@ TEST(ReadPlan, CommTimeoutRules) {
     EXPECT_EQ(comm::tty::writeLimitFor({0, 0, 0, 0, 0}, 20), std::nullopt);
 }
 
+TEST(ReadPlan, QuietGapIsThreeCharacterTimes) {
+    using comm::tty::Millis;
+    struct Case {
+        uint32_t baud;
+        uint8_t dataBits, parity, stopBits;
+        Millis gap;
+    } cases[] = {
+        {9600, 8, 0, 1, Millis(4)},   // 30 bits: 3.1 ms, rounded up
+        {1200, 8, 0, 1, Millis(25)},  // 30 bits
+        {1200, 7, 2, 2, Millis(28)},  // 11-bit characters: 33 bits, 27.5 ms
+        {300, 8, 0, 1, Millis(100)},  // 30 bits
+        {50, 5, 0, 1, Millis(420)},   // 21 bits
+        {115200, 8, 0, 1, Millis(1)}, // 0.26 ms: the 1 ms floor
+        {921600, 8, 0, 1, Millis(1)}, // 0.03 ms
+        {0, 8, 0, 1, Millis(30000)},  // a broken rate never divides by zero
+    };
+    for (const auto& c : cases) {
+        comm::TtyLineSettings line;
+        line.baud = c.baud;
+        line.dataBits = c.dataBits;
+        line.parity = c.parity;
+        line.stopBits = c.stopBits;
+        EXPECT_EQ(comm::tty::quietGapFor(line), c.gap) << c.baud << " baud";
+    }
+}
+
 TEST_F(CommPortTest, IntervalCutsTheReadAfterTheFirstByte) {
     setTimeouts(100, 0, 3000);
     std::thread peer([&] {

@@ -24,7 +24,9 @@ TEST_F(PortTest, ReadWaitsForTheFirstByteThenCollects) {
     EXPECT_GE(ms, 50);
     EXPECT_LT(ms, 200);
 
-    // Bytes a few ms apart come back in one read; a pause of more than 20 ms ends the read.
+    // At 1200 baud the line is quiet after 25 ms: bytes a few ms apart come back in one read, a
+    // longer pause ends the read.
+    ASSERT_EQ(SerialSetLine(kPort, 7, SerialData8), 0);
     std::thread peer([&] {
         put(pty.master(), "ab");
         std::this_thread::sleep_for(5ms);
@@ -49,6 +51,38 @@ TEST_F(PortTest, ReadWaitsForTheFirstByteThenCollects) {
     EXPECT_EQ(readPort(4), "0123");
     EXPECT_LT(msSince(start), 20);
     EXPECT_EQ(readPort(100), "456789");
+}
+
+// At 115200 baud three character times are under a millisecond: an echoed key comes back at once,
+// while a burst whose pieces follow closer than that still arrives in one read.
+TEST_F(PortTest, FastLineEndsAReadAfterAShortQuietGap) {
+    open();
+    ASSERT_EQ(SerialSetLine(kPort, 16, SerialData8), 0);
+    ASSERT_EQ(SerialSetReadTimeouts(kPort, 1000, 100), 0);
+    for (int echo = 0; echo < 5; ++echo) {
+        Clock::time_point sent;
+        std::thread peer([&] {
+            std::this_thread::sleep_for(20ms);
+            sent = Clock::now();
+            put(pty.master(), "k");
+        });
+        EXPECT_EQ(readPort(1024), "k");
+        const long ms = msSince(sent);
+        peer.join();
+        EXPECT_LT(ms, 10) << "a single byte waited out a fixed quiet time";
+    }
+
+    std::string burst;
+    for (int i = 0; i < 16; ++i)
+        burst += std::string(64, char('a' + i));
+    std::thread peer([&] {
+        for (int i = 0; i < 16; ++i) {
+            put(pty.master(), burst.substr(size_t(i) * 64, 64));
+            std::this_thread::sleep_for(100us);
+        }
+    });
+    EXPECT_EQ(readPort(4096), burst);
+    peer.join();
 }
 
 TEST_F(PortTest, CollectingTimeBoundsASteadyStream) {

@@ -22,6 +22,50 @@ protected:
         ::ioctl(pty.slave(), FIONREAD, &n);
         return n;
     }
+
+    // Floods the line with 1 MiB of text ending in "THE END", pausing and resuming the reader a
+    // quarter of the way in; true once the end is on the screen within the limit.
+    bool floodReachesTheScreen(int terminalType, int limitMs) {
+        wantedTerminal.terminalType = terminalType;
+        wantedTerminal.crCode = wantedTerminal.lfCode = halvic::CodeUnchanged;
+        halvic::CChildFrame* child = openWindow();
+        if (!child)
+            return false;
+        halvic::CHalvicDoc& doc = child->document();
+        halvic::ReaderThread* reader = child->view().reader();
+        std::string flood;
+        for (int n = 0; flood.size() < (1u << 20); ++n)
+            flood += "line " + std::to_string(n) + " of a long listing scrolling past\r\n";
+        flood += "THE END";
+        ::fcntl(pty.master(), F_SETFL, ::fcntl(pty.master(), F_GETFL) | O_NONBLOCK);
+        std::atomic<size_t> sent{0};
+        std::atomic<bool> giveUp{false};
+        std::thread peer([&] {
+            while (sent < flood.size() && !giveUp) {
+                const ssize_t n = ::write(pty.master(), flood.data() + sent, flood.size() - sent);
+                if (n > 0)
+                    sent += size_t(n);
+                else
+                    std::this_thread::sleep_for(std::chrono::microseconds(200));
+            }
+        });
+        QElapsedTimer clock;
+        clock.start();
+        waitFor([&] { return sent > flood.size() / 4; }, limitMs);
+        reader->control().pause();
+        EXPECT_TRUE(reader->control().waitPausedAck(std::chrono::milliseconds(200))) << "a pause in a flood";
+        reader->control().resume();
+        const bool shown = waitFor(
+            [&] {
+                const auto state = doc.screen->lock();
+                const auto row = state->rowChars(state->cursorRow());
+                return std::string(row.begin(), row.begin() + 7) == "THE END";
+            },
+            std::max<int>(1, limitMs - int(clock.elapsed())));
+        giveUp = true;
+        peer.join();
+        return shown;
+    }
 };
 
 TEST_F(ReceiveTest, PeerTextAppearsOnTheScreenAndInTheView) {
@@ -104,6 +148,16 @@ TEST_F(ReceiveTest, StopEndsAPausedReader) {
     ASSERT_TRUE(view.reader()->control().waitPausedAck(std::chrono::milliseconds(1000)));
     ASSERT_TRUE(waitFor([&] { return view.StopReader(); }, 1000));
     EXPECT_EQ(view.reader(), nullptr);
+}
+
+// A reader keeps reading while bytes keep coming, and still takes a pause at once: waiting 10 ms
+// before each read once took 11 s (VT100) and 80 s (Dumb) to show this megabyte.
+TEST_F(ReceiveTest, AVt100WindowKeepsUpWithAFlood) {
+    EXPECT_TRUE(floodReachesTheScreen(1, 6000));
+}
+
+TEST_F(ReceiveTest, ADumbWindowKeepsUpWithAFlood) {
+    EXPECT_TRUE(floodReachesTheScreen(2, 6000));
 }
 
 // Measures the longest time the GUI thread went without running its event loop.

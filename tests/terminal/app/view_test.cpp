@@ -4,8 +4,13 @@
 #include "TerminalFont.h"
 
 #include <QClipboard>
+#include <QElapsedTimer>
 #include <QImage>
+#include <QPainter>
 #include <QScrollBar>
+
+#include <atomic>
+#include <thread>
 
 using namespace halvictest;
 
@@ -153,6 +158,139 @@ TEST_F(ViewTest, UnderlineAndHistoryAreDrawnTheirWay) {
         }
     EXPECT_GT(grey, 20);
     EXPECT_EQ(black, 0);
+}
+
+// The screen drawn cell by cell, each glyph on its own at its cell: what runs must look like.
+QImage cellByCell(const halvic::CHalvicView& view, terminal::ScreenModel& model, QSize size, int lines) {
+    QImage image(size, QImage::Format_RGB32);
+    image.fill(Qt::white);
+    const QFont font = halvic::TerminalFont{}.toQFont();
+    const QFontMetrics metrics(font);
+    QPainter painter(&image);
+    painter.setFont(font);
+    auto state = model.lock();
+    for (int row = 0; row < lines; ++row) {
+        const int line = view.firstVisibleLine() + row;
+        for (int column = 0; column < state->columns(); ++column) {
+            const uint8_t byte = state->lineChars(line)[static_cast<size_t>(column)];
+            const uint16_t attribute = state->lineAttrs(line)[static_cast<size_t>(column)];
+            const bool inverted =
+                ((attribute & terminal::AttrReverse) != 0) != ((attribute & terminal::AttrSelected) != 0);
+            const QRect cell = view.cellRect(column, line);
+            painter.fillRect(cell, inverted ? Qt::black : Qt::white);
+            painter.setPen(inverted ? Qt::white : Qt::black);
+            if (byte > 0x20)
+                painter.drawText(cell.left(), cell.top() + metrics.ascent(),
+                                 QString(halvic::cp437Char(byte)));
+            if (attribute & terminal::AttrUnderline) {
+                const int y = cell.bottom() + 1 - std::max(1, metrics.descent() - 1);
+                painter.drawLine(cell.left(), y, cell.right(), y);
+            }
+        }
+    }
+    return image;
+}
+
+TEST_F(ViewTest, RunsOfCellsLookAsCellsDrawnOneByOne) {
+    const int top = screenStart();
+    put("plain text, then ");
+    run(terminal::CapEnterReverseMode);
+    put("reversed");
+    run(terminal::CapExitAttributeMode);
+    put(" and ");
+    run(terminal::CapSetAttribute, {4});
+    put("underlined words");
+    run(terminal::CapExitAttributeMode);
+    put("\r\n\xDA\xC4\xC4\xBF box \xB3\xDB\xB1\xB0\xFE iii WWW mmm ,.;:!|\r\n");
+    run(terminal::CapSetAttribute, {7});
+    put("all reversed across the selection");
+    run(terminal::CapExitAttributeMode);
+    put(" then normal again");
+    // Select from the middle of the reversed run into the normal text.
+    const QPoint from = view->cellRect(10, top + 2).topLeft() + QPoint(1, 1);
+    const QPoint to = view->cellRect(45, top + 2).topLeft() + QPoint(1, 1);
+    QTest::mousePress(view->viewport(), Qt::LeftButton, {}, from);
+    QTest::mouseMove(view->viewport(), to);
+    QTest::mouseRelease(view->viewport(), Qt::LeftButton, {}, to);
+    run(terminal::CapCursorInvisible); // no caret over the compared lines
+    ASSERT_TRUE(view->hasSelection());
+
+    const QImage painted = picture().convertToFormat(QImage::Format_RGB32);
+    const QImage expected = cellByCell(*view, *doc->screen, painted.size(), 4);
+    const QRect compared(0, 0, 80 * view->cellSize().width(), 4 * view->cellSize().height());
+    int differing = 0;
+    for (int y = compared.top(); y <= compared.bottom(); ++y)
+        for (int x = compared.left(); x <= compared.right(); ++x)
+            differing += painted.pixel(x, y) != expected.pixel(x, y);
+    EXPECT_EQ(differing, 0);
+    // Not a blank comparison: the selection turned reversed cells white and normal ones black.
+    EXPECT_EQ(backgroundOf(painted, 5, top + 2), qRgb(0, 0, 0));
+    EXPECT_EQ(backgroundOf(painted, 12, top + 2), qRgb(255, 255, 255));
+    EXPECT_EQ(backgroundOf(painted, 40, top + 2), qRgb(0, 0, 0));
+}
+
+// The paint copies its lines under the model's lock and draws without it: a thread taking the lock
+// all along waits only a small part of the painting time.
+TEST_F(ViewTest, PaintingHoldsTheModelLockBriefly) {
+    for (int i = 0; i < 24 * 40; ++i) {
+        run(terminal::CapSetAttribute, {i % 2 ? 7 : 4});
+        put(i % 2 ? "W" : "#");
+        run(terminal::CapExitAttributeMode);
+    }
+    std::atomic<bool> painting{true};
+    std::atomic<long long> waitedNs{0};
+    std::thread writer([&] {
+        while (painting) {
+            const auto before = std::chrono::steady_clock::now();
+            {
+                auto state = doc->screen->lock();
+                waitedNs += std::chrono::duration_cast<std::chrono::nanoseconds>(
+                                std::chrono::steady_clock::now() - before)
+                                .count();
+            }
+            std::this_thread::sleep_for(std::chrono::microseconds(50)); // a reader between reads
+        }
+    });
+    const auto start = std::chrono::steady_clock::now();
+    for (int i = 0; i < 40; ++i)
+        picture();
+    const auto paintNs =
+        std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now() - start)
+            .count();
+    painting = false;
+    writer.join();
+    EXPECT_LT(waitedNs.load(), paintNs / 10)
+        << "waited " << waitedNs / 1000 << " us of " << paintNs / 1000 << " us painting";
+}
+
+// Changes arriving faster than the screen refreshes are painted once a frame, and the last of them
+// is painted once the flood ends.
+TEST_F(ViewTest, AFloodIsPaintedOnceAFrame) {
+    struct PaintCounter : QObject {
+        int paints = 0;
+        bool eventFilter(QObject*, QEvent* event) override {
+            paints += event->type() == QEvent::Paint;
+            return false;
+        }
+    } counter;
+    view->viewport()->installEventFilter(&counter);
+    const qreal rate = view->screen()->refreshRate();
+    QElapsedTimer flood;
+    flood.start();
+    int blocks = 0;
+    while (flood.elapsed() < 300) {
+        const std::string block = "block " + std::to_string(++blocks) + "\r\n";
+        view->OnRawData(reinterpret_cast<const uint8_t*>(block.data()), block.size());
+        QCoreApplication::processEvents();
+    }
+    const qint64 ms = flood.elapsed();
+    EXPECT_GT(blocks, 100) << "not a flood";
+    EXPECT_LE(counter.paints, rate * double(ms) / 1000.0 + 3) << blocks << " blocks in " << ms << " ms";
+    EXPECT_GE(counter.paints, 2);
+    // A change within the frame after the flood is painted when the frame ends, not dropped.
+    const int paints = counter.paints;
+    view->OnRawData(reinterpret_cast<const uint8_t*>("end"), 3);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return counter.paints > paints; }, 1000));
 }
 
 TEST(Cp437Text, EightBitCellsShowAsCodePage437) {

@@ -392,6 +392,47 @@ TEST(ScreenModel, LineAccessorsStayInsideTheBuffers) {
     EXPECT_FALSE(none.AllocScreenBuffer(0, 24, HistoryLines, TerminalType::Vt100));
 }
 
+TEST(ScreenModel, SnapshotCopiesLinesAndCursor) {
+    Terminal t(termtest::shipped("vt100"));
+    t << "\x1b[2;1Hplain \x1b[7mrev\x1b[m\x1b[24;1Hbottom\x1b[5;9H";
+    const int top = t.screen.screenStartLine();
+    ScreenSnapshot shot;
+    t.screen.snapshot(top + 1, top + 1, shot);
+    EXPECT_EQ(shot.firstLine, top + 1);
+    EXPECT_EQ(shot.lineCount, 1);
+    EXPECT_EQ(shot.columns, 80);
+    EXPECT_EQ(shot.bufferLines, t.screen.bufferLines());
+    EXPECT_EQ(shot.screenStart, top);
+    EXPECT_EQ(shot.cursorLine, top + 4);
+    EXPECT_EQ(shot.cursorColumn, 8);
+    EXPECT_TRUE(shot.cursorVisible);
+    const auto chars = shot.lineChars(top + 1);
+    ASSERT_EQ(chars.size(), 80u);
+    EXPECT_EQ(std::string(chars.begin(), chars.begin() + 9), "plain rev");
+    EXPECT_EQ(shot.lineAttrs(top + 1)[6] & AttrReverse, AttrReverse);
+    EXPECT_EQ(shot.lineAttrs(top + 1)[5] & AttrReverse, 0);
+    EXPECT_TRUE(shot.lineChars(top).empty()) << "a line not asked for";
+
+    // A later change does not reach a snapshot taken before it; ranges are limited to the buffer.
+    t << "\x1b[2;1HXXXXX";
+    EXPECT_EQ(shot.lineChars(top + 1)[0], 'p');
+    t.screen.snapshot(-5, t.screen.bufferLines() + 5, shot);
+    EXPECT_EQ(shot.firstLine, 0);
+    EXPECT_EQ(shot.lineCount, t.screen.bufferLines());
+    EXPECT_EQ(shot.lineChars(top + 1)[0], 'X');
+    EXPECT_EQ(std::string(shot.lineChars(top + 23).begin(), shot.lineChars(top + 23).begin() + 6), "bottom");
+    ScreenState none;
+    none.snapshot(0, 10, shot);
+    EXPECT_EQ(shot.lineCount, 0);
+    EXPECT_TRUE(shot.lineChars(0).empty());
+}
+
+TEST(ScreenModel, ScreenLinesAreLimitedToOneDamageBitEach) {
+    ScreenState state;
+    EXPECT_TRUE(state.AllocScreenBuffer(80, MaxScreenLines, HistoryLines, TerminalType::Vt100));
+    EXPECT_FALSE(state.AllocScreenBuffer(80, MaxScreenLines + 1, HistoryLines, TerminalType::Vt100));
+}
+
 TEST(ScreenModel, SelectionAndCopy) {
     Terminal t(termtest::shipped("vt100"));
     t << "\x1b[2;1Hfirst line\x1b[3;1H" << std::string(80, 'm') << "\x1b[4;1Hlast line";
