@@ -5,6 +5,7 @@
 // Prints "result seconds retries bytes-in bytes-out".
 
 #include "fd_channel.h"
+#include "receive_folder.h"
 #include "transfer_context.h"
 #include "xmodem.h"
 #include "zmodem_session.h"

@@ -21,8 +21,7 @@ using std::chrono::milliseconds;
 
 constexpr size_t kMaxSubpacket = 8192; // what our receiver accepts (the largest any sender uses)
 constexpr size_t kMaxFileInfo = 1024;
-constexpr size_t kStreamWrite = 8192;     // bytes gathered before a write while streaming
-constexpr size_t kFileWrite = 256 * 1024; // received data gathered before a write to the file
+constexpr size_t kStreamWrite = 8192; // bytes gathered before a write while streaming
 // What a receiver passes over after asking for a position before it asks again: more than a
 // windowed sender has in flight, with escaping, and what the line's buffers hold.
 constexpr uint64_t kRecoveryGarbage = 64 * 1024;
@@ -311,7 +310,7 @@ private:
             const long n = f.readAt(at, buf, size_t(std::min<uint64_t>(end - at, sizeof buf)));
             if (n <= 0)
                 break;
-            reg = crc32Update(reg, buf, size_t(n));
+            reg = wire::crc32Update(reg, buf, size_t(n));
             at += uint64_t(n);
         }
         return ~reg;
@@ -829,42 +828,6 @@ private:
 };
 
 } // namespace
-
-std::string FolderFiles::begin(const std::string& senderName, uint64_t, int64_t) {
-    abandon();
-    current_ = folder_.begin(senderName);
-    return current_.valid() ? current_.name() : std::string();
-}
-
-bool FolderFiles::write(const uint8_t* data, size_t size) {
-    if (!current_.valid())
-        return false;
-    pending_.insert(pending_.end(), data, data + size);
-    return pending_.size() < kFileWrite || flush();
-}
-
-bool FolderFiles::flush() {
-    const bool ok = current_.write(pending_.data(), pending_.size());
-    pending_.clear();
-    return ok;
-}
-
-void FolderFiles::abandon() {
-    pending_.clear();
-    current_.discard();
-}
-
-bool FolderFiles::finish() {
-    if (!flush()) {
-        abandon();
-        return false;
-    }
-    const std::string path = current_.commit();
-    if (path.empty())
-        return false;
-    completed_.push_back(path);
-    return true;
-}
 
 int zmodemSend(TransferContext& ctx, const std::vector<std::string>& paths, const ZmodemOptions& options) {
     Sender sender(ctx, options);

@@ -1,6 +1,7 @@
 #include "kermit_packet.h"
 #include "kermit_session.h"
 #include "memory_channel.h"
+#include "receive_folder.h"
 #include "seriallib.h"
 #include "transfer_pair.h"
 #include "transfer_test_support.h"

@@ -1,4 +1,5 @@
 #include "memory_channel.h"
+#include "receive_folder.h"
 #include "seriallib.h"
 #include "transfer_test_support.h"
 #include "zmodem_frame.h"
