@@ -316,159 +316,186 @@ private:
         return ~reg;
     }
 
+    // One file's data phase: where we are, what the receiver holds, and the failures it may still cost.
+    struct DataRun {
+        SourceFile& f;
+        uint64_t size;
+        uint32_t pos;
+        uint32_t confirmed; // what the receiver has said it holds
+        RetryBudget budget;
+        std::vector<uint8_t> block;
+        bool exhausted = false;
+        int result = 0; // once a step says Done
+    };
+    // What a step of the data phase leads to.
+    enum class Next { Stream, EndOfFile, Again, Done };
+
+    static Next done(DataRun& run, int result) {
+        run.result = result;
+        return Next::Done;
+    }
+
+    // What the receiver confirmed on the way earns retries back.
+    static void acknowledged(DataRun& run, uint32_t at) {
+        if (at > run.confirmed) {
+            run.budget.progressed(at - run.confirmed);
+            run.confirmed = at;
+        }
+    }
+
+    // The receiver asks for data from want: the request costs one. Asking again for the same place
+    // means the line spoils our blocks: smaller ones then.
+    void requested(DataRun& run, uint32_t want) {
+        cleanRun_ = 0;
+        if (want <= run.confirmed)
+            blockSize_ = std::max<size_t>(blockSize_ / 2, 64);
+        acknowledged(run, want);
+        run.confirmed = want;
+        run.exhausted = run.exhausted || !run.budget.spend();
+    }
+
     // Streams the file from pos, following the receiver's ZRPOS, until ZEOF is acknowledged.
     int sendData(SourceFile& f, uint32_t pos, uint64_t size) {
-        std::vector<uint8_t> block(blockSize_);
-        RetryBudget budget(link_.timings().retries);
-        uint32_t confirmed = pos; // what the receiver has said it holds
-        auto acked = [&](uint32_t at) {
-            if (at > confirmed) {
-                budget.progressed(at - confirmed);
-                confirmed = at;
-            }
-        };
-        // The receiver asks for data from want: what it confirmed on the way earns retries back and
-        // the request costs one. Asking again for the same place means the line spoils our blocks:
-        // smaller ones then.
-        bool exhausted = false;
-        auto request = [&](uint32_t want) {
-            cleanRun_ = 0;
-            if (want <= confirmed)
-                blockSize_ = std::max<size_t>(blockSize_ / 2, 64);
-            acked(want);
-            confirmed = want;
-            exhausted = exhausted || !budget.spend();
-        };
+        DataRun run{
+            f, size, pos, pos, RetryBudget(link_.timings().retries), std::vector<uint8_t>(blockSize_)};
         for (;;) {
-            if (exhausted)
+            if (run.exhausted)
                 return link_.abortWith(TransferErrProtocol);
-            if (pos > size)
-                pos = uint32_t(size);
-            bool atEnd = pos >= size;
-            if (!atEnd) {
-                appendBinaryHeader(link_.out(), Header::at(ZDATA, pos), crc32_, link_.esc());
-                uint32_t sinceAck = 0;
-                bool restart = false;
-                while (!restart) {
-                    const size_t want = size_t(std::min<uint64_t>(blockSize_, size - pos));
-                    const long got = f.readAt(pos, block.data(), want);
-                    if (got < 0)
-                        return link_.abortWith(TransferErrFile);
-                    const size_t n = size_t(got);
-                    atEnd = n < want || pos + n >= size;
-                    FrameEnd end = ZCRCG;
-                    if (atEnd)
-                        end = ZCRCE;
-                    else if (window_ != 0 && sinceAck + n >= window_)
-                        end = ZCRCW;
-                    appendSubpacket(link_.out(), block.data(), n, end, crc32_, link_.esc());
-                    pos += uint32_t(n);
-                    sinceAck += uint32_t(n);
-                    // While streaming, a few subpackets go out in one write and the back channel
-                    // is looked at between writes.
-                    // After a complaint, subpackets go out one by one for a while.
-                    cleanRun_ += n;
-                    if (end == ZCRCG && cleanRun_ > kStreamWrite * 4 && link_.out().size() < kStreamWrite)
-                        continue;
-                    if (int rc = link_.flush(); rc != 0)
-                        return link_.abortWith(rc);
-                    if (int rc = link_.progress(pos, size); rc != 0)
-                        return link_.abortWith(rc);
-                    if (atEnd)
-                        break;
-                    if (end == ZCRCW) {
-                        const int rc = waitForAck(pos, restart);
-                        if (rc != 0)
-                            return rc;
-                        if (restart) {
-                            if (ackSilent_)
-                                exhausted = !budget.spend();
-                            else
-                                request(ackPos_);
-                            pos = ackPos_;
-                        } else {
-                            acked(pos);
-                            sinceAck = 0;
-                            appendBinaryHeader(link_.out(), Header::at(ZDATA, pos), crc32_, link_.esc());
-                        }
-                        continue;
-                    }
-                    // The receiver talks only to complain: look at the back channel between subpackets.
-                    while (!restart && link_.in().ready()) {
-                        const int c = link_.in().get(Clock::now());
-                        if (c != ZPAD && c != CAN)
-                            continue;
-                        link_.in().unget(uint8_t(c));
-                        const auto r = link_.in().readHeader(link_.after(link_.timings().responseWait));
-                        if (isFatalRead(r.status))
-                            return link_.readFailure(r.status);
-                        if (r.status != Status::Ok)
-                            continue;
-                        if (r.header.type == ZRPOS) {
-                            pos = r.header.position();
-                            request(pos);
-                            restart = true;
-                        } else if (r.header.type == ZACK) {
-                            acked(r.header.position());
-                        } else if (r.header.type == ZSKIP) {
-                            return 0;
-                        } else if (r.header.type == ZCAN || r.header.type == ZABORT ||
-                                   r.header.type == ZFERR) {
-                            return TransferErrRemoteAbort;
-                        }
-                    }
-                    if (restart) {
-                        // Finish the frame cleanly so the receiver can find the next header.
-                        appendSubpacket(link_.out(), nullptr, 0, ZCRCE, crc32_, link_.esc());
-                        if (int rc = link_.flush(); rc != 0)
-                            return link_.abortWith(rc);
-                    }
-                }
-                if (restart)
-                    continue;
-            }
-            // End of file: ZEOF until the receiver asks for the next file or for data again.
-            bool restart = false;
-            for (int tries = 0; tries <= link_.timings().retries && !restart;) {
-                appendBinaryHeader(link_.out(), Header::at(ZEOF, pos), crc32_, link_.esc());
-                if (int rc = link_.flush(); rc != 0)
-                    return link_.abortWith(rc);
-                bool resend = false;
-                while (!resend && !restart) {
-                    const auto r = link_.in().readHeader(link_.after(link_.timings().responseWait));
-                    if (isFatalRead(r.status))
-                        return link_.readFailure(r.status);
-                    if (r.status != Status::Ok) {
-                        ++tries;
-                        resend = true;
-                        break;
-                    }
-                    switch (r.header.type) {
-                    case ZRINIT:
-                    case ZSKIP:
-                        return 0;
-                    case ZRPOS:
-                        pos = r.header.position();
-                        request(pos);
-                        restart = true;
-                        break;
-                    case ZNAK:
-                        ++tries;
-                        resend = true;
-                        break;
-                    case ZCAN:
-                    case ZABORT:
-                    case ZFERR:
-                    case ZFIN:
-                        return TransferErrRemoteAbort;
-                    default:
-                        break; // a late ZACK
-                    }
-                }
-            }
-            if (!restart)
-                return link_.abortWith(TransferErrTimeout);
+            if (run.pos > size)
+                run.pos = uint32_t(size);
+            Next next = run.pos < size ? streamFrame(run) : Next::EndOfFile;
+            if (next == Next::EndOfFile)
+                next = sendEndOfFile(run);
+            if (next == Next::Done)
+                return run.result;
         }
+    }
+
+    // One ZDATA frame from run.pos: subpackets until the end of the file, or until the receiver asks
+    // for data again.
+    Next streamFrame(DataRun& run) {
+        appendBinaryHeader(link_.out(), Header::at(ZDATA, run.pos), crc32_, link_.esc());
+        uint32_t sinceAck = 0;
+        for (;;) {
+            const size_t want = size_t(std::min<uint64_t>(blockSize_, run.size - run.pos));
+            const long got = run.f.readAt(run.pos, run.block.data(), want);
+            if (got < 0)
+                return done(run, link_.abortWith(TransferErrFile));
+            const size_t n = size_t(got);
+            const bool atEnd = n < want || run.pos + n >= run.size;
+            FrameEnd end = ZCRCG;
+            if (atEnd)
+                end = ZCRCE;
+            else if (window_ != 0 && sinceAck + n >= window_)
+                end = ZCRCW;
+            appendSubpacket(link_.out(), run.block.data(), n, end, crc32_, link_.esc());
+            run.pos += uint32_t(n);
+            sinceAck += uint32_t(n);
+            // While streaming, a few subpackets go out in one write and the back channel is looked
+            // at between writes. After a complaint, subpackets go out one by one for a while.
+            cleanRun_ += n;
+            if (end == ZCRCG && cleanRun_ > kStreamWrite * 4 && link_.out().size() < kStreamWrite)
+                continue;
+            if (int rc = link_.flush(); rc != 0)
+                return done(run, link_.abortWith(rc));
+            if (int rc = link_.progress(run.pos, run.size); rc != 0)
+                return done(run, link_.abortWith(rc));
+            if (atEnd)
+                return Next::EndOfFile;
+            const Next next = end == ZCRCW ? awaitWindowAck(run) : watchBackChannel(run);
+            if (next != Next::Stream)
+                return next;
+            if (end == ZCRCW) {
+                sinceAck = 0;
+                appendBinaryHeader(link_.out(), Header::at(ZDATA, run.pos), crc32_, link_.esc());
+            }
+        }
+    }
+
+    // After a ZCRCW subpacket: Stream on when the receiver acknowledged it, Again from where it wants.
+    Next awaitWindowAck(DataRun& run) {
+        bool restart = false;
+        if (int rc = waitForAck(run.pos, restart); rc != 0)
+            return done(run, rc);
+        if (!restart) {
+            acknowledged(run, run.pos);
+            return Next::Stream;
+        }
+        if (ackSilent_)
+            run.exhausted = !run.budget.spend();
+        else
+            requested(run, ackPos_);
+        run.pos = ackPos_;
+        return Next::Again;
+    }
+
+    // The receiver talks only to complain: look at the back channel between subpackets.
+    Next watchBackChannel(DataRun& run) {
+        bool restart = false;
+        while (!restart && link_.in().ready()) {
+            const int c = link_.in().get(Clock::now());
+            if (c != ZPAD && c != CAN)
+                continue;
+            link_.in().unget(uint8_t(c));
+            const auto r = link_.in().readHeader(link_.after(link_.timings().responseWait));
+            if (isFatalRead(r.status))
+                return done(run, link_.readFailure(r.status));
+            if (r.status != Status::Ok)
+                continue;
+            if (r.header.type == ZRPOS) {
+                run.pos = r.header.position();
+                requested(run, run.pos);
+                restart = true;
+            } else if (r.header.type == ZACK) {
+                acknowledged(run, r.header.position());
+            } else if (r.header.type == ZSKIP) {
+                return done(run, 0);
+            } else if (r.header.type == ZCAN || r.header.type == ZABORT || r.header.type == ZFERR) {
+                return done(run, TransferErrRemoteAbort);
+            }
+        }
+        if (!restart)
+            return Next::Stream;
+        // Finish the frame cleanly so the receiver can find the next header.
+        appendSubpacket(link_.out(), nullptr, 0, ZCRCE, crc32_, link_.esc());
+        if (int rc = link_.flush(); rc != 0)
+            return done(run, link_.abortWith(rc));
+        return Next::Again;
+    }
+
+    // End of file: ZEOF until the receiver asks for the next file or for data again.
+    Next sendEndOfFile(DataRun& run) {
+        for (int tries = 0; tries <= link_.timings().retries;) {
+            appendBinaryHeader(link_.out(), Header::at(ZEOF, run.pos), crc32_, link_.esc());
+            if (int rc = link_.flush(); rc != 0)
+                return done(run, link_.abortWith(rc));
+            for (;;) {
+                const auto r = link_.in().readHeader(link_.after(link_.timings().responseWait));
+                if (isFatalRead(r.status))
+                    return done(run, link_.readFailure(r.status));
+                if (r.status != Status::Ok || r.header.type == ZNAK) {
+                    ++tries;
+                    break;
+                }
+                switch (r.header.type) {
+                case ZRINIT:
+                case ZSKIP:
+                    return done(run, 0);
+                case ZRPOS:
+                    run.pos = r.header.position();
+                    requested(run, run.pos);
+                    return Next::Again;
+                case ZCAN:
+                case ZABORT:
+                case ZFERR:
+                case ZFIN:
+                    return done(run, TransferErrRemoteAbort);
+                default:
+                    break; // a late ZACK
+                }
+            }
+        }
+        return done(run, link_.abortWith(TransferErrTimeout));
     }
 
     // After ZCRCW: waits for ZACK. restart is set when the receiver asks for data again (ackPos_),
