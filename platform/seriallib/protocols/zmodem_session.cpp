@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <optional>
 
 namespace seriallib {
 namespace {
@@ -717,26 +718,12 @@ private:
     }
 
     // 1 when the file arrived, 0 when it was skipped, or a negative result code.
-    int receiveFile(const std::vector<uint8_t>& infoData) {
-        const FileInfo info = parseInfo(infoData);
-        const std::string stored = files_.begin(info.name, info.size, info.mtime);
-        if (stored.empty()) {
-            // Nowhere to put it: the whole receive fails, and the sender hears it at once.
-            return link_.abortWith(TransferErrFile);
-        }
-        // Progress never runs past its total: a sender that sends more than it announced (or
-        // announced nothing) has its total follow the data.
-        auto report = [&](uint32_t done) {
-            return link_.progress(done, std::max<uint64_t>(info.size, done));
-        };
-        if (int rc = report(0); rc != 0)
-            return giveUp(rc, true);
-
+    // One file's data phase on our side.
+    struct ReceiveRun {
+        uint64_t size; // as the sender announced it
         uint32_t pos = 0;
-        RetryBudget budget(link_.timings().retries);
+        RetryBudget budget;
         std::vector<uint8_t> data;
-        data.reserve(kMaxSubpacket);
-        ZmodemInput& in = link_.in();
         bool ask = true;
         bool firstAsk = true;
         // After asking for a position, everything until the sender's ZDATA there is what it had
@@ -745,89 +732,124 @@ private:
         uint64_t askedAt = 0;
         bool hurry = false;  // the sender has finished its stream: its answer is due at once
         bool silent = false; // the last failure was silence rather than damage
+    };
+
+    // Progress never runs past its total: a sender that sends more than it announced (or announced
+    // nothing) has its total follow the data.
+    int report(const ReceiveRun& run) {
+        return link_.progress(run.pos, std::max<uint64_t>(run.size, run.pos));
+    }
+
+    // Asks for data from run.pos when a step said so; a result when the transfer ends here.
+    std::optional<int> askWhenDue(ReceiveRun& run) {
+        if (!run.ask)
+            return std::nullopt;
+        if (!run.firstAsk && !run.budget.spend())
+            return giveUp(run.silent ? TransferErrTimeout : TransferErrProtocol, true);
+        run.firstAsk = false;
+        run.ask = false;
+        run.hurry = false;
+        if (int rc = link_.sendHex(Header::at(ZRPOS, run.pos)); rc != 0)
+            return giveUp(rc, true);
+        run.recovering = true;
+        run.askedAt = link_.in().consumed();
+        return std::nullopt;
+    }
+
+    // The subpackets of a ZDATA frame at our position into the file, acknowledged where the sender
+    // wants it; a result when the transfer ends here.
+    std::optional<int> takeDataFrame(ReceiveRun& run) {
+        run.recovering = false;
         for (;;) {
-            if (ask) {
-                if (!firstAsk && !budget.spend())
-                    return giveUp(silent ? TransferErrTimeout : TransferErrProtocol, true);
-                firstAsk = false;
-                ask = false;
-                hurry = false;
-                if (int rc = link_.sendHex(Header::at(ZRPOS, pos)); rc != 0)
-                    return giveUp(rc, true);
-                recovering = true;
-                askedAt = in.consumed();
+            const auto s = link_.in().readSubpacket(run.data, kMaxSubpacket, crc32_, link_.after(wait_));
+            if (isFatalRead(s.status))
+                return giveUp(link_.readFailure(s.status), false);
+            if (s.status != Status::Ok) {
+                run.silent = s.status == Status::Timeout;
+                run.ask = true;
+                return std::nullopt;
             }
-            const uint64_t passed = in.consumed() - askedAt;
+            if (!run.data.empty() && !files_.write(run.data.data(), run.data.size()))
+                return giveUp(TransferErrFile, true);
+            run.pos += uint32_t(run.data.size());
+            run.budget.progressed(run.data.size());
+            if (int rc = report(run); rc != 0)
+                return giveUp(rc, true);
+            if (s.end == ZCRCQ || s.end == ZCRCW) {
+                if (int rc = link_.sendHex(Header::at(ZACK, run.pos)); rc != 0)
+                    return giveUp(rc, true);
+            }
+            if (s.end == ZCRCW || s.end == ZCRCE)
+                return std::nullopt;
+        }
+    }
+
+    int receiveFile(const std::vector<uint8_t>& infoData) {
+        const FileInfo info = parseInfo(infoData);
+        const std::string stored = files_.begin(info.name, info.size, info.mtime);
+        if (stored.empty()) {
+            // Nowhere to put it: the whole receive fails, and the sender hears it at once.
+            return link_.abortWith(TransferErrFile);
+        }
+        ReceiveRun run{info.size, 0, RetryBudget(link_.timings().retries), {}};
+        if (int rc = report(run); rc != 0)
+            return giveUp(rc, true);
+        run.data.reserve(kMaxSubpacket);
+        ZmodemInput& in = link_.in();
+        for (;;) {
+            if (const auto rc = askWhenDue(run))
+                return *rc;
+            const uint64_t passed = in.consumed() - run.askedAt;
             const auto r = in.readHeader(
-                link_.after(hurry ? std::min(wait_, link_.timings().byteGap) : wait_),
-                recovering ? kRecoveryGarbage - std::min(passed, kRecoveryGarbage) : UINT64_MAX);
+                link_.after(run.hurry ? std::min(wait_, link_.timings().byteGap) : wait_),
+                run.recovering ? kRecoveryGarbage - std::min(passed, kRecoveryGarbage) : UINT64_MAX);
             if (isFatalRead(r.status))
                 return giveUp(link_.readFailure(r.status), false);
-            silent = r.status == Status::Timeout;
+            run.silent = r.status == Status::Timeout;
             // Passes over one more piece of the old stream, or asks again once that has gone on too long.
-            auto passOver = [&] { ask = !recovering || in.consumed() - askedAt > kRecoveryGarbage; };
+            auto passOver = [&] {
+                run.ask = !run.recovering || in.consumed() - run.askedAt > kRecoveryGarbage;
+            };
             if (r.status != Status::Ok) {
-                if (silent)
-                    ask = true;
+                if (run.silent)
+                    run.ask = true;
                 else
                     passOver();
                 continue;
             }
             crc32_ = r.encoding == ZBIN32;
             switch (r.header.type) {
-            case ZDATA: {
-                if (r.header.position() != pos) {
+            case ZDATA:
+                if (r.header.position() != run.pos) {
                     passOver();
                     break;
                 }
-                recovering = false;
-                for (;;) {
-                    const auto s = in.readSubpacket(data, kMaxSubpacket, crc32_, link_.after(wait_));
-                    if (isFatalRead(s.status))
-                        return giveUp(link_.readFailure(s.status), false);
-                    if (s.status != Status::Ok) {
-                        silent = s.status == Status::Timeout;
-                        ask = true;
-                        break;
-                    }
-                    if (!data.empty() && !files_.write(data.data(), data.size()))
-                        return giveUp(TransferErrFile, true);
-                    pos += uint32_t(data.size());
-                    budget.progressed(data.size());
-                    if (int rc = report(pos); rc != 0)
-                        return giveUp(rc, true);
-                    if (s.end == ZCRCQ || s.end == ZCRCW) {
-                        if (int rc = link_.sendHex(Header::at(ZACK, pos)); rc != 0)
-                            return giveUp(rc, true);
-                    }
-                    if (s.end == ZCRCW || s.end == ZCRCE)
-                        break;
-                }
+                if (const auto rc = takeDataFrame(run))
+                    return *rc;
                 break;
-            }
             case ZEOF:
                 // Everything up to the sender's end is here, whatever we asked for last.
-                if (r.header.position() == pos) {
+                if (r.header.position() == run.pos) {
                     if (!files_.finish())
                         return giveUp(TransferErrFile, false);
                     return 1;
                 }
                 // The end of a stream we asked to be sent again: the sender's answer follows
                 // straight away, unless our request went missing.
-                if (recovering)
-                    hurry = true;
+                if (run.recovering)
+                    run.hurry = true;
                 passOver();
                 break;
             case ZFILE: {
                 // Our ZRPOS went missing and the sender offers the file again.
-                const auto s = in.readSubpacket(data, kMaxFileInfo, crc32_, link_.after(wait_));
+                const auto s = in.readSubpacket(run.data, kMaxFileInfo, crc32_, link_.after(wait_));
                 if (isFatalRead(s.status))
                     return giveUp(link_.readFailure(s.status), false);
-                ask = true;
+                run.ask = true;
                 break;
             }
             case ZNAK:
-                ask = true;
+                run.ask = true;
                 break;
             case ZFIN:
             case ZCAN:
