@@ -7,6 +7,7 @@
 
 #include "fd_channel.h"
 #include "kermit_session.h"
+#include "receive_folder.h"
 #include "transfer_context.h"
 #include "xmodem.h"
 

@@ -1,47 +1,19 @@
 #include "zmodem_detector.h"
 
+#include "crc.h"
+#include "zmodem_header.h"
+
 namespace terminal {
 
 namespace {
 
-constexpr std::array<uint16_t, 256> makeCrcTable() {
-    std::array<uint16_t, 256> table{};
-    for (unsigned i = 0; i < 256; ++i) {
-        uint16_t crc = static_cast<uint16_t>(i << 8);
-        for (int bit = 0; bit < 8; ++bit) {
-            crc = static_cast<uint16_t>(crc & 0x8000 ? (crc << 1) ^ 0x1021 : crc << 1);
-        }
-        table[i] = crc;
-    }
-    return table;
-}
-
-constexpr std::array<uint16_t, 256> CrcTable = makeCrcTable();
-
-int hexValue(uint8_t c) {
-    if (c >= '0' && c <= '9') {
-        return c - '0';
-    }
-    if (c >= 'A' && c <= 'F') {
-        return c - 'A' + 10;
-    }
-    if (c >= 'a' && c <= 'f') {
-        return c - 'a' + 10;
-    }
-    return -1;
-}
-
-constexpr size_t HexDigits = 14;
-constexpr size_t BinaryBytes = 7;
-constexpr size_t HeaderBytes = 7; // type, four flag bytes, two CRC bytes
+constexpr size_t HexDigits = wire::zmodem::kHexHeaderDigits;
+constexpr size_t BinaryBytes = wire::zmodem::binaryHeaderBytes(false);
 
 } // namespace
 
 uint16_t Crc16(const uint8_t* bytes, size_t length) {
-    uint16_t crc = 0;
-    for (size_t i = 0; i < length; ++i) {
-        crc = static_cast<uint16_t>((crc << 8) ^ CrcTable[((crc >> 8) ^ bytes[i]) & 0xFF]);
-    }
+    const uint16_t crc = wire::crc16(bytes, length);
     return static_cast<uint16_t>((crc << 8) | (crc >> 8));
 }
 
@@ -116,24 +88,15 @@ bool ZmodemDetector::checkHeader(size_t length) {
         ResetZmodemDetect();
         return false;
     }
-    std::array<uint8_t, HeaderBytes> header{};
-    if (type_ == 'B') {
-        for (size_t k = 0; k < HeaderBytes; ++k) {
-            const int high = hexValue(plain[2 * k]);
-            const int low = hexValue(plain[2 * k + 1]);
-            header[k] = high < 0 || low < 0 ? 0xFF : static_cast<uint8_t>(high << 4 | low);
-        }
-    } else {
-        for (size_t k = 0; k < HeaderBytes; ++k) {
-            header[k] = plain[k];
-        }
-    }
-    if (header[0] != 0) {
+    // A hex digit that is not one leaves the type unknown: not a ZRQINIT, so the rest is collected.
+    wire::zmodem::Header header{0xFF};
+    const auto check = type_ == 'B' ? wire::zmodem::decodeHexHeader(plain.data(), header)
+                                    : wire::zmodem::decodeBinaryHeader(plain.data(), false, header);
+    if (header.type != wire::zmodem::ZRQINIT) {
         // Another frame type: the following bytes are collected and dropped until the buffer is full.
         return false;
     }
-    const uint16_t sent = static_cast<uint16_t>(header[5] | header[6] << 8);
-    if (Crc16(header.data(), 5) != sent) {
+    if (check != wire::zmodem::HeaderCheck::Ok) {
         ResetZmodemDetect();
         return false;
     }

@@ -3,6 +3,7 @@
 #include "../platform/seriallib/transfer_test_support.h"
 #include "fd_channel.h"
 #include "kermit_session.h"
+#include "receive_folder.h"
 #include "seriallib.h"
 #include "zmodem_test_peer.h"
 

@@ -3,6 +3,7 @@
 #include "../platform/seriallib/transfer_test_support.h"
 #include "../platform/seriallib/zmodem_line_noise.h"
 #include "fd_channel.h"
+#include "receive_folder.h"
 #include "seriallib.h"
 #include "zmodem_frame.h"
 #include "zmodem_session.h"

@@ -1,13 +1,15 @@
 #pragma once
 // Kermit sender and batch receiver (sliding windows and long packets when both sides offer them).
 
+#include "incoming_files.h"
 #include "transfer_context.h"
-#include "zmodem_session.h" // IncomingFiles, FolderFiles
 
 #include <string>
 #include <vector>
 
 namespace seriallib {
+
+using wire::IncomingFiles;
 
 struct KermitOptions {
     // The line has parity: only seven bits get through, so high bytes go with the 8th-bit prefix.

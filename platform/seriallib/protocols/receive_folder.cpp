@@ -11,6 +11,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 #include <utility>
+#include <vector>
 
 namespace seriallib {
 namespace {
@@ -271,6 +272,46 @@ IncomingFile ReceiveFolder::begin(std::string_view senderName) const {
     if (!valid())
         return {};
     return IncomingFile::create(folder_, sanitiseReceivedName(senderName), false);
+}
+
+namespace {
+constexpr size_t kFileWrite = 256 * 1024; // received data gathered before a write to the file
+} // namespace
+
+std::string FolderFiles::begin(const std::string& senderName, uint64_t, int64_t) {
+    abandon();
+    current_ = folder_.begin(senderName);
+    return current_.valid() ? current_.name() : std::string();
+}
+
+bool FolderFiles::write(const uint8_t* data, size_t size) {
+    if (!current_.valid())
+        return false;
+    pending_.insert(pending_.end(), data, data + size);
+    return pending_.size() < kFileWrite || flush();
+}
+
+bool FolderFiles::flush() {
+    const bool ok = current_.write(pending_.data(), pending_.size());
+    pending_.clear();
+    return ok;
+}
+
+void FolderFiles::abandon() {
+    pending_.clear();
+    current_.discard();
+}
+
+bool FolderFiles::finish() {
+    if (!flush()) {
+        abandon();
+        return false;
+    }
+    const std::string path = current_.commit();
+    if (path.empty())
+        return false;
+    completed_.push_back(path);
+    return true;
 }
 
 } // namespace seriallib

@@ -7,10 +7,13 @@
 // down to a plain name inside the receive folder. No path is ever taken relative to the process's
 // current directory.
 
+#include "incoming_files.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace seriallib {
 
@@ -64,6 +67,30 @@ public:
 
 private:
     std::string folder_;
+};
+
+using wire::IncomingFiles;
+
+// IncomingFiles in a receive folder: each file has no name until it is complete. Data is gathered
+// into large writes.
+class FolderFiles : public IncomingFiles {
+public:
+    explicit FolderFiles(const ReceiveFolder& folder) : folder_(folder) {}
+    ~FolderFiles() override { current_.discard(); }
+    std::string begin(const std::string& senderName, uint64_t size, int64_t mtime) override;
+    bool write(const uint8_t* data, size_t size) override;
+    bool finish() override;
+    void abandon() override;
+    // Full paths of the files completed so far.
+    const std::vector<std::string>& completed() const { return completed_; }
+
+private:
+    const ReceiveFolder& folder_;
+    bool flush();
+
+    IncomingFile current_;
+    std::vector<uint8_t> pending_;
+    std::vector<std::string> completed_;
 };
 
 } // namespace seriallib

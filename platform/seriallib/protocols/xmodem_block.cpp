@@ -18,7 +18,7 @@ std::vector<uint8_t> frameBlock(uint8_t number, const uint8_t* data, size_t size
     frame.resize(3 + blockSize, pad);
     const uint8_t* body = frame.data() + 3;
     if (crc) {
-        uint16_t c = crc16(body, blockSize);
+        uint16_t c = wire::crc16(body, blockSize);
         frame.push_back(static_cast<uint8_t>(c >> 8));
         frame.push_back(static_cast<uint8_t>(c));
     } else {
@@ -32,7 +32,7 @@ std::vector<uint8_t> frameBlock(uint8_t number, const uint8_t* data, size_t size
 
 bool checkMatches(const uint8_t* data, size_t size, const uint8_t* check, bool crc) {
     if (crc) {
-        uint16_t c = crc16(data, size);
+        uint16_t c = wire::crc16(data, size);
         return check[0] == static_cast<uint8_t>(c >> 8) && check[1] == static_cast<uint8_t>(c);
     }
     uint8_t sum = 0;

@@ -6,124 +6,6 @@
 #include <array>
 
 namespace seriallib::zmodem {
-namespace {
-
-constexpr char kHexDigits[] = "0123456789abcdef";
-
-constexpr bool isFlowByte(int c) {
-    return c == XON || c == XOFF || c == (XON | 0x80) || c == (XOFF | 0x80);
-}
-
-void putHex(std::vector<uint8_t>& out, uint8_t c) {
-    out.push_back(uint8_t(kHexDigits[c >> 4]));
-    out.push_back(uint8_t(kHexDigits[c & 15]));
-}
-
-int hexValue(int c) {
-    c &= 0x7f;
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
-
-} // namespace
-
-namespace {
-
-// How the escaper treats each byte value.
-enum EscapeClass : uint8_t { Plain, Escape, CrAfterAt, Rub };
-
-constexpr std::array<uint8_t, 256> makeEscapeClasses(bool all) {
-    std::array<uint8_t, 256> table{};
-    for (int c = 0; c < 256; ++c) {
-        if (c == ZDLE || c == (ZDLE | 0x80) || isFlowByte(c))
-            table[c] = Escape;
-        else if (all && (c == 0x7f || c == 0xff))
-            table[c] = Rub;
-        else if (all && (c & 0x60) == 0)
-            table[c] = Escape;
-        else if ((c & 0x7f) == '\r')
-            table[c] = CrAfterAt;
-    }
-    return table;
-}
-
-constexpr auto kEscapeSome = makeEscapeClasses(false);
-constexpr auto kEscapeAll = makeEscapeClasses(true);
-
-} // namespace
-
-void Escaper::put(std::vector<uint8_t>& out, uint8_t c) {
-    put(out, &c, 1);
-}
-
-void Escaper::put(std::vector<uint8_t>& out, const uint8_t* data, size_t size) {
-    // Room for the worst case, written through a pointer: this runs for every byte sent.
-    const size_t base = out.size();
-    out.resize(base + 2 * size);
-    uint8_t* o = out.data() + base;
-    const auto& classes = escapeAll_ ? kEscapeAll : kEscapeSome;
-    uint8_t last = last_;
-    for (size_t i = 0; i < size; ++i) {
-        const uint8_t c = data[i];
-        switch (classes[c]) {
-        case Plain:
-            *o++ = c;
-            break;
-        case CrAfterAt:
-            if ((last & 0x7f) != '@') {
-                *o++ = c;
-                break;
-            }
-            [[fallthrough]];
-        case Escape:
-            *o++ = ZDLE;
-            *o++ = c ^ 0x40;
-            break;
-        default:
-            *o++ = ZDLE;
-            *o++ = c == 0x7f ? ZRUB0 : ZRUB1;
-            break;
-        }
-        last = c;
-    }
-    out.resize(size_t(o - out.data()));
-    last_ = last;
-}
-
-void appendHexHeader(std::vector<uint8_t>& out, const Header& h) {
-    const uint8_t raw[5] = {h.type, h.b[0], h.b[1], h.b[2], h.b[3]};
-    out.insert(out.end(), {ZPAD, ZPAD, ZDLE, ZHEX});
-    for (uint8_t c : raw)
-        putHex(out, c);
-    const uint16_t crc = crc16(raw, sizeof raw);
-    putHex(out, uint8_t(crc >> 8));
-    putHex(out, uint8_t(crc));
-    out.push_back('\r');
-    out.push_back('\n' | 0x80);
-    // The receiver may have been stopped by a stray XOFF; ZFIN and ZACK go without it.
-    if (h.type != ZFIN && h.type != ZACK)
-        out.push_back(XON);
-}
-
-void appendBinaryHeader(std::vector<uint8_t>& out, const Header& h, bool crc32, Escaper& esc) {
-    const uint8_t raw[5] = {h.type, h.b[0], h.b[1], h.b[2], h.b[3]};
-    out.insert(out.end(), {ZPAD, ZDLE, crc32 ? ZBIN32 : ZBIN});
-    esc.put(out, raw, sizeof raw);
-    if (crc32) {
-        const uint32_t crc = seriallib::crc32(raw, sizeof raw);
-        for (int i = 0; i < 4; ++i)
-            esc.put(out, uint8_t(crc >> (8 * i)));
-    } else {
-        const uint16_t crc = crc16(raw, sizeof raw);
-        esc.put(out, uint8_t(crc >> 8));
-        esc.put(out, uint8_t(crc));
-    }
-}
 
 void appendSubpacket(std::vector<uint8_t>& out, const uint8_t* data, size_t size, FrameEnd end, bool crc32,
                      Escaper& esc) {
@@ -132,12 +14,12 @@ void appendSubpacket(std::vector<uint8_t>& out, const uint8_t* data, size_t size
     out.push_back(end);
     const uint8_t endByte = end;
     if (crc32) {
-        uint32_t reg = crc32Update(0xFFFFFFFFu, data, size);
-        const uint32_t crc = ~crc32Update(reg, &endByte, 1);
+        uint32_t reg = wire::crc32Update(0xFFFFFFFFu, data, size);
+        const uint32_t crc = ~wire::crc32Update(reg, &endByte, 1);
         for (int i = 0; i < 4; ++i)
             esc.put(out, uint8_t(crc >> (8 * i)));
     } else {
-        const uint16_t crc = crc16Update(crc16Update(0, data, size), &endByte, 1);
+        const uint16_t crc = wire::crc16Update(wire::crc16Update(0, data, size), &endByte, 1);
         esc.put(out, uint8_t(crc >> 8));
         esc.put(out, uint8_t(crc));
     }
@@ -268,6 +150,94 @@ int ZmodemInput::readEscaped(Clock::time_point deadline) {
     }
 }
 
+// One step of the search for a header: the encoding byte after "ZPAD.. ZDLE", kNoHeader when the bytes
+// taken were something else, kFailed (status_ says why) or kCancelled. `cans` counts a cancel sequence
+// across steps.
+int ZmodemInput::readHeaderLeadIn(Clock::time_point deadline, int& cans) {
+    int c = get(deadline);
+    if (c < 0)
+        return kFailed;
+    if (c == CAN)
+        return ++cans >= 5 ? kCancelled : kNoHeader;
+    cans = 0;
+    if ((c & 0x7f) != ZPAD)
+        return kNoHeader;
+    // One or more pads, then ZDLE, then the encoding.
+    do {
+        c = get(deadline);
+    } while (c >= 0 && (c & 0x7f) == ZPAD);
+    if (c < 0)
+        return kFailed;
+    if (c != ZDLE) {
+        if (c == CAN)
+            cans = 1;
+        return kNoHeader;
+    }
+    c = get(deadline);
+    if (c < 0)
+        return kFailed;
+    if (c == CAN) {
+        cans = 2;
+        return kNoHeader;
+    }
+    return c;
+}
+
+Status ZmodemInput::readHexHeader(Clock::time_point deadline, Header& header) {
+    uint8_t digits[kHexHeaderDigits];
+    for (size_t i = 0; i < kHexHeaderDigits; i += 2) {
+        const int hi = get(deadline);
+        if (hi < 0)
+            return status_;
+        const int lo = get(deadline);
+        if (lo < 0)
+            return status_;
+        digits[i] = uint8_t(hi & 0x7f);
+        digits[i + 1] = uint8_t(lo & 0x7f);
+        if (hexDigitValue(digits[i]) < 0 || hexDigitValue(digits[i + 1]) < 0)
+            return Status::Garbage;
+    }
+    Header decoded;
+    if (decodeHexHeader(digits, decoded) != HeaderCheck::Ok)
+        return Status::BadCrc;
+    const Status after = swallowLineEnd(deadline);
+    if (after == Status::Ok)
+        header = decoded;
+    return after;
+}
+
+// Swallows the CR LF that follows a hex header when it is already on its way, so that a data subpacket
+// after it starts clean.
+Status ZmodemInput::swallowLineEnd(Clock::time_point deadline) {
+    const auto shortWait = std::min(deadline, Clock::now() + std::chrono::milliseconds(20));
+    int t = get(shortWait);
+    if (t >= 0 && (t & 0x7f) == '\r')
+        t = get(shortWait);
+    if (t >= 0 && (t & 0x7f) != '\n')
+        unget(uint8_t(t));
+    if (t < 0 && status_ == Status::Stopped)
+        return status_;
+    status_ = Status::Ok;
+    return Status::Ok;
+}
+
+Status ZmodemInput::readBinaryHeader(Clock::time_point deadline, bool crc32, Header& header) {
+    uint8_t raw[binaryHeaderBytes(true)];
+    for (size_t i = 0; i < binaryHeaderBytes(crc32); ++i) {
+        const int d = readEscaped(deadline);
+        if (d < 0)
+            return status_;
+        if (d & kEnd)
+            return Status::Garbage;
+        raw[i] = uint8_t(d);
+    }
+    Header decoded;
+    if (decodeBinaryHeader(raw, crc32, decoded) != HeaderCheck::Ok)
+        return Status::BadCrc;
+    header = decoded;
+    return Status::Ok;
+}
+
 HeaderResult ZmodemInput::readHeader(Clock::time_point deadline, uint64_t garbageLimit) {
     HeaderResult r;
     int cans = 0;
@@ -283,117 +253,19 @@ HeaderResult ZmodemInput::readHeader(Clock::time_point deadline, uint64_t garbag
             r.status = Status::Garbage;
             return r;
         }
-        int c = get(deadline);
-        if (c < 0) {
-            r.status = status_;
+        const int encoding = readHeaderLeadIn(deadline, cans);
+        if (encoding == kFailed || encoding == kCancelled) {
+            r.status = encoding == kCancelled ? Status::Cancelled : status_;
             return r;
         }
-        if (c == CAN) {
-            if (++cans >= 5) {
-                r.status = Status::Cancelled;
-                return r;
-            }
+        if (encoding == ZHEX)
+            r.status = readHexHeader(deadline, r.header);
+        else if (encoding == ZBIN || encoding == ZBIN32)
+            r.status = readBinaryHeader(deadline, encoding == ZBIN32, r.header);
+        else
             continue;
-        }
-        cans = 0;
-        if ((c & 0x7f) != ZPAD)
-            continue;
-        // One or more pads, then ZDLE, then the encoding.
-        do {
-            c = get(deadline);
-        } while (c >= 0 && (c & 0x7f) == ZPAD);
-        if (c < 0) {
-            r.status = status_;
-            return r;
-        }
-        if (c != ZDLE) {
-            if (c == CAN)
-                cans = 1;
-            continue;
-        }
-        c = get(deadline);
-        if (c < 0) {
-            r.status = status_;
-            return r;
-        }
-        if (c == CAN) {
-            cans = 2;
-            continue;
-        }
-        uint8_t raw[9];
-        if (c == ZHEX) {
-            bool bad = false;
-            for (int i = 0; i < 7 && !bad; ++i) {
-                const int hi = get(deadline);
-                if (hi < 0) {
-                    r.status = status_;
-                    return r;
-                }
-                const int lo = get(deadline);
-                if (lo < 0) {
-                    r.status = status_;
-                    return r;
-                }
-                if (hexValue(hi) < 0 || hexValue(lo) < 0)
-                    bad = true;
-                else
-                    raw[i] = uint8_t(hexValue(hi) << 4 | hexValue(lo));
-            }
-            if (bad) {
-                r.status = Status::Garbage;
-                return r;
-            }
-            if (crc16(raw, 5) != (uint16_t(raw[5]) << 8 | raw[6])) {
-                r.status = Status::BadCrc;
-                return r;
-            }
-            // Swallow the CR LF that follows a hex header when it is already on its way, so that a
-            // data subpacket after it starts clean.
-            const auto shortWait = std::min(deadline, Clock::now() + std::chrono::milliseconds(20));
-            int t = get(shortWait);
-            if (t >= 0 && (t & 0x7f) == '\r')
-                t = get(shortWait);
-            if (t >= 0 && (t & 0x7f) != '\n')
-                unget(uint8_t(t));
-            if (t < 0 && status_ == Status::Stopped) {
-                r.status = status_;
-                return r;
-            }
-            status_ = Status::Ok;
-        } else if (c == ZBIN || c == ZBIN32) {
-            const int n = c == ZBIN ? 7 : 9;
-            for (int i = 0; i < n; ++i) {
-                const int d = readEscaped(deadline);
-                if (d < 0) {
-                    r.status = status_;
-                    return r;
-                }
-                if (d & kEnd) {
-                    r.status = Status::Garbage;
-                    return r;
-                }
-                raw[i] = uint8_t(d);
-            }
-            if (c == ZBIN) {
-                if (crc16(raw, 5) != (uint16_t(raw[5]) << 8 | raw[6])) {
-                    r.status = Status::BadCrc;
-                    return r;
-                }
-            } else {
-                const uint32_t want = uint32_t(raw[5]) | uint32_t(raw[6]) << 8 | uint32_t(raw[7]) << 16 |
-                                      uint32_t(raw[8]) << 24;
-                if (seriallib::crc32(raw, 5) != want) {
-                    r.status = Status::BadCrc;
-                    return r;
-                }
-            }
-        } else {
-            continue;
-        }
-        r.status = Status::Ok;
-        r.encoding = uint8_t(c);
-        r.header.type = raw[0];
-        std::copy(raw + 1, raw + 5, r.header.b);
+        if (r.status == Status::Ok)
+            r.encoding = uint8_t(encoding);
         return r;
     }
 }
@@ -452,12 +324,12 @@ SubpacketResult ZmodemInput::readSubpacket(std::vector<uint8_t>& out, size_t max
     }
     bool good;
     if (crc32) {
-        const uint32_t reg = crc32Update(0xFFFFFFFFu, out.data(), out.size());
-        const uint32_t crc = ~crc32Update(reg, &endByte, 1);
+        const uint32_t reg = wire::crc32Update(0xFFFFFFFFu, out.data(), out.size());
+        const uint32_t crc = ~wire::crc32Update(reg, &endByte, 1);
         good = crc == (uint32_t(check[0]) | uint32_t(check[1]) << 8 | uint32_t(check[2]) << 16 |
                        uint32_t(check[3]) << 24);
     } else {
-        const uint16_t crc = crc16Update(crc16Update(0, out.data(), out.size()), &endByte, 1);
+        const uint16_t crc = wire::crc16Update(wire::crc16Update(0, out.data(), out.size()), &endByte, 1);
         good = crc == (uint16_t(check[0]) << 8 | check[1]);
     }
     r.status = good ? Status::Ok : Status::BadCrc;

@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <optional>
 
 namespace seriallib {
 namespace {
@@ -21,8 +22,7 @@ using std::chrono::milliseconds;
 
 constexpr size_t kMaxSubpacket = 8192; // what our receiver accepts (the largest any sender uses)
 constexpr size_t kMaxFileInfo = 1024;
-constexpr size_t kStreamWrite = 8192;     // bytes gathered before a write while streaming
-constexpr size_t kFileWrite = 256 * 1024; // received data gathered before a write to the file
+constexpr size_t kStreamWrite = 8192; // bytes gathered before a write while streaming
 // What a receiver passes over after asking for a position before it asks again: more than a
 // windowed sender has in flight, with escaping, and what the line's buffers hold.
 constexpr uint64_t kRecoveryGarbage = 64 * 1024;
@@ -311,165 +311,192 @@ private:
             const long n = f.readAt(at, buf, size_t(std::min<uint64_t>(end - at, sizeof buf)));
             if (n <= 0)
                 break;
-            reg = crc32Update(reg, buf, size_t(n));
+            reg = wire::crc32Update(reg, buf, size_t(n));
             at += uint64_t(n);
         }
         return ~reg;
     }
 
+    // One file's data phase: where we are, what the receiver holds, and the failures it may still cost.
+    struct DataRun {
+        SourceFile& f;
+        uint64_t size;
+        uint32_t pos;
+        uint32_t confirmed; // what the receiver has said it holds
+        RetryBudget budget;
+        std::vector<uint8_t> block;
+        bool exhausted = false;
+        int result = 0; // once a step says Done
+    };
+    // What a step of the data phase leads to.
+    enum class Next { Stream, EndOfFile, Again, Done };
+
+    static Next done(DataRun& run, int result) {
+        run.result = result;
+        return Next::Done;
+    }
+
+    // What the receiver confirmed on the way earns retries back.
+    static void acknowledged(DataRun& run, uint32_t at) {
+        if (at > run.confirmed) {
+            run.budget.progressed(at - run.confirmed);
+            run.confirmed = at;
+        }
+    }
+
+    // The receiver asks for data from want: the request costs one. Asking again for the same place
+    // means the line spoils our blocks: smaller ones then.
+    void requested(DataRun& run, uint32_t want) {
+        cleanRun_ = 0;
+        if (want <= run.confirmed)
+            blockSize_ = std::max<size_t>(blockSize_ / 2, 64);
+        acknowledged(run, want);
+        run.confirmed = want;
+        run.exhausted = run.exhausted || !run.budget.spend();
+    }
+
     // Streams the file from pos, following the receiver's ZRPOS, until ZEOF is acknowledged.
     int sendData(SourceFile& f, uint32_t pos, uint64_t size) {
-        std::vector<uint8_t> block(blockSize_);
-        RetryBudget budget(link_.timings().retries);
-        uint32_t confirmed = pos; // what the receiver has said it holds
-        auto acked = [&](uint32_t at) {
-            if (at > confirmed) {
-                budget.progressed(at - confirmed);
-                confirmed = at;
-            }
-        };
-        // The receiver asks for data from want: what it confirmed on the way earns retries back and
-        // the request costs one. Asking again for the same place means the line spoils our blocks:
-        // smaller ones then.
-        bool exhausted = false;
-        auto request = [&](uint32_t want) {
-            cleanRun_ = 0;
-            if (want <= confirmed)
-                blockSize_ = std::max<size_t>(blockSize_ / 2, 64);
-            acked(want);
-            confirmed = want;
-            exhausted = exhausted || !budget.spend();
-        };
+        DataRun run{
+            f, size, pos, pos, RetryBudget(link_.timings().retries), std::vector<uint8_t>(blockSize_)};
         for (;;) {
-            if (exhausted)
+            if (run.exhausted)
                 return link_.abortWith(TransferErrProtocol);
-            if (pos > size)
-                pos = uint32_t(size);
-            bool atEnd = pos >= size;
-            if (!atEnd) {
-                appendBinaryHeader(link_.out(), Header::at(ZDATA, pos), crc32_, link_.esc());
-                uint32_t sinceAck = 0;
-                bool restart = false;
-                while (!restart) {
-                    const size_t want = size_t(std::min<uint64_t>(blockSize_, size - pos));
-                    const long got = f.readAt(pos, block.data(), want);
-                    if (got < 0)
-                        return link_.abortWith(TransferErrFile);
-                    const size_t n = size_t(got);
-                    atEnd = n < want || pos + n >= size;
-                    FrameEnd end = ZCRCG;
-                    if (atEnd)
-                        end = ZCRCE;
-                    else if (window_ != 0 && sinceAck + n >= window_)
-                        end = ZCRCW;
-                    appendSubpacket(link_.out(), block.data(), n, end, crc32_, link_.esc());
-                    pos += uint32_t(n);
-                    sinceAck += uint32_t(n);
-                    // While streaming, a few subpackets go out in one write and the back channel
-                    // is looked at between writes.
-                    // After a complaint, subpackets go out one by one for a while.
-                    cleanRun_ += n;
-                    if (end == ZCRCG && cleanRun_ > kStreamWrite * 4 && link_.out().size() < kStreamWrite)
-                        continue;
-                    if (int rc = link_.flush(); rc != 0)
-                        return link_.abortWith(rc);
-                    if (int rc = link_.progress(pos, size); rc != 0)
-                        return link_.abortWith(rc);
-                    if (atEnd)
-                        break;
-                    if (end == ZCRCW) {
-                        const int rc = waitForAck(pos, restart);
-                        if (rc != 0)
-                            return rc;
-                        if (restart) {
-                            if (ackSilent_)
-                                exhausted = !budget.spend();
-                            else
-                                request(ackPos_);
-                            pos = ackPos_;
-                        } else {
-                            acked(pos);
-                            sinceAck = 0;
-                            appendBinaryHeader(link_.out(), Header::at(ZDATA, pos), crc32_, link_.esc());
-                        }
-                        continue;
-                    }
-                    // The receiver talks only to complain: look at the back channel between subpackets.
-                    while (!restart && link_.in().ready()) {
-                        const int c = link_.in().get(Clock::now());
-                        if (c != ZPAD && c != CAN)
-                            continue;
-                        link_.in().unget(uint8_t(c));
-                        const auto r = link_.in().readHeader(link_.after(link_.timings().responseWait));
-                        if (isFatalRead(r.status))
-                            return link_.readFailure(r.status);
-                        if (r.status != Status::Ok)
-                            continue;
-                        if (r.header.type == ZRPOS) {
-                            pos = r.header.position();
-                            request(pos);
-                            restart = true;
-                        } else if (r.header.type == ZACK) {
-                            acked(r.header.position());
-                        } else if (r.header.type == ZSKIP) {
-                            return 0;
-                        } else if (r.header.type == ZCAN || r.header.type == ZABORT ||
-                                   r.header.type == ZFERR) {
-                            return TransferErrRemoteAbort;
-                        }
-                    }
-                    if (restart) {
-                        // Finish the frame cleanly so the receiver can find the next header.
-                        appendSubpacket(link_.out(), nullptr, 0, ZCRCE, crc32_, link_.esc());
-                        if (int rc = link_.flush(); rc != 0)
-                            return link_.abortWith(rc);
-                    }
-                }
-                if (restart)
-                    continue;
-            }
-            // End of file: ZEOF until the receiver asks for the next file or for data again.
-            bool restart = false;
-            for (int tries = 0; tries <= link_.timings().retries && !restart;) {
-                appendBinaryHeader(link_.out(), Header::at(ZEOF, pos), crc32_, link_.esc());
-                if (int rc = link_.flush(); rc != 0)
-                    return link_.abortWith(rc);
-                bool resend = false;
-                while (!resend && !restart) {
-                    const auto r = link_.in().readHeader(link_.after(link_.timings().responseWait));
-                    if (isFatalRead(r.status))
-                        return link_.readFailure(r.status);
-                    if (r.status != Status::Ok) {
-                        ++tries;
-                        resend = true;
-                        break;
-                    }
-                    switch (r.header.type) {
-                    case ZRINIT:
-                    case ZSKIP:
-                        return 0;
-                    case ZRPOS:
-                        pos = r.header.position();
-                        request(pos);
-                        restart = true;
-                        break;
-                    case ZNAK:
-                        ++tries;
-                        resend = true;
-                        break;
-                    case ZCAN:
-                    case ZABORT:
-                    case ZFERR:
-                    case ZFIN:
-                        return TransferErrRemoteAbort;
-                    default:
-                        break; // a late ZACK
-                    }
-                }
-            }
-            if (!restart)
-                return link_.abortWith(TransferErrTimeout);
+            if (run.pos > size)
+                run.pos = uint32_t(size);
+            Next next = run.pos < size ? streamFrame(run) : Next::EndOfFile;
+            if (next == Next::EndOfFile)
+                next = sendEndOfFile(run);
+            if (next == Next::Done)
+                return run.result;
         }
+    }
+
+    // One ZDATA frame from run.pos: subpackets until the end of the file, or until the receiver asks
+    // for data again.
+    Next streamFrame(DataRun& run) {
+        appendBinaryHeader(link_.out(), Header::at(ZDATA, run.pos), crc32_, link_.esc());
+        uint32_t sinceAck = 0;
+        for (;;) {
+            const size_t want = size_t(std::min<uint64_t>(blockSize_, run.size - run.pos));
+            const long got = run.f.readAt(run.pos, run.block.data(), want);
+            if (got < 0)
+                return done(run, link_.abortWith(TransferErrFile));
+            const size_t n = size_t(got);
+            const bool atEnd = n < want || run.pos + n >= run.size;
+            FrameEnd end = ZCRCG;
+            if (atEnd)
+                end = ZCRCE;
+            else if (window_ != 0 && sinceAck + n >= window_)
+                end = ZCRCW;
+            appendSubpacket(link_.out(), run.block.data(), n, end, crc32_, link_.esc());
+            run.pos += uint32_t(n);
+            sinceAck += uint32_t(n);
+            // While streaming, a few subpackets go out in one write and the back channel is looked
+            // at between writes. After a complaint, subpackets go out one by one for a while.
+            cleanRun_ += n;
+            if (end == ZCRCG && cleanRun_ > kStreamWrite * 4 && link_.out().size() < kStreamWrite)
+                continue;
+            if (int rc = link_.flush(); rc != 0)
+                return done(run, link_.abortWith(rc));
+            if (int rc = link_.progress(run.pos, run.size); rc != 0)
+                return done(run, link_.abortWith(rc));
+            if (atEnd)
+                return Next::EndOfFile;
+            const Next next = end == ZCRCW ? awaitWindowAck(run) : watchBackChannel(run);
+            if (next != Next::Stream)
+                return next;
+            if (end == ZCRCW) {
+                sinceAck = 0;
+                appendBinaryHeader(link_.out(), Header::at(ZDATA, run.pos), crc32_, link_.esc());
+            }
+        }
+    }
+
+    // After a ZCRCW subpacket: Stream on when the receiver acknowledged it, Again from where it wants.
+    Next awaitWindowAck(DataRun& run) {
+        bool restart = false;
+        if (int rc = waitForAck(run.pos, restart); rc != 0)
+            return done(run, rc);
+        if (!restart) {
+            acknowledged(run, run.pos);
+            return Next::Stream;
+        }
+        if (ackSilent_)
+            run.exhausted = !run.budget.spend();
+        else
+            requested(run, ackPos_);
+        run.pos = ackPos_;
+        return Next::Again;
+    }
+
+    // The receiver talks only to complain: look at the back channel between subpackets.
+    Next watchBackChannel(DataRun& run) {
+        bool restart = false;
+        while (!restart && link_.in().ready()) {
+            const int c = link_.in().get(Clock::now());
+            if (c != ZPAD && c != CAN)
+                continue;
+            link_.in().unget(uint8_t(c));
+            const auto r = link_.in().readHeader(link_.after(link_.timings().responseWait));
+            if (isFatalRead(r.status))
+                return done(run, link_.readFailure(r.status));
+            if (r.status != Status::Ok)
+                continue;
+            if (r.header.type == ZRPOS) {
+                run.pos = r.header.position();
+                requested(run, run.pos);
+                restart = true;
+            } else if (r.header.type == ZACK) {
+                acknowledged(run, r.header.position());
+            } else if (r.header.type == ZSKIP) {
+                return done(run, 0);
+            } else if (r.header.type == ZCAN || r.header.type == ZABORT || r.header.type == ZFERR) {
+                return done(run, TransferErrRemoteAbort);
+            }
+        }
+        if (!restart)
+            return Next::Stream;
+        // Finish the frame cleanly so the receiver can find the next header.
+        appendSubpacket(link_.out(), nullptr, 0, ZCRCE, crc32_, link_.esc());
+        if (int rc = link_.flush(); rc != 0)
+            return done(run, link_.abortWith(rc));
+        return Next::Again;
+    }
+
+    // End of file: ZEOF until the receiver asks for the next file or for data again.
+    Next sendEndOfFile(DataRun& run) {
+        for (int tries = 0; tries <= link_.timings().retries;) {
+            appendBinaryHeader(link_.out(), Header::at(ZEOF, run.pos), crc32_, link_.esc());
+            if (int rc = link_.flush(); rc != 0)
+                return done(run, link_.abortWith(rc));
+            for (;;) {
+                const auto r = link_.in().readHeader(link_.after(link_.timings().responseWait));
+                if (isFatalRead(r.status))
+                    return done(run, link_.readFailure(r.status));
+                if (r.status != Status::Ok || r.header.type == ZNAK) {
+                    ++tries;
+                    break;
+                }
+                switch (r.header.type) {
+                case ZRINIT:
+                case ZSKIP:
+                    return done(run, 0);
+                case ZRPOS:
+                    run.pos = r.header.position();
+                    requested(run, run.pos);
+                    return Next::Again;
+                case ZCAN:
+                case ZABORT:
+                case ZFERR:
+                case ZFIN:
+                    return done(run, TransferErrRemoteAbort);
+                default:
+                    break; // a late ZACK
+                }
+            }
+        }
+        return done(run, link_.abortWith(TransferErrTimeout));
     }
 
     // After ZCRCW: waits for ZACK. restart is set when the receiver asks for data again (ackPos_),
@@ -691,26 +718,12 @@ private:
     }
 
     // 1 when the file arrived, 0 when it was skipped, or a negative result code.
-    int receiveFile(const std::vector<uint8_t>& infoData) {
-        const FileInfo info = parseInfo(infoData);
-        const std::string stored = files_.begin(info.name, info.size, info.mtime);
-        if (stored.empty()) {
-            // Nowhere to put it: the whole receive fails, and the sender hears it at once.
-            return link_.abortWith(TransferErrFile);
-        }
-        // Progress never runs past its total: a sender that sends more than it announced (or
-        // announced nothing) has its total follow the data.
-        auto report = [&](uint32_t done) {
-            return link_.progress(done, std::max<uint64_t>(info.size, done));
-        };
-        if (int rc = report(0); rc != 0)
-            return giveUp(rc, true);
-
+    // One file's data phase on our side.
+    struct ReceiveRun {
+        uint64_t size; // as the sender announced it
         uint32_t pos = 0;
-        RetryBudget budget(link_.timings().retries);
+        RetryBudget budget;
         std::vector<uint8_t> data;
-        data.reserve(kMaxSubpacket);
-        ZmodemInput& in = link_.in();
         bool ask = true;
         bool firstAsk = true;
         // After asking for a position, everything until the sender's ZDATA there is what it had
@@ -719,89 +732,124 @@ private:
         uint64_t askedAt = 0;
         bool hurry = false;  // the sender has finished its stream: its answer is due at once
         bool silent = false; // the last failure was silence rather than damage
+    };
+
+    // Progress never runs past its total: a sender that sends more than it announced (or announced
+    // nothing) has its total follow the data.
+    int report(const ReceiveRun& run) {
+        return link_.progress(run.pos, std::max<uint64_t>(run.size, run.pos));
+    }
+
+    // Asks for data from run.pos when a step said so; a result when the transfer ends here.
+    std::optional<int> askWhenDue(ReceiveRun& run) {
+        if (!run.ask)
+            return std::nullopt;
+        if (!run.firstAsk && !run.budget.spend())
+            return giveUp(run.silent ? TransferErrTimeout : TransferErrProtocol, true);
+        run.firstAsk = false;
+        run.ask = false;
+        run.hurry = false;
+        if (int rc = link_.sendHex(Header::at(ZRPOS, run.pos)); rc != 0)
+            return giveUp(rc, true);
+        run.recovering = true;
+        run.askedAt = link_.in().consumed();
+        return std::nullopt;
+    }
+
+    // The subpackets of a ZDATA frame at our position into the file, acknowledged where the sender
+    // wants it; a result when the transfer ends here.
+    std::optional<int> takeDataFrame(ReceiveRun& run) {
+        run.recovering = false;
         for (;;) {
-            if (ask) {
-                if (!firstAsk && !budget.spend())
-                    return giveUp(silent ? TransferErrTimeout : TransferErrProtocol, true);
-                firstAsk = false;
-                ask = false;
-                hurry = false;
-                if (int rc = link_.sendHex(Header::at(ZRPOS, pos)); rc != 0)
-                    return giveUp(rc, true);
-                recovering = true;
-                askedAt = in.consumed();
+            const auto s = link_.in().readSubpacket(run.data, kMaxSubpacket, crc32_, link_.after(wait_));
+            if (isFatalRead(s.status))
+                return giveUp(link_.readFailure(s.status), false);
+            if (s.status != Status::Ok) {
+                run.silent = s.status == Status::Timeout;
+                run.ask = true;
+                return std::nullopt;
             }
-            const uint64_t passed = in.consumed() - askedAt;
+            if (!run.data.empty() && !files_.write(run.data.data(), run.data.size()))
+                return giveUp(TransferErrFile, true);
+            run.pos += uint32_t(run.data.size());
+            run.budget.progressed(run.data.size());
+            if (int rc = report(run); rc != 0)
+                return giveUp(rc, true);
+            if (s.end == ZCRCQ || s.end == ZCRCW) {
+                if (int rc = link_.sendHex(Header::at(ZACK, run.pos)); rc != 0)
+                    return giveUp(rc, true);
+            }
+            if (s.end == ZCRCW || s.end == ZCRCE)
+                return std::nullopt;
+        }
+    }
+
+    int receiveFile(const std::vector<uint8_t>& infoData) {
+        const FileInfo info = parseInfo(infoData);
+        const std::string stored = files_.begin(info.name, info.size, info.mtime);
+        if (stored.empty()) {
+            // Nowhere to put it: the whole receive fails, and the sender hears it at once.
+            return link_.abortWith(TransferErrFile);
+        }
+        ReceiveRun run{info.size, 0, RetryBudget(link_.timings().retries), {}};
+        if (int rc = report(run); rc != 0)
+            return giveUp(rc, true);
+        run.data.reserve(kMaxSubpacket);
+        ZmodemInput& in = link_.in();
+        for (;;) {
+            if (const auto rc = askWhenDue(run))
+                return *rc;
+            const uint64_t passed = in.consumed() - run.askedAt;
             const auto r = in.readHeader(
-                link_.after(hurry ? std::min(wait_, link_.timings().byteGap) : wait_),
-                recovering ? kRecoveryGarbage - std::min(passed, kRecoveryGarbage) : UINT64_MAX);
+                link_.after(run.hurry ? std::min(wait_, link_.timings().byteGap) : wait_),
+                run.recovering ? kRecoveryGarbage - std::min(passed, kRecoveryGarbage) : UINT64_MAX);
             if (isFatalRead(r.status))
                 return giveUp(link_.readFailure(r.status), false);
-            silent = r.status == Status::Timeout;
+            run.silent = r.status == Status::Timeout;
             // Passes over one more piece of the old stream, or asks again once that has gone on too long.
-            auto passOver = [&] { ask = !recovering || in.consumed() - askedAt > kRecoveryGarbage; };
+            auto passOver = [&] {
+                run.ask = !run.recovering || in.consumed() - run.askedAt > kRecoveryGarbage;
+            };
             if (r.status != Status::Ok) {
-                if (silent)
-                    ask = true;
+                if (run.silent)
+                    run.ask = true;
                 else
                     passOver();
                 continue;
             }
             crc32_ = r.encoding == ZBIN32;
             switch (r.header.type) {
-            case ZDATA: {
-                if (r.header.position() != pos) {
+            case ZDATA:
+                if (r.header.position() != run.pos) {
                     passOver();
                     break;
                 }
-                recovering = false;
-                for (;;) {
-                    const auto s = in.readSubpacket(data, kMaxSubpacket, crc32_, link_.after(wait_));
-                    if (isFatalRead(s.status))
-                        return giveUp(link_.readFailure(s.status), false);
-                    if (s.status != Status::Ok) {
-                        silent = s.status == Status::Timeout;
-                        ask = true;
-                        break;
-                    }
-                    if (!data.empty() && !files_.write(data.data(), data.size()))
-                        return giveUp(TransferErrFile, true);
-                    pos += uint32_t(data.size());
-                    budget.progressed(data.size());
-                    if (int rc = report(pos); rc != 0)
-                        return giveUp(rc, true);
-                    if (s.end == ZCRCQ || s.end == ZCRCW) {
-                        if (int rc = link_.sendHex(Header::at(ZACK, pos)); rc != 0)
-                            return giveUp(rc, true);
-                    }
-                    if (s.end == ZCRCW || s.end == ZCRCE)
-                        break;
-                }
+                if (const auto rc = takeDataFrame(run))
+                    return *rc;
                 break;
-            }
             case ZEOF:
                 // Everything up to the sender's end is here, whatever we asked for last.
-                if (r.header.position() == pos) {
+                if (r.header.position() == run.pos) {
                     if (!files_.finish())
                         return giveUp(TransferErrFile, false);
                     return 1;
                 }
                 // The end of a stream we asked to be sent again: the sender's answer follows
                 // straight away, unless our request went missing.
-                if (recovering)
-                    hurry = true;
+                if (run.recovering)
+                    run.hurry = true;
                 passOver();
                 break;
             case ZFILE: {
                 // Our ZRPOS went missing and the sender offers the file again.
-                const auto s = in.readSubpacket(data, kMaxFileInfo, crc32_, link_.after(wait_));
+                const auto s = in.readSubpacket(run.data, kMaxFileInfo, crc32_, link_.after(wait_));
                 if (isFatalRead(s.status))
                     return giveUp(link_.readFailure(s.status), false);
-                ask = true;
+                run.ask = true;
                 break;
             }
             case ZNAK:
-                ask = true;
+                run.ask = true;
                 break;
             case ZFIN:
             case ZCAN:
@@ -829,42 +877,6 @@ private:
 };
 
 } // namespace
-
-std::string FolderFiles::begin(const std::string& senderName, uint64_t, int64_t) {
-    abandon();
-    current_ = folder_.begin(senderName);
-    return current_.valid() ? current_.name() : std::string();
-}
-
-bool FolderFiles::write(const uint8_t* data, size_t size) {
-    if (!current_.valid())
-        return false;
-    pending_.insert(pending_.end(), data, data + size);
-    return pending_.size() < kFileWrite || flush();
-}
-
-bool FolderFiles::flush() {
-    const bool ok = current_.write(pending_.data(), pending_.size());
-    pending_.clear();
-    return ok;
-}
-
-void FolderFiles::abandon() {
-    pending_.clear();
-    current_.discard();
-}
-
-bool FolderFiles::finish() {
-    if (!flush()) {
-        abandon();
-        return false;
-    }
-    const std::string path = current_.commit();
-    if (path.empty())
-        return false;
-    completed_.push_back(path);
-    return true;
-}
 
 int zmodemSend(TransferContext& ctx, const std::vector<std::string>& paths, const ZmodemOptions& options) {
     Sender sender(ctx, options);

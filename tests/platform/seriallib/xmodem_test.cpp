@@ -427,9 +427,9 @@ std::vector<uint8_t> misframedBlockTwo(size_t blockSize, bool crc, std::vector<u
             break;
         }
         // The shifted check is the data's last byte and the high byte of the real CRC.
-        uint16_t c = crc16(shifted.data(), blockSize);
+        uint16_t c = wire::crc16(shifted.data(), blockSize);
         data[blockSize - 1] = static_cast<uint8_t>(c >> 8);
-        if (static_cast<uint8_t>(c) == crc16(data.data(), blockSize) >> 8)
+        if (static_cast<uint8_t>(c) == wire::crc16(data.data(), blockSize) >> 8)
             break;
     }
     auto frame = xmodem::frameBlock(2, data.data(), blockSize, blockSize, crc);

@@ -1,4 +1,5 @@
 #include "memory_channel.h"
+#include "receive_folder.h"
 #include "seriallib.h"
 #include "transfer_test_support.h"
 #include "zmodem_frame.h"
@@ -162,73 +163,6 @@ TEST(ZmodemSession, NoiseAndLossMidFileAreRepaired) {
         EXPECT_EQ(r.sent, 0);
         EXPECT_EQ(r.received, 1);
         EXPECT_EQ(transfer_test::readFile(dst.file("noisy")), data);
-    }
-}
-
-TEST(ZmodemSession, PeerCancelMidFileLeavesNoFile) {
-    ScratchDir src, dst;
-    transfer_test::writeFile(src.file("big"), transfer_test::testData(200000));
-    // The sender's user gives up after a few blocks: its cancel reaches the receiver.
-    int blocks = 0;
-    TransferProgressCallback giveUp = [&](int, int, int, int) { return ++blocks > 20 ? -1 : 0; };
-    MemoryChannelPair line;
-    ReceiveFolder rf(dst.path());
-    FolderFiles files(rf);
-    auto rx = transfer_test::runAsync([&] {
-        TransferContext ctx(line.b(), nullptr, {}, quick());
-        return zmodemReceive(ctx, files);
-    });
-    TransferContext ctx(line.a(), nullptr, giveUp, quick());
-    EXPECT_EQ(zmodemSend(ctx, {src.file("big")}), TransferErrUserAbort);
-    ASSERT_TRUE(transfer_test::ready(rx));
-    EXPECT_EQ(rx.get(), TransferErrRemoteAbort);
-    EXPECT_TRUE(dst.names().empty());
-}
-
-TEST(ZmodemSession, AbortFromAnotherThreadEndsPromptlyAndThePeerHearsIt) {
-    for (bool abortReceiver : {false, true}) {
-        SCOPED_TRACE(abortReceiver);
-        ScratchDir src, dst;
-        transfer_test::writeFile(src.file("big"), transfer_test::testData(400000));
-        // A slow line, so that the transfer is still running when the abort comes.
-        LineFaults slow;
-        slow.delay = 2ms;
-        MemoryChannelPair line(slow, slow);
-        PortAbort abort;
-        std::atomic<bool> started{false};
-        // The aborting side holds still at its first block until the abort has been asked for, so
-        // that the abort always lands mid-transfer.
-        TransferProgressCallback hold = [&](int done, int, int, int) {
-            if (done > 0 && !started.exchange(true)) {
-                while (!abort.transmit && !abort.receive)
-                    std::this_thread::yield();
-            }
-            return 0;
-        };
-        ReceiveFolder rf(dst.path());
-        FolderFiles files(rf);
-        auto rx = transfer_test::runAsync([&] {
-            TransferContext ctx(line.b(), abortReceiver ? &abort : nullptr, abortReceiver ? hold : nullptr,
-                                quick());
-            return zmodemReceive(ctx, files);
-        });
-        auto tx = transfer_test::runAsync([&] {
-            TransferContext ctx(line.a(), abortReceiver ? nullptr : &abort, abortReceiver ? nullptr : hold,
-                                quick());
-            return zmodemSend(ctx, {src.file("big")});
-        });
-        while (!started)
-            std::this_thread::yield();
-        const auto t0 = Clock::now();
-        (abortReceiver ? abort.receive : abort.transmit) = true;
-        auto& mine = abortReceiver ? rx : tx;
-        ASSERT_TRUE(transfer_test::ready(mine, 1s));
-        EXPECT_LT(Clock::now() - t0, 200ms);
-        EXPECT_EQ(mine.get(), TransferErrAborted);
-        auto& peer = abortReceiver ? tx : rx;
-        ASSERT_TRUE(transfer_test::ready(peer, 5s));
-        EXPECT_EQ(peer.get(), TransferErrRemoteAbort);
-        EXPECT_TRUE(dst.names().empty());
     }
 }
 

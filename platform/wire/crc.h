@@ -4,7 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 
-namespace seriallib {
+namespace wire {
 
 // CRC-16/XMODEM (polynomial 0x1021, initial 0, no reflection): XMODEM-CRC, YMODEM, ZMODEM hex/binary-16.
 uint16_t crc16Update(uint16_t crc, const uint8_t* data, size_t size);
@@ -19,4 +19,4 @@ inline uint32_t crc32(const uint8_t* data, size_t size) {
     return ~crc32Update(0xFFFFFFFFu, data, size);
 }
 
-} // namespace seriallib
+} // namespace wire

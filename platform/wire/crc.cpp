@@ -2,7 +2,7 @@
 
 #include <array>
 
-namespace seriallib {
+namespace wire {
 namespace {
 
 constexpr std::array<uint16_t, 256> makeCrc16Table() {
@@ -56,4 +56,4 @@ uint32_t crc32Update(uint32_t reg, const uint8_t* data, size_t size) {
     return reg;
 }
 
-} // namespace seriallib
+} // namespace wire
