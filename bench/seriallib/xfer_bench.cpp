@@ -10,6 +10,7 @@
 #include "receive_folder.h"
 #include "transfer_context.h"
 #include "xmodem.h"
+#include "zmodem_session.h"
 
 #include <cstdio>
 #include <cstring>
