@@ -22,6 +22,7 @@
 #include <algorithm>
 #include <chrono>
 #include <functional>
+#include <thread>
 
 using gui::Answer;
 using testing::ElementsAre;
@@ -58,6 +59,25 @@ protected:
         (Fmainset->*button)();
         ASSERT_TRUE(Fconnect->isVisible());
         Fconnect->OKF3BtnClick();
+    }
+
+    // The same road clicked: the main window's button, then OK in the connect dialog.
+    void clickOperation(QPushButton* button) {
+        QTest::mouseClick(button, Qt::LeftButton);
+        ASSERT_TRUE(Fconnect->isVisible());
+        QTest::mouseClick(conn().OKF3Btn, Qt::LeftButton);
+    }
+
+    void selectLine(const char* baud, const char* parity, const char* dataBits) {
+        conn().ComboBox2->setCurrentText(QString::fromLatin1(baud));
+        conn().ComboBox3->setCurrentText(QString::fromLatin1(parity));
+        conn().ComboBox4->setCurrentText(QString::fromLatin1(dataBits));
+        conn().ComboBox5->setCurrentText(QStringLiteral("1"));
+    }
+
+    QStringList lineBoxes() {
+        return {conn().ComboBox2->currentText(), conn().ComboBox3->currentText(),
+                conn().ComboBox4->currentText(), conn().ComboBox5->currentText()};
     }
 
     bool sent(const std::string& command) {
@@ -173,6 +193,81 @@ TEST_F(ConnectRun, RestorePutsModemAndWindowBackToTheFactoryValues) {
     EXPECT_FALSE(main().ComboBox2->isEnabled());
     // The worker was waited for and released before the port was closed.
     EXPECT_EQ(Fconnect->LoadWorker, nullptr);
+    EXPECT_EQ(ComHandle(), nullptr);
+}
+
+q86sim::Scenario sevenEvenOneAt9600() {
+    q86sim::Scenario s;
+    s.initialSettings = q86sim::Settings::factory();
+    s.initialSettings->line = {9600, 7, q86sim::ParityEven, 1};
+    return s;
+}
+
+TEST_F(ConnectRun, AfterARestoreTheDialogShowsTheFactoryLineAndTheNextReadFindsTheModem) {
+    startModem(sevenEvenOneAt9600());
+    selectLine("9600", "Even", "7");
+    clickOperation(main().ResetBtn);
+    EXPECT_THAT(boxes->texts(),
+                ElementsAre(QStringLiteral("Default settings have been applied. 115200 8-N-1")));
+    EXPECT_EQ(lineBoxes(), (QStringList{"115200", "None", "8", "1"}));
+
+    boxes->clear();
+    clickOperation(main().UploadBtn);
+    EXPECT_THAT(boxes->texts(), ElementsAre(QStringLiteral("Query modem status sucess.")));
+}
+
+TEST_F(ConnectRun, AFailedRestoreLeavesTheDialogsLineAlone) {
+    q86sim::Scenario s = sevenEvenOneAt9600();
+    s.replyOverride["at*apver"] = "\r\nERROR\r\n";
+    startModem(s);
+    selectLine("9600", "Even", "7");
+    clickOperation(main().ResetBtn);
+    EXPECT_THAT(boxes->texts(), ElementsAre(QStringLiteral("Modem not detected.")));
+    EXPECT_EQ(lineBoxes(), (QStringList{"9600", "Even", "7", "1"}));
+}
+
+TEST_F(ConnectRun, ReadOfAModemWithParityShowsItsParity) {
+    const struct {
+        uint8_t dataBits;
+        uint8_t parity;
+        const char* parityText;
+        const char* dataText;
+    } cases[] = {{7, q86sim::ParityEven, "Even", "7"},
+                 {7, q86sim::ParityOdd, "Odd", "7"},
+                 {8, q86sim::ParityNone, "None", "8"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.parityText);
+        q86sim::Scenario s;
+        s.initialSettings = q86sim::Settings::factory();
+        s.initialSettings->line = {9600, c.dataBits, c.parity, 1};
+        if (modem)
+            modem->stop();
+        startModem(s);
+        boxes->clear();
+        // The window starts from another framing, so that only the read can set it.
+        main().ComboBox3->setCurrentText(QStringLiteral("Mark"));
+        main().ComboBox4->setCurrentText(c.dataBits == 7 ? QStringLiteral("8") : QStringLiteral("7"));
+        selectLine("9600", c.parityText, c.dataText);
+        clickOperation(main().UploadBtn);
+        EXPECT_THAT(boxes->texts(), ElementsAre(QStringLiteral("Query modem status sucess.")));
+        EXPECT_EQ(main().ComboBox3->currentText(), QString::fromLatin1(c.parityText));
+        EXPECT_EQ(main().ComboBox4->currentText(), QString::fromLatin1(c.dataText));
+    }
+}
+
+TEST_F(ConnectRun, AModemThatDiesAfterItsReportIsNoSuccess) {
+    q86sim::Scenario s;
+    // The profile question is the next thing after the report: the modem is gone by then.
+    s.noReplyTo = {"at&v"};
+    startModem(s);
+    std::thread killer([this] {
+        if (modem->waitForCommand("at&v", 20s))
+            modem->stop();
+    });
+    clickOperation(main().UploadBtn);
+    killer.join();
+    EXPECT_THAT(boxes->texts(), ElementsAre(QStringLiteral("Query Failure. Please try again.")));
+    EXPECT_EQ(Fconnect->ReadResult, -1);
     EXPECT_EQ(ComHandle(), nullptr);
 }
 
