@@ -218,6 +218,21 @@ TEST_F(LoadJobs, RestoreBringsModemAndPortToTheFactoryLine) {
     EXPECT_EQ(extra.back(), "end status");
 }
 
+TEST_F(LoadJobs, RestoreWithoutTheReadyLineAfterSetupOkFails) {
+    q86sim::Scenario s;
+    // Chatter in place of the ready line, so that the wait for it reads its budget out quickly.
+    std::string chatter = "\r\nSetup OK\r\n";
+    for (int line = 0; line < 150; ++line)
+        chatter += "+WIND: 4\r\n+WIND: 7\r\n";
+    s.replyOverride["at*default"] = chatter;
+    // As the modem's own reset: nothing until the command's own answer has been waited out.
+    s.splits.push_back({"at*default", 2, 3000});
+    EXPECT_EQ(run(restore(), s), -1);
+    EXPECT_FALSE(sentCommand("at&w"));
+    EXPECT_THAT(view->extra(), Not(Contains("factory")));
+    EXPECT_EQ(view->progress, 4);
+}
+
 TEST_F(LoadJobs, NoJobSendsAndShowsNothing) {
     EXPECT_EQ(run(LoadJobFlags{}, q86sim::Scenario{}), 0);
     EXPECT_EQ(worker->job(), LoadThread::Job::None);
