@@ -233,6 +233,36 @@ TEST_F(LoadJobs, RestoreWithoutTheReadyLineAfterSetupOkFails) {
     EXPECT_EQ(view->progress, 4);
 }
 
+TEST_F(LoadJobs, AnEchoedEscapeWithTheCarrierOnHangsUpFirst) {
+    // The restore hangs up once more with its tunnel stop.
+    const struct {
+        const char* name;
+        LoadJobFlags flags;
+        long hangUps;
+    } cases[] = {{"read", read(), 1}, {"restore", restore(), 2}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        q86sim::Scenario s;
+        s.connection = q86sim::Connection::DataCall;
+        s.carrierInCommandMode = true;
+        EXPECT_EQ(run(c.flags, s), 1);
+        const auto log = sent();
+        EXPECT_EQ(std::count(log.begin(), log.end(), "ath"), c.hangUps);
+        const auto ath = std::find(log.begin(), log.end(), "ath");
+        EXPECT_LT(ath, std::find(log.begin(), log.end(), "at*apver"));
+        EXPECT_FALSE(modem->dcd());
+    }
+}
+
+TEST_F(LoadJobs, ReadingEndsWhenTheTunnelComesUpDuringTheProbe) {
+    q86sim::Scenario s;
+    s.dcdOnCommand = "at";
+    EXPECT_EQ(run(read(), s), -3);
+    EXPECT_FALSE(sentCommand("at*apver"));
+    EXPECT_FALSE(sentCommand("at*report"));
+    EXPECT_EQ(view->extra().back(), "end status");
+}
+
 TEST_F(LoadJobs, NoJobSendsAndShowsNothing) {
     EXPECT_EQ(run(LoadJobFlags{}, q86sim::Scenario{}), 0);
     EXPECT_EQ(worker->job(), LoadThread::Job::None);
