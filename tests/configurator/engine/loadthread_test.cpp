@@ -263,6 +263,55 @@ TEST_F(LoadJobs, ReadingEndsWhenTheTunnelComesUpDuringTheProbe) {
     EXPECT_EQ(view->extra().back(), "end status");
 }
 
+TEST_F(LoadJobs, StatusWindowTitlesTextsAndProgress) {
+    const struct {
+        const char* name;
+        LoadJobFlags flags;
+        std::vector<std::string> frame; // title and maximum
+        std::vector<std::string> first, last;
+        int progress;
+        bool mute; // the apply's frame is shown before it finds the modem silent
+        int code;
+    } cases[] = {
+        {"apply",
+         apply(),
+         {"max 47", "title Apply new settings to modem"},
+         {"status Initial...", "status Checking modem status"},
+         {},
+         0,
+         true,
+         -2},
+        {"read",
+         read(),
+         {"max 30", "title Get settings from modem"},
+         {"status Initial...", "status Start..."},
+         {"status Finish!!"},
+         30,
+         false,
+         1},
+        {"restore", restore(), {}, {"status Beginning...", "status Restoring..."}, {}, 6, false, 1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        view = std::make_shared<LoadView>();
+        setEngineView(view);
+        q86sim::Scenario s;
+        s.mute = c.mute;
+        EXPECT_EQ(run(c.flags, s), c.code);
+        std::vector<std::string> frame;
+        for (const std::string& e : view->extra())
+            if (e.rfind("max ", 0) == 0 || e.rfind("title ", 0) == 0)
+                frame.push_back(e);
+        EXPECT_EQ(frame, c.frame);
+        const auto statuses = view->logOf("status ");
+        ASSERT_GE(statuses.size(), c.first.size() + c.last.size());
+        EXPECT_EQ(std::vector<std::string>(statuses.begin(), statuses.begin() + long(c.first.size())),
+                  c.first);
+        EXPECT_EQ(std::vector<std::string>(statuses.end() - long(c.last.size()), statuses.end()), c.last);
+        EXPECT_EQ(view->progress, c.progress);
+    }
+}
+
 TEST_F(LoadJobs, NoJobSendsAndShowsNothing) {
     EXPECT_EQ(run(LoadJobFlags{}, q86sim::Scenario{}), 0);
     EXPECT_EQ(worker->job(), LoadThread::Job::None);
