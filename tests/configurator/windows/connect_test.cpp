@@ -58,7 +58,7 @@ protected:
     void runOperation(void (TFmainset::*button)()) {
         (Fmainset->*button)();
         ASSERT_TRUE(Fconnect->isVisible());
-        Fconnect->OKF3BtnClick();
+        QTest::mouseClick(conn().OKF3Btn, Qt::LeftButton);
     }
 
     // The same road clicked: the main window's button, then OK in the connect dialog.
@@ -387,7 +387,7 @@ TEST_F(ConnectRun, DetectionFindsAModemAt9600AndTheBoxesShowIt) {
     Fmainset->UploadBtnClick();
     conn().AutoDetect->setChecked(true);
     boxes->answer({Answer::Yes});
-    Fconnect->OKF3BtnClick();
+    QTest::mouseClick(conn().OKF3Btn, Qt::LeftButton);
 
     ASSERT_EQ(boxes->texts().size(), 2u);
     EXPECT_EQ(boxes->texts()[1], QStringLiteral("Baud rate and data format detected successfully."));
@@ -403,7 +403,7 @@ TEST_F(ConnectRun, DetectionFindsAModemAt9600AndTheBoxesShowIt) {
     // The pending read waits for the second OK, which now finds the modem.
     EXPECT_EQ(Fmainset->OpRead, 1);
     boxes->clear();
-    Fconnect->OKF3BtnClick();
+    QTest::mouseClick(conn().OKF3Btn, Qt::LeftButton);
     EXPECT_THAT(boxes->texts(), ElementsAre(QStringLiteral("Query modem status sucess.")));
 }
 
@@ -427,7 +427,7 @@ TEST_F(ConnectRun, CancelAndTheCloseBoxEndAScan) {
         boxes->answer({Answer::Yes});
         whenScanning(c.stop);
         const auto started = std::chrono::steady_clock::now();
-        Fconnect->OKF3BtnClick();
+        QTest::mouseClick(conn().OKF3Btn, Qt::LeftButton);
         EXPECT_LT(std::chrono::steady_clock::now() - started, 10s);
         ASSERT_EQ(boxes->texts().size(), 2u);
         EXPECT_EQ(boxes->texts()[1],
@@ -446,7 +446,7 @@ TEST_F(ConnectRun, AnsweringNoToTheScanQuestionUnticksTheBox) {
     startModem();
     Fmainset->UploadBtnClick();
     conn().AutoDetect->setChecked(true);
-    Fconnect->OKF3BtnClick(); // the question's default is No
+    QTest::mouseClick(conn().OKF3Btn, Qt::LeftButton); // the question's default is No
     ASSERT_EQ(boxes->boxes().size(), 1u);
     EXPECT_EQ(boxes->boxes()[0].kind, gui::BoxKind::Ask);
     EXPECT_FALSE(conn().AutoDetect->isChecked());
@@ -458,7 +458,7 @@ TEST_F(ConnectRun, AnsweringNoToTheScanQuestionUnticksTheBox) {
 TEST_F(ConnectRun, CancelAndCloseWithoutAScan) {
     Fmainset->UploadBtnClick();
     conn().AutoDetect->setChecked(true);
-    Fconnect->CancelF3BtnClick();
+    QTest::mouseClick(conn().CancelF3Btn, Qt::LeftButton);
     // Box ticked: only unticked, the dialog stays and the operation is kept.
     EXPECT_FALSE(conn().AutoDetect->isChecked());
     EXPECT_TRUE(Fconnect->isVisible());
@@ -468,7 +468,7 @@ TEST_F(ConnectRun, CancelAndCloseWithoutAScan) {
     EXPECT_FALSE(Fconnect->isVisible());
     EXPECT_EQ(Fmainset->OpRead, 1);
     Fconnect->show();
-    Fconnect->CancelF3BtnClick();
+    QTest::mouseClick(conn().CancelF3Btn, Qt::LeftButton);
     EXPECT_FALSE(Fconnect->isVisible());
     EXPECT_EQ(Fmainset->OpRead, 0);
     EXPECT_TRUE(boxes->texts().empty());
@@ -508,7 +508,7 @@ TEST_F(ConnectRun, MonitorOnAPortThatDoesNotOpenShowsOnlyTheMessage) {
 
 TEST_F(ConnectRun, OkWithoutAPendingOperationOnlyHides) {
     Fconnect->show();
-    Fconnect->OKF3BtnClick();
+    QTest::mouseClick(conn().OKF3Btn, Qt::LeftButton);
     EXPECT_FALSE(Fconnect->isVisible());
     EXPECT_TRUE(boxes->texts().empty());
 }
