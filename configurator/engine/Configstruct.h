@@ -87,8 +87,8 @@ int ProbeAt();
 // Only an "OK" that is a line of its own ends the report; a value ending in "OK" is data.
 int ReadModemReport();
 // Reads the active profile ("at&v") into the main settings window: auto-answer rings, bearer, DTR
-// behaviour, data and stop bits, flow control. 1: read up to its flow-control field; 0: no usable
-// reply (nothing changed) or no flow-control field within its first 200 bytes.
+// behaviour, framing, flow control. 1: read up to its flow-control field; 0: no usable reply
+// (nothing changed) or no flow-control field within its first 200 bytes; -1: the read failed.
 int ReadModemProfile();
 
 // Writes ConfigLines to the modem (in command mode): first its rings, DTR and bearer elements (43

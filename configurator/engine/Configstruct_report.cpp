@@ -147,7 +147,10 @@ int ReadModemReport() {
     // Without its own serial settings the window shows the rate the modem was just reached at.
     if (!view->configSerialTicked())
         view->selectMainBaudIndex(GetLinkSettings().BaudIndex);
-    ReadModemProfile();
+    // A line that died after the report is no success, although the profile's own answer may be
+    // missing without harm.
+    if (ReadModemProfile() < 0)
+        return -1;
     view->setProgress(30);
     return 1;
 }
@@ -165,7 +168,9 @@ int ReadModemProfile() {
             break;
         profile += got;
     }
-    if (!lastOk || !holds(profile, "%C"))
+    if (!lastOk)
+        return -1;
+    if (!holds(profile, "%C"))
         return 0;
 
     const auto view = engineView();
@@ -191,11 +196,14 @@ int ReadModemProfile() {
             if (code == "0" || code == "1" || code == "2")
                 view->selectDtrDrop(code[0] - '0');
         } else if (startsAt(text, i, "+ICF:")) {
-            const std::string format = digitsAfter(text, i + 5, 1, kProfileFieldsWithin);
+            // Format and parity digits: 7 data bits with a parity bit must not show parity "None".
+            const std::string digits = digitsAfter(text, i + 5, 2, kProfileFieldsWithin);
             IcfFraming framing;
-            if (!format.empty() && IcfFormatFraming(format[0], &framing)) {
+            if (!digits.empty() && IcfFormatFraming(digits[0], &framing)) {
                 view->selectMainDataBits(framing.dataBits);
                 view->selectMainStopBits(framing.stopBits);
+                if (const char* parity = IcfFramingParity(framing, digits.size() > 1 ? digits[1] : '\0'))
+                    view->selectMainParity(parity);
             }
         } else if (startsAt(text, i, "+IFC:")) {
             const std::string flow = digitsAfter(text, i + 5, 1, kProfileFieldsWithin);

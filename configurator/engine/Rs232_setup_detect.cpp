@@ -93,8 +93,7 @@ int ReadIcfSetting(uint32_t rate) {
     at = skipBlanks(text, at + 1);
     if (at >= text.size() || text[at] < '0' || text[at] > '9')
         return 0;
-    // A format without a parity bit has none, whatever its parity digit says.
-    const char* parity = known && !framing.hasParity ? "None" : IcfParityText(text[at]);
+    const char* parity = known ? IcfFramingParity(framing, text[at]) : IcfParityText(text[at]);
     if (parity)
         view->selectParity(parity);
     return 1;

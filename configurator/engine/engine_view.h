@@ -35,6 +35,7 @@ public:
     virtual void selectDtrDrop(int code) { (void)code; }                     // 0, 1 or 2
     virtual void selectMainDataBits(const std::string& text) { (void)text; } // "7", "8"
     virtual void selectMainStopBits(const std::string& text) { (void)text; } // "1", "2"
+    virtual void selectMainParity(const std::string& text) { (void)text; }   // "None", "Odd", ...
     virtual void selectMainFlow(const std::string& text) { (void)text; }     // "None", "Hardward (RTS)"
     virtual void selectMainBaudIndex(int index) { (void)index; }             // 0..9
     virtual bool configSerialTicked() { return true; }

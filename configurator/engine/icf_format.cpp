@@ -41,3 +41,7 @@ const char* IcfParityText(char parity) {
         return nullptr;
     }
 }
+
+const char* IcfFramingParity(const IcfFraming& framing, char parity) {
+    return framing.hasParity ? IcfParityText(parity) : "None";
+}

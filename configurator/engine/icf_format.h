@@ -14,3 +14,7 @@ bool IcfFormatFraming(char format, IcfFraming* framing);
 // The parity box item of an "+ICF:" parity digit (0 odd, 1 even, 2 mark, 3 space, 4 none); null for
 // any other character.
 const char* IcfParityText(char parity);
+
+// The parity box item of a framing and its parity digit: "None" for a format without a parity bit,
+// whatever the digit says; null when the format has one and the digit names none.
+const char* IcfFramingParity(const IcfFraming& framing, char parity);

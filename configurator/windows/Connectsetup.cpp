@@ -360,6 +360,9 @@ void TFconnect::runLoadOperation(OperationKind kind) {
         break;
     }
     if (kind == OperationKind::Restore) {
+        // The modem now talks 115200 8-N-1: the next operation must find it there.
+        if (code == 1)
+            selectFactoryLine();
         say(OperationResultMessage(kind, code));
         CloseComPort();
         return;
@@ -372,6 +375,14 @@ void TFconnect::runLoadOperation(OperationKind kind) {
         Fmainset->ui->Build->setText(ApBuild.isEmpty() ? QString() : QStringLiteral("Build ") + ApBuild);
     }
     say(OperationResultMessage(kind, code));
+}
+
+void TFconnect::selectFactoryLine() {
+    ui->ComboBox2->setCurrentIndex(9);
+    ui->ComboBox3->setCurrentIndex(0);
+    ui->ComboBox4->setCurrentIndex(1);
+    ui->ComboBox5->setCurrentIndex(0);
+    ApplyTwoStopBitsRule(ui->ComboBox5, ui->ComboBox3);
 }
 
 void TFconnect::runDetection() {

@@ -94,6 +94,8 @@ private:
     void ComboBox5Change(int index);
 
     void runDetection();
+    // The boxes at the factory line, 115200 8-N-1.
+    void selectFactoryLine();
     // Apply, read or restore: open, check the lines, run the worker under a modal status window,
     // close the port and show the result.
     void runLoadOperation(OperationKind kind);

@@ -121,6 +121,10 @@ void WindowsEngineView::selectMainStopBits(const std::string& text) {
     onMain([&](Ui::TFmainset& u) { selectText(u.ComboBox5, text); });
 }
 
+void WindowsEngineView::selectMainParity(const std::string& text) {
+    onMain([&](Ui::TFmainset& u) { selectText(u.ComboBox3, text); });
+}
+
 void WindowsEngineView::selectMainFlow(const std::string& text) {
     onMain([&](Ui::TFmainset& u) { selectText(u.ComboBox6, text); });
 }

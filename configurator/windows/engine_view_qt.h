@@ -19,6 +19,7 @@ public:
     void selectDtrDrop(int code) override;
     void selectMainDataBits(const std::string& text) override;
     void selectMainStopBits(const std::string& text) override;
+    void selectMainParity(const std::string& text) override;
     void selectMainFlow(const std::string& text) override;
     void selectMainBaudIndex(int index) override;
     bool configSerialTicked() override;

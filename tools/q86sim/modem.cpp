@@ -24,7 +24,7 @@ Modem::Modem(Scenario scenario, Millis now) : scenario_(std::move(scenario)) {
     stored_ = active_;
     version_ = scenario_.firmwareVersion;
     connection_ = scenario_.connection;
-    mode_ = connection_ == Connection::None ? Mode::Command : Mode::Online;
+    mode_ = connection_ == Connection::None || scenario_.carrierInCommandMode ? Mode::Command : Mode::Online;
     cts_ = scenario_.cts;
     sim_ = scenario_.sim;
     pinTries_ = scenario_.pinAttempts;
@@ -313,6 +313,11 @@ void Modem::execute(const std::string& line, Millis now) {
     }
     capLog(commands_);
     commands_.push_back({now, cmd, active_.line.baud});
+    if (!scenario_.dcdOnCommand.empty() && connection_ == Connection::None &&
+        matches({scenario_.dcdOnCommand}, cmd)) {
+        connection_ = Connection::SmsTunnel;
+        post(Action::setDcd(true));
+    }
     if (matches(scenario_.noReplyTo, cmd)) {
         return;
     }

@@ -41,6 +41,12 @@ struct Scenario {
     // Lines and connection at power-on.
     Connection connection = Connection::None;
     bool cts = true;
+    // With a connection: the modem starts in command mode with the carrier still on (a call left up
+    // after an earlier escape), so that "+++" is echoed rather than answered.
+    bool carrierInCommandMode = false;
+    // The SMS tunnel comes up (carrier on) as the modem takes the first command matching this
+    // (as for noReplyTo); it stays in command mode and answers as usual.
+    std::string dcdOnCommand;
     // The SMS tunnel comes up (carrier on) as the modem receives "+++".
     bool dcdOnEscape = false;
 

@@ -1,5 +1,6 @@
 // Escape, probe, settings report and profile on a scripted port: exact reads, budgets and markers.
 #include "Configstruct.h"
+#include "Loadthread.h"
 #include "recording_view.h"
 #include "Rs232_setup.h"
 #include "scripted_port.h"
@@ -222,10 +223,12 @@ TEST_F(ScriptedLink, ProfileFields) {
     } cases[] = {
         {kProfile,
          1,
-         {"autoanswer on 003", "bearer 71", "dtr 2", "main data 7", "main stop 1", "main flow None"}},
+         {"autoanswer on 003", "bearer 71", "dtr 2", "main data 7", "main stop 1", "main parity Even",
+          "main flow None"}},
         {"S0:000\r\n+CBST: 8,0,1\r\n&D: 1\r\n+ICF: 1,4\r\n+IFC: 2,2\r\n%C0\r\nOK\r\n",
          1,
-         {"autoanswer off", "dtr 1", "main data 8", "main stop 2", "main flow Hardward (RTS)"}},
+         {"autoanswer off", "dtr 1", "main data 8", "main stop 2", "main parity None",
+          "main flow Hardward (RTS)"}},
         {"S0:300\r\n+CBST: 0,0,1\r\n&D: 7\r\n+ICF: 9,4\r\n+IFC: 1,1\r\n%C0\r\nOK\r\n",
          1,
          {"autoanswer on 255", "bearer 0"}},
@@ -247,6 +250,39 @@ TEST_F(ScriptedLink, ProfileFields) {
         EXPECT_EQ(ReadModemProfile(), c.result) << c.profile;
         EXPECT_EQ(ui.view->log(), c.calls) << c.profile;
         EXPECT_THAT(script->clock->sleeps, ElementsAre(30)); // the modem's pause before the first read
+    }
+}
+
+TEST_F(ScriptedLink, ProfileReadThatFailsOnTheLine) {
+    openAt(9);
+    script->onWrite = [](PortScript& s, std::string_view bytes) {
+        if (bytes == "at&v\r\n") {
+            s.reply("S0:003\r\n");
+            s.failRead();
+        }
+    };
+    EXPECT_EQ(ReadModemProfile(), -1);
+    EXPECT_TRUE(ui.view->log().empty());
+}
+
+TEST_F(ScriptedLink, ApVersionStopsAtErrorAndAsksOnce) {
+    const struct {
+        const char* name;
+        std::vector<std::string> bursts;
+        int result;
+        long reads;
+    } cases[] = {
+        {"error", {"\r\nERROR\r\n"}, 0, 2},
+        {"silence", {}, 0, 4},
+        {"found in the second pair", {"", "", "\r\nBREL Q8630 v3.1 build 77\r\n"}, 1, 4},
+    };
+    for (const auto& c : cases) {
+        openAt(9);
+        answer("at*apver\r\n", c.bursts);
+        ApVersionInfo info;
+        EXPECT_EQ(CheckApVersion(info), c.result) << c.name;
+        EXPECT_EQ(count("read 40"), c.reads) << c.name;
+        EXPECT_EQ(count("write at*apver\r\n"), 1) << c.name;
     }
 }
 

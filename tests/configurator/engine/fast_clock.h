@@ -3,6 +3,7 @@
 
 #include "link_clock.h"
 
+#include <atomic>
 #include <chrono>
 #include <thread>
 
@@ -17,9 +18,13 @@ public:
             .count();
     }
     void sleepMs(int ms) override {
-        if (ms > 0)
+        if (ms > 0) {
+            sleptMs += ms;
             std::this_thread::sleep_for(std::chrono::microseconds(ms * usPerMs_));
+        }
     }
+    // The pauses asked for, in the dialogues' own milliseconds.
+    std::atomic<int64_t> sleptMs{0};
 
 private:
     int usPerMs_;

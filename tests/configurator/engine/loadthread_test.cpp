@@ -218,6 +218,100 @@ TEST_F(LoadJobs, RestoreBringsModemAndPortToTheFactoryLine) {
     EXPECT_EQ(extra.back(), "end status");
 }
 
+TEST_F(LoadJobs, RestoreWithoutTheReadyLineAfterSetupOkFails) {
+    q86sim::Scenario s;
+    // Chatter in place of the ready line, so that the wait for it reads its budget out quickly.
+    std::string chatter = "\r\nSetup OK\r\n";
+    for (int line = 0; line < 150; ++line)
+        chatter += "+WIND: 4\r\n+WIND: 7\r\n";
+    s.replyOverride["at*default"] = chatter;
+    // As the modem's own reset: nothing until the command's own answer has been waited out.
+    s.splits.push_back({"at*default", 2, 3000});
+    EXPECT_EQ(run(restore(), s), -1);
+    EXPECT_FALSE(sentCommand("at&w"));
+    EXPECT_THAT(view->extra(), Not(Contains("factory")));
+    EXPECT_EQ(view->progress, 4);
+}
+
+TEST_F(LoadJobs, AnEchoedEscapeWithTheCarrierOnHangsUpFirst) {
+    // The restore hangs up once more with its tunnel stop.
+    const struct {
+        const char* name;
+        LoadJobFlags flags;
+        long hangUps;
+    } cases[] = {{"read", read(), 1}, {"restore", restore(), 2}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        q86sim::Scenario s;
+        s.connection = q86sim::Connection::DataCall;
+        s.carrierInCommandMode = true;
+        EXPECT_EQ(run(c.flags, s), 1);
+        const auto log = sent();
+        EXPECT_EQ(std::count(log.begin(), log.end(), "ath"), c.hangUps);
+        const auto ath = std::find(log.begin(), log.end(), "ath");
+        EXPECT_LT(ath, std::find(log.begin(), log.end(), "at*apver"));
+        EXPECT_FALSE(modem->dcd());
+    }
+}
+
+TEST_F(LoadJobs, ReadingEndsWhenTheTunnelComesUpDuringTheProbe) {
+    q86sim::Scenario s;
+    s.dcdOnCommand = "at";
+    EXPECT_EQ(run(read(), s), -3);
+    EXPECT_FALSE(sentCommand("at*apver"));
+    EXPECT_FALSE(sentCommand("at*report"));
+    EXPECT_EQ(view->extra().back(), "end status");
+}
+
+TEST_F(LoadJobs, StatusWindowTitlesTextsAndProgress) {
+    const struct {
+        const char* name;
+        LoadJobFlags flags;
+        std::vector<std::string> frame; // title and maximum
+        std::vector<std::string> first, last;
+        int progress;
+        bool mute; // the apply's frame is shown before it finds the modem silent
+        int code;
+    } cases[] = {
+        {"apply",
+         apply(),
+         {"max 47", "title Apply new settings to modem"},
+         {"status Initial...", "status Checking modem status"},
+         {},
+         0,
+         true,
+         -2},
+        {"read",
+         read(),
+         {"max 30", "title Get settings from modem"},
+         {"status Initial...", "status Start..."},
+         {"status Finish!!"},
+         30,
+         false,
+         1},
+        {"restore", restore(), {}, {"status Beginning...", "status Restoring..."}, {}, 6, false, 1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        view = std::make_shared<LoadView>();
+        setEngineView(view);
+        q86sim::Scenario s;
+        s.mute = c.mute;
+        EXPECT_EQ(run(c.flags, s), c.code);
+        std::vector<std::string> frame;
+        for (const std::string& e : view->extra())
+            if (e.rfind("max ", 0) == 0 || e.rfind("title ", 0) == 0)
+                frame.push_back(e);
+        EXPECT_EQ(frame, c.frame);
+        const auto statuses = view->logOf("status ");
+        ASSERT_GE(statuses.size(), c.first.size() + c.last.size());
+        EXPECT_EQ(std::vector<std::string>(statuses.begin(), statuses.begin() + long(c.first.size())),
+                  c.first);
+        EXPECT_EQ(std::vector<std::string>(statuses.end() - long(c.last.size()), statuses.end()), c.last);
+        EXPECT_EQ(view->progress, c.progress);
+    }
+}
+
 TEST_F(LoadJobs, NoJobSendsAndShowsNothing) {
     EXPECT_EQ(run(LoadJobFlags{}, q86sim::Scenario{}), 0);
     EXPECT_EQ(worker->job(), LoadThread::Job::None);

@@ -39,6 +39,7 @@ public:
     void selectDtrDrop(int code) override { note("dtr " + std::to_string(code)); }
     void selectMainDataBits(const std::string& t) override { note("main data " + t); }
     void selectMainStopBits(const std::string& t) override { note("main stop " + t); }
+    void selectMainParity(const std::string& t) override { note("main parity " + t); }
     void selectMainFlow(const std::string& t) override { note("main flow " + t); }
     void selectMainBaudIndex(int i) override { note("main baud " + std::to_string(i)); }
     bool configSerialTicked() override { return configSerial; }

@@ -8,6 +8,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include <algorithm>
 #include <chrono>
 #include <deque>
@@ -80,7 +82,7 @@ class SimMonitor : public SimLink {
 protected:
     void SetUp() override {
         SimLink::SetUp();
-        engine::setLinkClock(std::make_shared<FastClock>());
+        engine::setLinkClock(clock);
         setMonitorView(view);
     }
     void TearDown() override {
@@ -105,6 +107,7 @@ protected:
         return std::count(texts.begin(), texts.end(), command);
     }
     std::shared_ptr<RecordingMonitorView> view = std::make_shared<RecordingMonitorView>();
+    std::shared_ptr<FastClock> clock = std::make_shared<FastClock>();
 };
 
 TEST_F(SimMonitor, ReadySimFillsTheWindowAndEnablesPolling) {
@@ -200,6 +203,45 @@ TEST_F(SimMonitor, UnknownModelAndSmsTunnel) {
     EXPECT_EQ(view->fields().SmsTunnelWasOn, 1);
     EXPECT_EQ(count("at*smstun=0"), 1);
     EXPECT_EQ(view->timerEnabled, 1);
+}
+
+TEST_F(SimMonitor, SwitchingTheTunnelOffGivesTheModemFiveSeconds) {
+    runStartUp({});
+    const int64_t plain = clock->sleptMs.exchange(0);
+    view = std::make_shared<RecordingMonitorView>();
+    setMonitorView(view);
+    q86sim::Scenario tunnel;
+    tunnel.replyOverride["at*smstun?"] = "\r\n*SMSTUN: 1\r\n\r\nOK\r\n";
+    runStartUp(tunnel);
+    EXPECT_EQ(count("at*smstun=0"), 1);
+    EXPECT_GE(clock->sleptMs - plain, 5000);
+    EXPECT_LT(clock->sleptMs - plain, 5200);
+}
+
+TEST_F(SimMonitor, StartUpEndsEarly) {
+    const struct {
+        const char* name;
+        std::function<void(q86sim::Scenario&)> setup;
+        std::vector<std::string> labels;
+    } cases[] = {
+        {"tunnel comes up during the probe",
+         [](q86sim::Scenario& s) { s.dcdOnCommand = "at"; },
+         {"operator Checking Modem", "operator SMS Tunnel Activated", "registration Please try again"}},
+        {"no answer",
+         [](q86sim::Scenario& s) { s.mute = true; },
+         {"operator Checking Modem", "operator Check Serial setup"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        view = std::make_shared<RecordingMonitorView>();
+        setMonitorView(view);
+        q86sim::Scenario s;
+        c.setup(s);
+        runStartUp(s);
+        EXPECT_EQ(view->calls, c.labels);
+        EXPECT_EQ(count("at*apver"), 0);
+        EXPECT_EQ(view->timerEnabled, 0);
+    }
 }
 
 TEST_F(SimMonitor, CarrierOnAtTheStartKeepsTheTunnel) {

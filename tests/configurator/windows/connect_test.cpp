@@ -22,6 +22,7 @@
 #include <algorithm>
 #include <chrono>
 #include <functional>
+#include <thread>
 
 using gui::Answer;
 using testing::ElementsAre;
@@ -57,7 +58,26 @@ protected:
     void runOperation(void (TFmainset::*button)()) {
         (Fmainset->*button)();
         ASSERT_TRUE(Fconnect->isVisible());
-        Fconnect->OKF3BtnClick();
+        QTest::mouseClick(conn().OKF3Btn, Qt::LeftButton);
+    }
+
+    // The same road clicked: the main window's button, then OK in the connect dialog.
+    void clickOperation(QPushButton* button) {
+        QTest::mouseClick(button, Qt::LeftButton);
+        ASSERT_TRUE(Fconnect->isVisible());
+        QTest::mouseClick(conn().OKF3Btn, Qt::LeftButton);
+    }
+
+    void selectLine(const char* baud, const char* parity, const char* dataBits) {
+        conn().ComboBox2->setCurrentText(QString::fromLatin1(baud));
+        conn().ComboBox3->setCurrentText(QString::fromLatin1(parity));
+        conn().ComboBox4->setCurrentText(QString::fromLatin1(dataBits));
+        conn().ComboBox5->setCurrentText(QStringLiteral("1"));
+    }
+
+    QStringList lineBoxes() {
+        return {conn().ComboBox2->currentText(), conn().ComboBox3->currentText(),
+                conn().ComboBox4->currentText(), conn().ComboBox5->currentText()};
     }
 
     bool sent(const std::string& command) {
@@ -173,6 +193,81 @@ TEST_F(ConnectRun, RestorePutsModemAndWindowBackToTheFactoryValues) {
     EXPECT_FALSE(main().ComboBox2->isEnabled());
     // The worker was waited for and released before the port was closed.
     EXPECT_EQ(Fconnect->LoadWorker, nullptr);
+    EXPECT_EQ(ComHandle(), nullptr);
+}
+
+q86sim::Scenario sevenEvenOneAt9600() {
+    q86sim::Scenario s;
+    s.initialSettings = q86sim::Settings::factory();
+    s.initialSettings->line = {9600, 7, q86sim::ParityEven, 1};
+    return s;
+}
+
+TEST_F(ConnectRun, AfterARestoreTheDialogShowsTheFactoryLineAndTheNextReadFindsTheModem) {
+    startModem(sevenEvenOneAt9600());
+    selectLine("9600", "Even", "7");
+    clickOperation(main().ResetBtn);
+    EXPECT_THAT(boxes->texts(),
+                ElementsAre(QStringLiteral("Default settings have been applied. 115200 8-N-1")));
+    EXPECT_EQ(lineBoxes(), (QStringList{"115200", "None", "8", "1"}));
+
+    boxes->clear();
+    clickOperation(main().UploadBtn);
+    EXPECT_THAT(boxes->texts(), ElementsAre(QStringLiteral("Query modem status sucess.")));
+}
+
+TEST_F(ConnectRun, AFailedRestoreLeavesTheDialogsLineAlone) {
+    q86sim::Scenario s = sevenEvenOneAt9600();
+    s.replyOverride["at*apver"] = "\r\nERROR\r\n";
+    startModem(s);
+    selectLine("9600", "Even", "7");
+    clickOperation(main().ResetBtn);
+    EXPECT_THAT(boxes->texts(), ElementsAre(QStringLiteral("Modem not detected.")));
+    EXPECT_EQ(lineBoxes(), (QStringList{"9600", "Even", "7", "1"}));
+}
+
+TEST_F(ConnectRun, ReadOfAModemWithParityShowsItsParity) {
+    const struct {
+        uint8_t dataBits;
+        uint8_t parity;
+        const char* parityText;
+        const char* dataText;
+    } cases[] = {{7, q86sim::ParityEven, "Even", "7"},
+                 {7, q86sim::ParityOdd, "Odd", "7"},
+                 {8, q86sim::ParityNone, "None", "8"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.parityText);
+        q86sim::Scenario s;
+        s.initialSettings = q86sim::Settings::factory();
+        s.initialSettings->line = {9600, c.dataBits, c.parity, 1};
+        if (modem)
+            modem->stop();
+        startModem(s);
+        boxes->clear();
+        // The window starts from another framing, so that only the read can set it.
+        main().ComboBox3->setCurrentText(QStringLiteral("Mark"));
+        main().ComboBox4->setCurrentText(c.dataBits == 7 ? QStringLiteral("8") : QStringLiteral("7"));
+        selectLine("9600", c.parityText, c.dataText);
+        clickOperation(main().UploadBtn);
+        EXPECT_THAT(boxes->texts(), ElementsAre(QStringLiteral("Query modem status sucess.")));
+        EXPECT_EQ(main().ComboBox3->currentText(), QString::fromLatin1(c.parityText));
+        EXPECT_EQ(main().ComboBox4->currentText(), QString::fromLatin1(c.dataText));
+    }
+}
+
+TEST_F(ConnectRun, AModemThatDiesAfterItsReportIsNoSuccess) {
+    q86sim::Scenario s;
+    // The profile question is the next thing after the report: the modem is gone by then.
+    s.noReplyTo = {"at&v"};
+    startModem(s);
+    std::thread killer([this] {
+        if (modem->waitForCommand("at&v", 20s))
+            modem->stop();
+    });
+    clickOperation(main().UploadBtn);
+    killer.join();
+    EXPECT_THAT(boxes->texts(), ElementsAre(QStringLiteral("Query Failure. Please try again.")));
+    EXPECT_EQ(Fconnect->ReadResult, -1);
     EXPECT_EQ(ComHandle(), nullptr);
 }
 
@@ -292,7 +387,7 @@ TEST_F(ConnectRun, DetectionFindsAModemAt9600AndTheBoxesShowIt) {
     Fmainset->UploadBtnClick();
     conn().AutoDetect->setChecked(true);
     boxes->answer({Answer::Yes});
-    Fconnect->OKF3BtnClick();
+    QTest::mouseClick(conn().OKF3Btn, Qt::LeftButton);
 
     ASSERT_EQ(boxes->texts().size(), 2u);
     EXPECT_EQ(boxes->texts()[1], QStringLiteral("Baud rate and data format detected successfully."));
@@ -308,7 +403,7 @@ TEST_F(ConnectRun, DetectionFindsAModemAt9600AndTheBoxesShowIt) {
     // The pending read waits for the second OK, which now finds the modem.
     EXPECT_EQ(Fmainset->OpRead, 1);
     boxes->clear();
-    Fconnect->OKF3BtnClick();
+    QTest::mouseClick(conn().OKF3Btn, Qt::LeftButton);
     EXPECT_THAT(boxes->texts(), ElementsAre(QStringLiteral("Query modem status sucess.")));
 }
 
@@ -332,7 +427,7 @@ TEST_F(ConnectRun, CancelAndTheCloseBoxEndAScan) {
         boxes->answer({Answer::Yes});
         whenScanning(c.stop);
         const auto started = std::chrono::steady_clock::now();
-        Fconnect->OKF3BtnClick();
+        QTest::mouseClick(conn().OKF3Btn, Qt::LeftButton);
         EXPECT_LT(std::chrono::steady_clock::now() - started, 10s);
         ASSERT_EQ(boxes->texts().size(), 2u);
         EXPECT_EQ(boxes->texts()[1],
@@ -351,7 +446,7 @@ TEST_F(ConnectRun, AnsweringNoToTheScanQuestionUnticksTheBox) {
     startModem();
     Fmainset->UploadBtnClick();
     conn().AutoDetect->setChecked(true);
-    Fconnect->OKF3BtnClick(); // the question's default is No
+    QTest::mouseClick(conn().OKF3Btn, Qt::LeftButton); // the question's default is No
     ASSERT_EQ(boxes->boxes().size(), 1u);
     EXPECT_EQ(boxes->boxes()[0].kind, gui::BoxKind::Ask);
     EXPECT_FALSE(conn().AutoDetect->isChecked());
@@ -363,7 +458,7 @@ TEST_F(ConnectRun, AnsweringNoToTheScanQuestionUnticksTheBox) {
 TEST_F(ConnectRun, CancelAndCloseWithoutAScan) {
     Fmainset->UploadBtnClick();
     conn().AutoDetect->setChecked(true);
-    Fconnect->CancelF3BtnClick();
+    QTest::mouseClick(conn().CancelF3Btn, Qt::LeftButton);
     // Box ticked: only unticked, the dialog stays and the operation is kept.
     EXPECT_FALSE(conn().AutoDetect->isChecked());
     EXPECT_TRUE(Fconnect->isVisible());
@@ -373,7 +468,7 @@ TEST_F(ConnectRun, CancelAndCloseWithoutAScan) {
     EXPECT_FALSE(Fconnect->isVisible());
     EXPECT_EQ(Fmainset->OpRead, 1);
     Fconnect->show();
-    Fconnect->CancelF3BtnClick();
+    QTest::mouseClick(conn().CancelF3Btn, Qt::LeftButton);
     EXPECT_FALSE(Fconnect->isVisible());
     EXPECT_EQ(Fmainset->OpRead, 0);
     EXPECT_TRUE(boxes->texts().empty());
@@ -413,7 +508,7 @@ TEST_F(ConnectRun, MonitorOnAPortThatDoesNotOpenShowsOnlyTheMessage) {
 
 TEST_F(ConnectRun, OkWithoutAPendingOperationOnlyHides) {
     Fconnect->show();
-    Fconnect->OKF3BtnClick();
+    QTest::mouseClick(conn().OKF3Btn, Qt::LeftButton);
     EXPECT_FALSE(Fconnect->isVisible());
     EXPECT_TRUE(boxes->texts().empty());
 }

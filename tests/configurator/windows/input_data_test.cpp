@@ -1,4 +1,5 @@
 #include "Input_data.h"
+#include "picture_checks.h"
 
 #include "gui.h"
 #include "test_application.h"
@@ -115,11 +116,11 @@ TEST_F(PinDialog, AskedFromAWorkerThroughOneCall) {
     EXPECT_EQ(Finput_data, nullptr);
 }
 
-TEST_F(PinDialog, Screenshot) {
+TEST_F(PinDialog, PictureShowsEveryTextWhole) {
     TFinput_data dialog;
     dialog.show();
     QTest::keyClicks(dialog.InputLabelEdit, QStringLiteral("12"));
-    EXPECT_TRUE(gui::saveScreenshot(dialog, QStringLiteral("TFinput_data")));
+    expectWholeTextsShown(dialog);
 }
 
 } // namespace

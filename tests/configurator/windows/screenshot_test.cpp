@@ -1,4 +1,5 @@
-// Pictures of every form for a person to look at: $BREL_BUILD_DIR/screenshots/<form>.png.
+// Every form and page shown whole with its longest texts; with $BREL_SCREENSHOT_DIR set, also saved
+// there as <form>.png for a person to look at.
 #include "window_fixture.h"
 
 #include <QDir>
@@ -10,15 +11,15 @@ namespace {
 class Screenshots : public WindowSetTest {
 protected:
     void shoot(QWidget* w, const QString& name) {
-        // The test program lives in the build folder's tests/ when the variable is not passed on.
-        const QByteArray base = qgetenv("BREL_BUILD_DIR");
-        const QString build =
-            base.isEmpty() ? QCoreApplication::applicationDirPath() + "/.." : QString::fromLocal8Bit(base);
-        const QString folder = QDir(build + "/screenshots").absolutePath();
-        ASSERT_TRUE(QDir().mkpath(folder));
         w->show();
         const QPixmap picture = w->grab();
-        EXPECT_FALSE(picture.isNull()) << name.toStdString();
+        ASSERT_FALSE(picture.isNull()) << name.toStdString();
+        EXPECT_EQ(picture.deviceIndependentSize().toSize(), w->size()) << name.toStdString();
+        // Saved for a person to look at only when asked for, never into the build tree.
+        const QString folder = qEnvironmentVariable("BREL_SCREENSHOT_DIR");
+        if (folder.isEmpty())
+            return;
+        ASSERT_TRUE(QDir().mkpath(folder));
         EXPECT_TRUE(picture.save(folder + "/" + name + ".png")) << name.toStdString();
     }
 };
