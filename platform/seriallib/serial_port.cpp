@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <cstdint>
+#include <poll.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -132,19 +133,24 @@ int SerialRead(int port, void* buffer, int size) {
 namespace {
 
 // Write time-out 0: no time-out. The write goes on until everything is written, the port closes or
-// SerialAbortTransmit is called; it looks for an abort between short slices, so an abort never
-// lingers to cut a later write short.
+// SerialAbortTransmit is called. It looks for an abort before every piece it hands to the driver, so
+// nothing follows the abort's flush, and an abort never lingers to cut a later write short.
 comm::tty::IoResult writeUntilDone(OpenPort& port, const uint8_t* buffer, size_t length) {
     const unsigned aborts = port.transmitAborts;
     comm::tty::IoResult total;
-    while (total.count < length) {
-        auto r = comm::tty::writeLimited(port.fd, buffer + total.count, length - total.count, Millis(10),
+    while (total.count < length && port.transmitAborts == aborts) {
+        auto r = comm::tty::writeLimited(port.fd, buffer + total.count, length - total.count, Millis(0),
                                          port.closeEvent);
         total.count += r.count;
         total.failed = r.failed;
         total.woken = r.woken;
-        if (r.failed || r.woken || port.transmitAborts != aborts)
+        if (r.failed || r.woken || total.count == length)
             break;
+        pollfd p[2] = {{port.fd, POLLOUT, 0}, {port.closeEvent, POLLIN, 0}};
+        if (::poll(p, 2, 10) > 0 && (p[1].revents & POLLIN)) {
+            total.woken = true;
+            break;
+        }
     }
     return total;
 }
