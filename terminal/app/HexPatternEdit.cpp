@@ -62,7 +62,7 @@ void CHexPatternEdit::paintEvent(QPaintEvent*) {
     painter.setFont(font_);
     const int ascent = QFontMetrics(font_).ascent();
     for (int i = 0; i < CellCount; ++i)
-        painter.drawText(i * charWidth_, ascent, QString(cp437Char(cells_[size_t(i)])));
+        painter.drawText(i * charWidth_, ascent, QString(cp437Glyph(cells_[size_t(i)])));
     if (hasFocus())
         painter.fillRect(caret_ * charWidth_, 0, 2, charHeight_, pal.color(QPalette::Text));
 }

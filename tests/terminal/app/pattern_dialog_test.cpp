@@ -1,5 +1,6 @@
 // The Send Pattern dialog driven by keys and clicks: the pattern line and the HEX field in step, the
 // field filters, the checks of Start Send and the entries kept for the next time.
+#include "Cp437.h"
 #include "HexPatternEdit.h"
 #include "PatternSettings.h"
 #include "scripted_messenger.h"
@@ -133,6 +134,16 @@ TEST_F(PatternDialogTest, KeysKeepThePatternLineAndTheHexFieldInStep) {
         EXPECT_EQ(field("1037")->text(), wantHex);
         EXPECT_EQ(lineBytes(dlg->patternLine()), wantLine);
     }
+}
+
+TEST(PatternLineGlyphs, ControlBytesShowAsTheirGlyphs) {
+    const struct {
+        uint8_t byte;
+        char16_t shown;
+    } rows[] = {{0x01, 0x263A}, {0x03, 0x2665}, {0x0D, 0x266A}, {0x1B, 0x2190},
+                {0x7F, 0x2302}, {'A', 'A'},     {0xB3, 0x2502}};
+    for (const auto& row : rows)
+        EXPECT_EQ(halvic::cp437Glyph(row.byte), QChar(row.shown)) << int(row.byte);
 }
 
 TEST_F(PatternDialogTest, TheSmallFieldsTakeOnlyTheirDigits) {
