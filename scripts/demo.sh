@@ -5,10 +5,11 @@
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 "$root/scripts/deps.sh" build demo
-"$root/scripts/build.sh" --target vantro-configurator q86sim-program
+"$root/scripts/build.sh" --target vantro-configurator q86sim-program q86sim-image
 build_dir="${BUILD_DIR:-$root/build}"
 
 map="$(mktemp -t brel-ports.XXXXXX)"
+images="$(mktemp -d -t brel-images.XXXXXX)"
 sim_pid=""
 cleanup() {
     if [ -n "$sim_pid" ]; then
@@ -16,6 +17,7 @@ cleanup() {
         wait "$sim_pid" 2>/dev/null || true
     fi
     rm -f "$map"
+    rm -rf "$images"
 }
 trap cleanup EXIT
 trap 'exit 130' INT TERM
@@ -31,5 +33,10 @@ for _ in $(seq 50); do
 done
 grep -q '^COM1=' "$map" || { echo "demo: the simulated modem did not publish COM1" >&2; exit 1; }
 echo "demo: simulated modem on COM1 ($(sed -n 's/^COM1=\([^;]*\).*/\1/p' "$map"))" >&2
+
+# Images for "Upgrade FW": the simulated modem takes the one of its model.
+"$build_dir/bin/q86sim-image" --model Q8690I "$images/Q8690I.img"
+"$build_dir/bin/q86sim-image" --model Q8630 "$images/Q8630.img"
+echo "demo: firmware images in $images" >&2
 
 "$build_dir/bin/vantro-configurator" "$@"

@@ -23,8 +23,9 @@ int send(std::string_view command, int reads) {
     return SendAtExpectOkTries(command.data(), static_cast<int>(command.size()), reads);
 }
 
-// Changes only the named members of the open port's control block.
-void setPort(std::optional<uint32_t> baud, bool eightNoneOne) {
+} // namespace
+
+void SetOpenPortLine(std::optional<uint32_t> baud, bool eightNoneOne) {
     comm::Port* port = ComHandle();
     if (port == nullptr)
         return;
@@ -40,6 +41,8 @@ void setPort(std::optional<uint32_t> baud, bool eightNoneOne) {
     }
     port->setState(dcb);
 }
+
+namespace {
 
 bool contains(std::string_view text, std::string_view part) {
     return text.find(part) != std::string_view::npos;
@@ -188,7 +191,7 @@ int LoadThread::applySettings() {
         send("at+wind=0\r\n");
         SleepMs(20);
         send("at+ipr=115200\r\n");
-        setPort(115200, false);
+        SetOpenPortLine(115200, false);
         SetPortTimeouts(20, 10, 200, 10, 100);
     }
     SleepMs(50);
@@ -198,7 +201,7 @@ int LoadThread::applySettings() {
         const uint32_t rate =
             kRates[baudIndex >= 0 && baudIndex < kBaudChoices ? baudIndex : kBaudIndex115200];
         send("at+ipr=" + IntToText(static_cast<int>(rate)) + "\r\n");
-        setPort(rate, false);
+        SetOpenPortLine(rate, false);
         send("at&w\r\n");
         SetPortTimeouts(20, 50, 200, 50, 100);
     }
@@ -290,16 +293,16 @@ int LoadThread::restoreDefaults() {
     view->setStatusText("Beginning...");
     send("at+ipr=115200\r\n");
     view->setProgress(1);
-    setPort(115200, false);
+    SetOpenPortLine(115200, false);
     SetPortTimeouts(20, 10, 200, 10, 100);
     send("at+icf=3,4\r\n");
     view->setProgress(2);
-    setPort(std::nullopt, true);
+    SetOpenPortLine(std::nullopt, true);
     send("at*default\r\n");
     view->setStatusText("Restoring...");
     view->setProgress(3);
     // The factory profile is 115200 8N1 whatever the modem had before.
-    setPort(115200, true);
+    SetOpenPortLine(115200, true);
     SleepMs(20);
     if (dcd == 0 && IsDcdOn() == 1)
         return -3;

@@ -5,10 +5,14 @@
 // window's controls go through the installed EngineView; the last act of every run ends the status
 // window's modal loop.
 
+#include "upgrade_steps.h"
+
 #include <QThread>
 
 #include <atomic>
+#include <cstdint>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -36,6 +40,10 @@ int ParseApVersion(std::string_view reply, ApVersionInfo& info);
 // emptied first.
 int CheckApVersion(ApVersionInfo& info);
 
+// Changes only the named members of the open port's control block: the rate, and 8 data bits, no
+// parity and one stop bit.
+void SetOpenPortLine(std::optional<uint32_t> baud, bool eightNoneOne);
+
 class LoadThread : public QThread {
     Q_OBJECT
 public:
@@ -53,6 +61,14 @@ public:
     // The modem's model and version as the run found them. Final once the thread has finished.
     ApVersionInfo apInfo() const;
 
+    // The upgrade job's port and image; set before the thread starts.
+    void setUpgrade(UpgradeJob job) { upgrade_ = std::move(job); }
+    // The upgrade's transfer result: -1 the library port did not open, -2 it could not be set to
+    // 115200 8N1, else the transfer's code (negative: failed); 0 before. Final once finished.
+    int xmodemResult() const { return xmodemResult_.load(); }
+    // The modem's verdict: 1 finished, -1 failed, 0 none seen. Final once finished.
+    int upgradeResult() const { return upgradeResult_.load(); }
+
 protected:
     void run() override;
 
@@ -62,11 +78,16 @@ private:
     int restoreDefaults();
     // CheckApVersion into the run's model and version.
     int checkModel();
-    // The firmware upgrade runs in a unit of its own; nothing is done here for it yet.
-    void runUpgrade() {}
+    // Sends the image over the serial library's port and follows the modem's install.
+    void runUpgrade();
+    // The modem's words after the transfer, up to 50 reads.
+    void watchNewFirmwareInstall(int port);
 
     Job job_ = Job::None;
     std::atomic<int> result_{0};
     mutable std::mutex infoMutex_;
     ApVersionInfo info_;
+    UpgradeJob upgrade_;
+    std::atomic<int> xmodemResult_{0};
+    std::atomic<int> upgradeResult_{0};
 };

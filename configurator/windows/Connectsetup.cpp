@@ -22,11 +22,12 @@
 
 TFconnect* Fconnect = nullptr;
 
-namespace {
-
 const QString kNoPort = QStringLiteral("No such port or port is occupied by another program.");
 const QString kNoModem =
     QStringLiteral("Modem not detected on this port. \nPlease verify connection and power.");
+
+namespace {
+
 const QString kNoResponse =
     QStringLiteral("No response from modem. Please check baud rate and data format setting.");
 
@@ -41,8 +42,14 @@ QString fromValue(const std::string& v) {
 } // namespace
 
 int ClassifyApverReply(std::string_view reply) {
-    if (holds(reply, "Q8690I ")) {
-        if (holds(reply, "1.0.1") || holds(reply, "1.0.0"))
+    static constexpr std::string_view kQ8690 = "Q8690I ";
+    if (const size_t at = reply.find(kQ8690); at != std::string_view::npos) {
+        // The old road only for exactly these versions: "1.0.10" or "11.0.1" are not old.
+        std::string_view version = reply.substr(at + kQ8690.size());
+        if (!version.empty() && version.front() == 'v')
+            version.remove_prefix(1);
+        version = version.substr(0, version.find_first_of(" \r\n"));
+        if (version == "1.0.0" || version == "1.0.1")
             return 2;
         return holds(reply, "build") ? 1 : 0;
     }

@@ -2,6 +2,7 @@
 // The connect dialog: port and line settings for the pending operation.
 
 #include "Rs232_setup.h"
+#include "upgrade_steps.h"
 
 #include <QDialog>
 #include <QString>
@@ -14,14 +15,21 @@
 class AutoDetectThread;
 class LoadThread;
 class TFprogressbar;
+class UpgOldVersion1Thread;
+class QThread;
 
 // The model and firmware class of an "at*apver" reply: 1 Q8690I with current firmware, 2 Q8690I
-// with firmware 1.0.0 or 1.0.1, 3 Q8630, -1 the modem answered "ERROR", 0 nothing usable yet.
+// with firmware exactly 1.0.0 or 1.0.1, 3 Q8630, -1 the modem answered "ERROR", 0 nothing usable
+// yet.
 int ClassifyApverReply(std::string_view reply);
 
 // The message of an operation's result code; an unknown code has the no-response text.
 enum class OperationKind { Apply, Read, Restore };
 QString OperationResultMessage(OperationKind kind, int code);
+
+// The messages of a port that does not open and of a port without a modem.
+extern const QString kNoPort;
+extern const QString kNoModem;
 
 namespace Ui {
 class TFconnect;
@@ -36,7 +44,7 @@ public:
     // The form's controls, each also found by its name with findChild.
     std::unique_ptr<Ui::TFconnect> ui;
 
-    // The worker of an apply, read or restore while it runs; null otherwise.
+    // The worker of an upgrade (new firmware), apply, read or restore while it runs; null otherwise.
     LoadThread* LoadWorker = nullptr;
     std::int32_t XmodemResult = 0;
     std::int32_t UpgradeResult = 0;
@@ -52,6 +60,8 @@ public:
     QString ApModel;
     // The running scan; null otherwise.
     AutoDetectThread* AutoDetectWorker = nullptr;
+    // The worker of an old-firmware upgrade while it runs; null otherwise.
+    UpgOldVersion1Thread* OldUpgradeWorker = nullptr;
 
     // The port and line choices as the serial link takes them, with the pending read flag of the
     // main settings window. GUI thread only.
@@ -67,6 +77,10 @@ public:
 
     // Asks the open port's modem for its model and firmware (ClassifyApverReply's codes).
     int Fconn_APVER_INFO();
+    // Writes the download file of an old-firmware upgrade into the Documents folder (the home folder
+    // when there is none) and sets OldFirmwareFile: 1 done; -1 no image; -2 no free name; -3 not
+    // written whole or wrong sum (nothing left behind); -4 no writable folder.
+    int Fconn_Old_Ver_Upg();
     // Puts the main settings window's controls back to the modem's factory values.
     void WizardData_Default();
     // 1 when the open port shows CTS or carrier detect, else 0 (also without a port).
@@ -85,8 +99,17 @@ private:
     void runLoadOperation(OperationKind kind);
     // Opens the port of the boxes and checks for a modem on it; false after the message.
     bool openAndCheckModem();
-    // The firmware upgrade and the signal monitor are started by their own units; nothing yet.
-    void StartUpgrade() {}
+    // The firmware upgrade: checks and prepares the modem, runs the worker of its road under a
+    // status window and shows the outcome.
+    void StartUpgrade();
+    // The checks before a worker runs; the road's code of Fconn_APVER_INFO (1, 2 or 3) or 0 after
+    // the failure's message. status is hidden on every failure.
+    int prepareUpgrade(TFprogressbar& status, int& dcd);
+    // Brings modem and port to 115200 8N1 for the transfer.
+    void moveToUpgradeLine();
+    // Ends the first status window and runs the worker under the second until it ends it.
+    void runUpgradeWorker(std::unique_ptr<TFprogressbar>& first, QThread* worker);
+    UpgradeJob upgradeJob(const QString& file) const;
     void StartMonitor();
     void say(const QString& text);
 };

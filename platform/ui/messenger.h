@@ -23,6 +23,9 @@ public:
     virtual Answer confirm(const QString& caption, const QString& text, Icon icon = Icon::Question) {
         return ask(caption, text, icon) == Answer::Yes ? Answer::Ok : Answer::Cancel;
     }
+    // A Yes/No/Cancel question; the default button is Yes, Escape and the close box answer Cancel.
+    virtual Answer askYesNoCancel(const QString& caption, const QString& text,
+                                  Icon icon = Icon::Question) = 0;
 };
 
 // The messenger in force; the application installs the Qt one, tests a scripted one. Until one is

@@ -72,4 +72,13 @@ Answer QtMessenger::confirm(const QString& caption, const QString& text, Icon ic
     return button == QMessageBox::Ok ? Answer::Ok : Answer::Cancel;
 }
 
+Answer QtMessenger::askYesNoCancel(const QString& caption, const QString& text, Icon icon) {
+    // With a Cancel button QMessageBox makes it the Escape and close-box answer.
+    const auto button = runBox(caption, text, icon, QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel,
+                               QMessageBox::Yes);
+    if (button == QMessageBox::Yes)
+        return Answer::Yes;
+    return button == QMessageBox::No ? Answer::No : Answer::Cancel;
+}
+
 } // namespace gui

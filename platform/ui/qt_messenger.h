@@ -11,6 +11,7 @@ public:
     void showPlain(const QString& text) override;
     Answer ask(const QString& caption, const QString& text, Icon icon = Icon::Question) override;
     Answer confirm(const QString& caption, const QString& text, Icon icon = Icon::Question) override;
+    Answer askYesNoCancel(const QString& caption, const QString& text, Icon icon = Icon::Question) override;
 };
 
 } // namespace gui

@@ -8,10 +8,13 @@ Answer resolve(BoxKind kind, std::deque<Answer>& queue) {
     if (kind == BoxKind::Show || kind == BoxKind::Plain) {
         return Answer::Ok;
     }
-    Answer a = kind == BoxKind::Ask ? Answer::No : Answer::Ok;
+    Answer a = kind == BoxKind::Confirm ? Answer::Ok : Answer::No;
     if (!queue.empty()) {
         a = queue.front();
         queue.pop_front();
+    }
+    if (kind == BoxKind::AskYesNoCancel) {
+        return a == Answer::Ok ? Answer::Yes : a;
     }
     if (kind == BoxKind::Ask) {
         return a == Answer::Yes || a == Answer::Ok ? Answer::Yes : Answer::No;
@@ -50,6 +53,10 @@ Answer ScriptedMessenger::ask(const QString& caption, const QString& text, Icon 
 
 Answer ScriptedMessenger::confirm(const QString& caption, const QString& text, Icon icon) {
     return record(BoxKind::Confirm, caption, text, icon);
+}
+
+Answer ScriptedMessenger::askYesNoCancel(const QString& caption, const QString& text, Icon icon) {
+    return record(BoxKind::AskYesNoCancel, caption, text, icon);
 }
 
 void ScriptedMessenger::answer(std::initializer_list<Answer> answers) {

@@ -10,7 +10,7 @@
 
 namespace gui {
 
-enum class BoxKind { Show, Plain, Ask, Confirm };
+enum class BoxKind { Show, Plain, Ask, Confirm, AskYesNoCancel };
 
 struct Box {
     BoxKind kind;
@@ -26,9 +26,12 @@ public:
     void showPlain(const QString& text) override;
     Answer ask(const QString& caption, const QString& text, Icon icon = Icon::Question) override;
     Answer confirm(const QString& caption, const QString& text, Icon icon = Icon::Question) override;
+    Answer askYesNoCancel(const QString& caption, const QString& text, Icon icon = Icon::Question) override;
 
     // Queues answers for the next questions; with the queue empty a question gets its default button
-    // (No for ask, Ok for confirm). A queued Yes answers confirm with Ok, a queued No with Cancel.
+    // (No for ask, Ok for confirm); an unanswered three-way question gets No, so a test never writes a
+    // file it did not ask for. A queued Yes answers confirm with Ok, a queued No with Cancel; a
+    // three-way question takes Yes, No and Cancel as they are (Ok as Yes).
     void answer(std::initializer_list<Answer> answers);
 
     // Runs for every box, on the thread that raised it, before the box returns.

@@ -50,9 +50,16 @@ CChildFrame::CChildFrame(std::unique_ptr<CHalvicDoc> doc, const TerminalFont& fo
     statusBar_->setPaneText(PortStatusBar::StatePane, QStringLiteral("State:CLOSE"));
     inner_->setStatusBar(statusBar_);
     setWidget(inner_);
+    // Named as itself: the toolbar's own title is the port's title.
+    toolBarAction_ = new QAction(QStringLiteral("ToolBar"), this);
+    toolBarAction_->setObjectName(QStringLiteral("portToolBarToggle"));
+    toolBarAction_->setCheckable(true);
+    toolBarAction_->setChecked(true);
+    connect(toolBarAction_, &QAction::toggled, toolBar_, &QToolBar::setVisible);
+    connect(toolBar_, &QToolBar::visibilityChanged, toolBarAction_, &QAction::setChecked);
     if (QMenu* menu = systemMenu()) {
         menu->addSeparator();
-        menu->addAction(toolBar_->toggleViewAction());
+        menu->addAction(toolBarAction_);
     }
 
     connect(portAction_, &QAction::triggered, this, [this] {
@@ -76,6 +83,8 @@ CChildFrame::CChildFrame(std::unique_ptr<CHalvicDoc> doc, const TerminalFont& fo
     connect(view_, &CHalvicView::terminalSizeChanged, this,
             [this](QSize size) { SetTerminalSize(size.width(), size.height()); });
     connect(view_, &CHalvicView::statusMessage, this, &CChildFrame::SetStatusPane);
+    connect(view_, &CHalvicView::statusBarRepaint, this, &CChildFrame::RepaintStatusBar);
+    connect(this, &QMdiSubWindow::windowStateChanged, this, &CChildFrame::OnWindowStateChanged);
     connect(view_, &CHalvicView::titleChanged, this, [this](const QString& title) {
         setWindowTitle(title);
         toolBar_->setWindowTitle(title);
@@ -86,6 +95,8 @@ CChildFrame::CChildFrame(std::unique_ptr<CHalvicDoc> doc, const TerminalFont& fo
 }
 
 CChildFrame::~CChildFrame() {
+    // The area's frame still reports state changes while it goes; this part is gone by then.
+    disconnect(this, &QMdiSubWindow::windowStateChanged, this, nullptr);
     // The view (and its reader) go before the document they show.
     setWidget(nullptr);
     delete inner_;
@@ -200,11 +211,12 @@ void CChildFrame::contextMenuEvent(QContextMenuEvent* event) {
     }
     main->updateActions();
     QMenu menu(this);
-    for (const char* name : {"editCopy", "portEnable", "portDisable", "clearScreen", "doubleByte"})
+    for (const char* name : {"editCopy", "portEnable", "portDisable", "properties", "clearScreen",
+                             "fileTransfer", "sendPattern", "sendBreak", "capture", "doubleByte"})
         if (QAction* a = main->action(QString::fromLatin1(name)))
             menu.addAction(a);
     menu.addSeparator();
-    menu.addAction(toolBar_->toggleViewAction());
+    menu.addAction(toolBarAction_);
     menu.exec(event->globalPos());
 }
 
@@ -236,6 +248,12 @@ void CChildFrame::SetTerminalSize(int width, int height) {
 }
 
 void CChildFrame::applySizeLimits() {
+    RecalcSizeLimits();
+    if (!terminal_.isEmpty())
+        resize(maximumSize());
+}
+
+void CChildFrame::RecalcSizeLimits() {
     if (terminal_.isEmpty())
         return;
     // The frame around the view (title, borders, toolbar, status line) stays as it is; the view may
@@ -249,12 +267,37 @@ void CChildFrame::applySizeLimits() {
     if (QMdiArea* area = mdiArea()) {
         const QSize client = area->viewport()->size();
         if (limit.width() > client.width())
-            limit.rwidth() = client.width();
+            limit.rwidth() = std::max(client.width(), 1);
         if (limit.height() > client.height())
             limit.rheight() = std::max(client.height(), 1);
     }
     setMaximumSize(limit);
-    resize(limit);
+    if (ownMaximised_)
+        setGeometry(QRect(QPoint(0, 0), limit));
+}
+
+// The area's maximise would hide the frame's bars and ignore the terminal's size: this one fills the
+// area as far as the size limits let it, and the next maximise goes back.
+void CChildFrame::OnWindowStateChanged(Qt::WindowStates, Qt::WindowStates now) {
+    if (now & Qt::WindowMaximized)
+        QMetaObject::invokeMethod(this, &CChildFrame::OnOwnMaximise, Qt::QueuedConnection);
+}
+
+void CChildFrame::OnOwnMaximise() {
+    setWindowState(windowState() & ~Qt::WindowMaximized);
+    if (ownMaximised_) {
+        ownMaximised_ = false;
+        setGeometry(QRect(QPoint(normal_.normalLeft, normal_.normalTop),
+                          QPoint(normal_.normalRight - 1, normal_.normalBottom - 1)));
+        return;
+    }
+    const QRect g = geometry();
+    normal_.normalLeft = g.left();
+    normal_.normalTop = g.top();
+    normal_.normalRight = g.right() + 1;
+    normal_.normalBottom = g.bottom() + 1;
+    ownMaximised_ = true;
+    RecalcSizeLimits();
 }
 
 } // namespace halvic

@@ -54,6 +54,12 @@ public:
     QAction* dtrButton() const { return dtrAction_; }
     QAction* rtsButton() const { return rtsAction_; }
     bool closeWaiting() const { return closeWaitTimer_.isActive(); }
+    // "ToolBar": the port toolbar on or off, from the system and context menus.
+    QAction* toolBarToggle() const { return toolBarAction_; }
+
+    // The largest size, from the terminal's size and the area's; called again when the area changes.
+    void RecalcSizeLimits();
+    bool ownMaximised() const { return ownMaximised_; }
 
 signals:
     void closed(CChildFrame* frame);
@@ -69,6 +75,8 @@ private:
     void updateButtons();
     void showLamps();
     void applySizeLimits();
+    void OnWindowStateChanged(Qt::WindowStates before, Qt::WindowStates now);
+    void OnOwnMaximise();
 
     std::unique_ptr<CHalvicDoc> doc_;
     QMainWindow* inner_ = nullptr;
@@ -77,6 +85,7 @@ private:
     QAction* portAction_ = nullptr;
     QAction* dtrAction_ = nullptr;
     QAction* rtsAction_ = nullptr;
+    QAction* toolBarAction_ = nullptr;
     PortStatusBar* statusBar_ = nullptr;
     QSize terminal_;
     int lines_ = 0;

@@ -4,6 +4,7 @@
 #include "HalvicSettings.h"
 #include "HalvicView.h"
 #include "install_layout.h"
+#include "SettingsSheet.h"
 
 #include <QFileInfo>
 
@@ -24,11 +25,7 @@ CHalvicApp::CHalvicApp(const QString& programDir, QObject* parent)
       programDirectory_(programDir.endsWith(QLatin1Char('/')) ? programDir : programDir + QLatin1Char('/')),
       optionFile_(programDirectory_) {
     optionFile_.setLinkPath(HalvicSettings()->value(QStringLiteral("Link_Path"), QString()).toString());
-    // Until a sheet is installed a new window takes the records as they stand, unless their port is
-    // taken (the same records would only be refused again).
-    sheet_ = [this](CHalvicDoc& doc, bool fromProperties) {
-        return fromProperties || !IsPortInUse(doc.portSettings.portNumber);
-    };
+    sheet_ = RunSetupSheet;
     theApp = this;
 }
 

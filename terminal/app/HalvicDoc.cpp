@@ -92,9 +92,13 @@ bool CHalvicDoc::RunSettingsSheet(bool fromProperties) {
         giveTranslationsToScreen();
         if (fromProperties || !app_.IsPortInUse(portSettings.portNumber))
             return true;
-        gui::messenger().show(caption(), QStringLiteral("Port %1 has been opened !").arg(caption()),
-                              gui::Icon::Warning);
+        ShowPortInUse(caption());
     }
+}
+
+void CHalvicDoc::ShowPortInUse(const QString& portName) {
+    gui::messenger().show(portName, QStringLiteral("Port %1 has been opened !").arg(portName),
+                          gui::Icon::Warning);
 }
 
 void CHalvicDoc::giveTranslationsToScreen() {

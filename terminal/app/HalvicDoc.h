@@ -31,6 +31,8 @@ public:
     // may not open (the port number then stays free).
     bool SetupConnection();
     bool RunSettingsSheet(bool fromProperties);
+    // "Port %1 has been opened !": a new window may not take a port another window uses.
+    static void ShowPortInUse(const QString& portName);
 
     // False after a message when the port cannot be opened or the description not bound; true with the
     // port still closed when only its configuration failed.
@@ -43,6 +45,8 @@ public:
 
     void SaveSettingsCopy();
     void RestoreSettingsCopy();
+    // The records in force are the ones the next Properties starts from.
+    void KeepSettings() { copyPending_ = true; }
     // Closes the port and frees the screen; the document goes next.
     void OnCloseDocument();
 

@@ -1,9 +1,11 @@
 #include "HalvicView.h"
 
+#include "HalvicApp.h"
 #include "HalvicDoc.h"
 #include "PortErrors.h"
 #include "ReaderThread.h"
 #include "seriallib.h"
+#include "WaitDlg.h"
 
 #include <QScrollBar>
 #include <QThread>
@@ -100,12 +102,8 @@ void CHalvicView::OnInitialUpdate() {
         ResizeFrameToTerminal();
         return;
     }
-    if (!OpenPortAndStartReader()) {
-        emit closeRequested();
+    if (!startReaderOrClose())
         return;
-    }
-    emit portStateChanged(true);
-    emit lineStatusWanted();
     ResizeFrameToTerminal();
     RecalcScrollBars(clientWidth_, clientHeight_);
     verticalScrollBar()->setValue(doc_.screen->lock()->screenStartLine());
@@ -113,16 +111,21 @@ void CHalvicView::OnInitialUpdate() {
 
 void CHalvicView::OnOpenPort() {
     if (!doc_.IsPortOpen()) {
-        if (!doc_.OpenPort() || !doc_.IsPortOpen())
+        if (!doc_.OpenPort() || !doc_.IsPortOpen() || !startReaderOrClose())
             return;
-        if (!OpenPortAndStartReader()) {
-            emit closeRequested();
-            return;
-        }
-        emit lineStatusWanted();
     }
     setFocus();
     emit portStateChanged(true);
+}
+
+bool CHalvicView::startReaderOrClose() {
+    if (!OpenPortAndStartReader()) {
+        emit closeRequested();
+        return false;
+    }
+    emit portStateChanged(true);
+    emit lineStatusWanted();
+    return true;
 }
 
 void CHalvicView::OnClosePort() {
@@ -136,6 +139,7 @@ void CHalvicView::StopReaderThen(int timerId) {
         reader_->control().stop();
         if (!reader_->wait(QDeadlineTimer(100))) {
             if (!closeWait_) {
+                afterStop_ = timerId;
                 closePortTimer_.start(100, this);
                 closeWait_ = true;
             }
@@ -143,7 +147,13 @@ void CHalvicView::StopReaderThen(int timerId) {
         }
     }
     forgetReader();
-    if (timerId == TimerClosePortWait)
+    finishAfterStop(timerId);
+}
+
+void CHalvicView::finishAfterStop(int timerId) {
+    if (timerId == TimerReopenWait)
+        ReopenPort();
+    else
         FinishClosePort();
 }
 
@@ -157,12 +167,76 @@ void CHalvicView::timerEvent(QTimerEvent* event) {
     forgetReader();
     closePortTimer_.stop();
     closeWait_ = false;
-    FinishClosePort();
+    finishAfterStop(afterStop_);
+}
+
+void CHalvicView::ReleaseReaderEvents() {
+    // The reader's events go with it; it has ended before this runs.
+    forgetReader();
+    capturing_ = false;
 }
 
 void CHalvicView::FinishClosePort() {
+    ReleaseReaderEvents();
     doc_.ClosePort();
     emit portStateChanged(doc_.IsPortOpen());
+    emit statusBarRepaint();
+}
+
+void CHalvicView::OnProperties() {
+    doc_.SaveSettingsCopy();
+    const int oldType = doc_.terminalSettings.terminalType;
+    if (!doc_.RunSettingsSheet(true))
+        return;
+    doc_.app().SetModified();
+    terminalType_ = doc_.terminalSettings.terminalType;
+    if (doc_.IsPortOpen()) {
+        if (terminalType_ != oldType) {
+            StopReaderThen(TimerReopenWait);
+        } else if (!doc_.ConfigurePort()) {
+            doc_.RestoreSettingsCopy();
+            // The line goes back to what the window shows again.
+            doc_.ConfigurePort();
+            return;
+        } else {
+            doc_.KeepSettings();
+        }
+    } else {
+        doc_.KeepSettings();
+    }
+    emit titleChanged(BuildPortTitle());
+    emit statusBarRepaint();
+}
+
+void CHalvicView::ReopenPort() {
+    ReleaseReaderEvents();
+    doc_.ClosePort();
+    emit portStateChanged(false);
+    QThread::msleep(100);
+    if (!doc_.PreparePort() || !doc_.IsPortOpen()) {
+        doc_.RestoreSettingsCopy();
+        terminalType_ = doc_.terminalSettings.terminalType;
+        return;
+    }
+    doc_.KeepSettings();
+    if (!startReaderOrClose())
+        return;
+    OnClearScreen();
+    emit titleChanged(BuildPortTitle());
+    emit statusBarRepaint();
+    ResizeFrameToTerminal();
+}
+
+void CHalvicView::OnSendBreak() {
+    auto* wait = new CWaitDlg(QStringLiteral("Sending Break ..."), window());
+    wait->Create(window());
+    SerialSendBreak(doc_.portSettings.portNumber, 2);
+    QThread::msleep(500);
+    wait->DestroyWindow();
+}
+
+void CHalvicView::SetStatusMessage(const QString& text) {
+    emit statusMessage(text);
 }
 
 void CHalvicView::OnToggleDtr() {

@@ -55,6 +55,19 @@ public:
     QString BuildPortTitle() const;
     bool closeWaiting() const { return closeWait_; }
 
+    // Settings and line commands.
+    void OnProperties();
+    void OnSendBreak();
+    void ReopenPort();
+    void ReleaseReaderEvents();
+    void SetStatusMessage(const QString& text);
+    bool capturing() const { return capturing_; }
+
+    // Commands whose windows are still to come (HalvicViewPending.cpp).
+    void OnCapture();
+    void OnFileTransfer();
+    void OnSendPattern();
+
     // Display.
     void SetViewFont(const TerminalFont& font);
     QSize cellSize() const { return {charWidth_, charHeight_}; }
@@ -79,6 +92,7 @@ signals:
     void terminalSizeChanged(QSize pixels);
     void statusMessage(const QString& text);
     void titleChanged(const QString& title);
+    void statusBarRepaint();
     void selectionChanged(bool notEmpty);
     void busyChanged(bool busy);
     // The window is to close (the reader could not be started).
@@ -96,6 +110,7 @@ protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
     void timerEvent(QTimerEvent* event) override;
     bool focusNextPrevChild(bool next) override;
+    bool event(QEvent* event) override;
 
 private:
     void takeScreenChanges();
@@ -106,6 +121,9 @@ private:
     void MarkSelection(bool on);
     QPoint cellAt(const QPoint& pos, bool endPoint) const;
     void forgetReader();
+    void finishAfterStop(int timerId);
+    // The reader for the open port, the line status asked for; on failure the window is to close.
+    bool startReaderOrClose();
 
     CHalvicDoc& doc_;
     QFont font_;
@@ -127,6 +145,8 @@ private:
     int terminalType_ = 0;
     bool closeWait_ = false;
     QBasicTimer closePortTimer_;
+    int afterStop_ = TimerClosePortWait; // what the close-wait timer finishes with
+    bool capturing_ = false;
     bool doubleByte_ = false;
     std::unique_ptr<ReaderThread> reader_;
     std::shared_ptr<ReceiveTap> tap_;

@@ -52,6 +52,17 @@ bool CHalvicView::focusNextPrevChild(bool) {
     return false; // Tab belongs to the terminal
 }
 
+// Keys belong to the terminal: the window area's own shortcuts (Ctrl+W, Ctrl+F4, Ctrl+F6) never take
+// them. Keys with Alt are system keys: the menus and the Ctrl+Alt accelerators keep those.
+bool CHalvicView::event(QEvent* event) {
+    if (event->type() == QEvent::ShortcutOverride &&
+        !(static_cast<QKeyEvent*>(event)->modifiers() & Qt::AltModifier)) {
+        event->accept();
+        return true;
+    }
+    return QAbstractScrollArea::event(event);
+}
+
 // Keys the terminal does not take are passed on, never used to scroll the view.
 void CHalvicView::keyPressEvent(QKeyEvent* event) {
     // A running transfer or pattern owns the line: typed bytes would break into its stream.

@@ -5,13 +5,18 @@
 #include "HalvicApp.h"
 #include "HalvicDoc.h"
 #include "HalvicView.h"
+#include "install_layout.h"
+#include "launcher.h"
 #include "messenger.h"
 #include "WaitDlg.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QFileInfo>
 #include <QFontDialog>
+#include <QGroupBox>
+#include <QLabel>
 #include <QMdiArea>
 #include <QMenuBar>
 #include <QScreen>
@@ -23,9 +28,35 @@
 
 namespace halvic {
 
+namespace {
+
+// The window area without its own keys: Ctrl+Tab and Ctrl+Shift+Tab typed in a terminal go to the
+// port, not to switching windows.
+class PortArea : public QMdiArea {
+public:
+    using QMdiArea::QMdiArea;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if ((event->type() == QEvent::KeyPress || event->type() == QEvent::KeyRelease) && inTerminal(watched))
+            return QAbstractScrollArea::eventFilter(watched, event);
+        return QMdiArea::eventFilter(watched, event);
+    }
+
+private:
+    static bool inTerminal(QObject* object) {
+        for (; object; object = object->parent())
+            if (qobject_cast<CHalvicView*>(object))
+                return true;
+        return false;
+    }
+};
+
+} // namespace
+
 CMainFrame::CMainFrame(CHalvicApp& app, QWidget* parent) : QMainWindow(parent), app_(app) {
     setWindowTitle(QStringLiteral("Zerip Terminal Emulator"));
-    area_ = new QMdiArea(this);
+    area_ = new PortArea(this);
     area_->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     area_->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     setCentralWidget(area_);
@@ -36,6 +67,7 @@ CMainFrame::CMainFrame(CHalvicApp& app, QWidget* parent) : QMainWindow(parent), 
     connect(&app_, &CHalvicApp::portStatusChanged, this, &CMainFrame::routePortStatus);
     connect(&app_, &CHalvicApp::portBreak, this, &CMainFrame::routePortBreak);
     connect(area_, &QMdiArea::subWindowActivated, this, &CMainFrame::updateActions);
+    area_->viewport()->installEventFilter(this);
     updateActions();
 }
 
@@ -63,6 +95,14 @@ QAction* CMainFrame::action(const QString& name) const {
 
 void CMainFrame::createMenus() {
     const auto ctrlAlt = [](int key) { return QKeySequence(Qt::CTRL | Qt::ALT | key); };
+    // A command of the active port window's view.
+    const auto viewCommand = [this](QAction* a, void (CHalvicView::*command)()) {
+        connect(a, &QAction::triggered, this, [this, command] {
+            if (CHalvicView* v = activeView())
+                (v->*command)();
+            updateActions();
+        });
+    };
     QMenu* profile = menuBar()->addMenu(QStringLiteral("&Profile"));
     QAction* openProfile = addCommand(profile, QStringLiteral("profileOpen"), QStringLiteral("&Open..."));
     connect(openProfile, &QAction::triggered, this, &CMainFrame::OnProfileOpen);
@@ -78,11 +118,7 @@ void CMainFrame::createMenus() {
 
     QMenu* edit = menuBar()->addMenu(QStringLiteral("&Edit"));
     QAction* copy = addCommand(edit, QStringLiteral("editCopy"), QStringLiteral("&Copy"), ctrlAlt(Qt::Key_C));
-    connect(copy, &QAction::triggered, this, [this] {
-        if (CHalvicView* v = activeView())
-            v->OnEditCopy();
-    });
-
+    viewCommand(copy, &CHalvicView::OnEditCopy);
     edit->addSeparator();
     QAction* font = addCommand(edit, QStringLiteral("setFont"), QStringLiteral("&Font..."));
     connect(font, &QAction::triggered, this, &CMainFrame::OnSetFont);
@@ -100,70 +136,116 @@ void CMainFrame::createMenus() {
         addCommand(port, QStringLiteral("portCloseAll"), QStringLiteral("Close &All"), ctrlAlt(Qt::Key_A));
     connect(closeAll, &QAction::triggered, this, &CMainFrame::OnCloseAll);
     port->addSeparator();
-    QAction* enable =
-        addCommand(port, QStringLiteral("portEnable"), QStringLiteral("Port &Enable"), ctrlAlt(Qt::Key_E));
-    connect(enable, &QAction::triggered, this, [this] {
-        if (CHalvicView* v = activeView())
-            v->OnOpenPort();
-        updateActions();
-    });
-    QAction* disable =
-        addCommand(port, QStringLiteral("portDisable"), QStringLiteral("Port &Disable"), ctrlAlt(Qt::Key_Q));
-    connect(disable, &QAction::triggered, this, [this] {
-        if (CHalvicView* v = activeView())
-            v->OnClosePort();
-        updateActions();
-    });
+    viewCommand(
+        addCommand(port, QStringLiteral("portEnable"), QStringLiteral("Port &Enable"), ctrlAlt(Qt::Key_E)),
+        &CHalvicView::OnOpenPort);
+    viewCommand(
+        addCommand(port, QStringLiteral("portDisable"), QStringLiteral("Port &Disable"), ctrlAlt(Qt::Key_Q)),
+        &CHalvicView::OnClosePort);
+    port->addSeparator();
+    QAction* properties = addCommand(port, QStringLiteral("properties"), QStringLiteral("P&roperties"));
+    viewCommand(properties, &CHalvicView::OnProperties);
     QAction* clear = addCommand(port, QStringLiteral("clearScreen"), QStringLiteral("Clear &Screen"));
-    connect(clear, &QAction::triggered, this, [this] {
-        if (CHalvicView* v = activeView())
-            v->OnClearScreen();
-    });
-    QAction* dtr =
-        addCommand(port, QStringLiteral("toggleDtr"), QStringLiteral("DTR on/off"), ctrlAlt(Qt::Key_D));
-    connect(dtr, &QAction::triggered, this, [this] {
-        if (CChildFrame* f = activeChild())
-            f->dtrButton()->trigger();
-    });
-    QAction* rts =
-        addCommand(port, QStringLiteral("toggleRts"), QStringLiteral("RTS on/off"), ctrlAlt(Qt::Key_R));
-    connect(rts, &QAction::triggered, this, [this] {
-        if (CChildFrame* f = activeChild())
-            f->rtsButton()->trigger();
-    });
+    viewCommand(clear, &CHalvicView::OnClearScreen);
+    QAction* transfer = addCommand(port, QStringLiteral("fileTransfer"), QStringLiteral("File &Transfer"));
+    viewCommand(transfer, &CHalvicView::OnFileTransfer);
+    QAction* pattern = addCommand(port, QStringLiteral("sendPattern"), QStringLiteral("Send &Pattern"));
+    viewCommand(pattern, &CHalvicView::OnSendPattern);
+    QAction* sendBreak =
+        addCommand(port, QStringLiteral("sendBreak"), QStringLiteral("Send &Break"), ctrlAlt(Qt::Key_Pause));
+    viewCommand(sendBreak, &CHalvicView::OnSendBreak);
+    QAction* capture = addCommand(port, QStringLiteral("capture"), QStringLiteral("Capt&ure"));
+    capture->setCheckable(true);
+    viewCommand(capture, &CHalvicView::OnCapture);
     QAction* doubleByte =
         addCommand(port, QStringLiteral("doubleByte"), QStringLiteral("Double Byte C&haracter"));
     doubleByte->setCheckable(true);
-    connect(doubleByte, &QAction::triggered, this, [this] {
-        if (CHalvicView* v = activeView())
-            v->OnDoubleByte();
-        updateActions();
-    });
+    viewCommand(doubleByte, &CHalvicView::OnDoubleByte);
+
+    // DTR and RTS are keys of the main window and buttons of the port window's toolbar.
+    for (const auto& [name, key] : {std::pair{"toggleDtr", Qt::Key_D}, std::pair{"toggleRts", Qt::Key_R}}) {
+        auto* a = new QAction(QString::fromLatin1(name), this);
+        a->setObjectName(QString::fromLatin1(name));
+        a->setShortcut(ctrlAlt(key));
+        addAction(a);
+        const bool dtr = key == Qt::Key_D;
+        connect(a, &QAction::triggered, this, [this, dtr] {
+            if (CChildFrame* f = activeChild())
+                (dtr ? f->dtrButton() : f->rtsButton())->trigger();
+        });
+    }
 
     QMenu* window = menuBar()->addMenu(QStringLiteral("&Window"));
     QAction* cascade = addCommand(window, QStringLiteral("cascade"), QStringLiteral("&Cascade"));
     connect(cascade, &QAction::triggered, area_, &QMdiArea::cascadeSubWindows);
-    QAction* tile = addCommand(window, QStringLiteral("tile"), QStringLiteral("&Tile"));
-    connect(tile, &QAction::triggered, area_, &QMdiArea::tileSubWindows);
+    QAction* tileH =
+        addCommand(window, QStringLiteral("tileHorizontally"), QStringLiteral("Tile &Horizontally"));
+    connect(tileH, &QAction::triggered, this, [this] { tile(Qt::Vertical); });
+    QAction* tileV = addCommand(window, QStringLiteral("tileVertically"), QStringLiteral("Tile &Vertically"));
+    connect(tileV, &QAction::triggered, this, [this] { tile(Qt::Horizontal); });
+
+    // Without a port window the menus offer Profile Open and Exit, Port Manager Open, and Help.
+    auto* shortProfile = new QMenu(QStringLiteral("&Profile"), this);
+    shortProfile->addActions({openProfile, exit});
+    menuBar()->insertMenu(profile->menuAction(), shortProfile);
+    auto* shortPort = new QMenu(QStringLiteral("Port &Manager"), this);
+    shortPort->addAction(open);
+    menuBar()->insertMenu(port->menuAction(), shortPort);
+    noWindowMenus_ = {shortProfile->menuAction(), shortPort->menuAction()};
+    windowMenus_ = {profile->menuAction(), edit->menuAction(), port->menuAction(), window->menuAction()};
 
     QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
+    QAction* helpItem = addCommand(help, QStringLiteral("help"), QStringLiteral("&Help"));
+    connect(helpItem, &QAction::triggered, this, &CMainFrame::OnHelp);
     QAction* about =
         addCommand(help, QStringLiteral("about"), QStringLiteral("&About Zerip Terminal Emulator..."));
     connect(about, &QAction::triggered, this, &CMainFrame::OnAppAbout);
 
     toolBar_ = addToolBar(QStringLiteral("ToolBar"));
     toolBar_->setObjectName(QStringLiteral("mainToolBar"));
-    toolBar_->addAction(open);
-    toolBar_->addSeparator();
-    toolBar_->addAction(action(QStringLiteral("profileSave")));
-    toolBar_->addAction(exit);
-    toolBar_->addSeparator();
-    toolBar_->addAction(clear);
-    toolBar_->addSeparator();
-    toolBar_->addAction(doubleByte);
-    QAction* toolBarToggle = toolBar_->toggleViewAction();
+    for (QAction* a :
+         {open, static_cast<QAction*>(nullptr), save, exit, static_cast<QAction*>(nullptr), properties, clear,
+          transfer, pattern, sendBreak, static_cast<QAction*>(nullptr), capture, doubleByte})
+        if (a)
+            toolBar_->addAction(a);
+        else
+            toolBar_->addSeparator();
     window->addSeparator();
-    window->addAction(toolBarToggle);
+    QAction* toolBarToggle = addCommand(window, QStringLiteral("toolBar"), QStringLiteral("ToolBar"));
+    toolBarToggle->setCheckable(true);
+    toolBarToggle->setChecked(true);
+    connect(toolBarToggle, &QAction::toggled, toolBar_, &QToolBar::setVisible);
+    connect(toolBar_, &QToolBar::visibilityChanged, toolBarToggle, &QAction::setChecked);
+}
+
+// Port windows side by side (Qt::Horizontal) or one above another (Qt::Vertical), each within its own
+// size limits.
+void CMainFrame::tile(Qt::Orientation orientation) {
+    QList<QMdiSubWindow*> windows;
+    for (QMdiSubWindow* w : area_->subWindowList(QMdiArea::StackingOrder))
+        if (w->isVisible() && !w->isMinimized())
+            windows.append(w);
+    if (windows.isEmpty())
+        return;
+    const QSize client = area_->viewport()->size();
+    const int count = static_cast<int>(windows.size());
+    for (int i = 0; i < count; ++i) {
+        windows[i]->showNormal();
+        if (orientation == Qt::Horizontal) {
+            const int width = client.width() / count;
+            windows[i]->setGeometry(i * width, 0, width, client.height());
+        } else {
+            const int height = client.height() / count;
+            windows[i]->setGeometry(0, i * height, client.width(), height);
+        }
+    }
+}
+
+void CMainFrame::OnHelp() {
+    const QString help = shell::installLayout().helpFile(QStringLiteral("Halvic.html"));
+    if (!QFileInfo(help).isFile() || !shell::launcher().openDocument(help))
+        gui::messenger().show(QStringLiteral("Zerip Terminal Emulator"),
+                              QStringLiteral("Help file not found"));
 }
 
 QList<CChildFrame*> CMainFrame::childFrames() const {
@@ -238,8 +320,8 @@ void CMainFrame::OnAppAbout() {
 bool CMainFrame::askToSave() {
     if (!app_.SettingsChanged())
         return true;
-    const gui::Answer answer = gui::messenger().ask(QStringLiteral("Halvic"),
-                                                    QStringLiteral("Do you want to save setting to file?"));
+    const gui::Answer answer = gui::messenger().askYesNoCancel(
+        QStringLiteral("Zerip Terminal Emulator"), QStringLiteral("Do you want to save setting to file?"));
     if (answer == gui::Answer::Cancel)
         return false;
     // A save that was cancelled or failed keeps the windows: nothing is lost without a word.
@@ -323,6 +405,16 @@ void CMainFrame::OnSetFont() {
     dialog.setOption(QFontDialog::MonospacedFonts);
     dialog.setOption(QFontDialog::ScalableFonts, false);
     dialog.setOption(QFontDialog::NonScalableFonts, false);
+    dialog.setOption(QFontDialog::DontUseNativeDialog);
+    // No effects and no script choice: the terminal draws its own underline and takes 8-bit cells.
+    for (QGroupBox* group : dialog.findChildren<QGroupBox*>())
+        if (group->title().contains(QStringLiteral("Effects")))
+            group->hide();
+    for (QLabel* label : dialog.findChildren<QLabel*>())
+        if (label->text().contains(QStringLiteral("Writing System")) && label->buddy()) {
+            label->buddy()->hide();
+            label->hide();
+        }
     if (dialog.exec() != QDialog::Accepted)
         return;
     const QFont chosen = dialog.selectedFont();
@@ -351,22 +443,31 @@ void CMainFrame::updateActions() {
     const bool hasChild = child != nullptr;
     const bool open = hasChild && child->document().IsPortOpen();
     const bool idle = hasChild && !child->view().IsBusy();
-    action(QStringLiteral("profileOpen"))->setEnabled(!busy);
-    action(QStringLiteral("profileSave"))->setEnabled(ports);
-    action(QStringLiteral("profileSaveAs"))->setEnabled(ports);
-    action(QStringLiteral("portCloseAll"))->setEnabled(!busy && ports);
-    action(QStringLiteral("portClose"))->setEnabled(open ? idle : hasChild);
-    action(QStringLiteral("portEnable"))->setEnabled(hasChild && !open);
-    action(QStringLiteral("portDisable"))->setEnabled(open && idle);
-    action(QStringLiteral("toggleDtr"))->setEnabled(open && idle);
-    action(QStringLiteral("toggleRts"))
-        ->setEnabled(open && idle && !HardwareFlow(child->document().portSettings));
-    action(QStringLiteral("clearScreen"))->setEnabled(hasChild);
-    action(QStringLiteral("setFont"))->setEnabled(!hasChild || (open && idle));
-    action(QStringLiteral("editCopy"))->setEnabled(hasChild && child->view().hasSelection());
-    QAction* doubleByte = action(QStringLiteral("doubleByte"));
-    doubleByte->setEnabled(idle);
-    doubleByte->setChecked(hasChild && child->view().doubleByte());
+    const bool anyWindow = !childFrames().isEmpty();
+    for (QAction* menu : noWindowMenus_)
+        menu->setVisible(!anyWindow);
+    for (QAction* menu : windowMenus_)
+        menu->setVisible(anyWindow);
+    const auto enable = [this](const char* name, bool on) {
+        action(QString::fromLatin1(name))->setEnabled(on);
+    };
+    enable("profileOpen", !busy);
+    enable("profileSave", ports);
+    enable("profileSaveAs", ports);
+    enable("portCloseAll", !busy && ports);
+    enable("portClose", open && idle);
+    enable("portEnable", hasChild && !open);
+    for (const char* name :
+         {"portDisable", "toggleDtr", "sendBreak", "fileTransfer", "sendPattern", "capture"})
+        enable(name, open && idle);
+    enable("toggleRts", open && idle && !HardwareFlow(child->document().portSettings));
+    enable("properties", idle);
+    enable("clearScreen", hasChild);
+    enable("setFont", !hasChild || (open && idle));
+    enable("editCopy", hasChild && child->view().hasSelection());
+    enable("doubleByte", idle);
+    action(QStringLiteral("doubleByte"))->setChecked(hasChild && child->view().doubleByte());
+    action(QStringLiteral("capture"))->setChecked(hasChild && child->view().capturing());
 }
 
 void CMainFrame::closeEvent(QCloseEvent* event) {
@@ -394,6 +495,14 @@ void CMainFrame::closeEvent(QCloseEvent* event) {
         delete frame;
     }
     QMainWindow::closeEvent(event);
+}
+
+bool CMainFrame::eventFilter(QObject* watched, QEvent* event) {
+    // The port windows' largest sizes follow the area's.
+    if (watched == area_->viewport() && event->type() == QEvent::Resize)
+        for (CChildFrame* frame : childFrames())
+            frame->RecalcSizeLimits();
+    return QMainWindow::eventFilter(watched, event);
 }
 
 void CMainFrame::timerEvent(QTimerEvent* event) {

@@ -30,6 +30,7 @@ public:
     // The font dialog: fixed-pitch fonts of 8 to 14 points.
     void OnSetFont();
     void OnAppAbout();
+    void OnHelp();
     QMdiArea* mdiArea() const { return area_; }
 
     // A new port window (Port Manager Open); null when the document was not made.
@@ -61,15 +62,19 @@ public:
 protected:
     void closeEvent(QCloseEvent* event) override;
     void timerEvent(QTimerEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void createMenus();
+    void tile(Qt::Orientation orientation);
     CHalvicView* activeView() const;
     QAction* addCommand(QMenu* menu, const QString& name, const QString& text, const QKeySequence& keys = {});
 
     CHalvicApp& app_;
     QMdiArea* area_ = nullptr;
     QToolBar* toolBar_ = nullptr;
+    QList<QAction*> noWindowMenus_; // the menus without a port window
+    QList<QAction*> windowMenus_;
     TerminalFont font_;
     bool asked_ = false;
     // The save question before windows close: false when the user cancelled or the save failed.

@@ -4,11 +4,13 @@
 // actions at the line rate.
 
 #include "action.h"
+#include "firmware_image.h"
 #include "scenario.h"
 #include "settings.h"
 #include "xmodem_receiver.h"
 
 #include <deque>
+#include <initializer_list>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -72,6 +74,12 @@ private:
     void finishTransfer(Millis now);
     void restart(Millis now, int busyMs);
     void installPendingUpgrade();
+    // "at*default" after an old firmware's download: the verdict, and the install when it fits.
+    void installOldFirmware(Millis now);
+    static UpgradeVerdict verdictOf(FirmwareFit fit);
+    // Each line after a pause of the upgrade's pace.
+    void verdictLines(std::initializer_list<const char*> lines);
+    void factoryReset(Millis now);
 
     // Output helpers; a reply collects its actions first so that a split can cut it.
     void say(std::string text);

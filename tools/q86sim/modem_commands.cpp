@@ -70,33 +70,10 @@ void Modem::dispatch(const std::string& cmd, Millis now) {
         const bool upgrade = oldImagePending_;
         oldImagePending_ = false;
         if (upgrade) {
-            const bool good = scenario_.verdict == UpgradeVerdict::FromImage
-                                  ? !xmodem_.data().empty()
-                                  : scenario_.verdict == UpgradeVerdict::Success;
-            if (scenario_.verdict == UpgradeVerdict::Silent) {
-                return;
-            }
-            post(Action::pause(scenario_.upgradeStepMs));
-            info("Upgrading firmware");
-            post(Action::pause(scenario_.upgradeStepMs));
-            if (!good) {
-                info("Download Failed");
-                return;
-            }
-            info("Restoring settings");
-            installPendingUpgrade();
+            installOldFirmware(now);
+            return;
         }
-        active_ = stored_ = Settings::factory();
-        const bool before = dcd();
-        connection_ = Connection::None;
-        mode_ = Mode::Command;
-        post(Action::setLine(active_.line));
-        updateDcd(before);
-        busyUntil_ = now + 2 * static_cast<Millis>(scenario_.factoryResetMs);
-        post(Action::pause(scenario_.factoryResetMs));
-        info("Setup OK");
-        post(Action::pause(scenario_.factoryResetMs));
-        info("+WIND: 13");
+        factoryReset(now);
     } else if (body == "*apver") {
         info(apverText());
         ok();
@@ -340,6 +317,20 @@ std::string Modem::profileText() const {
     t += "+IPR: " + std::to_string(active_.line.baud) + "\r\n";
     t += "%C0 &S1\r\n";
     return t + "\r\nOK\r\n";
+}
+
+void Modem::factoryReset(Millis now) {
+    active_ = stored_ = Settings::factory();
+    const bool before = dcd();
+    connection_ = Connection::None;
+    mode_ = Mode::Command;
+    post(Action::setLine(active_.line));
+    updateDcd(before);
+    busyUntil_ = now + 2 * static_cast<Millis>(scenario_.factoryResetMs);
+    post(Action::pause(scenario_.factoryResetMs));
+    info("Setup OK");
+    post(Action::pause(scenario_.factoryResetMs));
+    info("+WIND: 13");
 }
 
 } // namespace q86sim

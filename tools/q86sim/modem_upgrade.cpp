@@ -1,22 +1,51 @@
+#include "firmware_image.h"
 #include "modem.h"
 
 namespace q86sim {
 
-namespace {
-
-uint32_t le32(const std::string& d, std::size_t at) {
-    uint32_t v = 0;
-    for (int i = 3; i >= 0; --i) {
-        v = (v << 8) | static_cast<unsigned char>(d[at + static_cast<std::size_t>(i)]);
-    }
-    return v;
-}
-
-} // namespace
-
 void Modem::installPendingUpgrade() {
     version_ = scenario_.upgradedVersion;
     ++upgrades_;
+}
+
+UpgradeVerdict Modem::verdictOf(FirmwareFit fit) {
+    switch (fit) {
+    case FirmwareFit::Fits:
+        return UpgradeVerdict::Success;
+    case FirmwareFit::OtherModel:
+        return UpgradeVerdict::MisMatch;
+    case FirmwareFit::Broken:
+        break;
+    }
+    return UpgradeVerdict::Failed;
+}
+
+void Modem::verdictLines(std::initializer_list<const char*> lines) {
+    for (const char* line : lines) {
+        post(Action::pause(scenario_.upgradeStepMs));
+        info(line);
+    }
+}
+
+void Modem::installOldFirmware(Millis now) {
+    UpgradeVerdict v = scenario_.verdict;
+    if (v == UpgradeVerdict::FromImage)
+        v = verdictOf(CheckDownload(xmodem_.data(), scenario_.model));
+    switch (v) {
+    case UpgradeVerdict::Silent:
+        return;
+    case UpgradeVerdict::MisMatch:
+        verdictLines({"Firmware model mis-match"});
+        return;
+    case UpgradeVerdict::Failed:
+        verdictLines({"Upgrading firmware", "Download Failed"});
+        return;
+    default:
+        break;
+    }
+    verdictLines({"Upgrading firmware", "Restoring settings"});
+    installPendingUpgrade();
+    factoryReset(now);
 }
 
 void Modem::finishTransfer(Millis now) {
@@ -33,49 +62,18 @@ void Modem::finishTransfer(Millis now) {
         return;
     }
     UpgradeVerdict v = scenario_.verdict;
-    if (v == UpgradeVerdict::FromImage) {
-        const std::string& d = xmodem_.data();
-        v = UpgradeVerdict::Failed;
-        if (d.size() >= 128 && d[0] == 4 && d[1] == 4) {
-            const int model = static_cast<unsigned char>(d[2]) * 256 + static_cast<unsigned char>(d[3]);
-            const int mine = scenario_.model == Model::Q8690I ? 0x0001 : 0x0101;
-            const uint64_t length = le32(d, 8);
-            if (model != mine) {
-                v = UpgradeVerdict::MisMatch;
-            } else if (128 + length <= d.size()) {
-                uint32_t sum = 0;
-                uint32_t complement = 0;
-                for (std::size_t i = 128; i < 128 + length; ++i) {
-                    const auto b = static_cast<unsigned char>(d[i]);
-                    sum += b;
-                    complement += 255u - b;
-                }
-                if (sum == le32(d, 12) && complement == le32(d, 16)) {
-                    v = UpgradeVerdict::Success;
-                }
-            }
-        }
-    }
-    const int step = scenario_.upgradeStepMs;
+    if (v == UpgradeVerdict::FromImage)
+        v = verdictOf(CheckImage(xmodem_.data(), scenario_.model));
     switch (v) {
     case UpgradeVerdict::Success:
-        post(Action::pause(step));
-        info("Upgrading firmware");
-        post(Action::pause(step));
-        info("Restoring settings");
-        post(Action::pause(step));
-        info("Setup OK");
+        verdictLines({"Upgrading firmware", "Restoring settings", "Setup OK"});
         installPendingUpgrade();
         break;
     case UpgradeVerdict::Failed:
-        post(Action::pause(step));
-        info("Upgrading firmware");
-        post(Action::pause(step));
-        info("Upgrade Failed");
+        verdictLines({"Upgrading firmware", "Upgrade Failed"});
         break;
     case UpgradeVerdict::MisMatch:
-        post(Action::pause(step));
-        info("Firmware model mis-match");
+        verdictLines({"Firmware model mis-match"});
         break;
     default:
         break;

@@ -216,7 +216,10 @@ void SimulatedModem::run() {
         const int64_t wait = std::clamp<int64_t>(nextWakeUs(now) - now, 0, 100'000);
         pollfd fds[2] = {{master, POLLIN, 0}, {wakeFd_, POLLIN, 0}};
         const bool listening = now >= hangupUntilUs_;
-        ::poll(listening ? fds : fds + 1, listening ? 2 : 1, static_cast<int>((wait + 999) / 1000));
+        // To the microsecond: a byte's time on a fast line is well under a millisecond.
+        const timespec timeout{static_cast<time_t>(wait / 1'000'000),
+                               static_cast<long>(wait % 1'000'000) * 1000};
+        ::ppoll(listening ? fds : fds + 1, listening ? 2 : 1, &timeout, nullptr);
         now = steadyUs() - origin;
         uint64_t drained = 0;
         while (::read(wakeFd_, &drained, sizeof drained) > 0) {
@@ -357,8 +360,7 @@ int64_t SimulatedModem::nextWakeUs(int64_t now) const {
         } else if (a.kind == Action::Kind::Send && blocked) {
             next = std::min(next, blockedUntilUs_);
         } else if (a.kind == Action::Kind::Send && sendStartUs_ >= 0) {
-            next =
-                std::min(next, std::max(now + 1000, sendStartUs_ + int64_t(sendOffset_ + 1) * byteUs(wire_)));
+            next = std::min(next, sendStartUs_ + int64_t(sendOffset_ + 1) * byteUs(wire_));
         } else {
             next = now;
         }

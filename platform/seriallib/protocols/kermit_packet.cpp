@@ -7,7 +7,9 @@ namespace seriallib::kermit {
 namespace {
 
 constexpr int kMaxLongPacket = 9024; // the longest long packet we accept or send
+constexpr int kMaxWindow = 31;
 constexpr uint8_t kCapasLong = 2;
+constexpr uint8_t kCapasWindows = 4;
 constexpr uint8_t kCapasAttributes = 8;
 constexpr uint8_t kCapasMore = 1;
 
@@ -24,7 +26,7 @@ constexpr std::array<uint16_t, 256> makeKermitTable() {
 constexpr auto kKermitTable = makeKermitTable();
 
 int checkLength(int chkt) {
-    return chkt == 3 ? 3 : chkt == 2 ? 2 : 1;
+    return chkt == 3 ? 3 : chkt == 2 || chkt == CheckBlankFree2 ? 2 : 1;
 }
 
 uint8_t check1(unsigned sum) {
@@ -42,9 +44,11 @@ void appendCheck(std::vector<uint8_t>& out, const uint8_t* from, size_t size, in
     unsigned sum = 0;
     for (size_t i = 0; i < size; ++i)
         sum += from[i];
-    if (chkt == 2) {
-        out.push_back(tochar((sum >> 6) & 63));
-        out.push_back(tochar(sum & 63));
+    if (chkt == 2 || chkt == CheckBlankFree2) {
+        // The blank-free form adds one to each character so that neither is ever a space.
+        const int shift = chkt == CheckBlankFree2 ? 1 : 0;
+        out.push_back(tochar(int((sum >> 6) & 63) + shift));
+        out.push_back(tochar(int(sum & 63) + shift));
         return;
     }
     out.push_back(check1(sum));
@@ -79,15 +83,18 @@ std::vector<uint8_t> Params::encode() const {
     d.push_back(tochar(eol));
     d.push_back(qctl);
     d.push_back(qbin);
-    d.push_back(uint8_t('0' + chkt));
+    d.push_back(chkt == CheckBlankFree2 ? uint8_t('B') : uint8_t('0' + chkt));
     d.push_back(rept);
     uint8_t capas = 0;
     if (longPackets)
         capas |= kCapasLong;
     if (attributes)
         capas |= kCapasAttributes;
+    const int w = std::clamp(window, 1, kMaxWindow);
+    if (w > 1)
+        capas |= kCapasWindows;
     d.push_back(tochar(capas));
-    d.push_back(tochar(1)); // window size: one packet at a time
+    d.push_back(tochar(w));
     const int lx = std::clamp(maxlx, 0, 94 * 95 + 94);
     d.push_back(tochar(lx / 95));
     d.push_back(tochar(lx % 95));
@@ -111,8 +118,11 @@ Params Params::decode(const std::vector<uint8_t>& d) {
         p.qctl = d[5];
     if (has(6))
         p.qbin = d[6];
-    if (has(7) && d[7] >= '1' && d[7] <= '3')
+    // A type we do not know leaves type 1, which every Kermit has.
+    if (has(7) && ((d[7] >= '1' && d[7] <= '3') || d[7] == '5'))
         p.chkt = d[7] - '0';
+    else if (has(7) && d[7] == 'B')
+        p.chkt = CheckBlankFree2;
     if (has(8))
         p.rept = d[8];
     // Capability bytes: the low bit says another one follows. Then the window size and the
@@ -120,14 +130,18 @@ Params Params::decode(const std::vector<uint8_t>& d) {
     size_t i = 9;
     if (i < d.size()) {
         const int first = unchar(d[i]);
+        bool windows = false;
         if (first > 0) {
             p.longPackets = (first & kCapasLong) != 0;
             p.attributes = (first & kCapasAttributes) != 0;
+            windows = (first & kCapasWindows) != 0;
         }
         while (i < d.size() && (unchar(d[i]) & kCapasMore))
             ++i;
         ++i;
-        ++i; // window size
+        if (windows && i < d.size())
+            p.window = std::clamp(unchar(d[i]), 1, kMaxWindow);
+        ++i;
         if (i + 1 < d.size())
             p.maxlx = unchar(d[i]) * 95 + unchar(d[i + 1]);
         if (p.longPackets && p.maxlx <= 0)
@@ -138,7 +152,8 @@ Params Params::decode(const std::vector<uint8_t>& d) {
 
 Agreement Agreement::make(const Params& ours, const Params& theirs) {
     Agreement a;
-    a.chkt = ours.chkt == theirs.chkt ? ours.chkt : 1;
+    // The receiver answers with the sender's type when it has it; anything else means type 1.
+    a.chkt = ours.chkt != theirs.chkt ? 1 : ours.chkt == CheckForced3 ? 3 : ours.chkt;
     a.qctl = ours.qctl;
     a.peerQctl = isPrefixChar(theirs.qctl) ? theirs.qctl : '#';
     // 8th-bit prefixing: one side names the character and the other agrees (or names the same).
@@ -155,6 +170,7 @@ Agreement Agreement::make(const Params& ours, const Params& theirs) {
         a.rept = 0;
     a.longPackets = ours.longPackets && theirs.longPackets;
     a.attributes = ours.attributes && theirs.attributes;
+    a.window = std::min(ours.window, theirs.window);
     a.sendLimit = a.longPackets ? size_t(std::clamp(theirs.maxlx, 20, kMaxLongPacket)) : size_t(theirs.maxl);
     if (a.longPackets && a.sendLimit <= 94)
         a.longPackets = false;
@@ -202,14 +218,21 @@ std::vector<uint8_t> encodePacket(int seq, uint8_t type, const std::vector<uint8
 Packet readPacket(TransferContext& ctx, int chkt, Clock::time_point deadline, bool sevenBit, size_t maxData) {
     Packet p;
     const uint8_t mask = sevenBit ? 0x7f : 0xff;
+    // Once a packet has begun, its bytes may each take the longest pause inside a packet, whatever
+    // the deadline; a packet that stalls has lost bytes and is spoilt, so that it costs a NAK and
+    // not the sender's time-out. (The already-expired deadline first takes what is buffered.)
+    const auto gap = ctx.timings().byteGap;
+    bool inPacket = false;
     auto next = [&](int& c) {
-        c = ctx.readByte(deadline);
+        c = ctx.readByte(inPacket ? Clock::time_point{} : deadline);
+        if (c == ReadTimedOut && inPacket)
+            c = ctx.readByte(Clock::now() + gap);
         if (c >= 0) {
             c &= mask;
             return true;
         }
         if (c == ReadTimedOut)
-            p.status = ReadStatus::Timeout;
+            p.status = inPacket ? ReadStatus::BadPacket : ReadStatus::Timeout;
         else if (c == TransferErrNotOpen)
             p.status = ReadStatus::Failed;
         else {
@@ -231,6 +254,12 @@ Packet readPacket(TransferContext& ctx, int chkt, Clock::time_point deadline, bo
         if (c != MARK)
             continue;
     restart:
+        // Marks that keep coming must not keep us past the deadline either.
+        if (Clock::now() >= deadline + gap) {
+            p.status = ReadStatus::Timeout;
+            return p;
+        }
+        inPacket = true;
         std::vector<uint8_t> body; // LEN ... check
         if (!next(c))
             return p;
@@ -273,18 +302,27 @@ Packet readPacket(TransferContext& ctx, int chkt, Clock::time_point deadline, bo
         }
         const uint8_t type = body[2];
         const size_t header = len == 0 ? 6 : 3;
-        // The check type in force, or type 1 for what belongs to the S exchange.
+        // The check type in force. Only what belongs to the S exchange may carry type 1 or a forced
+        // 3 instead: any other packet that fails its check is spoilt, however well another fits.
+        // Type 3 goes first, as a type-1 packet passes a CRC far more rarely than the reverse.
+        int attempts[3] = {chkt, 0, 0};
+        if (chkt == CheckInit || type == 'S') {
+            attempts[0] = 3;
+            attempts[1] = 1;
+        }
         bool good = false;
-        for (int attempt : {chkt, 1}) {
+        for (int attempt : attempts) {
+            if (attempt == 0)
+                break;
             const size_t k = size_t(checkLength(attempt));
             if (body.size() >= header + k) {
                 covered = body.size() - k;
                 good = checkMatches(body, covered, attempt);
             }
-            // Only a repeated S may fall back to type 1: any other packet that fails its check is
-            // spoilt, however well a weaker check happens to fit.
-            if (good || chkt == 1 || type != 'S')
+            if (good) {
+                p.chkt = attempt;
                 break;
+            }
         }
         if (!good) {
             p.status = ReadStatus::BadPacket;

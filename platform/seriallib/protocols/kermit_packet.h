@@ -1,6 +1,7 @@
 #pragma once
-// Kermit packets: framing with block checks 1 and 3 (normal and long packets), the send-init
-// parameters and their negotiation, and the prefix encoding of data (control, 8th bit, repeats).
+// Kermit packets: framing with block checks 1, 2, 3 and the blank-free 2 (normal and long packets),
+// the send-init parameters and their negotiation (sliding windows among them), and the prefix encoding of
+// data (control, 8th bit, repeats).
 
 #include "transfer_context.h"
 
@@ -22,6 +23,13 @@ inline uint8_t ctl(uint8_t c) {
     return c ^ 64;
 }
 
+// Block check types as we number them. The blank-free two-character check goes on the wire as 'B';
+// a forced type 3 ('5') also covers the S packet and its answer, which otherwise carry type 1.
+constexpr int CheckBlankFree2 = 4;
+constexpr int CheckForced3 = 5;
+// What readPacket takes while the S exchange is on: type 3 (forced) or type 1.
+constexpr int CheckInit = 0;
+
 // CRC-16 as Kermit's type-3 check uses it (reflected polynomial 0x8408, initial 0).
 uint16_t crc16Kermit(const uint8_t* data, size_t size);
 
@@ -34,11 +42,12 @@ struct Params {
     uint8_t eol = '\r'; // what it wants after each packet
     uint8_t qctl = '#'; // control prefix it will use
     uint8_t qbin = 'N'; // 8th-bit prefix: a prefix character, 'Y' (will if asked) or 'N'
-    int chkt = 1;       // block check type wanted
+    int chkt = 1;       // block check type wanted: 1, 2, 3, CheckBlankFree2 or CheckForced3
     uint8_t rept = ' '; // repeat prefix, ' ' for none
     bool longPackets = false;
     bool attributes = false;
-    int maxlx = 0; // longest long packet it can receive (when longPackets)
+    int window = 1; // packets it takes in flight (sliding windows when above 1), up to 31
+    int maxlx = 0;  // longest long packet it can receive (when longPackets)
 
     std::vector<uint8_t> encode() const;
     // Fields that are missing take their defaults.
@@ -47,7 +56,7 @@ struct Params {
 
 // What both sides agreed on; the sender's view and the receiver's view are the same.
 struct Agreement {
-    int chkt = 1;
+    int chkt = 1;           // the check on every packet after the S exchange: 1, 2, 3 or CheckBlankFree2
     uint8_t qctl = '#';     // the peer's control prefix, used in what it sends; ours in what we send
     uint8_t peerQctl = '#'; // ... the one the peer uses
     uint8_t qbin = 0;       // 8th-bit prefix in use, 0 for none
@@ -55,6 +64,7 @@ struct Agreement {
     size_t sendLimit = 80;  // longest packet we may send (total characters after MARK)
     bool longPackets = false;
     bool attributes = false;
+    int window = 1; // packets in flight
     int npad = 0;
     uint8_t padc = 0;
     uint8_t eol = '\r';
@@ -76,10 +86,11 @@ struct Packet {
     uint8_t type = 0;
     std::vector<uint8_t> data;
     int code = 0; // the stop code when Stopped
+    int chkt = 0; // the check type it carried
 };
 
-// Reads the next packet. Its check type is chkt, except S packets, which always carry type 1 (a
-// sender repeats its S when our ACK to it went missing).
+// Reads the next packet. Its check type is chkt, except S packets, which carry type 1 or a forced 3
+// (a sender repeats its S when our ACK to it went missing); CheckInit accepts 3 and 1 on any packet.
 // Bytes are masked to 7 bits when sevenBit is set (a line with parity).
 Packet readPacket(TransferContext& ctx, int chkt, Clock::time_point deadline, bool sevenBit,
                   size_t maxData = 9024 + 16);

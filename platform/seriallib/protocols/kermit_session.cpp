@@ -5,8 +5,11 @@
 #include "source_file.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdint>
+#include <deque>
 #include <memory>
+#include <optional>
 #include <string_view>
 
 namespace seriallib {
@@ -24,6 +27,7 @@ Params ourParams(const KermitOptions& o) {
     p.longPackets = o.longPacket > 94;
     p.attributes = true;
     p.maxlx = std::clamp(o.longPacket, 0, 9024);
+    p.window = std::clamp(o.window, 1, 31);
     return p;
 }
 
@@ -70,6 +74,13 @@ protected:
         return code;
     }
 
+    // The code when a read ended with a stop or a dead line; 0 for anything else.
+    int ended(const Packet& p, int seq) {
+        if (p.status == ReadStatus::Stopped)
+            return fail(p.code, seq);
+        return p.status == ReadStatus::Failed ? TransferErrNotOpen : 0;
+    }
+
     Packet read(int chkt, milliseconds wait) {
         return readPacket(ctx_, chkt, Clock::now() + wait, opt_.parity);
     }
@@ -98,7 +109,9 @@ public:
             return rc;
         agreed_ = Agreement::make(ours_, Params::decode(reply));
         codec_ = std::make_unique<Codec>(agreed_.qctl, agreed_.qbin, agreed_.rept, true, !opt_.parity);
-        capacity_ = std::min<size_t>(agreed_.dataCapacity(), 1024);
+        // Packets start at the size of a normal one and grow over clean exchanges: a first packet
+        // too long for a noisy line would never get through, as a packet goes again unchanged.
+        capacity_ = std::min<size_t>(agreed_.dataCapacity(), 90);
         for (auto& f : files) {
             if (int rc = sendFile(*f); rc != 0)
                 return rc;
@@ -129,30 +142,18 @@ private:
             if (!reply.empty() && reply[0] == 'N')
                 return exchange('Z', {'D'}, nullptr); // the receiver does not want it
         }
-        const size_t most = agreed_.dataCapacity();
-        std::vector<uint8_t> raw(most);
+        if (agreed_.window > 1)
+            return sendWindowed(f);
         uint64_t at = 0;
-        int clean = 0;
         while (at < f.size()) {
-            const long n = f.readAt(at, raw.data(), raw.size());
-            if (n <= 0)
-                return fail(TransferErrFile, seq_);
             size_t used = 0;
-            data.clear();
-            codec_->encode(raw.data(), size_t(n), &used, capacity_, data);
-            // A packet goes again exactly as it was (the receiver may hold it already); the next
-            // ones are smaller after trouble, and grow back over clean exchanges, so that a noisy
-            // line settles on packets that get through.
+            if (!nextData(f, at, data, &used))
+                return fail(TransferErrFile, seq_);
+            // A packet goes again exactly as it was (the receiver may hold it already).
             int retried = 0;
             if (int rc = exchange('D', data, &reply, false, &retried); rc != 0)
                 return rc;
-            if (retried > 0) {
-                capacity_ = std::max<size_t>(capacity_ / 2, std::min<size_t>(most, 40));
-                clean = 0;
-            } else if (++clean >= 2 && capacity_ < most) {
-                capacity_ = std::min(most, capacity_ * 2);
-                clean = 0;
-            }
+            adapt(retried > 0);
             at += used;
             if (int rc = ctx_.progress(int64_t(at), int64_t(f.size())); rc != 0)
                 return fail(rc, seq_);
@@ -164,22 +165,158 @@ private:
         return exchange('Z', {}, nullptr);
     }
 
+    // The encoding of the file's data from at, as much as one packet holds now; used gets the
+    // bytes it covers.
+    bool nextData(SourceFile& f, uint64_t at, std::vector<uint8_t>& data, size_t* used) {
+        raw_.resize(agreed_.dataCapacity());
+        const long n = f.readAt(at, raw_.data(), raw_.size());
+        if (n <= 0)
+            return false;
+        data.clear();
+        codec_->encode(raw_.data(), size_t(n), used, capacity_, data);
+        return true;
+    }
+
+    // Packets are smaller after trouble and grow back over clean exchanges, so that a noisy line
+    // settles on packets that get through.
+    void adapt(bool troubled) {
+        const size_t most = agreed_.dataCapacity();
+        if (troubled) {
+            capacity_ = std::max<size_t>(capacity_ / 2, std::min<size_t>(most, 40));
+            clean_ = 0;
+        } else if (++clean_ >= 4 && capacity_ < most) {
+            capacity_ = std::min(most, capacity_ * 3 / 2);
+            clean_ = 0;
+        }
+    }
+
+    // The data with up to a window of packets in flight: each is acknowledged on its own, a NAK
+    // resends just that one, and the window moves on as its oldest packet is acknowledged.
+    int sendWindowed(SourceFile& f) {
+        struct Slot {
+            int seq;
+            std::vector<uint8_t> wire;
+            uint64_t end; // the file offset after its data
+            bool acked = false;
+            int tries = 0;
+        };
+        std::deque<Slot> flight;
+        const auto& t = ctx_.timings();
+        const size_t window = size_t(agreed_.window);
+        uint64_t at = 0;
+        bool stop = false; // the receiver asked us to stop sending
+        auto lastMove = Clock::now();
+        std::vector<uint8_t> data;
+
+        // A damaged packet goes again unchanged; a packet that keeps failing while nothing moves
+        // for as long as the retries would wait in silence ends the transfer.
+        auto resend = [&](Slot& s) {
+            if (++s.tries > t.retries && Clock::now() - lastMove > t.responseWait * t.retries)
+                return fail(TransferErrProtocol, s.seq);
+            adapt(true);
+            const int rc = ctx_.write(s.wire);
+            return rc != 0 ? fail(rc, s.seq) : 0;
+        };
+        auto blocked = [&] { return flight.size() >= window || at >= f.size() || stop; };
+        auto onReply = [&](const Packet& p, bool waited) -> int {
+            switch (p.status) {
+            case ReadStatus::Stopped:
+            case ReadStatus::Failed:
+                return ended(p, seq_);
+            case ReadStatus::Timeout:
+                // Nothing for the whole wait: the oldest packet (or its answer) was lost.
+                for (auto& s : flight)
+                    if (waited && !s.acked)
+                        return resend(s);
+                return 0;
+            case ReadStatus::BadPacket:
+                // A damaged answer: when we can send nothing new, the oldest packet goes again
+                // once rather than after a time-out.
+                if (blocked() && !flight.front().acked && flight.front().tries == 0)
+                    return resend(flight.front());
+                return 0;
+            case ReadStatus::Ok:
+                break;
+            }
+            if (p.type == 'E')
+                return TransferErrRemoteAbort;
+            const size_t offset = size_t((p.seq - flight.front().seq) & 63);
+            if (p.type == 'Y' && offset < flight.size()) {
+                flight[offset].acked = true;
+                if (!p.data.empty() && (p.data[0] == 'X' || p.data[0] == 'Z')) {
+                    stop = true;
+                    cancelBatch_ = p.data[0] == 'Z';
+                }
+                // Answers come in order: a later one first says the oldest one's was lost.
+                if (offset > 0 && blocked() && !flight.front().acked && flight.front().tries == 0)
+                    return resend(flight.front());
+            } else if (p.type == 'N' && offset < flight.size()) {
+                if (!flight[offset].acked)
+                    return resend(flight[offset]);
+            } else if (p.type == 'N' && p.seq == seq_) {
+                // A NAK for the packet after the window says the receiver has them all.
+                for (auto& s : flight)
+                    s.acked = true;
+            }
+            return 0;
+        };
+
+        for (;;) {
+            while (!flight.empty() && flight.front().acked) {
+                if (flight.front().tries == 0)
+                    adapt(false);
+                lastMove = Clock::now();
+                if (int rc = ctx_.progress(int64_t(flight.front().end), int64_t(f.size())); rc != 0)
+                    return fail(rc, seq_);
+                flight.pop_front();
+            }
+            if (!blocked()) {
+                size_t used = 0;
+                if (!nextData(f, at, data, &used))
+                    return fail(TransferErrFile, seq_);
+                Slot s{seq_, encodePacket(seq_, 'D', data, agreed_.chkt, agreed_), at + used};
+                if (int rc = ctx_.write(s.wire); rc != 0)
+                    return fail(rc, seq_);
+                at += used;
+                seq_ = (seq_ + 1) & 63;
+                flight.push_back(std::move(s));
+                // Take the answers that are in already, without waiting.
+                for (;;) {
+                    const Packet p = read(agreed_.chkt, milliseconds(0));
+                    if (p.status == ReadStatus::Timeout)
+                        break;
+                    if (int rc = onReply(p, false); rc != 0)
+                        return rc;
+                }
+                continue;
+            }
+            if (flight.empty())
+                break;
+            if (int rc = onReply(read(agreed_.chkt, t.responseWait), true); rc != 0)
+                return rc;
+        }
+        return exchange('Z', stop ? std::vector<uint8_t>{'D'} : std::vector<uint8_t>{}, nullptr);
+    }
+
     // Sends one packet until the receiver acknowledges it; reply gets the ACK's data.
     int exchange(uint8_t type, const std::vector<uint8_t>& data, std::vector<uint8_t>* reply,
                  bool start = false, int* retried = nullptr) {
-        const int chkt = type == 'S' ? 1 : agreed_.chkt;
+        const int chkt = type == 'S' ? sInitCheck() : agreed_.chkt;
         const auto& t = ctx_.timings();
-        const auto giveUp = Clock::now() + (start ? t.startWait : milliseconds(0));
+        // A receiver that keeps answering with NAKs is alive: the packet may go again for as long
+        // as the retries would wait in silence.
+        const auto giveUp = Clock::now() + (start ? t.startWait : t.responseWait * t.retries);
         if (int rc = send(seq_, type, data, chkt); rc != 0)
             return fail(rc, seq_);
+        // Copies of this packet sent after a time-out, whose answers may yet come.
+        int unanswered = 0;
         for (int tries = 0;;) {
-            const Packet p = read(chkt, start ? t.startInterval : t.responseWait);
+            const Packet p = read(type == 'S' ? CheckInit : chkt, start ? t.startInterval : t.responseWait);
             bool again = false;
             switch (p.status) {
             case ReadStatus::Stopped:
-                return fail(p.code, seq_);
             case ReadStatus::Failed:
-                return TransferErrNotOpen;
+                return ended(p, seq_);
             case ReadStatus::Timeout:
             case ReadStatus::BadPacket:
                 again = true;
@@ -191,6 +328,7 @@ private:
                     if (reply)
                         *reply = p.data;
                     seq_ = (seq_ + 1) & 63;
+                    echoes_ = unanswered;
                     return 0;
                 }
                 // A NAK for the next packet says this one arrived.
@@ -198,26 +336,53 @@ private:
                     if (reply)
                         reply->clear();
                     seq_ = (seq_ + 1) & 63;
+                    echoes_ = unanswered;
                     return 0;
+                }
+                // A receiver that insists on a forced type 3 NAKs our S with that check: offer it.
+                if (type == 'S' && p.type == 'N' && p.chkt == 3 && ours_.chkt != CheckForced3) {
+                    ours_.chkt = CheckForced3;
+                    if (int rc = send(seq_, type, ours_.encode(), 3); rc != 0)
+                        return fail(rc, seq_);
+                    continue;
+                }
+                // The previous packet's ACK once more is how a receiver says this one came damaged,
+                // unless it answers a copy of the previous packet that we sent ourselves.
+                if (p.type == 'Y' && p.seq == ((seq_ + 63) & 63) && agreed_.window == 1) {
+                    again = echoes_ == 0;
+                    echoes_ = std::max(echoes_ - 1, 0);
+                    break;
                 }
                 again = p.type == 'N';
                 break; // a late ACK of an earlier packet: keep waiting
             }
             if (!again)
                 continue;
-            if (++tries > t.retries && !(start && Clock::now() < giveUp))
+            if (++tries > t.retries && Clock::now() >= giveUp) {
+                // Every file was confirmed by the ACK to its Z: a receiver that has ended the
+                // session cannot answer the B any more.
+                if (type == 'B')
+                    return 0;
                 return fail(start ? TransferErrTimeout : TransferErrProtocol, seq_);
+            }
             if (retried)
                 *retried = tries;
             if (int rc = resendLast(); rc != 0)
                 return fail(rc, seq_);
+            unanswered += p.status == ReadStatus::Timeout ? 1 : 0;
         }
     }
 
+    // The check on our S packet: type 1, or 3 when the receiver wants it forced.
+    int sInitCheck() const { return ours_.chkt == CheckForced3 ? 3 : 1; }
+
     std::unique_ptr<Codec> codec_;
     int seq_ = 0;
+    int echoes_ = 0; // answers still to come to copies of the previous packet sent after a time-out
     bool cancelBatch_ = false;
     size_t capacity_ = SIZE_MAX; // data characters per packet for now
+    int clean_ = 0;              // exchanges without trouble since the last change of capacity_
+    std::vector<uint8_t> raw_;
 };
 
 class Receiver : public Session {
@@ -226,125 +391,190 @@ public:
         : Session(ctx, o), files_(files) {}
 
     int run() {
-        enum class State { Init, File, Data } state = State::Init;
-        int expected = 0;
-        int tries = 0;
-        int received = 0;
-        uint64_t done = 0, total = 0;
-        std::vector<uint8_t> plain;
         const auto& t = ctx_.timings();
+        int silences = 0;
+        // Damaged packets each cost a NAK and one packet time; the transfer gives up only when no
+        // good packet has come for as long as the silences it would allow.
+        auto lastGood = Clock::now();
         for (;;) {
-            const bool init = state == State::Init;
-            const Packet p = read(init ? 1 : agreed_.chkt, init ? t.startInterval : t.blockWait);
-            if (p.status == ReadStatus::Stopped)
-                return abandon(fail(p.code, expected));
-            if (p.status == ReadStatus::Failed)
-                return abandon(TransferErrNotOpen);
+            const bool init = state_ == State::Init;
+            const int chkt = init ? 1 : agreed_.chkt;
+            const Packet p = read(init ? CheckInit : agreed_.chkt, init ? t.startInterval : t.blockWait);
+            if (int rc = ended(p, expected_); rc != 0)
+                return abandon(rc);
+            const auto patience = init ? t.startInterval * t.startTries : t.blockWait * t.retries;
+            if (p.status == ReadStatus::Timeout && ++silences > (init ? t.startTries : t.retries))
+                return abandon(fail(TransferErrTimeout, expected_));
+            // Packets in order or ahead of it within the window are good news.
+            const int ahead = (p.seq - expected_) & 63;
+            const int window = init ? 1 : agreed_.window;
+            if (p.status == ReadStatus::Ok && ahead < window && !held_[size_t(p.seq)]) {
+                silences = 0;
+                lastGood = Clock::now();
+            } else if (Clock::now() - lastGood > patience) {
+                return abandon(
+                    fail(p.status == ReadStatus::Ok ? TransferErrProtocol : TransferErrTimeout, expected_));
+            }
             if (p.status != ReadStatus::Ok) {
-                if (++tries > (init ? t.startTries : t.retries))
-                    return abandon(fail(TransferErrTimeout, expected));
-                if (int rc = send(expected, 'N', {}, init ? 1 : agreed_.chkt); rc != 0)
-                    return abandon(fail(rc, expected));
+                if (int rc = send(expected_, 'N', {}, chkt); rc != 0)
+                    return abandon(fail(rc, expected_));
                 continue;
             }
             if (p.type == 'E')
                 return abandon(TransferErrRemoteAbort);
-            if (p.seq == ((expected + 63) & 63) && !init) {
-                // Our answer went missing: the sender repeats its packet.
-                if (++tries > t.retries)
-                    return abandon(fail(TransferErrProtocol, expected));
-                if (int rc = resendLast(); rc != 0)
-                    return abandon(fail(rc, expected));
+            if (!init && ahead >= 64 - window) {
+                // We have it: our answer went missing, and the sender repeats its packet.
+                if (int rc = ctx_.write(answers_[size_t(p.seq)]); rc != 0)
+                    return abandon(fail(rc, expected_));
                 continue;
             }
-            if (p.seq != expected) {
-                if (++tries > t.retries)
-                    return abandon(fail(TransferErrProtocol, expected));
-                if (int rc = send(expected, 'N', {}, init ? 1 : agreed_.chkt); rc != 0)
-                    return abandon(fail(rc, expected));
+            if (ahead >= window) {
+                if (int rc = send(expected_, 'N', {}, chkt); rc != 0)
+                    return abandon(fail(rc, expected_));
                 continue;
             }
-            tries = 0;
-            std::vector<uint8_t> ack;
-            int ackChkt = agreed_.chkt;
+            if (ahead > 0) {
+                if (int rc = hold(p); rc != 0)
+                    return abandon(fail(rc, expected_));
+                continue;
+            }
+            // In order: it, and the packets held after it, are taken in turn.
             bool finished = false;
-            switch (state) {
-            case State::Init:
-                if (p.type != 'S' && p.type != 'I')
-                    return abandon(fail(TransferErrProtocol, expected));
-                agreed_ = Agreement::make(ours_, Params::decode(p.data));
-                codec_ = std::make_unique<Codec>(agreed_.peerQctl, agreed_.qbin, agreed_.rept);
-                ack = ours_.encode();
-                ackChkt = 1;
-                state = State::File;
-                break;
-            case State::File:
-                if (p.type == 'B') {
-                    finished = true;
-                    break;
+            std::optional<Packet> next = p;
+            while (next && !finished) {
+                const bool answered = held_[size_t(expected_)].has_value();
+                held_[size_t(expected_)].reset();
+                std::vector<uint8_t> ack;
+                int ackChkt = agreed_.chkt;
+                if (int rc = take(*next, ack, ackChkt, finished); rc != 0)
+                    return abandon(rc);
+                // A held packet was acknowledged when it came.
+                if (!answered) {
+                    if (int rc = answer(expected_, ack, ackChkt); rc != 0)
+                        return abandon(fail(rc, expected_));
                 }
-                if (p.type != 'F')
-                    return abandon(fail(TransferErrProtocol, expected));
-                if (!codec_->decode(p.data, plain))
-                    return abandon(fail(TransferErrProtocol, expected));
-                if (files_.begin(std::string(plain.begin(), plain.end()), 0, 0).empty())
-                    return abandon(fail(TransferErrFile, expected));
-                open_ = true;
-                done = total = 0;
-                if (int rc = ctx_.progress(0, 0); rc != 0)
-                    return abandon(fail(rc, expected));
-                state = State::Data;
-                break;
-            case State::Data:
-                if (p.type == 'A') {
-                    total = sizeFromAttributes(p.data);
-                    if (int rc = ctx_.progress(0, int64_t(std::min<uint64_t>(total, INT64_MAX))); rc != 0)
-                        return abandon(fail(rc, expected));
-                } else if (p.type == 'D') {
-                    if (!codec_->decode(p.data, plain))
-                        return abandon(fail(TransferErrProtocol, expected));
-                    if (!plain.empty() && !files_.write(plain.data(), plain.size()))
-                        return abandon(fail(TransferErrFile, expected));
-                    done += plain.size();
-                    if (int rc = ctx_.progress(int64_t(done), int64_t(std::min<uint64_t>(total, INT64_MAX)));
-                        rc != 0)
-                        return abandon(fail(rc, expected));
-                } else if (p.type == 'Z') {
-                    open_ = false;
-                    if (!p.data.empty() && p.data[0] == 'D') {
-                        files_.abandon(); // the sender gave this file up
-                    } else {
-                        if (!files_.finish())
-                            return abandon(fail(TransferErrFile, expected));
-                        ++received;
-                    }
-                    state = State::File;
-                } else {
-                    return abandon(fail(TransferErrProtocol, expected));
-                }
-                break;
+                expected_ = (expected_ + 1) & 63;
+                next = held_[size_t(expected_)];
             }
-            if (int rc = send(expected, 'Y', ack, ackChkt); rc != 0)
-                return abandon(fail(rc, expected));
-            expected = (expected + 1) & 63;
             if (finished)
-                return received;
+                return received_;
         }
     }
 
 private:
-    static uint64_t sizeFromAttributes(const std::vector<uint8_t>& d) {
-        uint64_t bytes = 0, kbytes = 0;
+    enum class State { Init, File, Data };
+
+    // Sends an ACK and keeps it for the packet's repetition.
+    int answer(int seq, const std::vector<uint8_t>& data, int chkt) {
+        const int rc = send(seq, 'Y', data, chkt);
+        answers_[size_t(seq)] = last_;
+        return rc;
+    }
+
+    // A packet ahead of the one we wait for: kept and acknowledged at once, and the ones missing
+    // before it asked for (each once: a later loss costs a time-out or the sender's own repeat).
+    int hold(const Packet& p) {
+        if (!held_[size_t(p.seq)]) {
+            held_[size_t(p.seq)] = p;
+            for (int s = expected_; s != p.seq; s = (s + 1) & 63) {
+                if (held_[size_t(s)] || asked_[size_t(s)])
+                    continue;
+                asked_[size_t(s)] = true;
+                if (int rc = send(s, 'N', {}, agreed_.chkt); rc != 0)
+                    return rc;
+            }
+        }
+        return answer(p.seq, {}, agreed_.chkt);
+    }
+
+    // Acts on the packet in order; ack gets its ACK's data. 0 or the code to end with.
+    int take(const Packet& p, std::vector<uint8_t>& ack, int& ackChkt, bool& finished) {
+        asked_[size_t(p.seq)] = false;
+        switch (state_) {
+        case State::Init: {
+            if (p.type != 'S' && p.type != 'I')
+                return fail(TransferErrProtocol, expected_);
+            // We have every check type: the sender's choice is the answer.
+            const Params theirs = Params::decode(p.data);
+            ours_.chkt = theirs.chkt;
+            agreed_ = Agreement::make(ours_, theirs);
+            ours_.window = agreed_.window;
+            codec_ = std::make_unique<Codec>(agreed_.peerQctl, agreed_.qbin, agreed_.rept);
+            ack = ours_.encode();
+            ackChkt = ours_.chkt == CheckForced3 ? 3 : 1;
+            state_ = State::File;
+            return 0;
+        }
+        case State::File:
+            if (p.type == 'B') {
+                finished = true;
+                return 0;
+            }
+            if (p.type != 'F' || !codec_->decode(p.data, plain_))
+                return fail(TransferErrProtocol, expected_);
+            if (files_.begin(std::string(plain_.begin(), plain_.end()), 0, 0).empty())
+                return fail(TransferErrFile, expected_);
+            open_ = true;
+            done_ = total_ = 0;
+            text_ = TextLines();
+            state_ = State::Data;
+            return report(0, 0);
+        case State::Data:
+            break;
+        }
+        if (p.type == 'A') {
+            const Attributes a = readAttributes(p.data);
+            total_ = a.size;
+            text_.on = a.text;
+            return report(done_, total_);
+        }
+        if (p.type == 'D') {
+            if (!codec_->decode(p.data, plain_))
+                return fail(TransferErrProtocol, expected_);
+            text_.toLocal(plain_);
+            if (!plain_.empty() && !files_.write(plain_.data(), plain_.size()))
+                return fail(TransferErrFile, expected_);
+            done_ += plain_.size();
+            return report(done_, total_);
+        }
+        if (p.type != 'Z')
+            return fail(TransferErrProtocol, expected_);
+        state_ = State::File;
+        open_ = false;
+        if (!p.data.empty() && p.data[0] == 'D') {
+            files_.abandon(); // the sender gave this file up
+            return 0;
+        }
+        plain_.clear();
+        text_.finish(plain_);
+        if ((!plain_.empty() && !files_.write(plain_.data(), plain_.size())) || !files_.finish())
+            return fail(TransferErrFile, expected_);
+        ++received_;
+        done_ += plain_.size();
+        return report(done_, total_);
+    }
+
+    struct Attributes {
+        uint64_t size = 0;
+        bool text = false;
+    };
+    // The length (in bytes, else in kilobytes) and whether the sender calls the file text.
+    static Attributes readAttributes(const std::vector<uint8_t>& d) {
+        Attributes a;
+        uint64_t kbytes = 0;
         bool haveBytes = false;
         for (size_t i = 0; i + 1 < d.size();) {
             const uint8_t tag = d[i];
             const int len = unchar(d[i + 1]);
             if (len < 0 || i + 2 + size_t(len) > d.size())
                 break;
+            const uint8_t* value = d.data() + i + 2;
+            if (tag == '"' && len > 0)
+                a.text = value[0] == 'A';
             uint64_t v = 0;
             bool digits = len > 0;
             for (int k = 0; k < len; ++k) {
-                const uint8_t c = d[i + 2 + size_t(k)];
+                const uint8_t c = value[k];
                 if (c < '0' || c > '9' || v > UINT64_MAX / 10 - 9) {
                     digits = false;
                     break;
@@ -352,15 +582,50 @@ private:
                 v = v * 10 + (c - '0');
             }
             if (digits && tag == '1') {
-                bytes = v;
+                a.size = v;
                 haveBytes = true;
             } else if (digits && tag == '!' && v < UINT64_MAX / 1024) {
                 kbytes = v * 1024;
             }
             i += 2 + size_t(len);
         }
-        return haveBytes ? bytes : kbytes;
+        if (!haveBytes)
+            a.size = kbytes;
+        return a;
     }
+
+    // Progress never past its total: a sender's size may be short of what arrives.
+    int report(uint64_t done, uint64_t total) {
+        const auto clamp = [](uint64_t v) { return int64_t(std::min<uint64_t>(v, INT64_MAX)); };
+        const int rc = ctx_.progress(clamp(done), clamp(total ? std::max(total, done) : 0));
+        return rc != 0 ? fail(rc, expected_) : 0;
+    }
+
+    // A text file comes with CR LF line ends, the protocol's common form; the file on disk gets the
+    // sender's own: LF, as a Linux user's files have them. A CR that ends one packet waits for the next.
+    struct TextLines {
+        bool on = false;
+        bool cr = false;
+        void toLocal(std::vector<uint8_t>& data) {
+            if (!on)
+                return;
+            std::vector<uint8_t> out;
+            out.reserve(data.size() + 1);
+            for (uint8_t c : data) {
+                if (cr && c != '\n')
+                    out.push_back('\r');
+                cr = c == '\r';
+                if (!cr)
+                    out.push_back(c);
+            }
+            data.swap(out);
+        }
+        void finish(std::vector<uint8_t>& out) {
+            if (on && cr)
+                out.push_back('\r');
+            cr = false;
+        }
+    };
 
     int abandon(int code) {
         if (open_)
@@ -371,6 +636,15 @@ private:
 
     IncomingFiles& files_;
     std::unique_ptr<Codec> codec_;
+    TextLines text_;
+    State state_ = State::Init;
+    int expected_ = 0; // the packet we wait for (the window's bottom)
+    int received_ = 0;
+    uint64_t done_ = 0, total_ = 0;
+    std::vector<uint8_t> plain_;
+    std::array<std::optional<Packet>, 64> held_;   // packets that came ahead of expected_
+    std::array<bool, 64> asked_{};                 // missing packets we have NAKed
+    std::array<std::vector<uint8_t>, 64> answers_; // our ACK to each packet, for its repetition
     bool open_ = false;
 };
 

@@ -8,7 +8,9 @@
 namespace seriallib {
 
 struct MemoryChannelPair::Direction {
-    explicit Direction(LineFaults f) : faults(std::move(f)), rng(faults.seed) {}
+    // Insertions draw from a stream of their own, so that the other faults of a seed stay where
+    // they were without them.
+    explicit Direction(LineFaults f) : faults(std::move(f)), rng(faults.seed), insertRng(~faults.seed) {}
 
     struct Byte {
         uint8_t value;
@@ -17,6 +19,7 @@ struct MemoryChannelPair::Direction {
 
     LineFaults faults;
     std::mt19937_64 rng;
+    std::mt19937_64 insertRng;
     std::mutex mutex;
     std::condition_variable cv;
     std::deque<Byte> queue;
@@ -35,6 +38,8 @@ struct MemoryChannelPair::Direction {
             auto bit = static_cast<uint8_t>(1u << (rng() % 8));
             if (c < faults.corrupt)
                 b ^= bit;
+            if (faults.insert > 0.0 && chance(insertRng) < faults.insert)
+                queue.push_back({static_cast<uint8_t>(insertRng()), ready});
             bool keep = d >= faults.drop;
             if (faults.fault && !faults.fault(index, b))
                 keep = false;

@@ -13,6 +13,7 @@ namespace seriallib {
 struct LineFaults {
     double corrupt = 0.0;               // chance that a byte arrives with one bit flipped
     double drop = 0.0;                  // chance that a byte is lost
+    double insert = 0.0;                // chance that a random byte arrives before a byte
     std::chrono::microseconds delay{0}; // time every byte spends on the line
     uint64_t seed = 1;
     // Targeted faults, applied after the random ones: gets the byte's position in this direction

@@ -14,6 +14,18 @@ namespace {
 // Longest name kept from the sender: leaves room for " (9999)" and the folder's own limit of 255.
 constexpr size_t kMaxName = 200;
 
+// Where to cut s to at most max bytes without splitting a UTF-8 sequence; other bytes are cut
+// where they stand.
+size_t cutPoint(std::string_view s, size_t max) {
+    auto byte = [&](size_t i) { return static_cast<unsigned char>(s[i]); };
+    if (s.size() <= max)
+        return s.size();
+    size_t start = max;
+    while (start > 0 && max - start < 3 && (byte(start) & 0xC0) == 0x80)
+        --start;
+    return start < max && (byte(start) & 0xC0) == 0xC0 ? start : max;
+}
+
 bool isDirectory(const std::string& path) {
     struct stat st {};
     return !path.empty() && path.front() == '/' && ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
@@ -55,7 +67,7 @@ std::string sanitiseReceivedName(std::string_view raw) {
         raw = raw.substr(0, nul);
     if (auto sep = raw.find_last_of("/\\"); sep != std::string_view::npos)
         raw = raw.substr(sep + 1);
-    std::string name(raw.substr(0, kMaxName));
+    std::string name(raw.substr(0, cutPoint(raw, kMaxName)));
     for (char& c : name) {
         auto u = static_cast<unsigned char>(c);
         if (u < 0x20 || u == 0x7F)

@@ -13,7 +13,8 @@
 namespace seriallib {
 
 // The sender's name reduced to its last path component ('/' and '\' both separate), with control
-// characters replaced by '_' and cut at the first NUL; "", "." and ".." become "received".
+// characters replaced by '_', cut at the first NUL and to at most 200 bytes (never inside a UTF-8
+// character); "", "." and ".." become "received".
 std::string sanitiseReceivedName(std::string_view raw);
 
 class IncomingFile {

@@ -66,12 +66,11 @@ int receiveFileData(TransferContext& ctx, BlockReceiver& rx, IncomingFile& file,
         return rx.fail(w);
     for (;;) {
         int r = rx.next(packet, started && !eotSeen ? t.blockWait : t.startInterval);
-        if (r == ReadTimedOut && eotSeen)
-            return 0; // one EOT and silence after its NAK: the sender has finished
         if (r < 0 && r != ReadTimedOut)
             return rx.fail(r);
-        bool bad = r == ReadTimedOut || packet.kind == BlockReceiver::Bad;
-        if (bad && !started) {
+        bool timedOut = r == ReadTimedOut;
+        bool bad = timedOut || packet.kind == BlockReceiver::Bad;
+        if (bad && !started && !eotSeen) {
             if (++startTries > t.startTries)
                 return rx.fail(TransferErrTimeout);
             // A CRC request nobody answers: the sender may know only checksums.
@@ -84,9 +83,12 @@ int receiveFileData(TransferContext& ctx, BlockReceiver& rx, IncomingFile& file,
             continue;
         }
         if (bad) {
-            eotSeen = false;
+            // The end counts only when a clean EOT answers our NAK of the one before; silence in
+            // between is a lost NAK or a sender's pause, and is asked about again.
+            if (!timedOut)
+                eotSeen = false;
             if (++errors > t.retries)
-                return rx.fail(r == ReadTimedOut ? TransferErrTimeout : TransferErrProtocol);
+                return rx.fail(timedOut ? TransferErrTimeout : TransferErrProtocol);
             ctx.stats().retries++;
             if (int w = rx.send(NAK))
                 return rx.fail(w);
@@ -95,9 +97,7 @@ int receiveFileData(TransferContext& ctx, BlockReceiver& rx, IncomingFile& file,
         if (packet.kind == BlockReceiver::Eot) {
             if (eotSeen)
                 return rx.send(ACK) == 0 ? 0 : rx.fail(TransferErrNotOpen);
-            // A lone EOT may be a damaged header: ask again, once the line has gone quiet.
-            if (int q = ctx.waitQuiet(t.quiet, ctx.after(t.blockWait)))
-                return rx.fail(q);
+            // A lone EOT may be line noise: it is the end only if the sender says so again.
             eotSeen = true;
             if (int w = rx.send(NAK))
                 return rx.fail(w);

@@ -1,5 +1,6 @@
 #include "xmodem_engine.h"
 
+#include <algorithm>
 #include <thread>
 
 namespace seriallib::xmodem {
@@ -45,10 +46,8 @@ int BlockSender::awaitStart(milliseconds wait) {
         }
         if (c == CAN)
             return fail(TransferErrRemoteAbort);
-        if (c == ReadTimedOut)
-            return fail(TransferErrTimeout);
         if (c < 0)
-            return fail(c);
+            return leftOr(c == ReadTimedOut ? TransferErrTimeout : c);
         // A stray ACK before anything was sent means nothing.
     }
 }
@@ -61,7 +60,7 @@ int BlockSender::sendBlock(uint8_t number, const uint8_t* data, size_t size, siz
             ctx_.stats().retries++;
         turnaround();
         if (int r = ctx_.write(frame))
-            return fail(r);
+            return leftOr(r);
         for (;;) {
             int c = awaitAnswer(ctx_.after(ctx_.timings().responseWait));
             if (c == ACK) {
@@ -78,10 +77,12 @@ int BlockSender::sendBlock(uint8_t number, const uint8_t* data, size_t size, siz
             if (c == CAN)
                 return fail(TransferErrRemoteAbort);
             if (c == ReadTimedOut) {
+                if (closing_)
+                    return leftOr(TransferErrTimeout);
                 lastTimedOut = true;
                 break;
             }
-            return fail(c);
+            return leftOr(c);
         }
     }
     return fail(lastTimedOut ? TransferErrTimeout : TransferErrProtocol);
@@ -89,37 +90,52 @@ int BlockSender::sendBlock(uint8_t number, const uint8_t* data, size_t size, siz
 
 int BlockSender::sendEot(bool batch) {
     const uint8_t eot = EOT;
-    bool lastTimedOut = false;
+    // A receiver still waiting for the end asks again on its own time-out, about once per response
+    // wait; one that stays silent through three EOTs in a row has taken one and left.
+    constexpr int kSilentEotsToLeave = 3;
+    int silent = 0;
     for (int attempt = 0; attempt <= ctx_.timings().retries; ++attempt) {
-        if (lastTimedOut)
+        if (silent > 0)
             ctx_.stats().retries++; // a NAK of the first EOT is the rule, not a retry
         turnaround();
         if (int r = ctx_.write(&eot, 1)) {
             if (r == TransferErrNotOpen) {
-                hungUp_ = true;
+                peerLeft_ = true;
                 return 0;
             }
             return fail(r);
         }
-        int c = awaitAnswer(ctx_.after(ctx_.timings().responseWait));
+        auto deadline = ctx_.after(ctx_.timings().responseWait);
+        int c = awaitAnswer(deadline);
+        while (c == CRC_START && !batch)
+            c = awaitAnswer(deadline); // no answer to an EOT outside a batch
         if (c == ACK)
             return 0;
-        if (c == CRC_START && batch) {
+        if (c == CRC_START) {
             startPending_ = true;
             crc_ = true;
             return 0;
         }
-        if (c == TransferErrNotOpen) {
-            hungUp_ = true;
+        if (c == TransferErrNotOpen || (c == ReadTimedOut && ++silent >= kSilentEotsToLeave)) {
+            peerLeft_ = true;
             return 0;
         }
         if (c == CAN)
             return fail(TransferErrRemoteAbort);
         if (c < 0 && c != ReadTimedOut)
             return fail(c);
-        lastTimedOut = c == ReadTimedOut;
+        if (c == NAK)
+            silent = 0;
     }
-    return fail(lastTimedOut ? TransferErrTimeout : TransferErrProtocol);
+    return fail(TransferErrProtocol);
+}
+
+int BlockSender::leftOr(int code) {
+    if (closing_ && (code == TransferErrTimeout || code == TransferErrNotOpen)) {
+        peerLeft_ = true;
+        return 0;
+    }
+    return fail(code);
 }
 
 int BlockSender::fail(int code) {
@@ -142,17 +158,31 @@ int BlockReceiver::fail(int code) {
     return code;
 }
 
+int BlockReceiver::somethingFollows(milliseconds grace) {
+    uint8_t extra;
+    int n = ctx_.read(&extra, 1, ctx_.after(grace));
+    if (n == ReadTimedOut)
+        return 0;
+    return n < 0 ? n : 1;
+}
+
 int BlockReceiver::next(Packet& packet, milliseconds wait) {
     const auto& t = ctx_.timings();
     packet.kind = Bad;
     int c = ctx_.readByte(ctx_.after(wait));
     if (c < 0)
         return c;
+    auto headerSeen = Clock::now();
     if (c == EOT) {
-        packet.kind = Eot;
-        return 0;
-    }
-    if (c == CAN) {
+        // Once per file: it may wait for the whole quiet time.
+        int more = somethingFollows(t.quiet);
+        if (more < 0)
+            return more;
+        if (more == 0) {
+            packet.kind = Eot;
+            return 0;
+        }
+    } else if (c == CAN) {
         int second = ctx_.readByte(ctx_.after(t.byteGap));
         if (second == CAN)
             return TransferErrRemoteAbort;
@@ -167,11 +197,21 @@ int BlockReceiver::next(Packet& packet, milliseconds wait) {
             return n;
         if (n == static_cast<int>(need) && static_cast<uint8_t>(rest[0] ^ rest[1]) == 0xFF &&
             checkMatches(rest + 2, blockSize, rest + 2 + blockSize, crc_)) {
-            packet.kind = Block;
-            packet.number = rest[0];
-            packet.size = blockSize;
-            std::copy(rest + 2, rest + 2 + blockSize, packet.data.begin());
-            return 0;
+            // A byte shifted out of the block arrives within a few byte times of its neighbours.
+            auto perByte = (Clock::now() - headerSeen) / need;
+            auto grace = std::min<milliseconds>(
+                t.quiet,
+                std::max<milliseconds>(milliseconds(2), std::chrono::ceil<milliseconds>(4 * perByte)));
+            int more = somethingFollows(grace);
+            if (more < 0)
+                return more;
+            if (more == 0) {
+                packet.kind = Block;
+                packet.number = rest[0];
+                packet.size = blockSize;
+                std::copy(rest + 2, rest + 2 + blockSize, packet.data.begin());
+                return 0;
+            }
         }
     }
     // A damaged block or noise: let the line go quiet so the NAK that follows is not lost in it.

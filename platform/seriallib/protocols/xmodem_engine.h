@@ -20,23 +20,30 @@ public:
     // block after a start request, a repeated request counts as a NAK.
     int sendBlock(uint8_t number, const uint8_t* data, size_t size, size_t blockSize, bool first);
     // Sends EOT until it is acknowledged. In a batch, the receiver's next start request also shows
-    // that the EOT arrived.
+    // that the EOT arrived. Every data block has been acknowledged by then, so a receiver that hangs
+    // up, or stays silent through three EOTs in a row, took one and left: that is no failure.
     int sendEot(bool batch);
+    // From now on the receiver holds every file: the rest only closes the batch, and a receiver that
+    // leaves (hangs up or goes silent) instead of answering it has lost nothing.
+    void closing() { closing_ = true; }
     // Ends the exchange on an error: the cancel sequence unless the peer cancelled or the line is gone.
     int fail(int code);
-    // Whether the line was closed by the receiver after the last block of the session was sent: every
-    // data block was acknowledged then, only the final answer was lost.
-    bool hungUp() const { return hungUp_; }
+    // Whether the receiver left without its last answer reaching us, after it had all the data.
+    bool peerLeft() const { return peerLeft_; }
 
 private:
     void turnaround();
     // ACK, NAK, CRC_START, CAN (after two of them), ReadTimedOut or a negative code.
     int awaitAnswer(Clock::time_point deadline);
+    // While closing: a receiver that has gone ends the exchange well (0, peerLeft() set); otherwise
+    // the failure `code`.
+    int leftOr(int code);
 
     TransferContext& ctx_;
     bool crc_ = false;
     bool startPending_ = false; // a start request came in as the answer to EOT
-    bool hungUp_ = false;
+    bool closing_ = false;
+    bool peerLeft_ = false;
 };
 
 class BlockReceiver {
@@ -55,12 +62,17 @@ public:
 
     // Reads what comes next, waiting up to `wait` for its first byte: 0 with the packet filled in,
     // ReadTimedOut, TransferErrRemoteAbort after CAN CAN, or another negative code. A damaged block
-    // or a stray byte gives Kind Bad once the line has gone quiet.
+    // or a stray byte gives Kind Bad once the line has gone quiet. A sender waits for our answer to
+    // each block and EOT, so a block or EOT that more bytes follow at once was misframed (a byte
+    // inserted by the line, a stray EOT): Bad as well.
     int next(Packet& packet, milliseconds wait);
     int send(uint8_t byte);
     int fail(int code);
 
 private:
+    // 1 when a byte arrives within grace (it is dropped), 0 when none does, or a negative code.
+    int somethingFollows(milliseconds grace);
+
     TransferContext& ctx_;
     bool crc_;
 };

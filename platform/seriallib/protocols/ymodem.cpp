@@ -27,15 +27,17 @@ int ymodemSend(TransferContext& ctx, const std::string& path) {
         return r;
     if (int r = detail::sendFileData(ctx, sender, file, true, true))
         return r;
-    if (sender.hungUp())
+    if (sender.peerLeft())
         return 0;
-    // End of the batch: an empty block 0. A receiver that leaves as soon as it has it may take our
-    // last answer with it; the file was complete before that.
+    // The receiver acknowledged the EOT and so keeps the file; the empty block 0 only ends the
+    // batch, and a receiver that leaves as soon as it has it may take our last answer with it.
+    sender.closing();
     if (int r = sender.awaitStart(ctx.timings().responseWait))
-        return r == TransferErrNotOpen ? 0 : r;
+        return r;
+    if (sender.peerLeft())
+        return 0;
     const std::vector<uint8_t> none(kSmallBlock, 0);
-    int r = sender.sendBlock(0, none.data(), none.size(), kSmallBlock, true);
-    return r == TransferErrNotOpen ? 0 : r;
+    return sender.sendBlock(0, none.data(), none.size(), kSmallBlock, true);
 }
 
 int ymodemReceive(TransferContext& ctx, const std::string& folderPath) {

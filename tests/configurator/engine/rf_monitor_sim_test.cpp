@@ -1,5 +1,6 @@
 // The signal monitor's start-up and queries against the simulated modem over a pty.
 
+#include "fast_clock.h"
 #include "monitor_view.h"
 #include "Rf_monitorthread.h"
 #include "sim_link.h"
@@ -13,24 +14,11 @@
 #include <mutex>
 #include <thread>
 
+using enginetest::FastClock;
 using enginetest::SimLink;
 using testing::ElementsAre;
 
 namespace {
-
-// Pauses of the dialogues run twenty times faster; reads still wait on the real line.
-class FastClock : public engine::LinkClock {
-public:
-    int64_t nowMs() override {
-        return std::chrono::duration_cast<std::chrono::milliseconds>(
-                   std::chrono::steady_clock::now().time_since_epoch())
-            .count();
-    }
-    void sleepMs(int ms) override {
-        if (ms > 0)
-            std::this_thread::sleep_for(std::chrono::microseconds(ms * 50));
-    }
-};
 
 // Keeps what the window would show; safe from the worker thread.
 class RecordingMonitorView : public MonitorView {

@@ -270,6 +270,10 @@ TEST(ApverClass, ModelAndFirmwareRoads) {
         {"BREL Q8690I v2.0.3 build 1234", 1},
         {"BREL Q8690I v1.0.1 build 0815", 2}, // old firmware even with a build
         {"BREL Q8690I v1.0.0", 2},
+        {"BREL Q8690I v1.0.10 build 7", 1}, // only 1.0.0 and 1.0.1 exactly are old
+        {"BREL Q8690I v11.0.1 build 7", 1},
+        {"BREL Q8690I v2.0.3 build 1.0.1", 1},
+        {"\r\nBREL Q8690I v1.0.1\r\nOK", 2},
         {"BREL Q8690I v2.0.3", 0},
         {"BREL Q8630 v2.1.0 build 77", 3},
         {"BREL Q8630 v2.1.0", 0},

@@ -71,6 +71,13 @@ TEST_F(FirmwareImageTest, HeaderAndSums) {
         {"first sum wrong", [](std::string& b) { b[12] = char(b[12] + 1); }, false},
         {"second sum wrong", [](std::string& b) { b[16] = char(b[16] + 1); }, false},
         {"payload changed, sums kept", [](std::string& b) { b[200] = char(b[200] + 1); }, false},
+        // 0xFFFFFFE4 + 128 wraps to 100 in 32 bits.
+        {"length wrapping to a short file's size",
+         [](std::string& b) {
+             b.resize(100);
+             put32(b, 8, 0xFFFFFFE4u);
+         },
+         false},
     };
     for (const auto& c : cases) {
         std::string bytes = image(2500);

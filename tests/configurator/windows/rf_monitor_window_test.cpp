@@ -3,6 +3,7 @@
 // First: the simulated modem has a member that Qt's keyword macros would rewrite.
 #include "simulated_modem.h"
 
+#include "fast_clock.h"
 #include "Input_data.h"
 #include "link_clock.h"
 #include "Rs232_setup.h"
@@ -21,20 +22,6 @@
 
 namespace {
 
-// Pauses of the dialogues run ten times faster; reads still wait on the real line.
-class FastClock : public engine::LinkClock {
-public:
-    int64_t nowMs() override {
-        return std::chrono::duration_cast<std::chrono::milliseconds>(
-                   std::chrono::steady_clock::now().time_since_epoch())
-            .count();
-    }
-    void sleepMs(int ms) override {
-        if (ms > 0)
-            std::this_thread::sleep_for(std::chrono::microseconds(ms * 100));
-    }
-};
-
 QColor barColour(const QFrame* bar) {
     return bar->palette().color(QPalette::Window);
 }
@@ -47,7 +34,7 @@ protected:
         ASSERT_NE(::mkdtemp(pattern), nullptr);
         dir = pattern;
         ::setenv("BREL_PORT_MAP", (dir / "ports.conf").c_str(), 1);
-        engine::setLinkClock(std::make_shared<FastClock>());
+        engine::setLinkClock(std::make_shared<enginetest::FastClock>(10));
     }
     void TearDown() override {
         WindowSetTest::TearDown();

@@ -3,7 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
+#include <tuple>
 
 namespace {
 
@@ -34,6 +36,17 @@ TEST(KermitPacket, PeerSendInitDecodes) {
     EXPECT_TRUE(p.longPackets);
     EXPECT_TRUE(p.attributes);
     EXPECT_EQ(p.maxlx, 4000);
+    EXPECT_EQ(p.window, 1); // no sliding windows offered
+    // One that offers sliding windows (30 packets) among its capabilities.
+    const Params windows = Params::decode(bytes("~/ @-#Y3~^>J)0___F\"U1@"));
+    EXPECT_EQ(windows.window, 30);
+    EXPECT_EQ(windows.maxlx, 3999);
+    for (int ours : {1, 8, 31}) {
+        Params mine;
+        mine.window = ours;
+        EXPECT_EQ(Params::decode(mine.encode()).window, ours);
+        EXPECT_EQ(Agreement::make(mine, windows).window, std::min(ours, 30));
+    }
     // A bare S packet keeps the defaults.
     const Params bare = Params::decode(bytes("H"));
     EXPECT_EQ(bare.maxl, 40);
@@ -59,6 +72,11 @@ TEST(KermitPacket, Negotiation) {
         {"they need it", 'Y', '&', 3, 1, ' ', false, '&', 1, 0, false},
         {"they refuse it", '&', 'N', 3, 3, '~', true, 0, 3, '~', true},
         {"check types differ", 'Y', 'Y', 3, 2, '%', true, 0, 1, 0, true},
+        {"both type 2", 'Y', 'Y', 2, 2, '~', true, 0, 2, '~', true},
+        {"both blank-free 2", 'Y', 'Y', CheckBlankFree2, CheckBlankFree2, '~', true, 0, CheckBlankFree2, '~',
+         true},
+        {"both forced 3", 'Y', 'Y', CheckForced3, CheckForced3, '~', true, 0, 3, '~', true},
+        {"forced 3 against plain 3", 'Y', 'Y', 3, CheckForced3, '~', true, 0, 1, '~', true},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -141,11 +159,40 @@ TEST(KermitPacket, CodecRoundTrip) {
     EXPECT_FALSE(Codec('#', '&', '~').decode(bytes("&"), out));
 }
 
+// Packets as a peer program sends them: the blank-free two-character check, and an S packet under a
+// forced type 3, which the S exchange must read although type 1 is the rule there.
+TEST(KermitPacket, PeerCheckTypesOnTheWire) {
+    Agreement a;
+    EXPECT_EQ(encodePacket(1, 'F', bytes("F.TXT"), CheckBlankFree2, a), bytes("\x01)!FF.TXT)%\r"));
+    const auto forced = bytes("\x01; S~/ @-#Y5~^>J)0___F\"U1@!O6\r");
+    const auto plain = bytes("\x01"
+                             "9 S~/ @-#YB~^>J)0___F\"U1@N\r");
+    for (const auto& [wire, wantCheck, wantChkt] :
+         {std::tuple{forced, 3, CheckForced3}, std::tuple{plain, 1, CheckBlankFree2}}) {
+        for (int reading : {CheckInit, 2}) {
+            MemoryChannelPair line;
+            line.a().write(wire.data(), wire.size(), Clock::now());
+            TransferContext ctx(line.b(), nullptr, {});
+            const Packet p = readPacket(ctx, reading, Clock::now() + 100ms, false);
+            ASSERT_EQ(p.status, ReadStatus::Ok);
+            EXPECT_EQ(p.type, 'S');
+            EXPECT_EQ(p.chkt, wantCheck);
+            EXPECT_EQ(Params::decode(p.data).chkt, wantChkt);
+        }
+    }
+    // Any other packet must carry the check in force.
+    const auto data = encodePacket(5, 'D', bytes("abc"), 1, a);
+    MemoryChannelPair line;
+    line.a().write(data.data(), data.size(), Clock::now());
+    TransferContext ctx(line.b(), nullptr, {});
+    EXPECT_EQ(readPacket(ctx, 3, Clock::now() + 100ms, false).status, ReadStatus::BadPacket);
+}
+
 TEST(KermitPacket, PacketsRoundTripAndSpoiltOnesAreRejected) {
     Agreement a;
     a.npad = 2;
     a.padc = 0;
-    for (int chkt : {1, 3}) {
+    for (int chkt : {1, 2, 3, CheckBlankFree2}) {
         for (size_t size : {size_t(0), size_t(50), size_t(91), size_t(3000)}) {
             SCOPED_TRACE(std::to_string(chkt) + "/" + std::to_string(size));
             std::vector<uint8_t> data(size);

@@ -2,11 +2,13 @@
 #include "kermit_session.h"
 #include "memory_channel.h"
 #include "seriallib.h"
+#include "transfer_pair.h"
 #include "transfer_test_support.h"
 
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <future>
 #include <thread>
 
 namespace {
@@ -22,6 +24,7 @@ TransferTimings quick() {
     t.startTries = 10;
     t.responseWait = 100ms;
     t.blockWait = 300ms;
+    t.byteGap = 30ms;
     t.retries = 30;
     return t;
 }
@@ -32,14 +35,15 @@ struct Outcome {
 };
 
 Outcome transfer(MemoryChannelPair& line, const std::vector<std::string>& paths, const std::string& folder,
-                 const KermitOptions& senderOptions = {}, const KermitOptions& receiverOptions = {}) {
+                 const KermitOptions& senderOptions = {}, const KermitOptions& receiverOptions = {},
+                 const TransferTimings& timings = quick()) {
     ReceiveFolder rf(folder);
     FolderFiles files(rf);
     auto rx = transfer_test::runAsync([&] {
-        TransferContext ctx(line.b(), nullptr, {}, quick());
+        TransferContext ctx(line.b(), nullptr, {}, timings);
         return kermitReceive(ctx, files, receiverOptions);
     });
-    TransferContext ctx(line.a(), nullptr, {}, quick());
+    TransferContext ctx(line.a(), nullptr, {}, timings);
     const int sent = kermitSend(ctx, paths, senderOptions);
     EXPECT_TRUE(transfer_test::ready(rx));
     return {sent, rx.get()};
@@ -126,6 +130,386 @@ TEST(KermitSession, NoiseAndLossAreRepairedByNakAndRetry) {
         EXPECT_EQ(r.received, 1);
         EXPECT_EQ(transfer_test::readFile(dst.file("noisy")), data);
     }
+}
+
+// Over many seeds at several rates of flipped and lost bytes both ways, each transfer ends with the
+// exact file and success, or with a failure code and no file: never a wrong file, never a hang.
+TEST(KermitSession, NoisyLineEndsInTheExactFileOrAFailureCode) {
+    const auto data = transfer_test::testData(6000, 9);
+    TransferTimings t = quick();
+    t.responseWait = 40ms;
+    t.byteGap = 15ms;
+    t.blockWait = 150ms;
+    t.retries = 15;
+    int successes = 0;
+    for (int window : {1, 31}) {
+        for (double rate : {1e-4, 1e-3, 3e-3, 1e-2}) {
+            for (uint64_t seed = 1; seed <= 4; ++seed) {
+                SCOPED_TRACE(std::to_string(window) + "/" + std::to_string(rate) + " seed " +
+                             std::to_string(seed));
+                ScratchDir src, dst;
+                transfer_test::writeFile(src.file("noisy"), data);
+                LineFaults forward, back;
+                forward.corrupt = back.corrupt = rate;
+                forward.drop = back.drop = rate / 2;
+                forward.seed = seed;
+                back.seed = seed + 1000;
+                MemoryChannelPair line(forward, back);
+                KermitOptions o;
+                o.window = window;
+                const auto t0 = Clock::now();
+                const auto r = transfer(line, {src.file("noisy")}, dst.path(), o, o, t);
+                EXPECT_LT(Clock::now() - t0, 10s);
+                if (r.received == 1) {
+                    ++successes;
+                    EXPECT_EQ(transfer_test::readFile(dst.file("noisy")), data);
+                } else {
+                    EXPECT_LT(r.received, 0);
+                    EXPECT_LT(r.sent, 0);
+                    EXPECT_TRUE(dst.names().empty());
+                }
+            }
+        }
+    }
+    // The protocol does recover, not merely fail safely. (At the highest rate a damaged S exchange
+    // that passes its one-character check leaves the two sides on different check types.)
+    EXPECT_GE(successes, 28);
+}
+
+// A peer whose packets the test writes itself, with any check type.
+struct PacketPeer {
+    explicit PacketPeer(ByteChannel& channel) : ctx(channel, nullptr, {}, quick()) {}
+    void send(int seq, uint8_t type, const std::string& data, int chkt) {
+        ctx.write(kermit::encodePacket(seq, type, {data.begin(), data.end()}, chkt, agreed));
+    }
+    kermit::Packet read(int chkt, std::chrono::milliseconds wait = 2s) {
+        return kermit::readPacket(ctx, chkt, Clock::now() + wait, false);
+    }
+    // Sends a packet and expects its ACK.
+    void exchange(int seq, uint8_t type, const std::string& data, int chkt) {
+        send(seq, type, data, chkt);
+        const kermit::Packet p = read(chkt);
+        EXPECT_EQ(p.status, kermit::ReadStatus::Ok);
+        EXPECT_EQ(p.type, 'Y');
+        EXPECT_EQ(p.seq, seq);
+    }
+    std::string sendInit(int chkt, int window = 1) {
+        kermit::Params ours;
+        ours.chkt = chkt;
+        ours.window = window;
+        const auto d = ours.encode();
+        return {d.begin(), d.end()};
+    }
+    TransferContext ctx;
+    kermit::Agreement agreed;
+};
+
+// Our receiver on one end of a line, driven by a scripted sender on the other.
+struct ScriptedSend {
+    explicit ScriptedSend(TransferProgressCallback progress = {})
+        : rf(dst.path()), files(rf), peer(line.a()) {
+        rx = transfer_test::runAsync([this, progress] {
+            TransferContext ctx(line.b(), nullptr, progress, quick());
+            return kermitReceive(ctx, files);
+        });
+    }
+    // The S exchange (checked with type 1) and the F packet naming the file.
+    void begin(const std::string& name, int window = 1) {
+        peer.send(0, 'S', peer.sendInit(3, window), 1);
+        ack = peer.read(kermit::CheckInit);
+        EXPECT_EQ(ack.type, 'Y');
+        peer.exchange(1, 'F', name, 3);
+    }
+    int result() {
+        EXPECT_TRUE(transfer_test::ready(rx));
+        return rx.get();
+    }
+    ScratchDir dst;
+    MemoryChannelPair line;
+    ReceiveFolder rf;
+    FolderFiles files;
+    PacketPeer peer;
+    kermit::Packet ack; // the answer to the S packet
+    std::future<int> rx;
+};
+
+// Our receiver answers each check type a sender offers with that type, and then reads packets
+// carrying it; a forced type 3 covers the S exchange too.
+TEST(KermitSession, ReceiverTakesTheCheckTypeTheSenderOffers) {
+    using namespace kermit;
+    struct Case {
+        int offer, initCheck, dataCheck;
+    };
+    for (const Case c : {Case{1, 1, 1}, Case{2, 1, 2}, Case{3, 1, 3},
+                         Case{CheckBlankFree2, 1, CheckBlankFree2}, Case{CheckForced3, 3, 3}}) {
+        SCOPED_TRACE(c.offer);
+        ScriptedSend script;
+        auto& peer = script.peer;
+        peer.send(0, 'S', peer.sendInit(c.offer), c.initCheck);
+        const Packet ack = peer.read(CheckInit);
+        ASSERT_EQ(ack.status, ReadStatus::Ok);
+        EXPECT_EQ(ack.type, 'Y');
+        EXPECT_EQ(ack.chkt, c.initCheck);
+        EXPECT_EQ(Params::decode(ack.data).chkt, c.offer);
+        peer.exchange(1, 'F', "checked", c.dataCheck);
+        peer.exchange(2, 'D', "some data", c.dataCheck);
+        peer.exchange(3, 'Z', "", c.dataCheck);
+        peer.exchange(4, 'B', "", c.dataCheck);
+        EXPECT_EQ(script.result(), 1);
+        EXPECT_EQ(transfer_test::readFile(script.dst.file("checked")),
+                  std::vector<uint8_t>({'s', 'o', 'm', 'e', ' ', 'd', 'a', 't', 'a'}));
+    }
+}
+
+// Our sender uses the type the receiver answers with when it matches its offer, else type 1; a
+// receiver that NAKs the S with a type-3 check gets the S again under a forced type 3.
+TEST(KermitSession, SenderFollowsTheReceiversAnswer) {
+    using namespace kermit;
+    struct Case {
+        const char* name;
+        bool nakForced;
+        int answer, answerCheck, wantInitCheck, wantDataCheck;
+    };
+    const Case cases[] = {
+        {"agrees", false, 3, 1, 1, 3},
+        {"answers type 1", false, 1, 1, 1, 1},
+        {"answers another type", false, 2, 1, 1, 1},
+        {"forces type 3", true, CheckForced3, 3, 3, 3},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ScratchDir src;
+        transfer_test::writeFile(src.file("f"), {'x', 'y'});
+        MemoryChannelPair line;
+        auto tx = transfer_test::runAsync([&] {
+            TransferContext ctx(line.a(), nullptr, {}, quick());
+            return kermitSend(ctx, {src.file("f")});
+        });
+        PacketPeer peer(line.b());
+        Packet p = peer.read(CheckInit);
+        ASSERT_EQ(p.type, 'S');
+        EXPECT_EQ(p.chkt, 1);
+        if (c.nakForced) {
+            peer.send(0, 'N', "", 3);
+            p = peer.read(CheckInit);
+            ASSERT_EQ(p.type, 'S');
+        }
+        EXPECT_EQ(p.chkt, c.wantInitCheck);
+        peer.send(0, 'Y', peer.sendInit(c.answer), c.answerCheck);
+        for (int seq = 1; seq <= 5; ++seq) {
+            p = peer.read(c.wantDataCheck);
+            ASSERT_EQ(p.status, ReadStatus::Ok) << seq;
+            EXPECT_EQ(p.seq, seq);
+            peer.send(seq, 'Y', "", c.wantDataCheck);
+            if (p.type == 'B')
+                break;
+        }
+        ASSERT_TRUE(transfer_test::ready(tx));
+        EXPECT_EQ(tx.get(), 0);
+    }
+}
+
+// The previous packet's ACK once more means the packet came damaged: it goes again at once, not
+// after the response wait.
+TEST(KermitSession, RepeatedAckOfThePreviousPacketResendsAtOnce) {
+    using namespace kermit;
+    ScratchDir src;
+    transfer_test::writeFile(src.file("f"), transfer_test::testData(300));
+    MemoryChannelPair line;
+    TransferTimings slow = quick();
+    slow.responseWait = 2s;
+    slow.retries = 2;
+    auto tx = transfer_test::runAsync([&] {
+        TransferContext ctx(line.a(), nullptr, {}, slow);
+        return kermitSend(ctx, {src.file("f")});
+    });
+    PacketPeer peer(line.b());
+    Packet p = peer.read(CheckInit);
+    peer.send(0, 'Y', peer.sendInit(3), 1);
+    int damaged = 0;
+    std::vector<uint8_t> last;
+    for (int seq = 1;;) {
+        p = peer.read(3, 1s);
+        ASSERT_EQ(p.status, ReadStatus::Ok);
+        if (p.type == 'D' && damaged < 3 && p.seq == seq) {
+            // Say "damaged" three times over, each answered within a packet time.
+            ++damaged;
+            const auto t0 = Clock::now();
+            peer.send(seq - 1, 'Y', "", 3);
+            const Packet again = peer.read(3, 1s);
+            ASSERT_EQ(again.status, ReadStatus::Ok);
+            EXPECT_LT(Clock::now() - t0, 100ms);
+            EXPECT_EQ(again.seq, seq);
+            EXPECT_EQ(again.data, p.data);
+        }
+        peer.send(p.seq, 'Y', "", 3);
+        if (p.type == 'B')
+            break;
+        seq = (p.seq + 1) & 63;
+    }
+    EXPECT_EQ(damaged, 3);
+    ASSERT_TRUE(transfer_test::ready(tx));
+    EXPECT_EQ(tx.get(), 0);
+}
+
+// A burst of damaged packets, many more than the retry count, costs NAKs and not the transfer.
+TEST(KermitSession, DamagedPacketsKeepTheReceiverGoing) {
+    using namespace kermit;
+    ScriptedSend script;
+    auto& peer = script.peer;
+    script.begin("burst");
+    const int retries = quick().retries;
+    for (int i = 0; i < retries * 3; ++i) {
+        auto wire = encodePacket(2, 'D', {'a', 'b', 'c'}, 3, peer.agreed);
+        wire[5] ^= 0x02;
+        peer.ctx.write(wire);
+        const Packet nak = peer.read(3);
+        ASSERT_EQ(nak.status, ReadStatus::Ok);
+        EXPECT_EQ(nak.type, 'N');
+        EXPECT_EQ(nak.seq, 2);
+    }
+    peer.exchange(2, 'D', "abc", 3);
+    peer.exchange(3, 'Z', "", 3);
+    peer.exchange(4, 'B', "", 3);
+    EXPECT_EQ(script.result(), 1);
+    EXPECT_EQ(transfer_test::readFile(script.dst.file("burst")), std::vector<uint8_t>({'a', 'b', 'c'}));
+}
+
+// A file the sender calls text arrives with CR LF line ends (also split across packets) and is
+// stored with LF, as its user had it; a binary one keeps every byte. Progress never passes its total.
+TEST(KermitSession, TextFilesGetTheSendersLineEnds) {
+    using namespace kermit;
+    struct Case {
+        const char* type;
+        std::string want;
+    };
+    const std::vector<std::string> packets = {"one\r", "\ntwo\r\nlone\rcr\r\n", "end\r"};
+    for (const Case& c :
+         {Case{"AMJ", "one\ntwo\nlone\rcr\nend\r"}, Case{"B8", "one\r\ntwo\r\nlone\rcr\r\nend\r"}}) {
+        SCOPED_TRACE(c.type);
+        transfer_test::ProgressLog log;
+        ScriptedSend script(log.callback());
+        auto& peer = script.peer;
+        script.begin("lines");
+        // The size the sender's file has on its disk, with LF line ends.
+        const std::string type(c.type);
+        peer.exchange(
+            2, 'A', std::string("\"") + char(tochar(int(type.size()))) + type + "1" + char(tochar(2)) + "20",
+            3);
+        int seq = 3;
+        Codec codec('#', 0, 0);
+        for (const auto& text : packets) {
+            std::vector<uint8_t> enc;
+            size_t pos = 0;
+            codec.encode(reinterpret_cast<const uint8_t*>(text.data()), text.size(), &pos, 90, enc);
+            peer.exchange(seq++, 'D', std::string(enc.begin(), enc.end()), 3);
+        }
+        peer.exchange(seq++, 'Z', "", 3);
+        peer.exchange(seq, 'B', "", 3);
+        EXPECT_EQ(script.result(), 1);
+        const auto got = transfer_test::readFile(script.dst.file("lines"));
+        EXPECT_EQ(std::string(got.begin(), got.end()), c.want);
+        std::lock_guard lock(log.mutex);
+        ASSERT_FALSE(log.calls.empty());
+        for (const auto& [done, total] : log.calls)
+            EXPECT_LE(done, std::max(total, 0));
+        EXPECT_EQ(log.calls.back().first, int(c.want.size()));
+    }
+}
+
+// With a window, packets that come out of order are held and acknowledged at once, the missing ones
+// asked for once each, and the file is written in order.
+TEST(KermitSession, WindowedReceiverHoldsPacketsThatComeOutOfOrder) {
+    using namespace kermit;
+    ScriptedSend script;
+    auto& peer = script.peer;
+    script.begin("ordered", 8);
+    EXPECT_EQ(Params::decode(script.ack.data).window, 8);
+    struct Step {
+        int seq;
+        std::vector<std::pair<uint8_t, int>> answers;
+    };
+    const Step steps[] = {
+        {3, {{'N', 2}, {'Y', 3}}}, {4, {{'Y', 4}}}, {2, {{'Y', 2}}}, {6, {{'N', 5}, {'Y', 6}}},
+        {7, {{'Y', 7}}},           {5, {{'Y', 5}}}, {5, {{'Y', 5}}}, // a repeat of one it has: answered again
+    };
+    for (const Step& step : steps) {
+        SCOPED_TRACE(step.seq);
+        peer.send(step.seq, 'D', "p" + std::to_string(step.seq), 3);
+        for (const auto& [type, seq] : step.answers) {
+            const Packet p = peer.read(3);
+            ASSERT_EQ(p.status, ReadStatus::Ok);
+            EXPECT_EQ(p.type, type);
+            EXPECT_EQ(p.seq, seq);
+        }
+    }
+    peer.exchange(8, 'Z', "", 3);
+    peer.exchange(9, 'B', "", 3);
+    EXPECT_EQ(script.result(), 1);
+    const auto got = transfer_test::readFile(script.dst.file("ordered"));
+    EXPECT_EQ(std::string(got.begin(), got.end()), "p2p3p4p5p6p7");
+}
+
+// The sender keeps up to the receiver's window in flight, no more, and a NAK resends just the
+// packet it names, unchanged.
+TEST(KermitSession, WindowedSenderResendsOnlyWhatIsAskedFor) {
+    using namespace kermit;
+    ScratchDir src;
+    const auto data = transfer_test::testData(3000, 8);
+    transfer_test::writeFile(src.file("w"), data);
+    MemoryChannelPair line;
+    auto tx = transfer_test::runAsync([&] {
+        TransferContext ctx(line.a(), nullptr, {}, quick());
+        return kermitSend(ctx, {src.file("w")});
+    });
+    PacketPeer peer(line.b());
+    Packet p = peer.read(CheckInit);
+    ASSERT_EQ(p.type, 'S');
+    EXPECT_EQ(Params::decode(p.data).window, 31);
+    peer.send(0, 'Y', peer.sendInit(3, 4), 1);
+    p = peer.read(3);
+    ASSERT_EQ(p.type, 'F');
+    peer.send(1, 'Y', "", 3);
+    std::vector<Packet> window;
+    for (int i = 0; i < 4; ++i) {
+        window.push_back(peer.read(3));
+        ASSERT_EQ(window.back().type, 'D');
+        EXPECT_EQ(window.back().seq, 2 + i);
+    }
+    EXPECT_EQ(peer.read(3, 50ms).status, ReadStatus::Timeout); // the window is full
+    peer.send(3, 'N', "", 3);
+    p = peer.read(3);
+    EXPECT_EQ(p.seq, 3);
+    EXPECT_EQ(p.data, window[1].data);
+    // Acknowledged out of order, the window moves only when its oldest packet is in. A later ACK
+    // first says the oldest one's went missing: that packet goes again, once.
+    for (int seq : {5, 4, 3})
+        peer.send(seq, 'Y', "", 3);
+    p = peer.read(3);
+    EXPECT_EQ(p.seq, 2);
+    EXPECT_EQ(p.data, window[0].data);
+    EXPECT_EQ(peer.read(3, 50ms).status, ReadStatus::Timeout);
+    peer.send(2, 'Y', "", 3);
+    Codec codec('#', 0, 0);
+    std::vector<uint8_t> got, part;
+    for (const auto& w : window) {
+        ASSERT_TRUE(codec.decode(w.data, part));
+        got.insert(got.end(), part.begin(), part.end());
+    }
+    for (;;) {
+        p = peer.read(3);
+        ASSERT_EQ(p.status, ReadStatus::Ok);
+        peer.send(p.seq, 'Y', "", 3);
+        if (p.type == 'B')
+            break;
+        if (p.type == 'D') {
+            ASSERT_TRUE(codec.decode(p.data, part));
+            got.insert(got.end(), part.begin(), part.end());
+        }
+    }
+    ASSERT_TRUE(transfer_test::ready(tx));
+    EXPECT_EQ(tx.get(), 0);
+    EXPECT_EQ(got, data);
 }
 
 TEST(KermitSession, PeerGivingUpSendsAnErrorPacketAndLeavesNoFile) {

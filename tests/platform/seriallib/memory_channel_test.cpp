@@ -16,7 +16,7 @@ std::vector<uint8_t> carry(LineFaults faults, size_t size) {
     for (size_t i = 0; i < size; ++i)
         sent[i] = static_cast<uint8_t>(i * 7);
     EXPECT_EQ(line.a().write(sent.data(), size, Clock::now()), static_cast<int>(size));
-    std::vector<uint8_t> got(size + 16);
+    std::vector<uint8_t> got(2 * size + 16);
     size_t n = 0;
     for (;;) {
         int r = line.b().read(got.data() + n, got.size() - n, Clock::now() + 20ms);
@@ -53,6 +53,31 @@ TEST(MemoryChannel, FaultsDependOnlyOnTheSeed) {
     EXPECT_GT(first.size(), 19000u);
     noisy.seed = 43;
     EXPECT_NE(carry(noisy, 20000), first);
+}
+
+// Inserted bytes come on top of the others: the rest of the stream arrives unchanged and in order,
+// and a seed's flips and losses do not move when insertions are added.
+TEST(MemoryChannel, InsertedBytesAddToTheStreamWithoutMovingTheOtherFaults) {
+    LineFaults inserting;
+    inserting.insert = 0.01;
+    inserting.seed = 42;
+    auto got = carry(inserting, 20000);
+    EXPECT_GT(got.size(), 20100u);
+    EXPECT_LT(got.size(), 20400u);
+    EXPECT_EQ(carry(inserting, 20000), got);
+    size_t matched = 0; // the sent bytes are a subsequence of what arrived
+    for (size_t i = 0; i < got.size() && matched < 20000; ++i)
+        if (got[i] == static_cast<uint8_t>(matched * 7))
+            ++matched;
+    EXPECT_EQ(matched, 20000u);
+
+    LineFaults lossy;
+    lossy.drop = 0.01;
+    lossy.seed = 42;
+    auto lost = carry(lossy, 20000);
+    lossy.insert = 0.01;
+    auto both = carry(lossy, 20000);
+    EXPECT_EQ(both.size() - lost.size(), got.size() - 20000);
 }
 
 TEST(MemoryChannel, TargetedFaultsHitTheGivenBytes) {

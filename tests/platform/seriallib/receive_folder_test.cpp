@@ -37,6 +37,13 @@ TEST(ReceivedName, IsReducedToAPlainNameInTheFolder) {
         {"...", "..."},
         {"na\xC3\xAFve", "na\xC3\xAFve"},
         {std::string(300, 'n'), std::string(200, 'n')},
+        // Cut at 200 bytes, never inside a UTF-8 character; other bytes are cut where they stand.
+        {std::string(199, 'n') + "\xC3\xA9x", std::string(199, 'n')},
+        {std::string(198, 'n') + "\xE2\x82\xACx", std::string(198, 'n')},
+        {std::string(197, 'n') + "\xF0\x9F\x98\x80x", std::string(197, 'n')},
+        {std::string(196, 'n') + "\xF0\x9F\x98\x80x", std::string(196, 'n') + "\xF0\x9F\x98\x80"},
+        {std::string(199, 'n') + "\xE9\xE9", std::string(199, 'n') + "\xE9"},
+        {std::string(200, 'n') + "\xA9", std::string(200, 'n')},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.raw);

@@ -1,8 +1,10 @@
+#include "crc.h"
 #include "transfer_pair.h"
 #include "xmodem.h"
 
 #include <gtest/gtest.h>
 
+#include <numeric>
 #include <thread>
 
 using namespace seriallib;
@@ -168,8 +170,8 @@ TEST(XmodemFaults, DamagedBlocksAndLostAnswersAreRecovered) {
         {"a block header turned into EOT",
          [](uint64_t i, uint8_t& b) { return (i == 1029 ? b = EOT : b), true; }, nullptr},
         {"a lost EOT", [](uint64_t i, uint8_t&) { return i != 3 * 1029; }, nullptr},
-        // The receiver has all and has left: the sender cannot know, and says so.
-        {"a lost last ACK", nullptr, [](uint64_t i, uint8_t&) { return i != 5; }, TransferErrTimeout},
+        // The receiver has all and has left: its silence through three EOTs says so.
+        {"a lost last ACK", nullptr, [](uint64_t i, uint8_t&) { return i != 5; }},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -324,3 +326,192 @@ TEST(XmodemFaults, StopFromAnotherThreadEndsWithinTwoHundredMilliseconds) {
 }
 
 } // namespace
+
+// A receiver started on b() of a clean line, with a scripted sender on a().
+struct ScriptedSender {
+    ScratchDir dir;
+    MemoryChannelPair line;
+    Side receiver{line.b()};
+    ScriptedPeer peer{line.a()};
+
+    explicit ScriptedSender(XmodemVariant variant) {
+        receiver.start(
+            [this, variant](TransferContext& ctx) { return xmodemReceive(ctx, dir.file("out"), variant); });
+    }
+    std::vector<uint8_t> received() { return readFile(dir.file("out")); }
+};
+
+// What a scripted sender sends, and the answer it then waits for (ACK or NAK).
+struct Step {
+    std::vector<uint8_t> send; // nothing: the sender stays silent
+    uint8_t answer;
+    std::chrono::milliseconds pauseAfter{0}; // silence after the answer; its NAKs are dropped
+};
+
+void play(ScriptedPeer& peer, const std::vector<Step>& steps) {
+    for (const auto& step : steps) {
+        if (!step.send.empty())
+            peer.send(step.send);
+        ASSERT_EQ(peer.awaitAny({ACK, NAK}), step.answer);
+        if (step.pauseAfter.count() > 0) {
+            std::this_thread::sleep_for(step.pauseAfter);
+            peer.drain(20ms);
+        }
+    }
+}
+
+// Only a clean EOT that answers our NAK of a clean EOT ends the file: a stray 0x04, one with bytes
+// behind it, or one followed by silence never makes a short file look complete.
+TEST(XmodemEnd, AFileEndsOnlyWhenTheSenderRepeatsItsEot) {
+    auto one = testData(128, 1), two = testData(128, 2);
+    auto both = one;
+    both.insert(both.end(), two.begin(), two.end());
+    const auto blockTwo = xmodem::frameBlock(2, two.data(), 128, 128, true);
+    const std::vector<uint8_t> eot{EOT};
+    struct Case {
+        const char* what;
+        std::vector<Step> afterBlockOne;
+        int expected;
+    };
+    const Case cases[] = {
+        {"a stray EOT and a sender that pauses before its next block",
+         {{eot, NAK, 4 * quickTimings().startInterval}, {blockTwo, ACK}, {eot, NAK}, {eot, ACK}},
+         0},
+        {"an EOT with bytes right behind it is noise",
+         {{{EOT, 0x33, 0x44}, NAK}, {eot, NAK}, {blockTwo, ACK}, {eot, NAK}, {eot, ACK}},
+         0},
+        // The end is asked about again, and never taken for granted.
+        {"one EOT and silence", {{eot, NAK}, {{}, NAK}}, TransferErrTimeout},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        ScriptedSender run(XmodemVariant::Crc);
+        ASSERT_EQ(run.peer.awaitAny({CRC_START}), CRC_START);
+        run.peer.send(xmodem::frameBlock(1, one.data(), 128, 128, true));
+        ASSERT_EQ(run.peer.awaitAny({ACK}), ACK);
+        play(run.peer, c.afterBlockOne);
+        EXPECT_EQ(run.receiver.finish(), c.expected);
+        if (c.expected == 0)
+            EXPECT_EQ(run.received(), both);
+        else
+            EXPECT_EQ(run.dir.names(), std::vector<std::string>{});
+    }
+}
+
+// Block 4 without its header starts with its number, 4, which is also EOT.
+TEST(XmodemEnd, ABlockNumberedFourThatLostItsHeaderIsNoEnd) {
+    LineFaults toReceiver;
+    toReceiver.fault = [](uint64_t i, uint8_t&) { return i != 3 * 133; };
+    XmodemRun run(6 * 128, toReceiver);
+    run.run(XmodemVariant::Crc, XmodemVariant::Crc);
+    EXPECT_EQ(run.sent, 0);
+    EXPECT_EQ(run.got, 0);
+    EXPECT_EQ(run.received(), run.data);
+    EXPECT_EQ(run.receiver.ctx->stats().retries, 1u);
+}
+
+// The frame of block 2 with one byte inserted after its header, its data chosen so that the
+// shifted block passes its check; the real last check byte is left over.
+std::vector<uint8_t> misframedBlockTwo(size_t blockSize, bool crc, std::vector<uint8_t>& data) {
+    std::vector<uint8_t> shifted(blockSize);
+    uint8_t inserted = 0;
+    for (uint32_t attempt = 0; attempt < (1u << 20); ++attempt) {
+        inserted = static_cast<uint8_t>(attempt);
+        std::mt19937 rng(attempt >> 8);
+        data.resize(blockSize);
+        std::generate(data.begin(), data.end(), [&] { return static_cast<uint8_t>(rng()); });
+        shifted[0] = inserted;
+        std::copy(data.begin(), data.end() - 1, shifted.begin() + 1);
+        if (!crc) {
+            data[blockSize - 1] = static_cast<uint8_t>(std::accumulate(shifted.begin(), shifted.end(), 0));
+            break;
+        }
+        // The shifted check is the data's last byte and the high byte of the real CRC.
+        uint16_t c = crc16(shifted.data(), blockSize);
+        data[blockSize - 1] = static_cast<uint8_t>(c >> 8);
+        if (static_cast<uint8_t>(c) == crc16(data.data(), blockSize) >> 8)
+            break;
+    }
+    auto frame = xmodem::frameBlock(2, data.data(), blockSize, blockSize, crc);
+    frame.insert(frame.begin() + 3, inserted);
+    EXPECT_TRUE(xmodem::checkMatches(frame.data() + 3, blockSize, frame.data() + 3 + blockSize, crc));
+    return frame;
+}
+
+TEST(XmodemFaults, ABlockMisframedByAnInsertedByteIsAskedForAgain) {
+    struct Case {
+        XmodemVariant variant;
+        size_t blockSize;
+    };
+    for (auto c : {Case{XmodemVariant::Checksum, 128}, Case{XmodemVariant::Crc, 128},
+                   Case{XmodemVariant::OneK, 1024}}) {
+        SCOPED_TRACE(variantName(c.variant));
+        bool crc = c.variant != XmodemVariant::Checksum;
+        std::vector<uint8_t> data;
+        auto misframed = misframedBlockTwo(c.blockSize, crc, data);
+        auto first = testData(c.blockSize, 9);
+        ScriptedSender run(c.variant);
+        ASSERT_EQ(run.peer.awaitAny({crc ? CRC_START : NAK}), crc ? CRC_START : NAK);
+        run.peer.send(xmodem::frameBlock(1, first.data(), c.blockSize, c.blockSize, crc));
+        ASSERT_EQ(run.peer.awaitAny({ACK}), ACK);
+        const std::vector<uint8_t> eot{EOT};
+        play(run.peer, {{misframed, NAK},
+                        {xmodem::frameBlock(2, data.data(), c.blockSize, c.blockSize, crc), ACK},
+                        {eot, NAK},
+                        {eot, ACK}});
+        first.insert(first.end(), data.begin(), data.end());
+        EXPECT_EQ(run.receiver.finish(), 0);
+        EXPECT_EQ(run.received(), first);
+    }
+}
+
+// How a sender ends when the receiver's answers to its EOT go missing: a receiver that stays
+// silent has taken the file and left; one that keeps asking has not.
+TEST(XmodemEnd, SenderReadsSilenceAfterItsEotAsTheReceiverHavingLeft) {
+    struct Case {
+        const char* what;
+        std::vector<int> answers; // per EOT: the byte sent back, or -1 for none
+        int expected;
+    };
+    const Case cases[] = {
+        {"a receiver that acknowledged every block and then says nothing", {-1, -1, -1}, 0},
+        {"a receiver that NAKs the first EOT and then says nothing", {NAK, -1, -1, -1}, 0},
+        {"a receiver that keeps asking on its time-outs", {-1, -1, NAK, -1, -1, NAK}, TransferErrProtocol},
+        {"a receiver that never acknowledges the EOT", {NAK, NAK, NAK, NAK, NAK, NAK}, TransferErrProtocol},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        ScratchDir dir;
+        auto data = testData(2000);
+        writeFile(dir.file("in"), data);
+        MemoryChannelPair line;
+        auto timings = quickTimings();
+        timings.retries = 5;
+        Side sender(line.a(), timings);
+        sender.start(
+            [&](TransferContext& ctx) { return xmodemSend(ctx, dir.file("in"), XmodemVariant::OneK); });
+        ScriptedPeer peer(line.b());
+        peer.send(CRC_START);
+        int blocks = 0;
+        size_t eots = 0;
+        auto started = Clock::now();
+        while (eots < c.answers.size()) {
+            auto first = peer.take(1, 2s);
+            if (first.empty())
+                break;
+            if (first[0] == EOT) {
+                int answer = c.answers[eots++];
+                if (answer >= 0)
+                    peer.send(static_cast<uint8_t>(answer));
+                continue;
+            }
+            peer.take(first[0] == xmodem::STX ? 1028 : 132);
+            ++blocks;
+            peer.send(ACK);
+        }
+        EXPECT_EQ(sender.finish(), c.expected);
+        EXPECT_EQ(blocks, 2);
+        EXPECT_EQ(eots, c.answers.size());
+        EXPECT_LT(Clock::now() - started, (static_cast<int>(c.answers.size()) + 1) * timings.responseWait);
+    }
+}

@@ -89,6 +89,38 @@ TEST(YmodemFaults, DamagedAndLostBytesAreRecovered) {
     }
 }
 
+// Once the receiver has acknowledged the file's EOT it keeps the file: a receiver that leaves
+// before the end of the batch has been agreed costs the sender nothing.
+TEST(YmodemEnd, SenderSucceedsWhenOnlyTheEndOfTheBatchGoesUnanswered) {
+    // Towards the sender: C, ACK of block 0, C, ACK of blocks 1-3, NAK and ACK of the EOT, C, ACK of
+    // the empty block 0.
+    struct Case {
+        const char* what;
+        std::function<bool(uint64_t, uint8_t&)> toSender;
+        int received;
+    };
+    const Case cases[] = {
+        {"the last ACK is lost", [](uint64_t i, uint8_t&) { return i != 9; }, 1},
+        {"the receiver falls silent after the file", [](uint64_t i, uint8_t&) { return i < 8; },
+         TransferErrTimeout},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        LineFaults toSender;
+        toSender.fault = c.toSender;
+        YmodemRun run({}, toSender);
+        auto data = testData(3000);
+        writeFile(run.from.file("f"), data);
+        auto started = Clock::now();
+        run.run("f");
+        EXPECT_EQ(run.sent, 0);
+        EXPECT_EQ(run.got, c.received);
+        EXPECT_EQ(readFile(run.to.file("f")), data);
+        EXPECT_EQ(run.to.names(), std::vector<std::string>{"f"});
+        EXPECT_LT(Clock::now() - started, 5 * quickTimings().responseWait);
+    }
+}
+
 // A sender driven block by block, for what our own sender never does.
 struct ScriptedBatch {
     ScratchDir to;

@@ -58,6 +58,10 @@ TEST(ScriptedMessenger, UnscriptedQuestionsTakeTheirDefaultButton) {
     EXPECT_EQ(m.confirm(QString(), QStringLiteral("d")), gui::Answer::Ok);
     EXPECT_EQ(m.pendingAnswers(), 0u);
     EXPECT_EQ(m.last().text, QStringLiteral("d"));
+    // A three-way question takes Cancel as it is; unanswered it is No, which writes nothing.
+    m.answer({gui::Answer::Cancel});
+    EXPECT_EQ(m.askYesNoCancel(QString(), QStringLiteral("e")), gui::Answer::Cancel);
+    EXPECT_EQ(m.askYesNoCancel(QString(), QStringLiteral("f")), gui::Answer::No);
 }
 
 // Presses a key on the first message box that comes up and reports its title and default button.
@@ -104,6 +108,9 @@ TEST(QtMessenger, EnterTakesTheDefaultButton) {
         {"confirm defaults to OK",
          [&] { return m.confirm(QStringLiteral("Cap"), QStringLiteral("Overwrite?")); }, gui::Answer::Ok,
          "OK"},
+        {"three-way question defaults to Yes",
+         [&] { return m.askYesNoCancel(QStringLiteral("Cap"), QStringLiteral("Save?")); }, gui::Answer::Yes,
+         "Yes"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -131,6 +138,14 @@ TEST(QtMessenger, EscapeOnAQuestionAnswersNo) {
     BoxPresser presser;
     presser.arm(Qt::Key_Escape);
     EXPECT_EQ(m.ask(QStringLiteral("Cap"), QStringLiteral("Sure?")), gui::Answer::No);
+    EXPECT_TRUE(presser.seen);
+}
+
+TEST(QtMessenger, EscapeOnAThreeWayQuestionAnswersCancel) {
+    gui::QtMessenger m;
+    BoxPresser presser;
+    presser.arm(Qt::Key_Escape);
+    EXPECT_EQ(m.askYesNoCancel(QStringLiteral("Cap"), QStringLiteral("Save?")), gui::Answer::Cancel);
     EXPECT_TRUE(presser.seen);
 }
 

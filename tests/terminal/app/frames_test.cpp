@@ -4,9 +4,16 @@
 #include "TerminalFont.h"
 #include "test_application.h"
 
+#include <QAction>
 #include <QElapsedTimer>
+#include <QFontDialog>
+#include <QGroupBox>
 #include <QMdiArea>
+#include <QMenu>
+#include <QMenuBar>
 #include <QSettings>
+#include <QTimer>
+#include <QToolBar>
 
 using namespace halvictest;
 
@@ -99,6 +106,94 @@ TEST_F(FramesTest, NewFontReachesEveryView) {
     mainFrame().setTerminalFont(bigger);
     EXPECT_GT(child->view().cellSize().height(), before.height());
     EXPECT_EQ(child->terminalSize(), child->view().terminalPixelSize());
+}
+
+TEST_F(FramesTest, TilingPlacesWindowsSideBySideOrOneAboveAnother) {
+    halvic::CChildFrame* five = openWindow();
+    halvic::SetPort(wantedPort, kOtherPort);
+    halvic::CChildFrame* nine = openWindow();
+    ASSERT_TRUE(five && nine);
+    mainFrame().action(QStringLiteral("tileVertically"))->trigger();
+    EXPECT_EQ(five->y(), nine->y());
+    EXPECT_NE(five->x(), nine->x());
+    mainFrame().action(QStringLiteral("tileHorizontally"))->trigger();
+    EXPECT_EQ(five->x(), nine->x());
+    EXPECT_NE(five->y(), nine->y());
+    EXPECT_FALSE(five->geometry().intersects(nine->geometry()));
+}
+
+TEST_F(FramesTest, MaximiseFillsTheAreaWithinTheLimitsAndGoesBack) {
+    halvic::CChildFrame* child = openWindow();
+    ASSERT_NE(child, nullptr);
+    child->resize(child->width() / 2, child->height() / 2);
+    child->move(30, 20);
+    const QRect normal = child->geometry();
+    child->showMaximized();
+    ASSERT_TRUE(waitFor([&] { return child->ownMaximised(); }));
+    EXPECT_FALSE(child->isMaximized());
+    EXPECT_EQ(child->geometry(), QRect(QPoint(0, 0), child->maximumSize()));
+    EXPECT_TRUE(child->portToolBar()->isVisible());
+    child->showMaximized();
+    ASSERT_TRUE(waitFor([&] { return !child->ownMaximised(); }));
+    EXPECT_EQ(child->geometry(), normal);
+}
+
+TEST_F(FramesTest, WindowLimitsFollowTheMainWindow) {
+    halvic::CChildFrame* child = openWindow();
+    ASSERT_NE(child, nullptr);
+    const int wide = child->maximumWidth();
+    mainFrame().resize(wide / 2, mainFrame().height());
+    ASSERT_TRUE(waitFor([&] { return child->maximumWidth() < wide; }));
+    EXPECT_LE(child->width(), mainFrame().mdiArea()->viewport()->width());
+}
+
+TEST_F(FramesTest, MenusFollowWhetherAPortWindowExists) {
+    const auto shownMenus = [&] {
+        QStringList titles;
+        for (QAction* a : mainFrame().menuBar()->actions()) {
+            if (!a->isVisible() || !a->menu())
+                continue;
+            const QList<QAction*> items = a->menu()->actions();
+            const auto commands =
+                std::count_if(items.begin(), items.end(), [](QAction* i) { return !i->isSeparator(); });
+            titles << a->text() + QLatin1Char(':') + QString::number(commands);
+        }
+        return titles.join(QLatin1Char(' ')).toStdString();
+    };
+    EXPECT_EQ(shownMenus(), "&Profile:2 Port &Manager:1 &Help:2");
+    halvic::CChildFrame* child = openWindow();
+    ASSERT_NE(child, nullptr);
+    EXPECT_EQ(shownMenus(), "&Profile:4 &Edit:2 Port &Manager:12 &Window:4 &Help:2");
+    child->close();
+    ASSERT_TRUE(waitFor([&] { return shownMenus() == "&Profile:2 Port &Manager:1 &Help:2"; }));
+}
+
+TEST_F(FramesTest, ToolBarEntriesAreNamedToolBar) {
+    halvic::CChildFrame* child = openWindow();
+    ASSERT_NE(child, nullptr);
+    EXPECT_TRUE(child->systemMenu()->actions().contains(child->toolBarToggle()));
+    EXPECT_EQ(child->toolBarToggle()->text(), QStringLiteral("ToolBar"));
+    EXPECT_EQ(mainFrame().action(QStringLiteral("toolBar"))->text(), QStringLiteral("ToolBar"));
+    child->toolBarToggle()->trigger();
+    EXPECT_FALSE(child->portToolBar()->isVisible());
+    EXPECT_FALSE(child->toolBarToggle()->isChecked());
+}
+
+TEST_F(FramesTest, FontDialogOffersFixedPitchWithoutEffects) {
+    bool monospacedOnly = false;
+    bool effectsShown = true;
+    QTimer::singleShot(0, [&] {
+        QTRY_VERIFY(qobject_cast<QFontDialog*>(QApplication::activeModalWidget()));
+        auto* dialog = qobject_cast<QFontDialog*>(QApplication::activeModalWidget());
+        monospacedOnly = dialog->testOption(QFontDialog::MonospacedFonts);
+        effectsShown = false;
+        for (QGroupBox* group : dialog->findChildren<QGroupBox*>())
+            effectsShown |= group->title().contains(QStringLiteral("Effects")) && group->isVisible();
+        dialog->reject();
+    });
+    mainFrame().action(QStringLiteral("setFont"))->trigger();
+    EXPECT_TRUE(monospacedOnly);
+    EXPECT_FALSE(effectsShown);
 }
 
 TEST(TerminalFontSettings, DefaultsAreAnEightPointCourierAndSurviveARoundTrip) {

@@ -1,6 +1,7 @@
 // The q86sim program: publishes its pty in the port map, answers there, cleans up on SIGTERM.
 
 #include "comm_port.h"
+#include "firmware_image.h"
 #include "sim_fixture.h"
 
 #include <chrono>
@@ -8,6 +9,7 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <signal.h>
 #include <spawn.h>
 #include <sstream>
@@ -140,6 +142,25 @@ TEST_F(SimOnPty, ProgramRefusesBadOptions) {
         EXPECT_TRUE(r.device.empty());
         EXPECT_EQ(finish(r), 2) << args[0];
     }
+}
+
+TEST(ImageProgram, WritesAnImageTheModemOfItsModelTakes) {
+    char pattern[] = "/tmp/q86sim-image-XXXXXX";
+    ASSERT_NE(::mkdtemp(pattern), nullptr);
+    const std::string file = std::string(pattern) + "/fw.img";
+    const std::string tool = Q86SIM_IMAGE;
+    ASSERT_EQ(std::system((tool + " --model Q8630 --size 3000 " + file).c_str()), 0);
+    std::ifstream in(file, std::ios::binary);
+    const std::string image{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    EXPECT_EQ(image.size(), 3128u);
+    EXPECT_EQ(CheckImage(image, Model::Q8630), FirmwareFit::Fits);
+    EXPECT_EQ(CheckImage(image, Model::Q8690I), FirmwareFit::OtherModel);
+    for (const char* bad : {" --model Q9", " --size x", ""}) {
+        const int status = std::system((tool + bad + " 2>/dev/null").c_str());
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 2) << bad;
+    }
+    ::unlink(file.c_str());
+    ::rmdir(pattern);
 }
 
 } // namespace

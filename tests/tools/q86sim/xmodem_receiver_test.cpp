@@ -170,13 +170,24 @@ TEST(ModemUpgrade, VerdictFollowsTheImage) {
     }
 }
 
+std::string complemented(std::string bytes) {
+    for (char& c : bytes)
+        c = static_cast<char>(~static_cast<unsigned char>(c));
+    return bytes;
+}
+
+// The download of an old firmware: the complemented payload of an image.
+std::string download(Model model, std::size_t payload = 300) {
+    return complemented(MakeFirmwareImage(model, payload).substr(128));
+}
+
 TEST(ModemUpgrade, OldFirmwareInstallsAtTheFactoryReset) {
     Scenario s = quiet();
     s.firmwareVersion = "1.0.1";
     Bench b(s);
     b.cmd("at+wopen=0");
     b.cmd("at+wdwl", 400);
-    sendFile(b, std::string(256, '\x11'));
+    sendFile(b, download(Model::Q8690I));
     EXPECT_EQ(b.modem.mode(), Modem::Mode::Command);
     EXPECT_EQ(b.cmd("at+cfun=1", 1000), "\r\nOK\r\n");
     b.cmd("at+wopen=1");
@@ -188,14 +199,50 @@ TEST(ModemUpgrade, OldFirmwareInstallsAtTheFactoryReset) {
     EXPECT_LT(grading, storing);
     EXPECT_LT(storing, up);
     EXPECT_EQ(b.modem.firmwareVersion(), "2.1.0");
+}
 
-    Scenario f = s;
-    f.verdict = UpgradeVerdict::Failed;
-    Bench failed(f);
-    failed.cmd("at+wdwl", 400);
-    sendFile(failed, std::string(128, '\x11'));
-    EXPECT_NE(failed.cmd("at*default", 5000).find("ad Failed"), std::string::npos);
-    EXPECT_EQ(failed.modem.firmwareVersion(), "1.0.1");
+TEST(ModemUpgrade, OldFirmwareDownloadMustBeTheComplementedPayloadOfItsModel) {
+    struct Case {
+        const char* what;
+        std::function<std::string()> bytes;
+        UpgradeVerdict verdict;
+        const char* says;
+    };
+    const Case cases[] = {
+        {"its model's payload, complemented", [] { return download(Model::Q8690I, 2000); },
+         UpgradeVerdict::FromImage, "up OK"},
+        {"the other model's", [] { return download(Model::Q8630); }, UpgradeVerdict::FromImage, "mis-match"},
+        {"not complemented", [] { return MakeFirmwareImage(Model::Q8690I, 300).substr(128); },
+         UpgradeVerdict::FromImage, "ad Failed"},
+        {"the whole image, complemented", [] { return complemented(MakeFirmwareImage(Model::Q8690I, 300)); },
+         UpgradeVerdict::FromImage, "ad Failed"},
+        {"one byte changed",
+         [] {
+             std::string d = download(Model::Q8690I);
+             d[200] = static_cast<char>(d[200] ^ 1);
+             return d;
+         },
+         UpgradeVerdict::FromImage, "ad Failed"},
+        {"cut short", [] { return download(Model::Q8690I, 1000).substr(0, 512); }, UpgradeVerdict::FromImage,
+         "ad Failed"},
+        {"scripted failure of a good download", [] { return download(Model::Q8690I); },
+         UpgradeVerdict::Failed, "ad Failed"},
+        {"scripted mis-match", [] { return download(Model::Q8690I); }, UpgradeVerdict::MisMatch, "mis-match"},
+        {"scripted success of any download", [] { return std::string(128, '\x11'); }, UpgradeVerdict::Success,
+         "up OK"},
+    };
+    for (const Case& c : cases) {
+        Scenario s = quiet();
+        s.firmwareVersion = "1.0.1";
+        s.verdict = c.verdict;
+        Bench b(s);
+        b.cmd("at+wdwl", 400);
+        sendFile(b, c.bytes());
+        const std::string out = b.cmd("at*default", 5000);
+        EXPECT_NE(out.find(c.says), std::string::npos) << c.what << ": " << out;
+        const bool installed = std::string(c.says) == "up OK";
+        EXPECT_EQ(b.modem.firmwareVersion(), installed ? "2.1.0" : "1.0.1") << c.what;
+    }
 }
 
 TEST(ModemUpgrade, CancelledTransferReturnsToCommandMode) {

@@ -1,0 +1,48 @@
+// Arbitrary bytes as a configuration file or a modem's settings report: every value stays within its
+// key's length and its line, the empty count matches the values, and a record written out as a file
+// reads back the same for every saved key.
+#include "Configstruct.h"
+
+#include <cstdint>
+#include <cstdlib>
+#include <string_view>
+
+namespace {
+
+void check(bool condition) {
+    if (!condition)
+        std::abort();
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    const std::string_view text(reinterpret_cast<const char*>(data), size);
+    const ParsedConfig parsed = ParseConfigText(text);
+    int empty = 0;
+    for (int k = 0; k < kConfigKeyCount; ++k) {
+        const std::string& value = parsed.values[k];
+        check(value.size() <= ConfigKeyTable[k].MaxLength);
+        check(value.find_first_of("\r\n") == std::string::npos);
+        check(value.find('\0') == std::string::npos);
+        empty += value.empty();
+    }
+    check(parsed.values[kConfigKeyCount].empty());
+    check(parsed.EmptyValueCount == empty);
+
+    ConfigRecord lines;
+    for (int k = 0; k < kConfigKeyCount; ++k)
+        lines[k] = parsed.values[k] + "\r\n";
+    const ParsedConfig again = ParseConfigText(FormatConfigFile(lines));
+    for (int k = 0; k < kConfigKeyCount; ++k) {
+        // Keys sharing a text read the first line of that text, and a key that begins a longer one
+        // may read inside it: only keys with a text of their own are compared.
+        bool unique = IsSavedConfigKey(k);
+        for (int j = 0; j < kConfigKeyCount && unique; ++j)
+            unique =
+                j == k || std::string_view(ConfigKeyTable[j].KeyText).find(ConfigKeyTable[k].KeyText) != 0;
+        if (unique)
+            check(again.values[k] == parsed.values[k]);
+    }
+    return 0;
+}

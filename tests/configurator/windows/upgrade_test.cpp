@@ -1,0 +1,496 @@
+// The firmware upgrade end to end: the main window's button and the connect dialog's OK clicked,
+// the real windows under the offscreen platform, the worker on its thread, the simulated modem
+// behind COM3 on a pseudo-terminal taking the image over the serial library's XMODEM.
+#include "Connectsetup.h"
+#include "engine_view_qt.h"
+#include "fast_clock.h"
+#include "Loadthread.h"
+#include "Mainsetup.h"
+#include "Progressivebar.h"
+#include "Rs232_setup.h"
+#include "scripted_file_dialogs.h"
+#include "seriallib.h"
+#include "window_fixture.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include "firmware_image.h"
+#include "simulated_modem.h"
+#include "temporary_port_map.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <functional>
+#include <mutex>
+#include <thread>
+
+using gui::Answer;
+using q86sim::Model;
+using testing::ElementsAre;
+
+namespace {
+
+using namespace std::chrono_literals;
+
+const QString kComplete = QStringLiteral("Upgrade Firmware Complete");
+const QString kFailure = QStringLiteral("Upgrade Firmware Failure");
+const QString kDownloadFailure = QStringLiteral("Download Firmware Failure");
+
+// The status window's texts in the order the worker set them.
+class RecordingStatusView : public WindowsEngineView {
+public:
+    void setStatusText(const std::string& text) override {
+        {
+            std::lock_guard lock(mutex);
+            texts.push_back(text);
+        }
+        WindowsEngineView::setStatusText(text);
+    }
+    std::vector<std::string> after(const std::string& text) {
+        std::lock_guard lock(mutex);
+        const auto at = std::find(texts.begin(), texts.end(), text);
+        return at == texts.end() ? std::vector<std::string>{} : std::vector<std::string>(at + 1, texts.end());
+    }
+    bool saw(const std::string& text) {
+        std::lock_guard lock(mutex);
+        return std::find(texts.begin(), texts.end(), text) != texts.end();
+    }
+    std::mutex mutex;
+    std::vector<std::string> texts;
+};
+
+class UpgradeRun : public WindowSetTest {
+protected:
+    static constexpr int kPort = 3;
+
+    void SetUp() override {
+        WindowSetTest::SetUp();
+        dialogs = gui::ScriptedFileDialogs::install();
+        // The download file goes into this Documents folder.
+        home = QDir(tmp.path()).filePath(QStringLiteral("home"));
+        docs = QDir(home).filePath(QStringLiteral("Documents"));
+        QDir().mkpath(docs);
+        savedHome = qgetenv("HOME");
+        savedConfig = qgetenv("XDG_CONFIG_HOME");
+        qputenv("HOME", QFile::encodeName(home));
+        qputenv("XDG_CONFIG_HOME", QFile::encodeName(home + QStringLiteral("/.config")));
+        engine::setLinkClock(std::make_shared<enginetest::FastClock>());
+        view = std::make_shared<RecordingStatusView>();
+        setEngineView(view);
+        Fmainset->show();
+    }
+    void TearDown() override {
+        if (aborter.joinable())
+            aborter.join();
+        CloseComPort();
+        SetLinkSettings({});
+        if (modem)
+            modem->stop();
+        engine::setLinkClock(nullptr);
+        setUpgradeReplyWait({});
+        qputenv("HOME", savedHome);
+        qputenv("XDG_CONFIG_HOME", savedConfig);
+        WindowSetTest::TearDown();
+    }
+
+    q86sim::SimulatedModem& startModem(q86sim::Scenario s = {}) {
+        s.xmodemFirstNakMs = 100;
+        // The modem takes "at+wopen=1" right after its restart's "OK".
+        s.restartMs = 0;
+        // and the closing commands soon after its verdict.
+        s.factoryResetMs = std::min(s.factoryResetMs, 40);
+        s.upgradeStepMs = std::min(s.upgradeStepMs, 100);
+        if (modem)
+            modem->stop();
+        modem = std::make_unique<q86sim::SimulatedModem>(std::move(s));
+        modem->start();
+        EXPECT_TRUE(modem->publish(kPort));
+        return *modem;
+    }
+
+    QString writeImage(const std::string& bytes) {
+        const QString path = QDir(tmp.path()).filePath(QStringLiteral("modem.img"));
+        QFile f(path);
+        EXPECT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write(bytes.data(), qint64(bytes.size()));
+        return path;
+    }
+
+    // Upgrade FW, Yes, the image, then OK in the connect dialog at COM3, all by clicks.
+    void upgrade(const std::string& image) {
+        boxes->clear();
+        boxes->answer({Answer::Yes});
+        dialogs->answer({writeImage(image)});
+        QTest::mouseClick(main().UpgradeBtn, Qt::LeftButton);
+        ASSERT_TRUE(Fconnect->isVisible());
+        conn().ComboBox1->setCurrentIndex(kPort - 1);
+        QTest::mouseClick(conn().OKF3Btn, Qt::LeftButton);
+    }
+
+    // The modem's log once the last bytes written have reached it (quiet for 100 ms).
+    std::vector<std::string> settledLog() {
+        auto log = modem->commandTexts();
+        for (int i = 0; i < 40; ++i) {
+            std::this_thread::sleep_for(50ms);
+            auto now = modem->commandTexts();
+            if (now == log && i > 0)
+                break;
+            log = std::move(now);
+        }
+        return log;
+    }
+    std::vector<std::string> commandsAfter(const std::string& command) {
+        const auto log = settledLog();
+        const auto at = std::find(log.begin(), log.end(), command);
+        return at == log.end() ? std::vector<std::string>{} : std::vector<std::string>(at + 1, log.end());
+    }
+    bool sent(const std::string& command) {
+        const auto log = modem->commandTexts();
+        return std::find(log.begin(), log.end(), command) != log.end();
+    }
+
+    // Every road ends with the port free again, for both the dialog's link and the library.
+    void expectPortClosedAndWindowsGone() {
+        EXPECT_EQ(ComHandle(), nullptr);
+        EXPECT_EQ(SerialOpen(kPort), 0);
+        SerialClose(kPort);
+        EXPECT_EQ(Fprogressbar, nullptr);
+        EXPECT_EQ(Fconnect->LoadWorker, nullptr);
+        EXPECT_EQ(Fconnect->OldUpgradeWorker, nullptr);
+        EXPECT_EQ(Fmainset->OpUpgrade, 0);
+        EXPECT_FALSE(Fconnect->isVisible());
+    }
+
+    // Stands for a sender's start time-out: ends the transfer once the modem has waited a while.
+    void abortTransferWhenWaiting() {
+        aborter = std::thread([this] {
+            const auto waiting = [](const q86sim::Modem& m) {
+                return m.mode() == q86sim::Modem::Mode::Xmodem;
+            };
+            if (modem->waitFor(waiting, 10s)) {
+                std::this_thread::sleep_for(500ms);
+                SerialAbortTransmit(kPort);
+            }
+        });
+    }
+
+    std::string dwlOf(const std::string& image) {
+        std::string d = image.substr(128);
+        for (char& c : d)
+            c = char(~static_cast<unsigned char>(c));
+        return d;
+    }
+
+    std::shared_ptr<gui::ScriptedFileDialogs> dialogs;
+    std::shared_ptr<RecordingStatusView> view;
+    QTemporaryDir tmp;
+    QString home;
+    QString docs;
+    QByteArray savedHome;
+    QByteArray savedConfig;
+    q86sim::TemporaryPortMap map;
+    std::unique_ptr<q86sim::SimulatedModem> modem;
+    std::thread aborter;
+};
+
+TEST_F(UpgradeRun, NewFirmwareFromTheButtonThroughTheConnectDialog) {
+    startModem();
+    const std::string image = q86sim::MakeFirmwareImage(Model::Q8690I, 3000);
+    upgrade(image);
+
+    EXPECT_THAT(boxes->texts(),
+                ElementsAre(QStringLiteral("This will reset the modem to default settings.\nYour "
+                                           "current settings will be lost. \n\nTo save your "
+                                           "modem's current settings, press \n\"No\", then use "
+                                           "the \"Get Settings\" function \nand the "
+                                           "\"File->Save\" command.\n\nDo you wish to proceed?"),
+                            kComplete));
+    const std::string got = modem->transferData();
+    ASSERT_GE(got.size(), image.size());
+    EXPECT_EQ(got.substr(0, image.size()), image);
+    EXPECT_EQ(got.find_first_not_of('\x1A', image.size()), std::string::npos);
+    EXPECT_EQ(modem->firmwareVersion(), "2.1.0");
+    EXPECT_THAT(commandsAfter("at*apver"), ElementsAre("at+wind=0", "at*upg", "at+wind=0", "at&w"));
+    EXPECT_THAT(view->texts, ElementsAre("Initial...", "Loading...", "Finished loading.", "Upgrading...",
+                                         "Setting modem...", "Firmware upgrade successful!!"));
+    EXPECT_EQ(Fconnect->XmodemResult, 0);
+    EXPECT_EQ(Fconnect->UpgradeResult, 1);
+    // The modem came back at its factory setting, and so did the window.
+    EXPECT_EQ(main().ComboBox6->currentText(), QStringLiteral("Hardward (RTS)"));
+    expectPortClosedAndWindowsGone();
+}
+
+TEST_F(UpgradeRun, NewFirmwareEveryVerdictAndTransferFault) {
+    struct Case {
+        const char* what;
+        std::function<void(q86sim::Scenario&)> script;
+        QString message;
+        int upgradeResult;
+        // The status texts after "Finished loading."; none when the transfer failed.
+        std::vector<std::string> texts;
+        std::vector<std::string> after; // the commands after "at*upg"
+    };
+    const std::vector<std::string> closing = {"at+wind=0", "at&w"};
+    const Case cases[] = {
+        {"up OK",
+         [](q86sim::Scenario& s) { s.verdict = q86sim::UpgradeVerdict::Success; },
+         kComplete,
+         1,
+         {"Upgrading...", "Setting modem...", "Firmware upgrade successful!!"},
+         closing},
+        {"Failed",
+         [](q86sim::Scenario& s) { s.verdict = q86sim::UpgradeVerdict::Failed; },
+         kFailure,
+         -1,
+         {"Upgrading...", "Firmware upgrade failed!! Please try again."},
+         closing},
+        {"mis-match: the modem keeps its firmware, at its factory profile",
+         [](q86sim::Scenario& s) { s.verdict = q86sim::UpgradeVerdict::MisMatch; },
+         kComplete,
+         1,
+         {},
+         {"at&f", "atz", "at+wind=0", "at&w"}},
+        {"grading and storing in one read",
+         [](q86sim::Scenario& s) { s.upgradeStepMs = 0; },
+         kComplete,
+         1,
+         {"Upgrading...", "Firmware upgrade successful!!"},
+         closing},
+        {"50 silent reads",
+         [](q86sim::Scenario& s) { s.verdict = q86sim::UpgradeVerdict::Silent; },
+         kFailure,
+         0,
+         {},
+         closing},
+        {"a NAKed block is sent again",
+         [](q86sim::Scenario& s) { s.xmodemNakBlockOnce = 3; },
+         kComplete,
+         1,
+         {"Upgrading...", "Setting modem...", "Firmware upgrade successful!!"},
+         closing},
+        {"the modem cancels the transfer",
+         [](q86sim::Scenario& s) { s.xmodemCancelAtBlock = 3; },
+         kDownloadFailure,
+         0,
+         {},
+         {}},
+        {"the modem never starts the transfer",
+         [](q86sim::Scenario& s) { s.xmodemNeverStart = true; },
+         kDownloadFailure,
+         0,
+         {},
+         {}},
+    };
+    const std::string image = q86sim::MakeFirmwareImage(Model::Q8690I, 1500);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        q86sim::Scenario s;
+        c.script(s);
+        startModem(s);
+        view->texts.clear();
+        setUpgradeReplyWait({s.verdict == q86sim::UpgradeVerdict::Silent ? 10 : 1000, 20});
+        if (s.xmodemNeverStart)
+            abortTransferWhenWaiting();
+        upgrade(image);
+        if (aborter.joinable())
+            aborter.join();
+
+        EXPECT_EQ(boxes->last().text, c.message);
+        EXPECT_EQ(Fconnect->UpgradeResult, c.upgradeResult);
+        EXPECT_EQ(Fconnect->XmodemResult < 0, c.message == kDownloadFailure);
+        EXPECT_EQ(view->after("Finished loading."), c.texts);
+        EXPECT_EQ(view->saw("Finished loading."), c.message != kDownloadFailure);
+        EXPECT_EQ(commandsAfter("at*upg"), c.after);
+        if (c.upgradeResult == 1) {
+            EXPECT_EQ(modem->transferData().substr(0, image.size()), image);
+        }
+        expectPortClosedAndWindowsGone();
+    }
+}
+
+TEST_F(UpgradeRun, OldFirmwareEveryVerdictAndTheDownloadFileGoesAway) {
+    struct Case {
+        const char* what;
+        std::function<void(q86sim::Scenario&)> script;
+        QString message;
+        std::vector<std::string> texts; // after "Downloading..."
+        const char* version;            // afterwards
+        bool onlyLastText = false;      // where the reads fall decides the progress texts
+    };
+    const Case cases[] = {
+        {"up OK",
+         [](q86sim::Scenario&) {},
+         kComplete,
+         {"Upgrading...", "Setting Modem...", "Upgrade Success!!"},
+         "2.1.0"},
+        {"ad Failed",
+         [](q86sim::Scenario& s) { s.verdict = q86sim::UpgradeVerdict::Failed; },
+         kFailure,
+         {"Upgrading...", "Upgrade Fail!!"},
+         "1.0.1"},
+        {"up OK split over two reads",
+         [](q86sim::Scenario& s) {
+             s.upgradeStepMs = 0;
+             s.factoryResetMs = 0;
+             // "\r\nOK\r\n", "\r\nUpgrading firmware\r\n", "\r\nRestoring settings\r\n", "\r\nSetup O" | "K".
+             s.splits.push_back({"at*default", 59, 200});
+         },
+         kComplete,
+         {"Upgrade Success!!"},
+         "2.1.0",
+         true},
+        {"50 silent reads",
+         [](q86sim::Scenario& s) { s.verdict = q86sim::UpgradeVerdict::Silent; },
+         kFailure,
+         {},
+         "1.0.1"},
+        {"the modem cancels the transfer",
+         [](q86sim::Scenario& s) { s.xmodemCancelAtBlock = 2; },
+         kDownloadFailure,
+         {},
+         "1.0.1"},
+    };
+    const std::string image = q86sim::MakeFirmwareImage(Model::Q8690I, 1500);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        q86sim::Scenario s;
+        s.firmwareVersion = "1.0.1";
+        c.script(s);
+        startModem(s);
+        view->texts.clear();
+        setUpgradeReplyWait({s.verdict == q86sim::UpgradeVerdict::Silent ? 10 : 1000, 20});
+        upgrade(image);
+
+        EXPECT_EQ(boxes->last().text, c.message);
+        EXPECT_EQ(modem->firmwareVersion(), c.version);
+        const std::vector<std::string> texts = view->after("Downloading...");
+        if (c.onlyLastText) {
+            EXPECT_EQ(texts.empty() ? "" : texts.back(), c.texts.back());
+        } else {
+            EXPECT_EQ(texts, c.texts);
+        }
+        const std::string dwl = dwlOf(image);
+        if (c.message != kDownloadFailure) {
+            EXPECT_EQ(modem->transferData().substr(0, dwl.size()), dwl);
+            EXPECT_THAT(commandsAfter("at*apver"),
+                        ElementsAre("at&w", "at+wopen=0", "at+wdwl", "at+cfun=1", "at+wopen=1", "at*default",
+                                    "at+wind=0", "at&w"));
+        } else {
+            EXPECT_THAT(commandsAfter("at*apver"), ElementsAre("at&w", "at+wopen=0", "at+wdwl"));
+        }
+        EXPECT_TRUE(QDir(docs).isEmpty()) << "the download file is deleted";
+        expectPortClosedAndWindowsGone();
+    }
+}
+
+TEST_F(UpgradeRun, ModelMismatchBothWays) {
+    const struct {
+        Model modem;
+        Model image;
+    } cases[] = {{Model::Q8630, Model::Q8690I}, {Model::Q8690I, Model::Q8630}};
+    for (const auto& c : cases) {
+        q86sim::Scenario s;
+        s.model = c.modem;
+        startModem(s);
+        upgrade(q86sim::MakeFirmwareImage(c.image, 500));
+        EXPECT_EQ(boxes->last().text, QStringLiteral("Model and Firmware not match."));
+        EXPECT_EQ(boxes->texts().size(), 2u);
+        EXPECT_FALSE(sent("at*upg"));
+        EXPECT_FALSE(sent("at+wdwl"));
+        expectPortClosedAndWindowsGone();
+    }
+}
+
+TEST_F(UpgradeRun, AnEarlierSuccessIsNeverShownForALaterRun) {
+    startModem();
+    upgrade(q86sim::MakeFirmwareImage(Model::Q8690I, 500));
+    ASSERT_EQ(boxes->last().text, kComplete);
+
+    q86sim::Scenario silent;
+    silent.verdict = q86sim::UpgradeVerdict::Silent;
+    startModem(silent);
+    setUpgradeReplyWait({10, 20});
+    upgrade(q86sim::MakeFirmwareImage(Model::Q8690I, 500));
+    EXPECT_EQ(boxes->last().text, kFailure);
+
+    // The SMS tunnel comes up at the escape: no worker runs, the port is closed.
+    q86sim::Scenario tunnel;
+    tunnel.dcdOnEscape = true;
+    startModem(tunnel);
+    upgrade(q86sim::MakeFirmwareImage(Model::Q8690I, 500));
+    EXPECT_EQ(boxes->last().text, kFailure);
+    EXPECT_FALSE(sent("at*upg"));
+    expectPortClosedAndWindowsGone();
+
+    // No Documents folder and no home folder: the old road stops before the modem is touched.
+    q86sim::Scenario old;
+    old.firmwareVersion = "1.0.0";
+    startModem(old);
+    qputenv("HOME", QFile::encodeName(home + QStringLiteral("/gone")));
+    upgrade(q86sim::MakeFirmwareImage(Model::Q8690I, 500));
+    EXPECT_EQ(boxes->last().text, kFailure);
+    EXPECT_FALSE(sent("at&w"));
+    expectPortClosedAndWindowsGone();
+}
+
+TEST_F(UpgradeRun, TheTransferAlwaysRunsAt115200EightNoneOne) {
+    const std::vector<std::string> transfer = {"at+wind=0", "at*upg", "at+wind=0", "at&w"};
+    const struct {
+        const char* what;
+        uint32_t rate;
+        int baudIndex;
+        uint8_t dataBits;
+        uint8_t parity;
+        int parityIndex;
+        std::vector<std::string> moves;
+    } cases[] = {
+        {"9600 7E1", 9600, 5, 7, q86sim::ParityEven, 2, {"at+wind=0", "at+ipr=115200", "at+icf=3,4"}},
+        {"115200 7E1: only the framing moves", 115200, 9, 7, q86sim::ParityEven, 2, {"at+icf=3,4"}},
+        {"115200 8N1: nothing moves", 115200, 9, 8, q86sim::ParityNone, 0, {}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        q86sim::Scenario s;
+        s.initialSettings = q86sim::Settings::factory();
+        s.initialSettings->line = {c.rate, c.dataBits, c.parity, 1};
+        startModem(s);
+        boxes->clear();
+        boxes->answer({Answer::Yes});
+        dialogs->answer({writeImage(q86sim::MakeFirmwareImage(Model::Q8690I, 500))});
+        QTest::mouseClick(main().UpgradeBtn, Qt::LeftButton);
+        conn().ComboBox2->setCurrentIndex(c.baudIndex);
+        conn().ComboBox3->setCurrentIndex(c.parityIndex);
+        conn().ComboBox4->setCurrentIndex(c.dataBits == 7 ? 0 : 1);
+        conn().ComboBox1->setCurrentIndex(kPort - 1);
+        QTest::mouseClick(conn().OKF3Btn, Qt::LeftButton);
+
+        EXPECT_EQ(boxes->last().text, kComplete);
+        std::vector<std::string> expected = c.moves;
+        expected.insert(expected.end(), transfer.begin(), transfer.end());
+        EXPECT_EQ(commandsAfter("at*apver"), expected);
+        expectPortClosedAndWindowsGone();
+    }
+}
+
+TEST_F(UpgradeRun, AnOpenSmsTunnelIsClosedBeforeTheTransfer) {
+    q86sim::Scenario s;
+    s.connection = q86sim::Connection::SmsTunnel;
+    startModem(s);
+    upgrade(q86sim::MakeFirmwareImage(Model::Q8690I, 500));
+    EXPECT_EQ(boxes->last().text, kComplete);
+    const std::vector<std::string> log = settledLog();
+    const auto stop = std::find(log.begin(), log.end(), "at*stopsms");
+    ASSERT_NE(stop, log.end());
+    EXPECT_LT(stop - log.begin(), std::find(log.begin(), log.end(), "at*upg") - log.begin());
+    EXPECT_FALSE(modem->dcd());
+    expectPortClosedAndWindowsGone();
+}
+
+} // namespace
