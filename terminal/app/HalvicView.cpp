@@ -1,7 +1,9 @@
 #include "HalvicView.h"
 
+#include "CaptureSink.h"
 #include "HalvicApp.h"
 #include "HalvicDoc.h"
+#include "PatternSender.h"
 #include "PortErrors.h"
 #include "ReaderThread.h"
 #include "seriallib.h"
@@ -16,8 +18,12 @@
 namespace halvic {
 
 CHalvicView::CHalvicView(CHalvicDoc& doc, const TerminalFont& font, QWidget* parent)
-    : QAbstractScrollArea(parent), doc_(doc) {
+    : QAbstractScrollArea(parent), doc_(doc), capture_(std::make_shared<CaptureSink>()),
+      patterns_(new PatternSender(this)) {
     doc_.setView(this);
+    connect(capture_.get(), &CaptureSink::statusMessage, this, &CHalvicView::SetStatusMessage);
+    connect(capture_.get(), &CaptureSink::capturingChanged, this, &CHalvicView::captureChanged);
+    connect(patterns_, &PatternSender::busyChanged, this, &CHalvicView::setBusy);
     setFocusPolicy(Qt::StrongFocus);
     setAttribute(Qt::WA_InputMethodEnabled, false);
     viewport()->setAutoFillBackground(true);
@@ -90,6 +96,7 @@ bool CHalvicView::StopReader() {
 }
 
 void CHalvicView::OnRawData(const uint8_t* data, size_t length) {
+    capture_->write(data, length);
     doc_.screen->lock()->PutDumbChars(data, length);
     takeScreenChanges();
 }
@@ -173,7 +180,7 @@ void CHalvicView::timerEvent(QTimerEvent* event) {
 void CHalvicView::ReleaseReaderEvents() {
     // The reader's events go with it; it has ended before this runs.
     forgetReader();
-    capturing_ = false;
+    capture_->stop();
 }
 
 void CHalvicView::FinishClosePort() {

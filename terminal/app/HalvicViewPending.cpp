@@ -14,16 +14,8 @@ void notAvailableYet(const CHalvicDoc& doc, const QString& command) {
 
 } // namespace
 
-void CHalvicView::OnCapture() {
-    notAvailableYet(doc_, QStringLiteral("Capture"));
-}
-
 void CHalvicView::OnFileTransfer() {
     notAvailableYet(doc_, QStringLiteral("File Transfer"));
-}
-
-void CHalvicView::OnSendPattern() {
-    notAvailableYet(doc_, QStringLiteral("Send Pattern"));
 }
 
 } // namespace halvic

@@ -21,6 +21,10 @@ PatternSender::~PatternSender() {
     delete dialog_;
 }
 
+CTransmitPatternDlg* PatternSender::progressDialog() const {
+    return dialog_;
+}
+
 bool PatternSender::SendPattern(int port, const QString& portName, QWidget* frame) {
     if (thread_)
         return false;

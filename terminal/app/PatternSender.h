@@ -25,7 +25,7 @@ public:
     // False when the dialog was cancelled.
     bool SendPattern(int port, const QString& portName, QWidget* frame);
     bool running() const { return thread_ != nullptr; }
-    CTransmitPatternDlg* progressDialog() const { return dialog_; }
+    CTransmitPatternDlg* progressDialog() const;
 
 signals:
     void busyChanged(bool busy);

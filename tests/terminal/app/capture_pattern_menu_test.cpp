@@ -1,0 +1,148 @@
+// Capture and Send Pattern as the user reaches them: the Port Manager menu's actions on a port window
+// whose far end is a pty.
+#include "halvic_fixture.h"
+
+#include "CaptureSink.h"
+#include "option_file_codec.h"
+#include "PatternSender.h"
+#include "PatternSettings.h"
+#include "SendPatternDlg.h"
+
+#include <QAction>
+#include <QLineEdit>
+#include <QRadioButton>
+#include <QTimer>
+
+#include <fcntl.h>
+#include <sstream>
+#include <sys/file.h>
+
+namespace {
+
+using namespace halvictest;
+
+std::string fileText(const QString& path) {
+    std::ifstream in(path.toStdString(), std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+class CaptureMenuTest : public HalvicTest {
+protected:
+    void SetUp() override {
+        HalvicTest::SetUp();
+        halvic::resetPatternSettings();
+        app->setSettingsSheet([this](halvic::CHalvicDoc& doc, bool) {
+            doc.portSettings = wantedPort;
+            doc.terminalSettings = wantedTerminal;
+            terminal::setFieldText(doc.transferSettings.captureFileName, captureFile.toStdString());
+            return true;
+        });
+    }
+
+    halvic::CChildFrame* openWith(int type, bool echo) {
+        wantedTerminal.terminalType = type;
+        wantedTerminal.localEcho = echo ? 1 : 0;
+        halvic::CChildFrame* child = openWindow();
+        EXPECT_TRUE(child && child->document().IsPortOpen());
+        if (child)
+            child->view().captureSink().setBeep([this] { ++beeps; });
+        return child;
+    }
+    QAction* action(const char* name) { return mainFrame().action(QString::fromLatin1(name)); }
+    void trigger(const char* name) {
+        QAction* a = action(name);
+        ASSERT_TRUE(a->isEnabled()) << name;
+        a->trigger();
+    }
+
+    QString captureFile = dir.filePath(QStringLiteral("cap5.txt"));
+    int beeps = 0;
+};
+
+TEST_F(CaptureMenuTest, CaptureIsCheckedBlinksAndEndsWithPortDisable) {
+    halvic::CChildFrame* child = openWith(2, true);
+    ASSERT_TRUE(child);
+    trigger("capture");
+    EXPECT_TRUE(action("capture")->isChecked());
+    QTRY_COMPARE_WITH_TIMEOUT(child->statusPaneText(), QStringLiteral("Capturing..."), 1500);
+    QTRY_COMPARE_WITH_TIMEOUT(child->statusPaneText(), QString(), 1500);
+
+    trigger("portDisable");
+    ASSERT_TRUE(waitFor([&] { return !child->document().IsPortOpen(); }));
+    EXPECT_FALSE(child->view().capturing());
+    EXPECT_FALSE(action("capture")->isChecked());
+    // Closed: another writer may take the file now.
+    const int fd = ::open(captureFile.toLocal8Bit().constData(), O_RDWR);
+    ASSERT_GE(fd, 0);
+    EXPECT_EQ(::flock(fd, LOCK_EX | LOCK_NB), 0);
+    ::close(fd);
+    EXPECT_EQ(beeps, 0);
+}
+
+TEST_F(CaptureMenuTest, AFileInAMissingFolderGivesTheStatusTextABeepAndNoCheckMark) {
+    captureFile = dir.filePath(QStringLiteral("missing/cap5.txt"));
+    halvic::CChildFrame* child = openWith(0, false);
+    ASSERT_TRUE(child);
+    trigger("capture");
+    EXPECT_EQ(child->statusPaneText(), QStringLiteral("Capture file open fail"));
+    EXPECT_EQ(beeps, 1);
+    EXPECT_FALSE(action("capture")->isChecked());
+    EXPECT_FALSE(child->view().capturing());
+    EXPECT_TRUE(messages->boxes().empty()) << "no message box";
+}
+
+TEST_F(CaptureMenuTest, DumbLocalEchoIsCapturedAsTyped) {
+    std::ofstream(captureFile.toStdString()) << "before|";
+    halvic::CChildFrame* child = openWith(2, true);
+    ASSERT_TRUE(child);
+    trigger("capture");
+    child->view().setFocus();
+    QTest::keyClicks(&child->view(), QStringLiteral("hi"));
+    EXPECT_EQ(takeFrom(pty.master(), 2), "hi");
+    trigger("capture");
+    EXPECT_FALSE(action("capture")->isChecked());
+    QTest::keyClicks(&child->view(), QStringLiteral("x"));
+    EXPECT_EQ(fileText(captureFile), "before|hi");
+}
+
+TEST_F(CaptureMenuTest, SendPatternFromTheMenuKeepsTheWindowBusyUntilDone) {
+    halvic::CChildFrame* child = openWith(0, false);
+    ASSERT_TRUE(child);
+    bool busySeen = false;
+    QTimer::singleShot(0, [&] {
+        auto* dlg = qobject_cast<halvic::CSendPatternDlg*>(QApplication::activeModalWidget());
+        ASSERT_TRUE(dlg);
+        auto* start = dlg->findChild<QLineEdit*>(QStringLiteral("1038"));
+        QTest::keyClicks(start, QStringLiteral("41"));
+        auto* end = dlg->findChild<QLineEdit*>(QStringLiteral("1039"));
+        end->setFocus();
+        QTest::keyClicks(end, QStringLiteral("43"));
+        auto* repeat = dlg->findChild<QRadioButton*>(QStringLiteral("1040"));
+        QTest::mouseClick(repeat, Qt::LeftButton, {}, QPoint(6, repeat->height() / 2));
+        auto* count = dlg->findChild<QLineEdit*>(QStringLiteral("1042"));
+        count->selectAll();
+        QTest::keyClicks(count, QStringLiteral("40"));
+        QTest::mouseClick(dlg->findChild<QAbstractButton*>(QStringLiteral("startSend")), Qt::LeftButton);
+    });
+    QObject::connect(&child->view(), &halvic::CHalvicView::busyChanged, [&](bool busy) {
+        if (!busy)
+            return;
+        busySeen = true;
+        mainFrame().updateActions();
+        for (const char* name : {"capture", "sendPattern", "portDisable", "properties"})
+            EXPECT_FALSE(action(name)->isEnabled()) << name;
+    });
+    trigger("sendPattern");
+    EXPECT_TRUE(busySeen);
+    std::string want;
+    for (int i = 0; i < 40; ++i)
+        want += "ABC";
+    EXPECT_EQ(takeFrom(pty.master(), want.size() + 1, 3000), want);
+    QTRY_VERIFY(!child->view().IsBusy());
+    EXPECT_TRUE(action("sendPattern")->isEnabled());
+    EXPECT_TRUE(action("capture")->isEnabled());
+}
+
+} // namespace
