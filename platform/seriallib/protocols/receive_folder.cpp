@@ -1,8 +1,12 @@
 #include "receive_folder.h"
 
 #include <atomic>
+#include <cctype>
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
+#include <cstdlib>
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -99,25 +103,80 @@ IncomingFile& IncomingFile::operator=(IncomingFile&& other) noexcept {
     return *this;
 }
 
-IncomingFile IncomingFile::create(const std::string& folder, const std::string& name, bool replace) {
+namespace {
+
+// Named temporary files, where a file system cannot hold an unnamed one, are ".<pid>-<n>.part".
+std::string tempName() {
     static std::atomic<unsigned> counter{0};
+    return "." + std::to_string(::getpid()) + "-" + std::to_string(counter.fetch_add(1)) + ".part";
+}
+
+// The process that made a temporary file of ours, or 0 when the name is not one of ours.
+pid_t tempOwner(const char* name) {
+    if (name[0] != '.')
+        return 0;
+    char* end = nullptr;
+    errno = 0;
+    const long pid = std::strtol(name + 1, &end, 10);
+    if (errno != 0 || end == name + 1 || pid <= 0 || *end != '-' || !std::isdigit(uint8_t(end[1])))
+        return 0;
+    std::strtoul(end + 1, &end, 10);
+    return std::string_view(end) == ".part" ? pid_t(pid) : 0;
+}
+
+// Removes the temporary files that a process of ours left when it was killed. Those of living
+// processes (and of processes we may not ask about) stay; so does anything not named as ours.
+void clearStaleTemps(const std::string& folder) {
+    DIR* dir = ::opendir(folder.c_str());
+    if (!dir)
+        return;
+    while (const dirent* e = ::readdir(dir)) {
+        const pid_t owner = tempOwner(e->d_name);
+        if (owner == 0 || owner == ::getpid() || ::kill(owner, 0) == 0 || errno != ESRCH)
+            continue;
+        struct stat st {};
+        if (::fstatat(::dirfd(dir), e->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(st.st_mode))
+            ::unlinkat(::dirfd(dir), e->d_name, 0);
+    }
+    ::closedir(dir);
+}
+
+// Gives a file opened with O_TMPFILE a name; fails with EEXIST when the name is taken.
+int nameUnnamed(int fd, const std::string& to) {
+    const std::string self = "/proc/self/fd/" + std::to_string(fd);
+    if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, to.c_str(), AT_SYMLINK_FOLLOW) == 0)
+        return 0;
+    if (errno != ENOENT || ::access("/proc/self/fd", F_OK) == 0)
+        return -1;
+    return ::linkat(fd, "", AT_FDCWD, to.c_str(), AT_EMPTY_PATH);
+}
+
+} // namespace
+
+IncomingFile IncomingFile::create(const std::string& folder, const std::string& name, bool replace) {
+    clearStaleTemps(folder);
     IncomingFile file;
+    file.folder_ = folder;
+    file.name_ = name;
+    file.replace_ = replace;
+    // Without a name until it is complete, the file cannot outlive us if we are killed.
+    int fd = ::open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+    if (fd >= 0) {
+        file.fd_ = fd;
+        return file;
+    }
     for (int attempt = 0; attempt < 100; ++attempt) {
-        std::string temp = join(folder, "." + std::to_string(::getpid()) + "-" +
-                                            std::to_string(counter.fetch_add(1)) + ".part");
-        int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0666);
+        std::string temp = join(folder, tempName());
+        fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0666);
         if (fd >= 0) {
             file.fd_ = fd;
-            file.folder_ = folder;
-            file.name_ = name;
             file.temp_ = temp;
-            file.replace_ = replace;
             return file;
         }
         if (errno != EEXIST)
             break;
     }
-    return file;
+    return {};
 }
 
 IncomingFile IncomingFile::forPath(const std::string& path) {
@@ -149,19 +208,41 @@ bool IncomingFile::write(const uint8_t* data, size_t size) {
 std::string IncomingFile::commit() {
     if (fd_ < 0)
         return {};
-    bool ok = ::fsync(fd_) == 0 || errno == EINVAL;
-    ok = ::close(std::exchange(fd_, -1)) == 0 && ok;
-    if (!ok) {
+    if (::fsync(fd_) != 0 && errno != EINVAL) {
+        discard();
+        return {};
+    }
+    std::string target;
+    if (temp_.empty()) {
+        // An unnamed file gets its name directly, or (to replace a file) a temporary one first.
+        for (int n = 0; target.empty() && n < 10000; ++n) {
+            const std::string name = join(folder_, replace_ ? tempName() : alternative(name_, n));
+            if (nameUnnamed(fd_, name) == 0)
+                target = name;
+            else if (errno != EEXIST)
+                break;
+        }
+        if (replace_ && !target.empty()) {
+            temp_ = std::exchange(target, {});
+            if (::rename(temp_.c_str(), join(folder_, name_).c_str()) == 0)
+                target = join(folder_, name_);
+            else
+                ::unlink(temp_.c_str());
+        }
+        ::close(std::exchange(fd_, -1));
+        return target;
+    }
+    if (::close(std::exchange(fd_, -1)) != 0) {
         ::unlink(temp_.c_str());
         return {};
     }
     if (replace_) {
-        std::string target = join(folder_, name_);
+        target = join(folder_, name_);
         if (::rename(temp_.c_str(), target.c_str()) == 0)
             return target;
     } else {
         for (int n = 0; n < 10000; ++n) {
-            std::string target = join(folder_, alternative(name_, n));
+            target = join(folder_, alternative(name_, n));
             if (renameNoReplace(temp_, target) == 0)
                 return target;
             if (errno != EEXIST)
@@ -176,7 +257,8 @@ void IncomingFile::discard() {
     if (fd_ < 0)
         return;
     ::close(std::exchange(fd_, -1));
-    ::unlink(temp_.c_str());
+    if (!temp_.empty())
+        ::unlink(temp_.c_str());
 }
 
 ReceiveFolder::ReceiveFolder(std::string folder) : folder_(std::move(folder)) {}

@@ -1,7 +1,9 @@
 #pragma once
-// Where received files go. A file is written under a hidden temporary name in its folder and only
-// takes its real name once it is complete, so a failed transfer never leaves a partial file that
-// looks whole, and never harms the file it was to replace. Names that come from the sender are cut
+// Where received files go. A file is written without a name in its folder (or, where the file
+// system cannot do that, under a hidden temporary name) and only takes its real name once it is
+// complete, so a failed or killed transfer never leaves a partial file that looks whole, and never
+// harms the file it was to replace. Hidden ones left by a killed process go when the folder is next
+// used. Names that come from the sender are cut
 // down to a plain name inside the receive folder. No path is ever taken relative to the process's
 // current directory.
 
@@ -46,7 +48,7 @@ private:
     int fd_ = -1;
     std::string folder_;
     std::string name_;
-    std::string temp_;
+    std::string temp_; // empty while the file has no name
     uint64_t size_ = 0;
     bool replace_ = false;
 };

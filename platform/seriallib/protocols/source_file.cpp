@@ -1,6 +1,8 @@
 #include "source_file.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -31,7 +33,28 @@ bool SourceFile::open(const std::string& path) {
     return true;
 }
 
+namespace {
+constexpr size_t kReadAhead = 128 * 1024;
+} // namespace
+
 long SourceFile::readAt(uint64_t offset, uint8_t* buffer, size_t size) {
+    if (size >= kReadAhead)
+        return readDirect(offset, buffer, size);
+    if (offset < aheadAt_ || offset + size > aheadAt_ + aheadLen_) {
+        ahead_.resize(kReadAhead);
+        const long n = readDirect(offset, ahead_.data(), ahead_.size());
+        if (n < 0)
+            return -1;
+        aheadAt_ = offset;
+        aheadLen_ = size_t(n);
+    }
+    const size_t n = size_t(std::min<uint64_t>(size, aheadAt_ + aheadLen_ - offset));
+    if (n > 0)
+        std::memcpy(buffer, ahead_.data() + (offset - aheadAt_), n);
+    return long(n);
+}
+
+long SourceFile::readDirect(uint64_t offset, uint8_t* buffer, size_t size) {
     size_t done = 0;
     while (done < size) {
         ssize_t n = ::pread(fd_, buffer + done, size - done, static_cast<off_t>(offset + done));

@@ -1,9 +1,11 @@
 #pragma once
-// A file being sent: opened once, read in order or at any offset.
+// A file being sent: opened once, read in order or at any offset. Reads go through a large buffer,
+// so a protocol's small blocks cost no system call each.
 
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace seriallib {
 
@@ -25,6 +27,11 @@ public:
     long readAt(uint64_t offset, uint8_t* buffer, size_t size);
 
 private:
+    long readDirect(uint64_t offset, uint8_t* buffer, size_t size);
+
+    std::vector<uint8_t> ahead_; // the file from aheadAt_, allocated at the first read
+    uint64_t aheadAt_ = 0;
+    size_t aheadLen_ = 0;
     int fd_ = -1;
     uint64_t size_ = 0;
     int64_t mtime_ = 0;

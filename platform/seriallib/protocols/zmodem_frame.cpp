@@ -3,13 +3,14 @@
 #include "crc.h"
 
 #include <algorithm>
+#include <array>
 
 namespace seriallib::zmodem {
 namespace {
 
 constexpr char kHexDigits[] = "0123456789abcdef";
 
-bool isFlowByte(int c) {
+constexpr bool isFlowByte(int c) {
     return c == XON || c == XOFF || c == (XON | 0x80) || c == (XOFF | 0x80);
 }
 
@@ -31,53 +32,67 @@ int hexValue(int c) {
 
 } // namespace
 
+namespace {
+
+// How the escaper treats each byte value.
+enum EscapeClass : uint8_t { Plain, Escape, CrAfterAt, Rub };
+
+constexpr std::array<uint8_t, 256> makeEscapeClasses(bool all) {
+    std::array<uint8_t, 256> table{};
+    for (int c = 0; c < 256; ++c) {
+        if (c == ZDLE || c == (ZDLE | 0x80) || isFlowByte(c))
+            table[c] = Escape;
+        else if (all && (c == 0x7f || c == 0xff))
+            table[c] = Rub;
+        else if (all && (c & 0x60) == 0)
+            table[c] = Escape;
+        else if ((c & 0x7f) == '\r')
+            table[c] = CrAfterAt;
+    }
+    return table;
+}
+
+constexpr auto kEscapeSome = makeEscapeClasses(false);
+constexpr auto kEscapeAll = makeEscapeClasses(true);
+
+} // namespace
+
 void Escaper::put(std::vector<uint8_t>& out, uint8_t c) {
-    bool escape = false;
-    switch (c) {
-    case ZDLE:
-    case ZDLE | 0x80:
-    case XON:
-    case XON | 0x80:
-    case XOFF:
-    case XOFF | 0x80:
-        escape = true;
-        break;
-    case '\r':
-    case '\r' | 0x80:
-        escape = escapeAll_ || (last_ & 0x7f) == '@';
-        break;
-    case 0x7f:
-        if (escapeAll_) {
-            out.push_back(ZDLE);
-            out.push_back(ZRUB0);
-            last_ = c;
-            return;
-        }
-        break;
-    case 0xff:
-        if (escapeAll_) {
-            out.push_back(ZDLE);
-            out.push_back(ZRUB1);
-            last_ = c;
-            return;
-        }
-        break;
-    default:
-        escape = escapeAll_ && (c & 0x60) == 0;
-        break;
-    }
-    if (escape) {
-        out.push_back(ZDLE);
-        out.push_back(c ^ 0x40);
-    } else {
-        out.push_back(c);
-    }
-    last_ = c;
+    put(out, &c, 1);
 }
 
 void Escaper::put(std::vector<uint8_t>& out, const uint8_t* data, size_t size) {
-    for (size_t i = 0; i < size; ++i)
-        put(out, data[i]);
+    // Room for the worst case, written through a pointer: this runs for every byte sent.
+    const size_t base = out.size();
+    out.resize(base + 2 * size);
+    uint8_t* o = out.data() + base;
+    const auto& classes = escapeAll_ ? kEscapeAll : kEscapeSome;
+    uint8_t last = last_;
+    for (size_t i = 0; i < size; ++i) {
+        const uint8_t c = data[i];
+        switch (classes[c]) {
+        case Plain:
+            *o++ = c;
+            break;
+        case CrAfterAt:
+            if ((last & 0x7f) != '@') {
+                *o++ = c;
+                break;
+            }
+            [[fallthrough]];
+        case Escape:
+            *o++ = ZDLE;
+            *o++ = c ^ 0x40;
+            break;
+        default:
+            *o++ = ZDLE;
+            *o++ = c == 0x7f ? ZRUB0 : ZRUB1;
+            break;
+        }
+        last = c;
+    }
+    out.resize(size_t(o - out.data()));
+    last_ = last;
 }
 
 void appendHexHeader(std::vector<uint8_t>& out, const Header& h) {
@@ -155,13 +170,16 @@ bool ZmodemInput::fill(Clock::time_point deadline) {
 }
 
 int ZmodemInput::get(Clock::time_point deadline) {
+    ++consumed_;
     if (pushed_ >= 0) {
         const int c = pushed_;
         pushed_ = -1;
         return c;
     }
-    if (pos_ == len_ && !fill(deadline))
+    if (pos_ == len_ && !fill(deadline)) {
+        --consumed_;
         return -1;
+    }
     return buf_[pos_++];
 }
 
@@ -199,6 +217,7 @@ bool ZmodemInput::cancelPending() {
 }
 
 void ZmodemInput::unget(uint8_t c) {
+    --consumed_;
     pushed_ = c;
 }
 
@@ -249,14 +268,19 @@ int ZmodemInput::readEscaped(Clock::time_point deadline) {
     }
 }
 
-HeaderResult ZmodemInput::readHeader(Clock::time_point deadline) {
+HeaderResult ZmodemInput::readHeader(Clock::time_point deadline, uint64_t garbageLimit) {
     HeaderResult r;
     int cans = 0;
     unsigned scanned = 0;
+    const uint64_t start = consumed_;
     for (;;) {
         // A peer that streams garbage without end must not keep us here past the deadline.
         if ((++scanned & 255) == 0 && Clock::now() >= deadline) {
             r.status = Status::Timeout;
+            return r;
+        }
+        if (consumed_ - start > garbageLimit) {
+            r.status = Status::Garbage;
             return r;
         }
         int c = get(deadline);
@@ -374,11 +398,28 @@ HeaderResult ZmodemInput::readHeader(Clock::time_point deadline) {
     }
 }
 
+size_t ZmodemInput::takePlain(std::vector<uint8_t>& out, size_t max) {
+    if (pushed_ >= 0)
+        return 0;
+    size_t end = pos_;
+    const size_t limit = pos_ + std::min(max, len_ - pos_);
+    while (end < limit && buf_[end] != ZDLE && !isFlowByte(buf_[end]))
+        ++end;
+    out.insert(out.end(), buf_ + pos_, buf_ + end);
+    const size_t n = end - pos_;
+    pos_ = end;
+    consumed_ += n;
+    return n;
+}
+
 SubpacketResult ZmodemInput::readSubpacket(std::vector<uint8_t>& out, size_t maxSize, bool crc32,
                                            Clock::time_point deadline) {
     SubpacketResult r;
     out.clear();
     for (;;) {
+        // Runs of bytes that need no decoding are copied whole.
+        if (out.size() < maxSize)
+            takePlain(out, maxSize - out.size());
         const int c = readEscaped(deadline);
         if (c < 0) {
             r.status = status_;

@@ -140,17 +140,23 @@ public:
     bool cancelPending();
     void discardBuffered() { pos_ = len_ = 0; }
 
-    HeaderResult readHeader(Clock::time_point deadline);
+    // Waits for the next good header, passing over anything else. Once more than garbageLimit bytes
+    // have gone by without one, returns Garbage.
+    HeaderResult readHeader(Clock::time_point deadline, uint64_t garbageLimit = UINT64_MAX);
     // Reads one subpacket's data into out (cleared first), at most maxSize bytes.
     SubpacketResult readSubpacket(std::vector<uint8_t>& out, size_t maxSize, bool crc32,
                                   Clock::time_point deadline);
 
+    // Bytes taken from the line so far.
+    uint64_t consumed() const { return consumed_; }
     int stopCode() const { return stopCode_; }
     Status lastStatus() const { return status_; }
 
 private:
     static constexpr int kEnd = 0x100; // flag on a frame-end marker from readEscaped
     int readEscaped(Clock::time_point deadline);
+    // Appends the buffered bytes up to the next ZDLE or flow byte (at most max); returns the count.
+    size_t takePlain(std::vector<uint8_t>& out, size_t max);
     int fail(Status s) {
         status_ = s;
         return -1;
@@ -161,6 +167,7 @@ private:
     uint8_t buf_[8192];
     size_t pos_ = 0, len_ = 0;
     int pushed_ = -1;
+    uint64_t consumed_ = 0;
     Status status_ = Status::Ok;
     int stopCode_ = 0;
 };

@@ -6,6 +6,7 @@
 #include "zmodem_frame.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cinttypes>
 #include <climits>
 #include <cstdio>
@@ -20,7 +21,35 @@ using std::chrono::milliseconds;
 
 constexpr size_t kMaxSubpacket = 8192; // what our receiver accepts (the largest any sender uses)
 constexpr size_t kMaxFileInfo = 1024;
-constexpr size_t kStreamWrite = 8192; // bytes gathered before a write while streaming
+constexpr size_t kStreamWrite = 8192;     // bytes gathered before a write while streaming
+constexpr size_t kFileWrite = 256 * 1024; // received data gathered before a write to the file
+// What a receiver passes over after asking for a position before it asks again: more than a
+// windowed sender has in flight, with escaping, and what the line's buffers hold.
+constexpr uint64_t kRecoveryGarbage = 64 * 1024;
+constexpr std::chrono::milliseconds kOverAndOutWait{100};
+
+// Failures allowed while data keeps coming. Each failure costs one; data that gets through earns
+// one back per kEarn bytes, never above the limit. A line that spoils nearly everything so ends the
+// transfer, though some data still crawls through, while one that is merely noisy goes on.
+class RetryBudget {
+public:
+    explicit RetryBudget(int limit) : limit_(limit), left_(limit) {}
+    // One more failure; false once the budget is spent.
+    bool spend() { return --left_ >= 0; }
+    void progressed(uint64_t bytes) {
+        if (left_ < 0 || left_ >= limit_)
+            return;
+        earned_ += bytes;
+        left_ = int(std::min<uint64_t>(uint64_t(limit_), uint64_t(left_) + earned_ / kEarn));
+        earned_ %= kEarn;
+    }
+
+private:
+    static constexpr uint64_t kEarn = 128;
+    int limit_;
+    int left_;
+    uint64_t earned_ = 0;
+};
 
 // Shared plumbing of both directions: output buffer, input, the cancel and the result mapping.
 class Link {
@@ -72,6 +101,9 @@ public:
         return rc;
     }
     static constexpr milliseconds kWriteSlice{20};
+
+    // Waits (up to the deadline) until what was written has left.
+    void drain(Clock::time_point deadline) { ctx_.channel().drainOutput(deadline); }
 
     int sendHex(const Header& h) {
         appendHexHeader(out_, h);
@@ -141,6 +173,7 @@ public:
             const int rc = sendFile(*files[i], int(files.size() - i), bytesLeft);
             if (rc != 0)
                 return rc;
+            files[i].reset(); // its read buffer too
         }
         return finish();
     }
@@ -287,10 +320,28 @@ private:
     // Streams the file from pos, following the receiver's ZRPOS, until ZEOF is acknowledged.
     int sendData(SourceFile& f, uint32_t pos, uint64_t size) {
         std::vector<uint8_t> block(blockSize_);
-        int errors = 0;
-        uint32_t lastGood = pos;
+        RetryBudget budget(link_.timings().retries);
+        uint32_t confirmed = pos; // what the receiver has said it holds
+        auto acked = [&](uint32_t at) {
+            if (at > confirmed) {
+                budget.progressed(at - confirmed);
+                confirmed = at;
+            }
+        };
+        // The receiver asks for data from want: what it confirmed on the way earns retries back and
+        // the request costs one. Asking again for the same place means the line spoils our blocks:
+        // smaller ones then.
+        bool exhausted = false;
+        auto request = [&](uint32_t want) {
+            cleanRun_ = 0;
+            if (want <= confirmed)
+                blockSize_ = std::max<size_t>(blockSize_ / 2, 64);
+            acked(want);
+            confirmed = want;
+            exhausted = exhausted || !budget.spend();
+        };
         for (;;) {
-            if (errors > link_.timings().retries)
+            if (exhausted)
                 return link_.abortWith(TransferErrProtocol);
             if (pos > size)
                 pos = uint32_t(size);
@@ -331,10 +382,13 @@ private:
                         if (rc != 0)
                             return rc;
                         if (restart) {
-                            ++errors;
+                            if (ackSilent_)
+                                exhausted = !budget.spend();
+                            else
+                                request(ackPos_);
                             pos = ackPos_;
                         } else {
-                            lastGood = pos;
+                            acked(pos);
                             sinceAck = 0;
                             appendBinaryHeader(link_.out(), Header::at(ZDATA, pos), crc32_, link_.esc());
                         }
@@ -352,13 +406,11 @@ private:
                         if (r.status != Status::Ok)
                             continue;
                         if (r.header.type == ZRPOS) {
-                            const uint32_t want = r.header.position();
-                            noteRetry(want > lastGood, errors);
-                            lastGood = want;
-                            pos = want;
+                            pos = r.header.position();
+                            request(pos);
                             restart = true;
                         } else if (r.header.type == ZACK) {
-                            lastGood = r.header.position();
+                            acked(r.header.position());
                         } else if (r.header.type == ZSKIP) {
                             return 0;
                         } else if (r.header.type == ZCAN || r.header.type == ZABORT ||
@@ -397,9 +449,8 @@ private:
                     case ZSKIP:
                         return 0;
                     case ZRPOS:
-                        // Only asking again for the same place counts against the retries.
-                        noteRetry(r.header.position() > lastGood, errors);
-                        lastGood = pos = r.header.position();
+                        pos = r.header.position();
+                        request(pos);
                         restart = true;
                         break;
                     case ZNAK:
@@ -421,20 +472,10 @@ private:
         }
     }
 
-    // A request for data again: only asking for the same place twice counts against the retries,
-    // and a line that keeps spoiling blocks gets smaller ones.
-    void noteRetry(bool progressed, int& errors) {
-        cleanRun_ = 0;
-        if (progressed) {
-            errors = 0;
-            return;
-        }
-        ++errors;
-        blockSize_ = std::max<size_t>(blockSize_ / 2, 64);
-    }
-
-    // After ZCRCW: waits for ZACK. restart is set when the receiver asks for data again (ackPos_).
+    // After ZCRCW: waits for ZACK. restart is set when the receiver asks for data again (ackPos_),
+    // or said nothing at all (ackSilent_).
     int waitForAck(uint32_t pos, bool& restart) {
+        ackSilent_ = false;
         for (int tries = 0; tries <= link_.timings().retries; ++tries) {
             const auto r = link_.in().readHeader(link_.after(link_.timings().responseWait));
             if (isFatalRead(r.status))
@@ -458,8 +499,9 @@ private:
                 break;
             }
         }
-        // No answer: go back to where the receiver last confirmed.
+        // No answer: start a new frame, which the receiver either takes or answers with its place.
         ackPos_ = pos;
+        ackSilent_ = true;
         restart = true;
         return 0;
     }
@@ -492,6 +534,7 @@ private:
     uint32_t window_ = 0;
     size_t blockSize_ = 1024;
     uint32_t ackPos_ = 0;
+    bool ackSilent_ = false;
     size_t cleanRun_ = 0; // bytes sent since the receiver last asked for data again
 };
 
@@ -600,9 +643,11 @@ private:
         return link_.sendHex(h);
     }
 
+    // Takes the sender's "OO" off the line, so that it does not show in the terminal afterwards. It
+    // comes straight after our ZFIN has gone out; a sender that exits at once may lose it on the way.
     void awaitOverAndOut() {
-        const auto deadline =
-            Clock::now() + std::min<milliseconds>(link_.timings().blockWait, milliseconds(1000));
+        link_.drain(link_.after(kOverAndOutWait * 10));
+        const auto deadline = Clock::now() + std::min<milliseconds>(link_.timings().quiet, kOverAndOutWait);
         int seen = 0;
         while (seen < 2) {
             const int c = link_.in().get(deadline);
@@ -618,18 +663,29 @@ private:
         int64_t mtime = 0;
     };
 
+    // Name, then "size mtime ..." with size in decimal and mtime in octal. A field that is not a
+    // plain unsigned number in range (a sign, a stray character, too many digits) counts as absent.
     static FileInfo parseInfo(const std::vector<uint8_t>& data) {
         FileInfo info;
         const auto nul = std::find(data.begin(), data.end(), uint8_t(0));
         info.name.assign(data.begin(), nul);
         if (nul == data.end())
             return info;
-        std::string rest(nul + 1, std::find(nul + 1, data.end(), uint8_t(0)));
-        unsigned long long size = 0, mtime = 0;
-        const int n = std::sscanf(rest.c_str(), "%llu %llo", &size, &mtime);
-        if (n >= 1)
+        const std::string rest(nul + 1, std::find(nul + 1, data.end(), uint8_t(0)));
+        const char* at = rest.c_str();
+        const char* end = at + rest.size();
+        auto field = [&](int base, uint64_t& value) {
+            while (at < end && *at == ' ')
+                ++at;
+            const auto r = std::from_chars(at, end, value, base);
+            const bool ok = r.ec == std::errc() && (r.ptr == end || *r.ptr == ' ');
+            at = ok ? r.ptr : end;
+            return ok;
+        };
+        uint64_t size = 0, mtime = 0;
+        if (field(10, size))
             info.size = size;
-        if (n >= 2 && mtime <= uint64_t(INT64_MAX))
+        if (field(8, mtime) && mtime <= uint64_t(INT64_MAX))
             info.mtime = int64_t(mtime);
         return info;
     }
@@ -642,57 +698,77 @@ private:
             // Nowhere to put it: the whole receive fails, and the sender hears it at once.
             return link_.abortWith(TransferErrFile);
         }
-        const uint64_t total = info.size;
-        if (int rc = link_.progress(0, total); rc != 0)
+        // Progress never runs past its total: a sender that sends more than it announced (or
+        // announced nothing) has its total follow the data.
+        auto report = [&](uint32_t done) {
+            return link_.progress(done, std::max<uint64_t>(info.size, done));
+        };
+        if (int rc = report(0); rc != 0)
             return giveUp(rc, true);
 
         uint32_t pos = 0;
-        int errors = 0;
+        RetryBudget budget(link_.timings().retries);
         std::vector<uint8_t> data;
         data.reserve(kMaxSubpacket);
-        bool askPosition = true;
+        ZmodemInput& in = link_.in();
+        bool ask = true;
+        bool firstAsk = true;
+        // After asking for a position, everything until the sender's ZDATA there is what it had
+        // already sent: passed over without asking again, up to kRecoveryGarbage bytes.
+        bool recovering = false;
+        uint64_t askedAt = 0;
+        bool hurry = false;  // the sender has finished its stream: its answer is due at once
         bool silent = false; // the last failure was silence rather than damage
         for (;;) {
-            if (errors > link_.timings().retries)
-                return giveUp(silent ? TransferErrTimeout : TransferErrProtocol, true);
-            if (askPosition) {
+            if (ask) {
+                if (!firstAsk && !budget.spend())
+                    return giveUp(silent ? TransferErrTimeout : TransferErrProtocol, true);
+                firstAsk = false;
+                ask = false;
+                hurry = false;
                 if (int rc = link_.sendHex(Header::at(ZRPOS, pos)); rc != 0)
                     return giveUp(rc, true);
+                recovering = true;
+                askedAt = in.consumed();
             }
-            askPosition = false;
-            const auto r = link_.in().readHeader(link_.after(wait_));
+            const uint64_t passed = in.consumed() - askedAt;
+            const auto r = in.readHeader(
+                link_.after(hurry ? std::min(wait_, link_.timings().byteGap) : wait_),
+                recovering ? kRecoveryGarbage - std::min(passed, kRecoveryGarbage) : UINT64_MAX);
             if (isFatalRead(r.status))
                 return giveUp(link_.readFailure(r.status), false);
             silent = r.status == Status::Timeout;
+            // Passes over one more piece of the old stream, or asks again once that has gone on too long.
+            auto passOver = [&] { ask = !recovering || in.consumed() - askedAt > kRecoveryGarbage; };
             if (r.status != Status::Ok) {
-                ++errors;
-                askPosition = true;
+                if (silent)
+                    ask = true;
+                else
+                    passOver();
                 continue;
             }
             crc32_ = r.encoding == ZBIN32;
             switch (r.header.type) {
             case ZDATA: {
                 if (r.header.position() != pos) {
-                    ++errors;
-                    askPosition = true;
+                    passOver();
                     break;
                 }
+                recovering = false;
                 for (;;) {
-                    const auto s = link_.in().readSubpacket(data, kMaxSubpacket, crc32_, link_.after(wait_));
+                    const auto s = in.readSubpacket(data, kMaxSubpacket, crc32_, link_.after(wait_));
                     if (isFatalRead(s.status))
                         return giveUp(link_.readFailure(s.status), false);
                     if (s.status != Status::Ok) {
                         silent = s.status == Status::Timeout;
-                        ++errors;
-                        askPosition = true;
+                        ask = true;
                         break;
                     }
                     if (!data.empty() && !files_.write(data.data(), data.size()))
                         return giveUp(TransferErrFile, true);
                     pos += uint32_t(data.size());
-                    if (!data.empty())
-                        errors = 0;
-                    if (int rc = link_.progress(pos, total); rc != 0)
+                    budget.progressed(data.size());
+                    if (int rc = report(pos); rc != 0)
                         return giveUp(rc, true);
                     if (s.end == ZCRCQ || s.end == ZCRCW) {
                         if (int rc = link_.sendHex(Header::at(ZACK, pos)); rc != 0)
@@ -704,35 +780,35 @@ private:
                 break;
             }
             case ZEOF:
-                if (r.header.position() != pos) {
-                    // Data went missing at the end: ask for it.
-                    ++errors;
-                    askPosition = r.header.position() > pos;
-                    break;
+                // Everything up to the sender's end is here, whatever we asked for last.
+                if (r.header.position() == pos) {
+                    if (!files_.finish())
+                        return giveUp(TransferErrFile, false);
+                    return 1;
                 }
-                if (!files_.finish())
-                    return giveUp(TransferErrFile, false);
-                return 1;
+                // The end of a stream we asked to be sent again: the sender's answer follows
+                // straight away, unless our request went missing.
+                if (recovering)
+                    hurry = true;
+                passOver();
+                break;
             case ZFILE: {
                 // Our ZRPOS went missing and the sender offers the file again.
-                const auto s = link_.in().readSubpacket(data, kMaxFileInfo, crc32_, link_.after(wait_));
+                const auto s = in.readSubpacket(data, kMaxFileInfo, crc32_, link_.after(wait_));
                 if (isFatalRead(s.status))
                     return giveUp(link_.readFailure(s.status), false);
-                ++errors;
-                askPosition = true;
+                ask = true;
                 break;
             }
             case ZNAK:
-                ++errors;
-                askPosition = true;
+                ask = true;
                 break;
             case ZFIN:
             case ZCAN:
             case ZABORT:
                 return giveUp(TransferErrRemoteAbort, false);
             default:
-                ++errors;
-                askPosition = true;
+                passOver();
                 break;
             }
         }
@@ -755,12 +831,34 @@ private:
 } // namespace
 
 std::string FolderFiles::begin(const std::string& senderName, uint64_t, int64_t) {
-    current_.discard();
+    abandon();
     current_ = folder_.begin(senderName);
     return current_.valid() ? current_.name() : std::string();
 }
 
+bool FolderFiles::write(const uint8_t* data, size_t size) {
+    if (!current_.valid())
+        return false;
+    pending_.insert(pending_.end(), data, data + size);
+    return pending_.size() < kFileWrite || flush();
+}
+
+bool FolderFiles::flush() {
+    const bool ok = current_.write(pending_.data(), pending_.size());
+    pending_.clear();
+    return ok;
+}
+
+void FolderFiles::abandon() {
+    pending_.clear();
+    current_.discard();
+}
+
 bool FolderFiles::finish() {
+    if (!flush()) {
+        abandon();
+        return false;
+    }
     const std::string path = current_.commit();
     if (path.empty())
         return false;

@@ -23,21 +23,25 @@ public:
     virtual void abandon() = 0;
 };
 
-// IncomingFiles in a receive folder: each file keeps a hidden name until it is complete.
+// IncomingFiles in a receive folder: each file has no name until it is complete. Data is gathered
+// into large writes.
 class FolderFiles : public IncomingFiles {
 public:
     explicit FolderFiles(const ReceiveFolder& folder) : folder_(folder) {}
     ~FolderFiles() override { current_.discard(); }
     std::string begin(const std::string& senderName, uint64_t size, int64_t mtime) override;
-    bool write(const uint8_t* data, size_t size) override { return current_.write(data, size); }
+    bool write(const uint8_t* data, size_t size) override;
     bool finish() override;
-    void abandon() override { current_.discard(); }
+    void abandon() override;
     // Full paths of the files completed so far.
     const std::vector<std::string>& completed() const { return completed_; }
 
 private:
     const ReceiveFolder& folder_;
+    bool flush();
+
     IncomingFile current_;
+    std::vector<uint8_t> pending_;
     std::vector<std::string> completed_;
 };
 

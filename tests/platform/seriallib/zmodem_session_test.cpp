@@ -2,6 +2,7 @@
 #include "seriallib.h"
 #include "transfer_test_support.h"
 #include "zmodem_frame.h"
+#include "zmodem_line_noise.h"
 #include "zmodem_session.h"
 
 #include <gtest/gtest.h>
@@ -325,6 +326,142 @@ TEST(ZmodemSession, ClaimedSizeOfTwoToTheFortyIsNotTrusted) {
     EXPECT_LT(after.ru_maxrss - before.ru_maxrss, 64 * 1024); // kilobytes
     EXPECT_EQ(lastTotal, INT_MAX);
     EXPECT_EQ(std::filesystem::file_size(dst.file("huge")), 10u);
+}
+
+// The size field of the file offer is a plain decimal number; anything else (a sign, trailing junk,
+// more than 64 bits) is no size at all, and the total shown follows the data that really came.
+TEST(ZmodemSession, OfferedSizeIsReadStrictly) {
+    const struct {
+        const char* size;
+        int total;
+    } cases[] = {{"12", 12}, {"3", 5}, {"-5", 5}, {"+7", 5}, {"9x", 5}, {"", 5}, {"18446744073709551621", 5}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.size);
+        ScratchDir dst;
+        MemoryChannelPair line;
+        auto tx = transfer_test::runAsync([&] { return scriptedOffer(line.a(), "f", c.size, "hello"); });
+        std::vector<std::pair<int, int>> calls;
+        TransferProgressCallback watch = [&](int done, int, int, int total) {
+            calls.emplace_back(done, total);
+            return 0;
+        };
+        ReceiveFolder rf(dst.path());
+        FolderFiles files(rf);
+        TransferContext ctx(line.b(), nullptr, watch, quick());
+        EXPECT_EQ(zmodemReceive(ctx, files), 1);
+        ASSERT_TRUE(transfer_test::ready(tx));
+        EXPECT_EQ(tx.get(), 0);
+        EXPECT_EQ(transfer_test::readFile(dst.file("f")), std::vector<uint8_t>({'h', 'e', 'l', 'l', 'o'}));
+        ASSERT_FALSE(calls.empty());
+        EXPECT_EQ(calls.back(), std::make_pair(5, c.total));
+        for (const auto& [done, total] : calls)
+            EXPECT_LE(done, total);
+    }
+}
+
+// A line so bad that each restart gets only a few bytes through: the receiver keeps asking for data
+// a little further on. The sender gives up after a bounded number of such requests instead of
+// crawling through the file.
+TEST(ZmodemSession, SenderGivesUpWhenRetriesBuyTooLittle) {
+    using namespace zmodem;
+    ScratchDir src;
+    transfer_test::writeFile(src.file("big"), transfer_test::testData(1 << 20, 8));
+    MemoryChannelPair line;
+    std::atomic<bool> done{false};
+    auto rx = transfer_test::runAsync([&] {
+        TransferContext ctx(line.b(), nullptr, {}, quick());
+        ZmodemInput in(ctx);
+        std::vector<uint8_t> out;
+        uint32_t pos = 0;
+        int requests = 0;
+        while (!done && requests < 2000) {
+            const auto r = in.readHeader(Clock::now() + 100ms);
+            if (r.status != Status::Ok)
+                continue;
+            out.clear();
+            if (r.header.type == ZRQINIT) {
+                appendHexHeader(out, Header::flags(ZRINIT, CANFDX | CANOVIO | CANFC32));
+            } else if (r.header.type == ZFILE) {
+                appendHexHeader(out, Header::at(ZRPOS, 0));
+            } else if (r.header.type == ZDATA && r.header.position() == pos) {
+                pos += 16;
+                ++requests;
+                appendHexHeader(out, Header::at(ZRPOS, pos));
+            }
+            ctx.write(out);
+        }
+        return requests;
+    });
+    TransferContext ctx(line.a(), nullptr, {}, quick());
+    EXPECT_EQ(zmodemSend(ctx, {src.file("big")}), TransferErrProtocol);
+    done = true;
+    ASSERT_TRUE(transfer_test::ready(rx));
+    const int requests = rx.get();
+    EXPECT_GT(requests, quick().retries);
+    EXPECT_LT(requests, 3 * quick().retries);
+}
+
+// Seeded noise both ways, from a merely noisy line to one that spoils nearly everything: every run
+// ends in bounded time, with the exact file and success, or with failure codes and no file. Neither
+// side ever reports success without the other having the whole file.
+TEST(ZmodemSession, NoisyLineEndsInTheExactFileOrAFailure) {
+    struct Run {
+        int sent = 0, received = 0;
+        bool exact = false, empty = false;
+        double seconds = 0;
+    };
+    const auto data = transfer_test::testData(24000, 4);
+    auto run = [&](double rate, uint64_t seed) {
+        ScratchDir src, dst;
+        transfer_test::writeFile(src.file("f"), data);
+        MemoryChannelPair line;
+        transfer_test::NoisyChannel noisy(line.a(), transfer_test::Noise::mixed(rate, seed),
+                                          transfer_test::Noise::mixed(rate, seed + 1000));
+        TransferTimings t = quick();
+        t.retries = 10;
+        const auto t0 = Clock::now();
+        ReceiveFolder rf(dst.path());
+        FolderFiles files(rf);
+        auto rx = transfer_test::runAsync([&] {
+            TransferContext ctx(line.b(), nullptr, {}, t);
+            return zmodemReceive(ctx, files);
+        });
+        TransferContext ctx(noisy, nullptr, {}, t);
+        Run r;
+        r.sent = zmodemSend(ctx, {src.file("f")});
+        r.received = transfer_test::ready(rx, 60s) ? rx.get() : 99;
+        r.seconds = std::chrono::duration<double>(Clock::now() - t0).count();
+        r.exact =
+            dst.names() == std::vector<std::string>{"f"} && transfer_test::readFile(dst.file("f")) == data;
+        r.empty = dst.names().empty();
+        return r;
+    };
+    for (double rate : {1e-3, 1e-2, 5e-2}) {
+        std::vector<std::future<Run>> runs;
+        for (uint64_t seed = 1; seed <= 6; ++seed)
+            runs.push_back(transfer_test::runAsync([&, rate, seed] { return run(rate, seed); }));
+        int good = 0;
+        for (size_t i = 0; i < runs.size(); ++i) {
+            const Run r = runs[i].get();
+            SCOPED_TRACE(::testing::Message() << "rate " << rate << " seed " << i + 1);
+            EXPECT_LT(r.seconds, 30);
+            if (r.received == 1) {
+                EXPECT_TRUE(r.exact);
+                EXPECT_TRUE(r.sent == 0 || r.sent < 0);
+                good += r.sent == 0;
+            } else {
+                EXPECT_LT(r.received, 0);
+                EXPECT_LT(r.sent, 0);
+                EXPECT_TRUE(r.empty);
+            }
+        }
+        if (rate <= 1e-3) {
+            EXPECT_EQ(good, 6) << rate;
+        }
+        if (rate >= 5e-2) {
+            EXPECT_EQ(good, 0) << rate;
+        }
+    }
 }
 
 // A receiver that already has the first file answers ZSKIP: the sender goes on with the next.
