@@ -2,6 +2,7 @@
 // reads the port: (a) plain text with line ends, (b) a stream heavy with cursor moves, attributes, erases
 // and scroll regions. Prints MB/s of each, the ratio ours / libvterm, and the allocations made per MiB
 // once the screen is running.
+#include "receive_pipeline.h"
 #include "screen_model.h"
 #include "sequence_recogniser.h"
 #include "termcap_loader.h"
@@ -94,14 +95,17 @@ void ours(benchmark::State& state) {
         state.SkipWithError(loaded.message().c_str());
         return;
     }
-    terminal::ScreenModel model;
+    auto shared = std::make_shared<terminal::ScreenModel>();
+    terminal::ScreenModel& model = *shared;
+    // The port window's own road: detector scanning (auto-download on), capture seam, screen.
+    terminal::ReceivePipeline pipeline(shared);
+    pipeline.setAutoDownload(true);
     model.lock()->AllocScreenBuffer(80, 24, terminal::HistoryLines, terminal::TerminalType::Vt100);
     terminal::SequenceRecogniser recogniser(loaded.table);
     const auto* data = reinterpret_cast<const uint8_t*>(bytes.data());
     auto pass = [&] {
         for (size_t at = 0; at < bytes.size(); at += ReadSize) {
-            terminal::feedScreen(recogniser, model, data + at, ReadSize);
-            model.lock()->takeReplies();
+            pipeline.terminalData(recogniser, data + at, ReadSize);
         }
     };
     pass(); // the steady state starts once the screen has been written all over

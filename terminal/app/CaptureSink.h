@@ -3,6 +3,8 @@
 // runs on the GUI thread. One lock covers open, write and close, so a close never overlaps a write.
 #pragma once
 
+#include "receive_pipeline.h"
+
 #include <QBasicTimer>
 #include <QObject>
 #include <QString>
@@ -16,7 +18,7 @@
 
 namespace halvic {
 
-class CaptureSink : public QObject {
+class CaptureSink : public QObject, public terminal::CaptureSink {
     Q_OBJECT
 public:
     static constexpr int TimerCaptureStatus = 206;
@@ -29,11 +31,11 @@ public:
     // On failure: the status text, a beep, capturing stays off; false.
     bool start(const std::string& path);
     void stop();
-    bool capturing() const { return on_; }
+    bool capturing() const override { return on_; }
 
     // One run as received, in one write. Any thread. A failed write ends capturing; the GUI thread
     // hears of it by a queued call.
-    void write(const uint8_t* data, size_t length);
+    void write(const uint8_t* data, size_t length) override;
 
     // Tests count the beeps.
     void setBeep(std::function<void()> beep) { beep_ = std::move(beep); }

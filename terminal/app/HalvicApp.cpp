@@ -1,5 +1,6 @@
 #include "HalvicApp.h"
 
+#include "ActiveTransferTable.h"
 #include "HalvicDoc.h"
 #include "HalvicSettings.h"
 #include "HalvicView.h"
@@ -24,6 +25,7 @@ CHalvicApp::CHalvicApp(const QString& programDir, QObject* parent)
     : QObject(parent),
       programDirectory_(programDir.endsWith(QLatin1Char('/')) ? programDir : programDir + QLatin1Char('/')),
       optionFile_(programDirectory_) {
+    ResetTransfers();
     optionFile_.setLinkPath(HalvicSettings()->value(QStringLiteral("Link_Path"), QString()).toString());
     sheet_ = RunSetupSheet;
     theApp = this;

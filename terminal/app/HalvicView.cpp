@@ -6,7 +6,9 @@
 #include "PatternSender.h"
 #include "PortErrors.h"
 #include "ReaderThread.h"
+#include "receive_pipeline.h"
 #include "seriallib.h"
+#include "TransferWorker.h"
 #include "WaitDlg.h"
 
 #include <QScrollBar>
@@ -19,11 +21,16 @@ namespace halvic {
 
 CHalvicView::CHalvicView(CHalvicDoc& doc, const TerminalFont& font, QWidget* parent)
     : QAbstractScrollArea(parent), doc_(doc), capture_(std::make_shared<CaptureSink>()),
-      patterns_(new PatternSender(this)) {
+      patterns_(new PatternSender(this)), pipeline_(std::make_shared<terminal::ReceivePipeline>(doc.screen)) {
     doc_.setView(this);
     connect(capture_.get(), &CaptureSink::statusMessage, this, &CHalvicView::SetStatusMessage);
     connect(capture_.get(), &CaptureSink::capturingChanged, this, &CHalvicView::captureChanged);
     connect(patterns_, &PatternSender::busyChanged, this, &CHalvicView::setBusy);
+    pipeline_->setCapture(capture_);
+    // Found on the reader's thread (or in the local echo): the start is the GUI thread's.
+    pipeline_->setOnZmodemHeader([this] {
+        QMetaObject::invokeMethod(this, &CHalvicView::OnZmodemAutoDownload, Qt::QueuedConnection);
+    });
     setFocusPolicy(Qt::StrongFocus);
     setAttribute(Qt::WA_InputMethodEnabled, false);
     viewport()->setAutoFillBackground(true);
@@ -38,6 +45,13 @@ CHalvicView::CHalvicView(CHalvicDoc& doc, const TerminalFont& font, QWidget* par
 
 CHalvicView::~CHalvicView() {
     // The frame closes only once the reader has ended; anything else still running is ended here.
+    if (worker_) {
+        TransferStopEvent->set();
+        SerialAbortTransmit(doc_.portSettings.portNumber);
+        SerialAbortReceive(doc_.portSettings.portNumber);
+        worker_->wait();
+        UnregisterTransfer(TransferSlot);
+    }
     if (reader_) {
         reader_->control().stop();
         reader_->wait();
@@ -64,8 +78,8 @@ void CHalvicView::forgetReader() {
 bool CHalvicView::OpenPortAndStartReader() {
     const QString caption = doc_.caption();
     std::shared_ptr<const terminal::TermcapTable> table = doc_.binding.table;
-    reader_ = std::make_unique<ReaderThread>(doc_.activePort(), doc_.terminalType(), table, doc_.screen);
-    reader_->setTap(tap_);
+    pipeline_->setAutoDownload(doc_.transferSettings.zmodemAutoDownload != 0);
+    reader_ = std::make_unique<ReaderThread>(doc_.activePort(), doc_.terminalType(), table, pipeline_);
     reader_->setDoubleByte(doubleByte_);
     ReaderThread* reader = reader_.get();
     connect(reader, &ReaderThread::screenChanged, this, &CHalvicView::takeScreenChanges,
@@ -96,8 +110,7 @@ bool CHalvicView::StopReader() {
 }
 
 void CHalvicView::OnRawData(const uint8_t* data, size_t length) {
-    capture_->write(data, length);
-    doc_.screen->lock()->PutDumbChars(data, length);
+    pipeline_->rawData(data, length);
     takeScreenChanges();
 }
 
@@ -211,6 +224,7 @@ void CHalvicView::OnProperties() {
     } else {
         doc_.KeepSettings();
     }
+    pipeline_->setAutoDownload(doc_.transferSettings.zmodemAutoDownload != 0);
     emit titleChanged(BuildPortTitle());
     emit statusBarRepaint();
 }

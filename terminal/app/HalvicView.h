@@ -5,12 +5,19 @@
 
 #include "TerminalFont.h"
 
+#include "ActiveTransferTable.h"
+
 #include <QAbstractScrollArea>
 #include <QBasicTimer>
 #include <QPointer>
 
 #include <cstdint>
 #include <memory>
+#include <string>
+
+namespace terminal {
+class ReceivePipeline;
+}
 
 namespace halvic {
 
@@ -18,7 +25,8 @@ class CaptureSink;
 class CHalvicDoc;
 class PatternSender;
 class ReaderThread;
-class ReceiveTap;
+class TransferProgressDlg;
+class TransferWorker;
 
 class CHalvicView : public QAbstractScrollArea {
     Q_OBJECT
@@ -37,12 +45,24 @@ public:
     bool StopReader();
     bool readerRunning() const;
     ReaderThread* reader() const { return reader_.get(); }
-    // Given to readers started from now on.
-    void setReceiveTap(std::shared_ptr<ReceiveTap> tap) { tap_ = std::move(tap); }
+    // Every received run and the local echo go this one way: detector, capture, screen.
+    terminal::ReceivePipeline& pipeline() const { return *pipeline_; }
     // A dumb-terminal block shown as if received (local echo), on the GUI thread.
     void OnRawData(const uint8_t* data, size_t length);
     bool IsBusy() const { return busy_; }
     void setBusy(bool busy);
+
+    // File transfer (HalvicViewTransfer.cpp).
+    void OnFileTransfer();
+    void TransmitFile(int protocol);
+    void ReceiveFile(int protocol);
+    // receiveCode: 100 + protocol, 107 the automatic download. False when nothing started.
+    bool StartReceiveThread(int receiveCode, const QString& folder);
+    // A sender's opening header was seen on the line.
+    void OnZmodemAutoDownload();
+    bool transferRunning() const { return worker_ != nullptr; }
+    // The running transfer's progress dialog; null when none runs.
+    TransferProgressDlg* transferDialog() const { return transferDlg_; }
 
     // Port commands.
     void OnInitialUpdate();
@@ -69,9 +89,6 @@ public:
     void OnCapture();
     void OnSendPattern();
     PatternSender& patternSender() const { return *patterns_; }
-
-    // Commands whose windows are still to come (HalvicViewPending.cpp).
-    void OnFileTransfer();
 
     // Display.
     void SetViewFont(const TerminalFont& font);
@@ -130,6 +147,9 @@ private:
     void finishAfterStop(int timerId);
     // The reader for the open port, the line status asked for; on failure the window is to close.
     bool startReaderOrClose();
+    bool startTransfer(TransferProgressDlg* dialog, int protocol, bool receive, const QString& folder);
+    void OnTransferDone();
+    void endTransfer();
 
     CHalvicDoc& doc_;
     QFont font_;
@@ -156,7 +176,14 @@ private:
     PatternSender* patterns_;
     bool doubleByte_ = false;
     std::unique_ptr<ReaderThread> reader_;
-    std::shared_ptr<ReceiveTap> tap_;
+    std::shared_ptr<terminal::ReceivePipeline> pipeline_;
+    // The running transfer.
+    int TransferSlot = -1;
+    std::unique_ptr<TransferWorker> worker_;
+    std::shared_ptr<TransferStop> TransferStopEvent;
+    TransferProgressDlg* transferDlg_ = nullptr;
+    int TransferProtocol = 0;
+    std::string TransferPath;
     QRect caretRect_;
 };
 

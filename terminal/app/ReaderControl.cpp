@@ -13,7 +13,10 @@ void ReaderControl::stop() {
 void ReaderControl::pause() {
     {
         std::lock_guard lock(mutex_);
+        // The later request wins: a resume not yet taken must not let the reader run into the next
+        // transfer.
         pause_ = true;
+        resume_ = false;
     }
     changed_.notify_all();
 }
@@ -22,6 +25,7 @@ void ReaderControl::resume() {
     {
         std::lock_guard lock(mutex_);
         resume_ = true;
+        pause_ = false;
     }
     changed_.notify_all();
 }

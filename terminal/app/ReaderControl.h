@@ -1,5 +1,6 @@
 // How the GUI steers a port's reader: a stop that stays set once given (it also ends a paused reader),
-// and one-shot pause and resume requests, looked at in that order.
+// and one-shot pause and resume requests, looked at in that order; of a pause and a resume not yet
+// taken, only the later one counts.
 #pragma once
 
 #include <chrono>

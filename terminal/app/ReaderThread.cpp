@@ -9,34 +9,10 @@ namespace halvic {
 
 using namespace std::chrono_literals;
 
-namespace {
-
-// Text goes to the tap and the screen, sequences to the screen.
-class TappedApplier : public terminal::RecogniserSink {
-public:
-    TappedApplier(terminal::ScreenState& state, ReceiveTap* tap) : applier_(state), tap_(tap) {}
-    void text(const uint8_t* data, size_t length) override {
-        if (tap_)
-            tap_->received(data, length);
-        applier_.text(data, length);
-    }
-    void capability(const terminal::CapabilityEvent& event) override {
-        if (tap_)
-            tap_->received(nullptr, 0);
-        applier_.capability(event);
-    }
-
-private:
-    terminal::ScreenApplier applier_;
-    ReceiveTap* tap_;
-};
-
-} // namespace
-
 ReaderThread::ReaderThread(int port, terminal::TerminalType type,
                            std::shared_ptr<const terminal::TermcapTable> table,
-                           std::shared_ptr<terminal::ScreenModel> model, QObject* parent)
-    : QThread(parent), port_(port), type_(type), table_(std::move(table)), model_(std::move(model)) {}
+                           std::shared_ptr<terminal::ReceivePipeline> pipeline, QObject* parent)
+    : QThread(parent), port_(port), type_(type), table_(std::move(table)), pipeline_(std::move(pipeline)) {}
 
 ReaderThread::~ReaderThread() {
     control_.stop();
@@ -80,14 +56,7 @@ void ReaderThread::runTerminal() {
         if (n <= 0)
             continue; // errors count as a quiet read
         ++blocksRead_;
-        std::string replies;
-        {
-            auto state = model_->lock();
-            TappedApplier sink(*state, tap_.get());
-            recogniser.feed(buffer.data(), static_cast<size_t>(n), sink);
-            replies = state->takeReplies();
-        }
-        writeReplies(replies);
+        writeReplies(pipeline_->terminalData(recogniser, buffer.data(), static_cast<size_t>(n)));
         changed();
     }
 }
@@ -103,9 +72,7 @@ void ReaderThread::runDumb() {
         const int n = SerialRead(port_, buffer.data(), DumbReadSize);
         if (n > 0) {
             ++blocksRead_;
-            if (tap_)
-                tap_->received(buffer.data(), static_cast<size_t>(n));
-            model_->lock()->PutDumbChars(buffer.data(), static_cast<size_t>(n));
+            pipeline_->rawData(buffer.data(), static_cast<size_t>(n));
             changed();
             redrawPending = doubleByte_;
             quietSince = std::chrono::steady_clock::now();

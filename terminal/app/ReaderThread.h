@@ -1,12 +1,12 @@
-// The thread that reads one open port: ANSI and VT100 bytes go through the sequence recogniser into the
-// screen, dumb-terminal blocks go to the screen as they are. It writes the screen under the model's lock
+// The thread that reads one open port: ANSI and VT100 bytes go through the sequence recogniser, dumb-
+// terminal blocks as they are, into the view's receive pipeline. It writes the screen under the model's lock
 // and tells the view by one queued signal per batch of changes; it never waits for the GUI thread, so a
 // stop always ends it within one read.
 #pragma once
 
 #include "capability_names.h"
 #include "ReaderControl.h"
-#include "screen_model.h"
+#include "receive_pipeline.h"
 #include "sequence_recogniser.h"
 #include "termcap_table.h"
 
@@ -18,14 +18,6 @@
 
 namespace halvic {
 
-// Sees the received text (not the recognised sequences) before the screen does: for capture and the
-// automatic download detection.
-class ReceiveTap {
-public:
-    virtual ~ReceiveTap() = default;
-    virtual void received(const uint8_t* data, size_t length) = 0;
-};
-
 class ReaderThread : public QThread {
     Q_OBJECT
 public:
@@ -33,12 +25,10 @@ public:
     static constexpr int DumbReadSize = 128;
 
     ReaderThread(int port, terminal::TerminalType type, std::shared_ptr<const terminal::TermcapTable> table,
-                 std::shared_ptr<terminal::ScreenModel> model, QObject* parent = nullptr);
+                 std::shared_ptr<terminal::ReceivePipeline> pipeline, QObject* parent = nullptr);
     ~ReaderThread() override;
 
     ReaderControl& control() { return control_; }
-    // Set before start().
-    void setTap(std::shared_ptr<ReceiveTap> tap) { tap_ = std::move(tap); }
     void setDoubleByte(bool on) { doubleByte_ = on; }
     // Called by the view when it has taken the changes; the next change signals again.
     void changesTaken() { updatePending_ = false; }
@@ -65,8 +55,7 @@ private:
     const int port_;
     const terminal::TerminalType type_;
     std::shared_ptr<const terminal::TermcapTable> table_;
-    std::shared_ptr<terminal::ScreenModel> model_;
-    std::shared_ptr<ReceiveTap> tap_;
+    std::shared_ptr<terminal::ReceivePipeline> pipeline_;
     ReaderControl control_;
     bool paused_ = false;
     std::atomic<bool> doubleByte_{false};

@@ -297,10 +297,4 @@ std::string ScreenState::takeReplies() {
     return r;
 }
 
-void feedScreen(SequenceRecogniser& recogniser, ScreenModel& model, const uint8_t* data, size_t length) {
-    auto state = model.lock();
-    ScreenApplier applier(*state);
-    recogniser.feed(data, length, applier);
-}
-
 } // namespace terminal

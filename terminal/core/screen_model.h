@@ -169,7 +169,4 @@ private:
     ScreenState& state_;
 };
 
-// Runs received bytes through `recogniser` into `model`, under the model's lock once for the whole run.
-void feedScreen(SequenceRecogniser& recogniser, ScreenModel& model, const uint8_t* data, size_t length);
-
 } // namespace terminal

@@ -145,4 +145,42 @@ TEST_F(CaptureMenuTest, SendPatternFromTheMenuKeepsTheWindowBusyUntilDone) {
     EXPECT_TRUE(action("capture")->isEnabled());
 }
 
+// What reaches the capture file of a port window, by terminal type: text after recognition, raw dumb
+// blocks and the dumb terminal's local echo.
+struct CaptureRow {
+    const char* name;
+    int type; // 0 ANSI, 2 Dumb Terminal
+    bool echo;
+    std::string received;
+    std::string typed;
+    std::string file;
+};
+
+class CaptureReceivedTest : public CaptureMenuTest, public ::testing::WithParamInterface<CaptureRow> {};
+
+TEST_P(CaptureReceivedTest, TheFileHoldsWhatTheWindowShowsAsText) {
+    const CaptureRow& row = GetParam();
+    halvic::CChildFrame* child = openWith(row.type, row.echo);
+    ASSERT_TRUE(child);
+    trigger("capture");
+    putTo(pty.master(), row.received);
+    const size_t wantReceived = row.file.size() - row.typed.size();
+    ASSERT_TRUE(waitFor([&] { return fileText(captureFile).size() >= wantReceived; }))
+        << fileText(captureFile);
+    child->view().setFocus();
+    QTest::keyClicks(&child->view(), QString::fromStdString(row.typed));
+    EXPECT_EQ(takeFrom(pty.master(), row.typed.size()), row.typed);
+    trigger("capture");
+    EXPECT_EQ(fileText(captureFile), row.file);
+    EXPECT_EQ(beeps, 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, CaptureReceivedTest,
+    ::testing::Values(CaptureRow{"AnsiSequenceRecognised", 0, false, "ab\x1b[2Jcd", "", "abcd"},
+                      CaptureRow{"AnsiUnknownSequence", 0, false, "a\x1bxb", "", "a\x1bxb"},
+                      CaptureRow{"DumbRawBytes", 2, false, "one\r\ntwo\r\x1b[2J", "", "one\r\ntwo\r\x1b[2J"},
+                      CaptureRow{"DumbLocalEcho", 2, true, "rx", "k", "rxk"}),
+    [](const ::testing::TestParamInfo<CaptureRow>& info) { return std::string(info.param.name); });
+
 } // namespace

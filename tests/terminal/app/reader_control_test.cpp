@@ -1,4 +1,5 @@
-// The reader's steering: a stop stays given, pause and resume are taken once each, stop first.
+// The reader's steering: a stop stays given, pause and resume are taken once each (the later of the
+// two when both wait), stop first.
 #include "ReaderControl.h"
 
 #include <gtest/gtest.h>
@@ -13,10 +14,15 @@ namespace {
 TEST(ReaderControl, RequestsAreTakenInOrderStopFirstAndStopStays) {
     ReaderControl control;
     EXPECT_EQ(control.wait(0ms), ReaderControl::Wake::Timeout);
+    control.pause();
+    EXPECT_EQ(control.wait(0ms), ReaderControl::Wake::Pause);
+    control.resume();
+    EXPECT_EQ(control.wait(0ms), ReaderControl::Wake::Resume);
+    EXPECT_EQ(control.wait(0ms), ReaderControl::Wake::Timeout);
+    // A transfer ending and the next one starting before the reader looked: it stays paused.
     control.resume();
     control.pause();
     EXPECT_EQ(control.wait(0ms), ReaderControl::Wake::Pause);
-    EXPECT_EQ(control.wait(0ms), ReaderControl::Wake::Resume);
     EXPECT_EQ(control.wait(0ms), ReaderControl::Wake::Timeout);
     control.pause();
     control.stop();

@@ -1,4 +1,5 @@
 #include "alt_charset.h"
+#include "receive_pipeline.h"
 #include "screen_model.h"
 #include "test_support.h"
 
@@ -418,7 +419,9 @@ TEST(ScreenModel, SelectionAndCopy) {
 TEST(ScreenModel, ReaderAndPainterSeeWholeUpdates) {
     // One thread feeds whole screens of one letter each, under the lock once per feed; the other reads
     // under the lock and must never see two letters at once.
-    ScreenModel model;
+    auto shared = std::make_shared<ScreenModel>();
+    ScreenModel& model = *shared;
+    ReceivePipeline pipeline(shared);
     const auto table = termtest::shipped("vt100");
     ASSERT_TRUE(model.lock()->AllocScreenBuffer(80, 24, HistoryLines, TerminalType::Vt100));
     std::atomic<bool> done{false};
@@ -429,7 +432,7 @@ TEST(ScreenModel, ReaderAndPainterSeeWholeUpdates) {
             for (int r = 0; r < 24; ++r)
                 s += "\x1b[" + std::to_string(r + 1) + ";1H" +
                      std::string(80, static_cast<char>('a' + i % 26));
-            feedScreen(recogniser, model, termtest::bytes(s), s.size());
+            pipeline.terminalData(recogniser, termtest::bytes(s), s.size());
         }
         done = true;
     });
