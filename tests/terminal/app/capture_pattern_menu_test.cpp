@@ -6,7 +6,9 @@
 #include "option_file_codec.h"
 #include "PatternSender.h"
 #include "PatternSettings.h"
+#include "receive_pipeline.h"
 #include "SendPatternDlg.h"
+#include "TransmitPatternDlg.h"
 
 #include <QAction>
 #include <QLineEdit>
@@ -143,6 +145,34 @@ TEST_F(CaptureMenuTest, SendPatternFromTheMenuKeepsTheWindowBusyUntilDone) {
     QTRY_VERIFY(!child->view().IsBusy());
     EXPECT_TRUE(action("sendPattern")->isEnabled());
     EXPECT_TRUE(action("capture")->isEnabled());
+}
+
+TEST_F(CaptureMenuTest, AnAutomaticDownloadWaitsForARunningPattern) {
+    halvic::CChildFrame* child = openWith(0, false);
+    ASSERT_TRUE(child);
+    child->document().transferSettings.zmodemAutoDownload = 1;
+    child->view().pipeline().setAutoDownload(true);
+    QTimer::singleShot(0, [] {
+        auto* dlg = qobject_cast<halvic::CSendPatternDlg*>(QApplication::activeModalWidget());
+        ASSERT_TRUE(dlg);
+        QTest::keyClicks(dlg->findChild<QLineEdit*>(QStringLiteral("1038")), QStringLiteral("41"));
+        auto* end = dlg->findChild<QLineEdit*>(QStringLiteral("1039"));
+        end->setFocus();
+        QTest::keyClicks(end, QStringLiteral("5a"));
+        QTest::mouseClick(dlg->findChild<QAbstractButton*>(QStringLiteral("startSend")), Qt::LeftButton);
+    });
+    trigger("sendPattern");
+    ASSERT_TRUE(child->view().IsBusy());
+    // A sender's opening header while the pattern runs starts no receive on the same port.
+    putTo(pty.master(), std::string("**\x18") + "B00000000000000\r\x8a\x11");
+    std::string got = takeFrom(pty.master(), 1u << 20, 500);
+    QTest::mouseClick(
+        child->view().patternSender().progressDialog()->findChild<QAbstractButton*>(QStringLiteral("stop")),
+        Qt::LeftButton);
+    QTRY_VERIFY(!child->view().IsBusy());
+    got += takeFrom(pty.master(), 1u << 20, 300);
+    ASSERT_FALSE(got.empty());
+    EXPECT_EQ(got.find_first_not_of("ABCDEFGHIJKLMNOPQRSTUVWXYZ"), std::string::npos) << "only the pattern";
 }
 
 // What reaches the capture file of a port window, by terminal type: text after recognition, raw dumb
