@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <cstdint>
+#include <poll.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -129,6 +130,33 @@ int SerialRead(int port, void* buffer, int size) {
     return static_cast<int>(r.count);
 }
 
+namespace {
+
+// Write time-out 0: no time-out. The write goes on until everything is written, the port closes or
+// SerialAbortTransmit is called. It looks for an abort before every piece it hands to the driver, so
+// nothing follows the abort's flush, and an abort never lingers to cut a later write short.
+comm::tty::IoResult writeUntilDone(OpenPort& port, const uint8_t* buffer, size_t length) {
+    const unsigned aborts = port.transmitAborts;
+    comm::tty::IoResult total;
+    while (total.count < length && port.transmitAborts == aborts) {
+        auto r = comm::tty::writeLimited(port.fd, buffer + total.count, length - total.count, Millis(0),
+                                         port.closeEvent);
+        total.count += r.count;
+        total.failed = r.failed;
+        total.woken = r.woken;
+        if (r.failed || r.woken || total.count == length)
+            break;
+        pollfd p[2] = {{port.fd, POLLOUT, 0}, {port.closeEvent, POLLIN, 0}};
+        if (::poll(p, 2, 10) > 0 && (p[1].revents & POLLIN)) {
+            total.woken = true;
+            break;
+        }
+    }
+    return total;
+}
+
+} // namespace
+
 int SerialWrite(int port, const void* buffer, int length) {
     PortCall call(port);
     if (!call)
@@ -142,8 +170,17 @@ int SerialWrite(int port, const void* buffer, int length) {
         std::lock_guard lock(call->stateMutex);
         timeoutMs = call->writeTimeoutMs;
     }
-    std::lock_guard lock(call->writeMutex);
-    auto r = comm::tty::writeLimited(call->fd, buffer, size_t(length), Millis(timeoutMs), call->closeEvent);
+    comm::tty::IoResult r;
+    if (timeoutMs == 0) {
+        std::lock_guard lock(call->writeMutex);
+        r = writeUntilDone(*call, static_cast<const uint8_t*>(buffer), size_t(length));
+    } else {
+        // Another thread's long write counts against this write's time-out too.
+        std::unique_lock lock(call->writeMutex, std::defer_lock);
+        if (!lock.try_lock_for(Millis(timeoutMs)))
+            return 0;
+        r = comm::tty::writeLimited(call->fd, buffer, size_t(length), Millis(timeoutMs), call->closeEvent);
+    }
     if (r.failed && r.count == 0)
         return SerialErrSystem;
     if (r.woken && r.count == 0)
@@ -220,6 +257,14 @@ int requestAbort(int port, std::atomic<bool> seriallib::PortAbort::*flag) {
 } // namespace
 
 int SerialAbortTransmit(int port) {
+    {
+        // Output still queued is dropped and a write blocked without a time-out returns.
+        PortCall call(port);
+        if (call) {
+            ++call->transmitAborts;
+            ::tcflush(call->fd, TCOFLUSH);
+        }
+    }
     return requestAbort(port, &seriallib::PortAbort::transmit);
 }
 

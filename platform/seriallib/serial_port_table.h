@@ -9,6 +9,7 @@
 #include "port_channel.h"
 #include "seriallib.h"
 
+#include <atomic>
 #include <condition_variable>
 #include <memory>
 #include <mutex>
@@ -39,9 +40,10 @@ struct OpenPort {
     int collectMs = kDefaultCollectMs;
     int writeTimeoutMs = kDefaultWriteTimeoutMs;
 
-    std::mutex readMutex;  // one reader at a time
-    std::mutex writeMutex; // writes are never interleaved
+    std::mutex readMutex;        // one reader at a time
+    std::timed_mutex writeMutex; // writes are never interleaved
     PortAbort abort;
+    std::atomic<unsigned> transmitAborts{0}; // SerialAbortTransmit calls so far
 
     std::mutex callMutex;
     std::condition_variable idle;

@@ -11,6 +11,8 @@
 namespace halvic {
 
 QChar cp437Char(uint8_t byte);
+// As cp437Char, but control bytes show as the code page's glyphs (0x03 as a heart).
+QChar cp437Glyph(uint8_t byte);
 // Control bytes 0x00-0x1F keep their own code points, so copied text keeps its CR LF.
 QString cp437Text(const char* bytes, size_t length);
 

@@ -1,7 +1,9 @@
 #include "HalvicView.h"
 
+#include "CaptureSink.h"
 #include "HalvicApp.h"
 #include "HalvicDoc.h"
+#include "PatternSender.h"
 #include "PortErrors.h"
 #include "ReaderThread.h"
 #include "receive_pipeline.h"
@@ -18,9 +20,13 @@
 namespace halvic {
 
 CHalvicView::CHalvicView(CHalvicDoc& doc, const TerminalFont& font, QWidget* parent)
-    : QAbstractScrollArea(parent), doc_(doc),
-      pipeline_(std::make_shared<terminal::ReceivePipeline>(doc.screen)) {
+    : QAbstractScrollArea(parent), doc_(doc), capture_(std::make_shared<CaptureSink>()),
+      patterns_(new PatternSender(this)), pipeline_(std::make_shared<terminal::ReceivePipeline>(doc.screen)) {
     doc_.setView(this);
+    connect(capture_.get(), &CaptureSink::statusMessage, this, &CHalvicView::SetStatusMessage);
+    connect(capture_.get(), &CaptureSink::capturingChanged, this, &CHalvicView::captureChanged);
+    connect(patterns_, &PatternSender::busyChanged, this, &CHalvicView::setBusy);
+    pipeline_->setCapture(capture_);
     // Found on the reader's thread (or in the local echo): the start is the GUI thread's.
     pipeline_->setOnZmodemHeader([this] {
         QMetaObject::invokeMethod(this, &CHalvicView::OnZmodemAutoDownload, Qt::QueuedConnection);
@@ -187,7 +193,7 @@ void CHalvicView::timerEvent(QTimerEvent* event) {
 void CHalvicView::ReleaseReaderEvents() {
     // The reader's events go with it; it has ended before this runs.
     forgetReader();
-    capturing_ = false;
+    capture_->stop();
 }
 
 void CHalvicView::FinishClosePort() {

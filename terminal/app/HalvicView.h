@@ -23,7 +23,9 @@ class ReceivePipeline;
 
 namespace halvic {
 
+class CaptureSink;
 class CHalvicDoc;
+class PatternSender;
 class ReaderThread;
 class TransferProgressDlg;
 class TransferWorker;
@@ -83,11 +85,12 @@ public:
     void ReopenPort();
     void ReleaseReaderEvents();
     void SetStatusMessage(const QString& text);
-    bool capturing() const { return capturing_; }
-
-    // Commands whose windows are still to come (HalvicViewPending.cpp).
+    bool capturing() const;
+    // Capture switched on or off, by the command or by a failure.
+    CaptureSink& captureSink() const { return *capture_; }
     void OnCapture();
     void OnSendPattern();
+    PatternSender& patternSender() const { return *patterns_; }
 
     // Display.
     void SetViewFont(const TerminalFont& font);
@@ -116,6 +119,7 @@ signals:
     void statusBarRepaint();
     void selectionChanged(bool notEmpty);
     void busyChanged(bool busy);
+    void captureChanged(bool on);
     // The window is to close (the reader could not be started).
     void closeRequested();
 
@@ -170,7 +174,8 @@ private:
     bool closeWait_ = false;
     QBasicTimer closePortTimer_;
     int afterStop_ = TimerClosePortWait; // what the close-wait timer finishes with
-    bool capturing_ = false;
+    std::shared_ptr<CaptureSink> capture_;
+    PatternSender* patterns_;
     bool doubleByte_ = false;
     std::unique_ptr<ReaderThread> reader_;
     std::shared_ptr<terminal::ReceivePipeline> pipeline_;

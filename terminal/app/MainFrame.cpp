@@ -274,6 +274,7 @@ CChildFrame* CMainFrame::OnNewPortWindow() {
     connect(frame, &CChildFrame::stateChanged, this, &CMainFrame::updateActions);
     connect(&frame->view(), &CHalvicView::selectionChanged, this, &CMainFrame::updateActions);
     connect(&frame->view(), &CHalvicView::busyChanged, this, &CMainFrame::updateActions);
+    connect(&frame->view(), &CHalvicView::captureChanged, this, &CMainFrame::updateActions);
     connect(frame, &QObject::destroyed, this, &CMainFrame::updateActions, Qt::QueuedConnection);
     frame->show();
     frame->view().OnInitialUpdate();

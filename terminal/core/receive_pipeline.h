@@ -20,6 +20,8 @@ namespace terminal {
 class CaptureSink {
 public:
     virtual ~CaptureSink() = default;
+    // Whether writes are taken now; text is only collected for a sink that captures.
+    virtual bool capturing() const { return true; }
     virtual void write(const uint8_t* data, size_t length) = 0;
 };
 
@@ -49,8 +51,8 @@ public:
 
 private:
     class Sink;
-    // Detector and capture for one run of text (the caller holds mutex_).
-    void scan(const uint8_t* data, size_t length);
+    // The detector for one run of text (the caller holds mutex_).
+    void detect(const uint8_t* data, size_t length);
 
     std::shared_ptr<ScreenModel> model_;
     std::function<void()> onHeader_;

@@ -88,7 +88,8 @@ int SerialOnBreak(int port, SerialNotify callback);
 // The bytes stored (0: none came within the read time-outs); -1 when the port is closed under the
 // read, -8 on an I/O error (a hang-up). Only one read runs at a time per port.
 int SerialRead(int port, void* buffer, int size);
-// The bytes accepted within the write time-out (0: what fits now without waiting).
+// The bytes accepted within the write time-out. Time-out 0 is none: the write returns when all is
+// written, the port closes or SerialAbortTransmit is called (then with what was written so far).
 int SerialWrite(int port, const void* buffer, int length);
 // which: 0 discards received input; 1 lets queued output leave (bounded by the write time-out),
 // never discarding it; 2 does both, output first.
@@ -100,7 +101,8 @@ int SerialFlush(int port, int which);
 int SerialSetReadTimeouts(int port, int firstByteMs, int collectMs);
 int SerialSetWriteTimeout(int port, int ms);
 int SerialGetWriteTimeout(int port, int* ms);
-// Ask the transfer running on the port to end (PortAbort in port_channel.h).
+// Ask the transfer running on the port to end (PortAbort in port_channel.h). Abort transmit also
+// drops queued output and ends a write that waits without a time-out.
 int SerialAbortTransmit(int port);
 int SerialAbortReceive(int port);
 

@@ -442,16 +442,9 @@ TEST_F(SettingsSheetTest, AcceleratorsAndHelpStayWithTheProgram) {
     EXPECT_EQ(messages->last().text, QStringLiteral("Help file not found"));
 }
 
-TEST_F(SettingsSheetTest, CommandsStillToComeSayGotItAndFollowTheOpenIdleRule) {
+TEST_F(SettingsSheetTest, PortCommandsFollowTheOpenIdleRule) {
     halvic::CChildFrame* child = openFromMenu(kPort, 2);
     ASSERT_NE(child, nullptr);
-    for (const auto& [name, text] : {std::pair{"sendPattern", "Send Pattern is not available yet."},
-                                     std::pair{"capture", "Capture is not available yet."}}) {
-        messages->clear();
-        trigger(name);
-        ASSERT_EQ(messages->boxes().size(), 1u) << name;
-        EXPECT_EQ(messages->last().text, QString::fromLatin1(text));
-    }
     trigger("portDisable");
     ASSERT_TRUE(waitFor([&] { return !child->document().IsPortOpen(); }));
     mainFrame().updateActions();

@@ -2,6 +2,7 @@
 #include "receive_pipeline.h"
 #include "test_support.h"
 
+#include <future>
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -72,6 +73,25 @@ TEST(ReceivePipeline, CaptureSeesARunBeforeTheScreenShowsIt) {
     EXPECT_EQ(capture->captured, "one\r\ntwo");
     EXPECT_EQ(shownAtWrite, (std::vector<std::string>{"|", "one|"}));
     EXPECT_EQ(f.row(1), "two");
+}
+
+TEST(ReceivePipeline, TheCaptureFileIsWrittenOutsideTheScreensLock) {
+    Fixture f(TerminalType::Ansi);
+    auto capture = std::make_shared<RecordingCapture>();
+    bool screenFree = false;
+    // Another thread (the painting) reaches the screen while the capture writes.
+    capture->probe = [&] {
+        auto painting = std::async(std::launch::async, [&] { return f.row(0); });
+        screenFree = painting.wait_for(std::chrono::seconds(2)) == std::future_status::ready;
+        if (screenFree)
+            painting.get();
+    };
+    f.pipeline.setCapture(capture);
+    SequenceRecogniser recogniser(termtest::shipped("ansi"));
+    const std::string in = "ab\x1b[2Jcd";
+    f.pipeline.terminalData(recogniser, termtest::bytes(in), in.size());
+    EXPECT_TRUE(screenFree);
+    EXPECT_EQ(capture->captured, "abcd");
 }
 
 TEST(ReceivePipeline, DetectorRunsOnlyWhileAutoDownloadIsOn) {
