@@ -267,8 +267,8 @@ int main(int argc, char** argv) {
         return 1;
     }
     if (!modem.shareLines(linesFolder + "/lines")) {
-        std::cerr << "q86sim: cannot make the modem-lines file in " << linesFolder << ": " << std::strerror(errno)
-                  << "\n";
+        std::cerr << "q86sim: cannot make the modem-lines file in " << linesFolder << ": "
+                  << std::strerror(errno) << "\n";
         ::rmdir(linesFolder.c_str());
         return 1;
     }
