@@ -19,6 +19,7 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
@@ -106,6 +107,8 @@ private:
     int paints_ = 0;
 };
 
+bool waitFor(const std::function<bool()>& condition, int ms);
+
 class Bench {
 public:
     Bench(int type, const std::string& portPath) {
@@ -136,6 +139,14 @@ public:
         SerialClose(kPort);
     }
     bool ok() const { return child_ != nullptr; }
+    // Measuring starts once the reader reads (the dumb reader waits a second before its first read).
+    bool readerReads(int master) {
+        halvic::ReaderThread* reader = view().reader();
+        if (::write(master, "\r", 1) == 1 && waitFor([&] { return reader->blocksRead() > 0; }, 10000))
+            return true;
+        std::fprintf(stderr, "window_bench: the reader never read\n");
+        return false;
+    }
     halvic::CHalvicView& view() { return child_->view(); }
     halvic::CHalvicDoc& doc() { return child_->document(); }
 
@@ -163,8 +174,28 @@ private:
     halvic::TerminalSettings terminal_;
 };
 
+// Runs the event loop as the program would (QTest's waits sleep between turns) until the condition
+// holds, looked at every millisecond, or the time is up.
 bool waitFor(const std::function<bool()>& condition, int ms) {
-    return QTest::qWaitFor(condition, ms);
+    if (condition())
+        return true;
+    QEventLoop loop;
+    QTimer poll;
+    poll.setTimerType(Qt::PreciseTimer);
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        if (condition())
+            loop.quit();
+    });
+    poll.start(1);
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    loop.exec();
+    return condition();
+}
+
+void runFor(int ms) {
+    QEventLoop loop;
+    QTimer::singleShot(ms, Qt::PreciseTimer, &loop, &QEventLoop::quit);
+    loop.exec();
 }
 
 int flood(int type, const std::string& file) {
@@ -178,12 +209,8 @@ int flood(int type, const std::string& file) {
         return 1;
     PaintWatch watch(bench.view());
     watch.wanted = [&] { return bench.endMarkShown(); };
-    // The clock starts once the reader reads (the dumb reader waits a second before its first read).
-    halvic::ReaderThread* reader = bench.view().reader();
-    if (::write(pty.master(), "\r", 1) != 1 || !waitFor([&] { return reader->blocksRead() > 0; }, 10000)) {
-        std::fprintf(stderr, "window_bench: the reader never read\n");
+    if (!bench.readerReads(pty.master()))
         return 1;
-    }
     GuiHeldMeter meter;
     QElapsedTimer clock;
     std::atomic<bool> stop{false};
@@ -226,7 +253,7 @@ int cpu(int type, const std::string& portPath, double seconds) {
     const double cpuStart = cpuSeconds();
     QElapsedTimer clock;
     clock.start();
-    QTest::qWait(int(seconds * 1000));
+    runFor(int(seconds * 1000));
     const double wall = clock.nsecsElapsed() / 1e9;
     std::printf("cpu-seconds %.3f wall-seconds %.3f\n", cpuSeconds() - cpuStart, wall);
     return 0;
@@ -235,7 +262,7 @@ int cpu(int type, const std::string& portPath, double seconds) {
 int echo(int type, int keys) {
     comm::PtyPair pty;
     Bench bench(type, pty.slavePath());
-    if (!bench.ok())
+    if (!bench.ok() || !bench.readerReads(pty.master()))
         return 1;
     std::atomic<bool> stop{false};
     // The far end: a loopback that sends every byte straight back.
@@ -270,7 +297,7 @@ int echo(int type, int keys) {
         }
         if (fresh) {
             view.OnClearScreen();
-            QTest::qWait(20);
+            runFor(20);
         }
         {
             auto state = bench.doc().screen->lock();
@@ -287,7 +314,7 @@ int echo(int type, int keys) {
             break;
         }
         ms.push_back((clock.nsecsElapsed() - watch.lastWantedPaint.nsecsElapsed()) / 1e6);
-        QTest::qWait(5 + k % 7);
+        runFor(5 + k % 7);
     }
     stop = true;
     peer.join();
