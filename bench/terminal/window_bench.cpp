@@ -123,6 +123,7 @@ public:
         port_.baudIndex = port_.baudCode = 19; // 921600
         terminal_.terminalType = type;
         terminal_.crCode = terminal_.lfCode = halvic::CodeUnchanged;
+        terminal_.localEcho = 0; // the glyph comes back through the line
         app_->setSettingsSheet([this](halvic::CHalvicDoc& doc, bool) {
             doc.portSettings = port_;
             doc.terminalSettings = terminal_;
@@ -314,7 +315,7 @@ int echo(int type, int keys) {
             break;
         }
         ms.push_back((clock.nsecsElapsed() - watch.lastWantedPaint.nsecsElapsed()) / 1e6);
-        runFor(5 + k % 7);
+        runFor(20 + k * 7 % 31); // a fast typist: 20 to 50 ms between keys
     }
     stop = true;
     peer.join();
