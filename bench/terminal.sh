@@ -8,6 +8,7 @@
 #   - CPU seconds over wall seconds for a VT100 and a Dumb window fed at 921600 baud through
 #     pty_bridge 92160 for SECONDS (default 5; goal < 10%);
 #   - key to echo through a pty loopback, KEYS keys (default 200; goal median <= 10 ms, p99 <= 25 ms).
+# The throughput runs take turns REPEAT times (default 5); the medians count.
 # Each figure is printed with the machine's load next to it.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
@@ -18,6 +19,7 @@ bridge="$build/bin/pty_bridge"
 size="${SIZE:-$((16 * 1024 * 1024))}"
 seconds="${SECONDS_FED:-5}"
 keys="${KEYS:-200}"
+repeat="${REPEAT:-5}"
 for p in "$window" "$core" "$bridge"; do
     [ -x "$p" ] || { echo "build first: window_bench termreplay pty_bridge" >&2; exit 1; }
 done
@@ -31,15 +33,28 @@ awk 'BEGIN { for (n = 0;; ++n) printf "line %d of a long listing scrolling past,
 now() { date +%s.%N; }
 load() { uptime | sed 's/.*load average: /load /'; }
 
-echo "== throughput, $size bytes of text"
+median() { sort -g | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
+
+echo "== throughput, $size bytes of text, medians of $repeat turns"
 for mode in ansi vt100 dumb; do
     description="$root/terminal/resources/$([ "$mode" = dumb ] && echo vt100 || echo "$mode")"
-    start=$(now)
-    "$core" "$description" "$work/text" >/dev/null
-    coreSeconds=$(echo "$(now) - $start" | bc -l)
-    read -r _ windowSeconds _ paints _ held < <("$window" flood "$mode" "$work/text")
-    printf '%-6s core %6.3f s  window %6.3f s (%d paints)  ratio %.2f  gui held %s ms   [%s]\n' "$mode" \
-        "$coreSeconds" "$windowSeconds" "$paints" "$(echo "$coreSeconds / $windowSeconds" | bc -l)" "$held" "$(load)"
+    : >"$work/core" && : >"$work/window" && : >"$work/held"
+    for _ in $(seq "$repeat"); do
+        # The core's own start (description loaded, nothing fed) is taken off its time.
+        start=$(now)
+        "$core" "$description" /dev/null >/dev/null
+        middle=$(now)
+        "$core" "$description" "$work/text" >/dev/null
+        echo "$(now) - $middle - ($middle - $start)" | bc -l >>"$work/core"
+        read -r _ windowSeconds _ paints _ held < <("$window" flood "$mode" "$work/text")
+        echo "$windowSeconds" >>"$work/window"
+        echo "$held" >>"$work/held"
+    done
+    coreSeconds=$(median <"$work/core")
+    windowSeconds=$(median <"$work/window")
+    printf '%-6s core %6.3f s  window %6.3f s  ratio %.2f  gui held at most %s ms   [%s]\n' "$mode" \
+        "$coreSeconds" "$windowSeconds" "$(echo "$coreSeconds / $windowSeconds" | bc -l)" \
+        "$(sort -g "$work/held" | tail -1)" "$(load)"
 done
 
 echo "== CPU at 921600 baud (pty_bridge 92160), ${seconds} s"
