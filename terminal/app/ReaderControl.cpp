@@ -40,8 +40,8 @@ ReaderControl::Wake ReaderControl::wait(std::chrono::milliseconds timeout) {
     auto any = [this] { return stop_ || pause_ || resume_; };
     if (timeout.count() < 0)
         changed_.wait(lock, any);
-    else if (!changed_.wait_for(lock, timeout, any))
-        return Wake::Timeout;
+    else if (timeout.count() == 0 ? !any() : !changed_.wait_for(lock, timeout, any))
+        return Wake::Timeout; // a look without waiting never sleeps in the kernel: it runs once a read
     if (stop_)
         return Wake::Stop;
     if (pause_) {

@@ -26,11 +26,11 @@ void ReaderThread::run() {
         runTerminal();
 }
 
-bool ReaderThread::waitBeforeRead(bool lastReadBroughtBytes) {
+bool ReaderThread::waitBeforeRead(bool lastReadFailed) {
     for (;;) {
-        // While bytes keep coming the requests are only looked at; the reader waits on them after a
-        // read that brought nothing.
-        const auto timeout = paused_ ? -1ms : lastReadBroughtBytes ? 0ms : 10ms;
+        // The reads wait for the line themselves, so the requests are only looked at; the reader
+        // waits on them only after a failed read, which returns at once.
+        const auto timeout = paused_ ? -1ms : lastReadFailed ? 10ms : 0ms;
         switch (control_.wait(timeout)) {
         case ReaderControl::Wake::Stop:
             return false;
@@ -55,7 +55,7 @@ void ReaderThread::runTerminal() {
     terminal::SequenceRecogniser recogniser(table_);
     std::array<uint8_t, TerminalReadSize> buffer;
     int n = 0;
-    while (waitBeforeRead(n > 0)) {
+    while (waitBeforeRead(n < 0)) {
         n = SerialRead(port_, buffer.data(), TerminalReadSize);
         if (n <= 0)
             continue; // errors count as a quiet read
@@ -68,12 +68,15 @@ void ReaderThread::runTerminal() {
 void ReaderThread::runDumb() {
     if (!control_.sleepUnlessStopped(1000ms))
         return;
-    SerialSetReadTimeouts(port_, -1, 0);
+    // Each read waits up to 10 ms for the first byte and returns with what has come: a read that
+    // returned at once with nothing and a 10 ms wait on the requests alone left the line unread
+    // for 10 ms at a time, and a fast line overflowed.
+    SerialSetReadTimeouts(port_, DumbFirstByteMs, 0);
     std::array<uint8_t, DumbReadSize> buffer;
     auto quietSince = std::chrono::steady_clock::now();
     bool redrawPending = false;
     int n = 0;
-    while (waitBeforeRead(n > 0)) {
+    while (waitBeforeRead(n < 0)) {
         n = SerialRead(port_, buffer.data(), DumbReadSize);
         if (n > 0) {
             ++blocksRead_;

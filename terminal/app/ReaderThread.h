@@ -23,6 +23,8 @@ class ReaderThread : public QThread {
 public:
     static constexpr int TerminalReadSize = 1024;
     static constexpr int DumbReadSize = 128;
+    // How long an idle dumb reader's read waits for the line: the requests are looked at in between.
+    static constexpr int DumbFirstByteMs = 10;
 
     ReaderThread(int port, terminal::TerminalType type, std::shared_ptr<const terminal::TermcapTable> table,
                  std::shared_ptr<terminal::ReceivePipeline> pipeline, QObject* parent = nullptr);
@@ -45,9 +47,9 @@ protected:
     void run() override;
 
 private:
-    // Looks at the requests before every read, waiting on them only after a read that brought
-    // nothing; false once stopped.
-    bool waitBeforeRead(bool lastReadBroughtBytes);
+    // Looks at the requests before every read, waiting on them only after a failed read; false
+    // once stopped.
+    bool waitBeforeRead(bool lastReadFailed);
     void runTerminal();
     void runDumb();
     void changed();

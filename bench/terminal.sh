@@ -1,0 +1,76 @@
+#!/usr/bin/env bash
+# The terminal window's real path (pty -> reader -> receive pipeline -> model -> paint) under the
+# offscreen platform, next to the core alone (termreplay) on the same bytes in the same run:
+#   - a SIZE text stream (default 16 MiB) into an ANSI, a VT100 and a Dumb window, unthrottled; the
+#     ratio is the window's throughput over termreplay's (goal >= 0.5; the Dumb window, which has no
+#     description of its own, is held to the VT100 core), with the longest time the GUI thread was
+#     held (goal <= 16 ms);
+#   - CPU seconds over wall seconds for a VT100 and a Dumb window fed at 921600 baud through
+#     pty_bridge 92160 for SECONDS (default 5; goal < 10%);
+#   - key to echo through a pty loopback, KEYS keys (default 200; goal median <= 10 ms, p99 <= 25 ms).
+# The throughput runs take turns REPEAT times (default 5); the medians count.
+# Each figure is printed with the machine's load next to it.
+set -euo pipefail
+root="$(cd "$(dirname "$0")/.." && pwd)"
+build="${BUILD_DIR:-$root/build}"
+window="$build/bin/window_bench"
+core="$build/bin/termreplay"
+bridge="$build/bin/pty_bridge"
+size="${SIZE:-$((16 * 1024 * 1024))}"
+seconds="${SECONDS_FED:-5}"
+keys="${KEYS:-200}"
+repeat="${REPEAT:-5}"
+for p in "$window" "$core" "$bridge"; do
+    [ -x "$p" ] || { echo "build first: window_bench termreplay pty_bridge" >&2; exit 1; }
+done
+export QT_QPA_PLATFORM=offscreen
+
+work="$(mktemp -d)"
+trap 'kill $(jobs -p) 2>/dev/null || true; rm -rf "$work"' EXIT
+awk 'BEGIN { for (n = 0;; ++n) printf "line %d of a long listing scrolling past, %s\r\n", n, "with some words in it" }' |
+    head -c "$size" >"$work/text" || true
+
+now() { date +%s.%N; }
+load() { uptime | sed 's/.*load average: /load /'; }
+
+median() { sort -g | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
+
+echo "== throughput, $size bytes of text, medians of $repeat turns"
+for mode in ansi vt100 dumb; do
+    description="$root/terminal/resources/$([ "$mode" = dumb ] && echo vt100 || echo "$mode")"
+    : >"$work/core" && : >"$work/window" && : >"$work/held"
+    for _ in $(seq "$repeat"); do
+        # The core's own start (description loaded, nothing fed) is taken off its time.
+        start=$(now)
+        "$core" "$description" /dev/null >/dev/null
+        middle=$(now)
+        "$core" "$description" "$work/text" >/dev/null
+        echo "$(now) - $middle - ($middle - $start)" | bc -l >>"$work/core"
+        read -r _ windowSeconds _ paints _ held < <("$window" flood "$mode" "$work/text")
+        echo "$windowSeconds" >>"$work/window"
+        echo "$held" >>"$work/held"
+    done
+    coreSeconds=$(median <"$work/core")
+    windowSeconds=$(median <"$work/window")
+    printf '%-6s core %6.3f s  window %6.3f s  ratio %.2f  gui held at most %s ms   [%s]\n' "$mode" \
+        "$coreSeconds" "$windowSeconds" "$(echo "$coreSeconds / $windowSeconds" | bc -l)" \
+        "$(sort -g "$work/held" | tail -1)" "$(load)"
+done
+
+echo "== CPU at 921600 baud (pty_bridge 92160), ${seconds} s"
+for mode in vt100 dumb; do
+    coproc BRIDGE { exec "$bridge" 92160; }
+    read -r a b <&"${BRIDGE[0]}"
+    (exec cat "$work/text" >"$b") &
+    feeder=$!
+    read -r _ cpuSeconds _ wallSeconds < <("$window" cpu "$mode" "$a" "$seconds")
+    kill "$feeder" "$BRIDGE_PID" 2>/dev/null || true
+    wait "$feeder" "$BRIDGE_PID" 2>/dev/null || true
+    printf '%-6s cpu %.3f s / wall %.3f s = %.1f%%   [%s]\n' "$mode" "$cpuSeconds" "$wallSeconds" \
+        "$(echo "100 * $cpuSeconds / $wallSeconds" | bc -l)" "$(load)"
+done
+
+echo "== key to echo, $keys keys through a pty loopback"
+for mode in vt100 dumb; do
+    printf '%-6s %s   [%s]\n' "$mode" "$("$window" echo "$mode" "$keys")" "$(load)"
+done

@@ -1,0 +1,350 @@
+// A real port window (reader, receive pipeline, screen model, painting) under the offscreen platform,
+// measured on a pty:
+//   window_bench flood ansi|vt100|dumb FILE   the file and an end mark through the window, unthrottled;
+//       prints "seconds S paints P gui-held-ms G" once the mark is painted.
+//   window_bench cpu ansi|vt100|dumb PORT-PATH SECONDS   a window on a line someone else feeds; from the
+//       first bytes on, prints "cpu-seconds C wall-seconds W".
+//   window_bench echo ansi|vt100|dumb KEYS   keys typed into the window, echoed back by the far end;
+//       prints "median-ms M p99-ms P" from each key event to the paint that shows its glyph.
+#include "ChildFrame.h"
+#include "HalvicApp.h"
+#include "HalvicDoc.h"
+#include "HalvicView.h"
+#include "MainFrame.h"
+#include "pty_pair.h"
+#include "ReaderThread.h"
+#include "scripted_messenger.h"
+#include "seriallib.h"
+#include "test_application.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <fcntl.h>
+#include <fstream>
+#include <iterator>
+#include <memory>
+#include <poll.h>
+#include <string>
+#include <sys/resource.h>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+constexpr int kPort = 5;
+constexpr char kEndMark[] = "<<window-bench-end>>";
+
+int typeCode(const std::string& name) {
+    return name == "ansi" ? 0 : name == "vt100" ? 1 : name == "dumb" ? 2 : -1;
+}
+
+double cpuSeconds() {
+    rusage use{};
+    ::getrusage(RUSAGE_SELF, &use);
+    const auto seconds = [](const timeval& t) { return double(t.tv_sec) + double(t.tv_usec) / 1e6; };
+    return seconds(use.ru_utime) + seconds(use.ru_stime);
+}
+
+// The longest time the GUI thread went without turning its event loop: a 1 ms timer that should fire
+// every millisecond, less that millisecond.
+class GuiHeldMeter {
+public:
+    GuiHeldMeter() {
+        timer_.setTimerType(Qt::PreciseTimer);
+        timer_.setInterval(1);
+        QObject::connect(&timer_, &QTimer::timeout, [this] {
+            longest_ = std::max(longest_, clock_.nsecsElapsed() / 1000000.0 - 1.0);
+            clock_.restart();
+        });
+    }
+    void start() {
+        clock_.start();
+        timer_.start();
+    }
+    double longestMs() const { return std::max(0.0, longest_); }
+
+private:
+    QElapsedTimer clock_;
+    QTimer timer_;
+    double longest_ = 0;
+};
+
+// Counts the view's paints and, for each, whether the model it drew from held a wanted glyph.
+class PaintWatch : public QObject {
+public:
+    explicit PaintWatch(halvic::CHalvicView& view) { view.viewport()->installEventFilter(this); }
+    int paints() const { return paints_; }
+    // Looked at just before each paint, which draws from the model as it then stands.
+    std::function<bool()> wanted;
+    QElapsedTimer lastWantedPaint;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() != QEvent::Paint)
+            return false;
+        const bool shows = wanted && wanted();
+        // The paint runs here so that its end can be timed.
+        watched->event(event);
+        ++paints_;
+        if (shows)
+            lastWantedPaint.start();
+        return true;
+    }
+
+private:
+    int paints_ = 0;
+};
+
+bool waitFor(const std::function<bool()>& condition, int ms);
+
+class Bench {
+public:
+    Bench(int type, const std::string& portPath) {
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, dir_.path());
+        QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, dir_.path());
+        const std::string map = dir_.filePath(QStringLiteral("ports.conf")).toStdString();
+        std::ofstream(map) << "COM" << kPort << "=" << portPath << "\n";
+        ::setenv("BREL_PORT_MAP", map.c_str(), 1);
+        messages_ = gui::ScriptedMessenger::install();
+        app_ = std::make_unique<halvic::CHalvicApp>(QCoreApplication::applicationDirPath());
+        halvic::SetPort(port_, kPort);
+        port_.baudIndex = port_.baudCode = 19; // 921600
+        terminal_.terminalType = type;
+        terminal_.crCode = terminal_.lfCode = halvic::CodeUnchanged;
+        terminal_.localEcho = 0; // the glyph comes back through the line
+        app_->setSettingsSheet([this](halvic::CHalvicDoc& doc, bool) {
+            doc.portSettings = port_;
+            doc.terminalSettings = terminal_;
+            return true;
+        });
+        frame_ = std::make_unique<halvic::CMainFrame>(*app_);
+        frame_->resize(1000, 700);
+        frame_->show();
+        child_ = frame_->OnNewPortWindow();
+    }
+    ~Bench() {
+        frame_.reset();
+        app_.reset();
+        SerialClose(kPort);
+    }
+    bool ok() const { return child_ != nullptr; }
+    // Measuring starts once the reader reads (the dumb reader waits a second before its first read).
+    bool readerReads(int master) {
+        halvic::ReaderThread* reader = view().reader();
+        if (::write(master, "\r", 1) == 1 && waitFor([&] { return reader->blocksRead() > 0; }, 10000))
+            return true;
+        std::fprintf(stderr, "window_bench: the reader never read\n");
+        return false;
+    }
+    halvic::CHalvicView& view() { return child_->view(); }
+    halvic::CHalvicDoc& doc() { return child_->document(); }
+
+    // Whether the cursor's line (or the one above it, after a line end) holds the end mark.
+    bool endMarkShown() {
+        auto state = doc().screen->lock();
+        for (int row : {state->cursorRow(), state->cursorRow() - 1}) {
+            if (row < 0)
+                continue;
+            const auto chars = state->rowChars(row);
+            if (std::search(chars.begin(), chars.end(), std::begin(kEndMark), std::end(kEndMark) - 1) !=
+                chars.end())
+                return true;
+        }
+        return false;
+    }
+
+private:
+    QTemporaryDir dir_;
+    std::shared_ptr<gui::ScriptedMessenger> messages_;
+    std::unique_ptr<halvic::CHalvicApp> app_;
+    std::unique_ptr<halvic::CMainFrame> frame_;
+    halvic::CChildFrame* child_ = nullptr;
+    halvic::PortSettings port_;
+    halvic::TerminalSettings terminal_;
+};
+
+// Runs the event loop as the program would (QTest's waits sleep between turns) until the condition
+// holds, looked at every millisecond, or the time is up.
+bool waitFor(const std::function<bool()>& condition, int ms) {
+    if (condition())
+        return true;
+    QEventLoop loop;
+    QTimer poll;
+    poll.setTimerType(Qt::PreciseTimer);
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        if (condition())
+            loop.quit();
+    });
+    poll.start(1);
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    loop.exec();
+    return condition();
+}
+
+void runFor(int ms) {
+    QEventLoop loop;
+    QTimer::singleShot(ms, Qt::PreciseTimer, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+int flood(int type, const std::string& file) {
+    std::ifstream in(file, std::ios::binary);
+    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    bytes += "\r\n";
+    bytes += kEndMark;
+    comm::PtyPair pty;
+    Bench bench(type, pty.slavePath());
+    if (!bench.ok())
+        return 1;
+    PaintWatch watch(bench.view());
+    watch.wanted = [&] { return bench.endMarkShown(); };
+    if (!bench.readerReads(pty.master()))
+        return 1;
+    GuiHeldMeter meter;
+    QElapsedTimer clock;
+    std::atomic<bool> stop{false};
+    meter.start();
+    clock.start();
+    std::thread peer([&] {
+        size_t sent = 0;
+        while (sent < bytes.size() && !stop) {
+            pollfd p{pty.master(), POLLOUT, 0};
+            if (::poll(&p, 1, 50) <= 0)
+                continue;
+            const ssize_t n =
+                ::write(pty.master(), bytes.data() + sent, std::min<size_t>(65536, bytes.size() - sent));
+            if (n > 0)
+                sent += size_t(n);
+        }
+    });
+    ::fcntl(pty.master(), F_SETFL, ::fcntl(pty.master(), F_GETFL) | O_NONBLOCK);
+    const bool done = waitFor([&] { return watch.lastWantedPaint.isValid(); }, 600000);
+    const double seconds = clock.nsecsElapsed() / 1e9;
+    stop = true;
+    peer.join();
+    if (!done) {
+        std::fprintf(stderr, "window_bench: the end mark never showed\n");
+        return 1;
+    }
+    std::printf("seconds %.3f paints %d gui-held-ms %.1f\n", seconds, watch.paints(), meter.longestMs());
+    return 0;
+}
+
+int cpu(int type, const std::string& portPath, double seconds) {
+    Bench bench(type, portPath);
+    if (!bench.ok())
+        return 1;
+    halvic::ReaderThread* reader = bench.view().reader();
+    if (!waitFor([&] { return reader->blocksRead() > 0; }, 30000)) {
+        std::fprintf(stderr, "window_bench: nothing came\n");
+        return 1;
+    }
+    const double cpuStart = cpuSeconds();
+    QElapsedTimer clock;
+    clock.start();
+    runFor(int(seconds * 1000));
+    const double wall = clock.nsecsElapsed() / 1e9;
+    std::printf("cpu-seconds %.3f wall-seconds %.3f\n", cpuSeconds() - cpuStart, wall);
+    return 0;
+}
+
+int echo(int type, int keys) {
+    comm::PtyPair pty;
+    Bench bench(type, pty.slavePath());
+    if (!bench.ok() || !bench.readerReads(pty.master()))
+        return 1;
+    std::atomic<bool> stop{false};
+    // The far end: a loopback that sends every byte straight back.
+    std::thread peer([&] {
+        char buf[256];
+        while (!stop) {
+            pollfd p{pty.master(), POLLIN, 0};
+            if (::poll(&p, 1, 20) <= 0)
+                continue;
+            const ssize_t n = ::read(pty.master(), buf, sizeof buf);
+            if (n > 0 && ::write(pty.master(), buf, size_t(n)) != n)
+                break;
+        }
+    });
+    halvic::CHalvicView& view = bench.view();
+    view.setFocus();
+    PaintWatch watch(view);
+    std::vector<double> ms;
+    int row = 0, column = 0;
+    char glyph = 'a';
+    watch.wanted = [&] {
+        auto state = bench.doc().screen->lock();
+        const auto chars = state->rowChars(row);
+        return size_t(column) < chars.size() && chars[size_t(column)] == uint8_t(glyph);
+    };
+    for (int k = 0; k < keys; ++k) {
+        bool fresh = false;
+        {
+            auto state = bench.doc().screen->lock();
+            // A fresh screen keeps the wanted cell simple.
+            fresh = state->cursorColumn() > 70 || state->cursorRow() > 20;
+        }
+        if (fresh) {
+            view.OnClearScreen();
+            runFor(20);
+        }
+        {
+            auto state = bench.doc().screen->lock();
+            row = state->cursorRow();
+            column = state->cursorColumn();
+        }
+        glyph = char('a' + k % 26);
+        watch.lastWantedPaint.invalidate();
+        QElapsedTimer clock;
+        clock.start();
+        QTest::keyClick(&view, glyph);
+        if (!waitFor([&] { return watch.lastWantedPaint.isValid(); }, 2000)) {
+            std::fprintf(stderr, "window_bench: key %d never showed\n", k);
+            break;
+        }
+        ms.push_back((clock.nsecsElapsed() - watch.lastWantedPaint.nsecsElapsed()) / 1e6);
+        runFor(20 + k * 7 % 31); // a fast typist: 20 to 50 ms between keys
+    }
+    stop = true;
+    peer.join();
+    if (ms.empty())
+        return 1;
+    std::sort(ms.begin(), ms.end());
+    const auto at = [&](double q) { return ms[std::min(ms.size() - 1, size_t(q * double(ms.size())))]; };
+    std::printf("median-ms %.2f p99-ms %.2f keys %zu\n", at(0.5), at(0.99), ms.size());
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    const std::string mode = argc > 1 ? argv[1] : "";
+    const int type = argc > 2 ? typeCode(argv[2]) : -1;
+    if (type < 0 ||
+        !((mode == "flood" && argc == 4) || (mode == "cpu" && argc == 5) || (mode == "echo" && argc == 4))) {
+        std::fprintf(stderr, "usage: window_bench flood ansi|vt100|dumb FILE\n"
+                             "       window_bench cpu ansi|vt100|dumb PORT-PATH SECONDS\n"
+                             "       window_bench echo ansi|vt100|dumb KEYS\n");
+        return 2;
+    }
+    QApplication& qapp = gui::testApplication();
+    (void)qapp;
+    if (mode == "flood")
+        return flood(type, argv[3]);
+    if (mode == "cpu")
+        return cpu(type, argv[3], std::atof(argv[4]));
+    return echo(type, std::atoi(argv[3]));
+}
