@@ -1,6 +1,8 @@
 #include "port_fixture.h"
 
+#include <algorithm>
 #include <atomic>
+#include <vector>
 
 using namespace porttest;
 
@@ -59,6 +61,8 @@ TEST_F(PortTest, FastLineEndsAReadAfterAShortQuietGap) {
     open();
     ASSERT_EQ(SerialSetLine(kPort, 16, SerialData8), 0);
     ASSERT_EQ(SerialSetReadTimeouts(kPort, 1000, 100), 0);
+    // The median of five: one echo held up by a busy machine says nothing of the rule.
+    std::vector<long> delays;
     for (int echo = 0; echo < 5; ++echo) {
         Clock::time_point sent;
         std::thread peer([&] {
@@ -69,20 +73,36 @@ TEST_F(PortTest, FastLineEndsAReadAfterAShortQuietGap) {
         EXPECT_EQ(readPort(1024), "k");
         const long ms = msSince(sent);
         peer.join();
-        EXPECT_LT(ms, 10) << "a single byte waited out a fixed quiet time";
+        delays.push_back(ms);
     }
+    std::sort(delays.begin(), delays.end());
+    EXPECT_LT(delays[2], 10) << "a single byte waited out a fixed quiet time";
 
+    // The writer's pieces are 100 us apart; a loaded machine may hold the writer longer than the gap
+    // now and then, so the burst has three tries to arrive whole. A read that ends after a piece
+    // fails all three.
     std::string burst;
     for (int i = 0; i < 16; ++i)
         burst += std::string(64, char('a' + i));
-    std::thread peer([&] {
-        for (int i = 0; i < 16; ++i) {
-            put(pty.master(), burst.substr(size_t(i) * 64, 64));
-            std::this_thread::sleep_for(100us);
+    bool whole = false;
+    for (int attempt = 0; attempt < 3 && !whole; ++attempt) {
+        std::thread peer([&] {
+            for (int i = 0; i < 16; ++i) {
+                put(pty.master(), burst.substr(size_t(i) * 64, 64));
+                std::this_thread::sleep_for(100us);
+            }
+        });
+        std::string got = readPort(4096);
+        whole = got == burst;
+        peer.join();
+        while (got.size() < burst.size()) {
+            const std::string more = readPort(4096);
+            ASSERT_FALSE(more.empty()) << "bytes of the burst were lost";
+            got += more;
         }
-    });
-    EXPECT_EQ(readPort(4096), burst);
-    peer.join();
+        EXPECT_EQ(got, burst);
+    }
+    EXPECT_TRUE(whole) << "a burst with pieces closer than the quiet gap was split in every try";
 }
 
 TEST_F(PortTest, CollectingTimeBoundsASteadyStream) {
