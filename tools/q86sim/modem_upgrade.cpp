@@ -21,8 +21,11 @@ UpgradeVerdict Modem::verdictOf(FirmwareFit fit) {
 }
 
 void Modem::verdictLines(std::initializer_list<const char*> lines) {
+    size_t left = lines.size();
     for (const char* line : lines) {
-        post(Action::pause(scenario_.upgradeStepMs));
+        const bool last = --left == 0 && lines.size() > 1;
+        post(Action::pause(last && scenario_.upgradeVerdictMs >= 0 ? scenario_.upgradeVerdictMs
+                                                                   : scenario_.upgradeStepMs));
         info(line);
     }
 }

@@ -70,6 +70,7 @@ struct Scenario {
     int restartMs = 300;         // a restart ("at+cfun=1") ignores input this long
     int factoryResetMs = 600;    // "at*default": until "Setup OK", and again until the ready line
     int upgradeStepMs = 300;     // between the lines of an upgrade verdict
+    int upgradeVerdictMs = -1;   // before its last line; -1: upgradeStepMs
     int configTimeoutMs = 20000; // an unanswered dialogue is left after this
 
     // Faults.

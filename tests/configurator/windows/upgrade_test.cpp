@@ -258,7 +258,10 @@ TEST_F(UpgradeRun, NewFirmwareEveryVerdictAndTransferFault) {
          {},
          {"at&f", "atz", "at+wind=0", "at&w"}},
         {"grading and storing in one read",
-         [](q86sim::Scenario& s) { s.upgradeStepMs = 0; },
+         [](q86sim::Scenario& s) {
+             s.upgradeStepMs = 0;
+             s.upgradeVerdictMs = 300; // the verdict comes in a read of its own
+         },
          kComplete,
          1,
          {"Upgrading...", "Firmware upgrade successful!!"},
