@@ -21,11 +21,11 @@ UpgradeVerdict Modem::verdictOf(FirmwareFit fit) {
 }
 
 void Modem::verdictLines(std::initializer_list<const char*> lines) {
-    size_t left = lines.size();
+    size_t index = 0;
     for (const char* line : lines) {
-        const bool last = --left == 0 && lines.size() > 1;
-        post(Action::pause(last && scenario_.upgradeVerdictMs >= 0 ? scenario_.upgradeVerdictMs
-                                                                   : scenario_.upgradeStepMs));
+        const bool second = index++ == 1;
+        post(Action::pause(second && scenario_.upgradeSecondLineMs >= 0 ? scenario_.upgradeSecondLineMs
+                                                                        : scenario_.upgradeStepMs));
         info(line);
     }
 }

@@ -66,12 +66,12 @@ struct Scenario {
     std::map<std::string, std::string> operatorNames = {{"00101", "TestNet"}};
 
     // Pacing of the modem's own work, in ms.
-    int promptDelayMs = 80;      // before each "at*config" prompt
-    int restartMs = 300;         // a restart ("at+cfun=1") ignores input this long
-    int factoryResetMs = 600;    // "at*default": until "Setup OK", and again until the ready line
-    int upgradeStepMs = 300;     // between the lines of an upgrade verdict
-    int upgradeVerdictMs = -1;   // before its last line; -1: upgradeStepMs
-    int configTimeoutMs = 20000; // an unanswered dialogue is left after this
+    int promptDelayMs = 80;       // before each "at*config" prompt
+    int restartMs = 300;          // a restart ("at+cfun=1") ignores input this long
+    int factoryResetMs = 600;     // "at*default": until "Setup OK", and again until the ready line
+    int upgradeStepMs = 300;      // between the lines of an upgrade verdict
+    int upgradeSecondLineMs = -1; // before its second line; -1: upgradeStepMs
+    int configTimeoutMs = 20000;  // an unanswered dialogue is left after this
 
     // Faults.
     bool mute = false; // sends nothing at all, not even echo

@@ -258,10 +258,8 @@ TEST_F(UpgradeRun, NewFirmwareEveryVerdictAndTransferFault) {
          {},
          {"at&f", "atz", "at+wind=0", "at&w"}},
         {"grading and storing in one read",
-         [](q86sim::Scenario& s) {
-             s.upgradeStepMs = 0;
-             s.upgradeVerdictMs = 300; // the verdict comes in a read of its own
-         },
+         // The two progress lines back to back; the verdict in a read of its own.
+         [](q86sim::Scenario& s) { s.upgradeSecondLineMs = 0; },
          kComplete,
          1,
          {"Upgrading...", "Firmware upgrade successful!!"},
