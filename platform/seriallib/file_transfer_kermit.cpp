@@ -1,11 +1,9 @@
 // The Kermit entry points of the serial library: the engines on an open port's channel.
 
 #include "kermit_session.h"
-#include "port_channel.h"
-#include "receive_folder.h"
+#include "port_transfer.h"
 #include "serial_port_table.h"
 #include "seriallib.h"
-#include "transfer_context.h"
 
 namespace {
 
@@ -26,24 +24,14 @@ KermitOptions optionsFor(int port) {
 
 int FileSendKermit(int port, const char* path, TransferProgressCallback callback, int) {
     const KermitOptions options = optionsFor(port);
-    return withPortChannel(port, [&](ByteChannel& channel, PortAbort& abort) {
-        if (!path)
-            return int(TransferErrFile);
-        TransferContext ctx(channel, &abort, std::move(callback));
-        return kermitSend(ctx, {path}, options);
+    return sendFromPort(port, path, std::move(callback), [&](TransferContext& ctx, const std::string& file) {
+        return kermitSend(ctx, {file}, options);
     });
 }
 
 int FileReceiveKermit(int port, const char** folder, int, TransferProgressCallback callback, int) {
     const KermitOptions options = optionsFor(port);
-    return withPortChannel(port, [&](ByteChannel& channel, PortAbort& abort) {
-        if (!folder || !*folder)
-            return int(TransferErrFile);
-        ReceiveFolder target(*folder);
-        if (!target.valid())
-            return int(TransferErrFile);
-        FolderFiles files(target);
-        TransferContext ctx(channel, &abort, std::move(callback));
-        return kermitReceive(ctx, files, options);
-    });
+    return receiveIntoFolder(
+        port, folder, std::move(callback),
+        [&](TransferContext& ctx, IncomingFiles& files) { return kermitReceive(ctx, files, options); });
 }

@@ -1,45 +1,25 @@
 // The ZMODEM entry points of the serial library: the engines on an open port's channel.
 
-#include "port_channel.h"
-#include "receive_folder.h"
+#include "port_transfer.h"
 #include "seriallib.h"
-#include "transfer_context.h"
 #include "zmodem_session.h"
-
-namespace {
 
 using namespace seriallib;
 
-int receiveBatch(int port, const char** folder, TransferProgressCallback callback) {
-    return withPortChannel(port, [&](ByteChannel& channel, PortAbort& abort) {
-        if (!folder || !*folder)
-            return int(TransferErrFile);
-        ReceiveFolder target(*folder);
-        if (!target.valid())
-            return int(TransferErrFile);
-        FolderFiles files(target);
-        TransferContext ctx(channel, &abort, std::move(callback));
-        return zmodemReceive(ctx, files);
-    });
-}
-
-} // namespace
-
 int FileSendZmodem(int port, const char* path, TransferProgressCallback callback, int) {
-    return withPortChannel(port, [&](ByteChannel& channel, PortAbort& abort) {
-        if (!path)
-            return int(TransferErrFile);
-        TransferContext ctx(channel, &abort, std::move(callback));
-        return zmodemSend(ctx, {path});
+    return sendFromPort(port, path, std::move(callback), [](TransferContext& ctx, const std::string& file) {
+        return zmodemSend(ctx, {file});
     });
 }
 
 int FileReceiveZmodem(int port, const char** folder, int, TransferProgressCallback callback, int) {
-    return receiveBatch(port, folder, std::move(callback));
+    return receiveIntoFolder(
+        port, folder, std::move(callback),
+        [](TransferContext& ctx, IncomingFiles& files) { return zmodemReceive(ctx, files); });
 }
 
 // The terminal's detector has already taken the sender's ZRQINIT off the line; the receiver
 // opens with ZRINIT, which is what that sender is waiting for.
 int FileReceiveZmodemAuto(int port, const char** folder, int, TransferProgressCallback callback, int) {
-    return receiveBatch(port, folder, std::move(callback));
+    return FileReceiveZmodem(port, folder, 0, std::move(callback), 0);
 }

@@ -21,6 +21,14 @@ size_t blockSizeFor(uint64_t remaining, bool large) {
     return kLargeBlock;
 }
 
+int beginSend(TransferContext& ctx, BlockSender& sender, SourceFile& file, const std::string& path) {
+    if (!file.open(path))
+        return TransferErrFile;
+    if (int r = ctx.progress(0, static_cast<int64_t>(file.size())))
+        return sender.fail(r);
+    return sender.awaitStart(ctx.timings().startWait);
+}
+
 // Sends the file's data as blocks 1, 2, ... and the EOT.
 int sendFileData(TransferContext& ctx, BlockSender& sender, SourceFile& file, bool large, bool batch) {
     uint64_t total = file.size();
@@ -137,12 +145,8 @@ int receiveFileData(TransferContext& ctx, BlockReceiver& rx, IncomingFile& file,
 
 int xmodemSend(TransferContext& ctx, const std::string& path, XmodemVariant variant) {
     SourceFile file;
-    if (!file.open(path))
-        return TransferErrFile;
     BlockSender sender(ctx);
-    if (int r = ctx.progress(0, static_cast<int64_t>(file.size())))
-        return sender.fail(r);
-    if (int r = sender.awaitStart(ctx.timings().startWait))
+    if (int r = detail::beginSend(ctx, sender, file, path))
         return r;
     return detail::sendFileData(ctx, sender, file, variant == XmodemVariant::OneK, false);
 }

@@ -5,6 +5,7 @@
 #include "xmodem_block.h"
 
 #include <array>
+#include <string>
 
 namespace seriallib::xmodem {
 
@@ -83,6 +84,8 @@ namespace seriallib {
 class SourceFile;
 class IncomingFile;
 namespace detail {
+// Opens the file at path, reports its size and waits for the receiver's first request.
+int beginSend(TransferContext& ctx, xmodem::BlockSender& sender, SourceFile& file, const std::string& path);
 // Sends blocks 1, 2, ... and the EOT; large selects 1024-byte blocks.
 int sendFileData(TransferContext& ctx, xmodem::BlockSender& sender, SourceFile& file, bool large, bool batch);
 // Sends the start request and receives blocks 1, 2, ... up to the EOT; writes at most limit bytes

@@ -11,12 +11,8 @@ using namespace xmodem;
 
 int ymodemSend(TransferContext& ctx, const std::string& path) {
     SourceFile file;
-    if (!file.open(path))
-        return TransferErrFile;
     BlockSender sender(ctx);
-    if (int r = ctx.progress(0, static_cast<int64_t>(file.size())))
-        return sender.fail(r);
-    if (int r = sender.awaitStart(ctx.timings().startWait))
+    if (int r = detail::beginSend(ctx, sender, file, path))
         return r;
     auto header = batchHeader(file.name(), file.size());
     size_t headerBlock = header.size() <= kSmallBlock ? kSmallBlock : kLargeBlock;

@@ -1,15 +1,15 @@
 // The faults every batch protocol must survive the same way: a user who gives up mid-file, an abort
-// from another thread. One typed test over ZMODEM and Kermit.
-#include "kermit_session.h"
+// from another thread, noise and loss mid-file. One test over ZMODEM and Kermit.
+#include "batch_protocols.h"
 #include "memory_channel.h"
 #include "receive_folder.h"
 #include "seriallib.h"
 #include "transfer_test_support.h"
-#include "zmodem_session.h"
 
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <functional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -18,40 +18,9 @@ namespace {
 
 using namespace seriallib;
 using namespace std::chrono_literals;
+using batch_test::Kermit;
+using batch_test::Zmodem;
 using transfer_test::ScratchDir;
-
-TransferTimings quickTimings(milliseconds responseWait, int retries) {
-    TransferTimings t;
-    t.startWait = 3s;
-    t.startInterval = 300ms;
-    t.startTries = 10;
-    t.responseWait = responseWait;
-    t.blockWait = 300ms;
-    t.retries = retries;
-    return t;
-}
-
-struct Zmodem {
-    static constexpr int giveUpAfter = 20; // progress calls before the sender's user gives up
-    static TransferTimings timings() { return quickTimings(300ms, 20); }
-    static int send(TransferContext& ctx, const std::vector<std::string>& paths) {
-        return zmodemSend(ctx, paths);
-    }
-    static int receive(TransferContext& ctx, IncomingFiles& files) { return zmodemReceive(ctx, files); }
-};
-
-struct Kermit {
-    static constexpr int giveUpAfter = 10;
-    static TransferTimings timings() {
-        TransferTimings t = quickTimings(100ms, 30);
-        t.byteGap = 30ms;
-        return t;
-    }
-    static int send(TransferContext& ctx, const std::vector<std::string>& paths) {
-        return kermitSend(ctx, paths);
-    }
-    static int receive(TransferContext& ctx, IncomingFiles& files) { return kermitReceive(ctx, files); }
-};
 
 template <typename Protocol>
 class SessionFault : public testing::Test {};
@@ -59,7 +28,7 @@ class SessionFault : public testing::Test {};
 struct ProtocolNames {
     template <typename T>
     static std::string GetName(int) {
-        return std::is_same_v<T, Zmodem> ? "Zmodem" : "Kermit";
+        return T::name;
     }
 };
 
@@ -134,5 +103,128 @@ TYPED_TEST(SessionFault, AbortFromAnotherThreadEndsPromptlyAndThePeerHearsIt) {
         EXPECT_TRUE(dst.names().empty());
     }
 }
+
+// One transfer over a line with the given protocol and options on both sides.
+using Transfer = std::function<batch_test::Outcome(MemoryChannelPair&, const std::vector<std::string>&,
+                                                   const std::string&)>;
+
+template <typename Protocol>
+Transfer over(typename Protocol::Options options = {}) {
+    return
+        [options](MemoryChannelPair& line, const std::vector<std::string>& paths, const std::string& folder) {
+            return batch_test::transfer<Protocol>(line, paths, folder, options, options);
+        };
+}
+
+template <typename Row>
+std::string rowName(const testing::TestParamInfo<Row>& info) {
+    return info.param.name;
+}
+
+// Rows print as their names.
+template <typename Row>
+void printRow(const Row& row, std::ostream* os) {
+    *os << row.name;
+}
+
+struct SizeCase {
+    std::string name;
+    Transfer transfer;
+    size_t size;
+};
+
+void PrintTo(const SizeCase& c, std::ostream* os) {
+    printRow(c, os);
+}
+
+class SessionSizes : public testing::TestWithParam<SizeCase> {};
+
+TEST_P(SessionSizes, FilesOfEverySizeArriveIdentical) {
+    const SizeCase& c = GetParam();
+    ScratchDir src, dst;
+    const auto data = transfer_test::testData(c.size, uint32_t(c.size));
+    transfer_test::writeFile(src.file("Mixed.Case"), data);
+    MemoryChannelPair line;
+    const auto r = c.transfer(line, {src.file("Mixed.Case")}, dst.path());
+    EXPECT_EQ(r.sent, 0);
+    EXPECT_EQ(r.received, 1);
+    EXPECT_EQ(dst.names(), std::vector<std::string>{"Mixed.Case"});
+    EXPECT_EQ(transfer_test::readFile(dst.file("Mixed.Case")), data);
+}
+
+// Empty, one byte, around a block, and several blocks; Kermit with short and with long packets.
+std::vector<SizeCase> sizeCases() {
+    Kermit::Options longPackets;
+    longPackets.longPacket = 4000;
+    const std::pair<std::string, Transfer> ways[] = {{"Zmodem", over<Zmodem>()},
+                                                     {"Kermit", over<Kermit>()},
+                                                     {"Kermit_long_packets", over<Kermit>(longPackets)}};
+    std::vector<SizeCase> out;
+    for (const auto& [name, transfer] : ways)
+        for (size_t size : {size_t(0), size_t(1), size_t(1023), size_t(1024), size_t(1025), size_t(8192 + 3),
+                            size_t(65536)})
+            out.push_back({name + "_" + std::to_string(size), transfer, size});
+    return out;
+}
+
+INSTANTIATE_TEST_SUITE_P(Sizes, SessionSizes, testing::ValuesIn(sizeCases()), rowName<SizeCase>);
+
+// A file sent over a line that spoils or loses bytes mid-file, in bursts or at random, arrives whole.
+struct RepairCase {
+    std::string name;
+    Transfer transfer;
+    LineFaults forward, back;
+};
+// Bursts of flipped bytes (flip: the bits flipped) at two places in the file.
+LineFaults noiseBursts(uint8_t flip) {
+    return {.fault = [flip](uint64_t i, uint8_t& b) {
+        if ((i > 20000 && i < 20040) || (i > 41000 && i < 41010))
+            b ^= flip;
+        return true;
+    }};
+}
+
+LineFaults randomFaults(double corrupt, double drop, uint64_t seed) {
+    LineFaults f;
+    f.corrupt = corrupt;
+    f.drop = drop;
+    f.seed = seed;
+    return f;
+}
+
+LineFaults droppedBytes() {
+    return {.fault = [](uint64_t i, uint8_t&) { return !(i > 9000 && i < 9100) && i != 30001; }};
+}
+
+void PrintTo(const RepairCase& c, std::ostream* os) {
+    printRow(c, os);
+}
+
+class SessionRepair : public testing::TestWithParam<RepairCase> {};
+
+TEST_P(SessionRepair, NoiseAndLossMidFileAreRepaired) {
+    const RepairCase& c = GetParam();
+    ScratchDir src, dst;
+    const auto data = transfer_test::testData(65536, 3);
+    transfer_test::writeFile(src.file("noisy"), data);
+    MemoryChannelPair line(c.forward, c.back);
+    const auto r = c.transfer(line, {src.file("noisy")}, dst.path());
+    EXPECT_EQ(r.sent, 0);
+    EXPECT_EQ(r.received, 1);
+    EXPECT_EQ(transfer_test::readFile(dst.file("noisy")), data);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Faults, SessionRepair,
+    testing::Values(RepairCase{"Zmodem_noise_bursts", over<Zmodem>(), noiseBursts(0x5a), {}},
+                    RepairCase{"Zmodem_dropped_bytes", over<Zmodem>(), droppedBytes(), {}},
+                    RepairCase{"Zmodem_random_faults_both_ways", over<Zmodem>(),
+                               randomFaults(0.0005, 0.0005, 42), randomFaults(0.01, 0, 5)},
+                    // Kermit's NAKs and retries repair them the same way.
+                    RepairCase{"Kermit_noise_bursts", over<Kermit>(), noiseBursts(0x21), {}},
+                    RepairCase{"Kermit_dropped_bytes", over<Kermit>(), droppedBytes(), {}},
+                    RepairCase{"Kermit_random_faults_both_ways", over<Kermit>(),
+                               randomFaults(0.0002, 0.0002, 42), randomFaults(0.01, 0.005, 5)}),
+    rowName<RepairCase>);
 
 } // namespace

@@ -1,3 +1,4 @@
+#include "batch_protocols.h"
 #include "memory_channel.h"
 #include "receive_folder.h"
 #include "seriallib.h"
@@ -22,14 +23,7 @@ using namespace std::chrono_literals;
 using transfer_test::ScratchDir;
 
 TransferTimings quick() {
-    TransferTimings t;
-    t.startWait = 3s;
-    t.startInterval = 300ms;
-    t.startTries = 10;
-    t.responseWait = 300ms;
-    t.blockWait = 300ms;
-    t.retries = 20;
-    return t;
+    return batch_test::Zmodem::timings();
 }
 
 // Passes everything through and keeps a copy of what was written.
@@ -57,41 +51,6 @@ private:
     std::vector<uint8_t> written_;
 };
 
-struct Outcome {
-    int sent = 0;
-    int received = 0;
-};
-
-Outcome transfer(MemoryChannelPair& line, const std::vector<std::string>& paths, const std::string& folder,
-                 const ZmodemOptions& receiverOptions = {}, ByteChannel* senderChannel = nullptr) {
-    ReceiveFolder rf(folder);
-    FolderFiles files(rf);
-    auto rx = transfer_test::runAsync([&] {
-        TransferContext ctx(line.b(), nullptr, {}, quick());
-        return zmodemReceive(ctx, files, receiverOptions);
-    });
-    TransferContext ctx(senderChannel ? *senderChannel : line.a(), nullptr, {}, quick());
-    const int sent = zmodemSend(ctx, paths);
-    EXPECT_TRUE(transfer_test::ready(rx));
-    return {sent, rx.get()};
-}
-
-TEST(ZmodemSession, FilesOfEverySizeArriveIdentical) {
-    for (size_t size :
-         {size_t(0), size_t(1), size_t(1023), size_t(1024), size_t(1025), size_t(8192 + 3), size_t(65536)}) {
-        SCOPED_TRACE(size);
-        ScratchDir src, dst;
-        const auto data = transfer_test::testData(size, uint32_t(size));
-        transfer_test::writeFile(src.file("f.bin"), data);
-        MemoryChannelPair line;
-        const auto r = transfer(line, {src.file("f.bin")}, dst.path());
-        EXPECT_EQ(r.sent, 0);
-        EXPECT_EQ(r.received, 1);
-        EXPECT_EQ(dst.names(), std::vector<std::string>{"f.bin"});
-        EXPECT_EQ(transfer_test::readFile(dst.file("f.bin")), data);
-    }
-}
-
 TEST(ZmodemSession, BatchOfThreeWithEscapingAndAWindowedReceiver) {
     ScratchDir src, dst;
     std::vector<std::string> paths;
@@ -104,7 +63,7 @@ TEST(ZmodemSession, BatchOfThreeWithEscapingAndAWindowedReceiver) {
     ZmodemOptions rxo;
     rxo.receiveBuffer = 2048;
     rxo.escapeAll = true;
-    const auto r = transfer(line, paths, dst.path(), rxo, &tap);
+    const auto r = batch_test::transfer<batch_test::Zmodem>(line, paths, dst.path(), {}, rxo, quick(), &tap);
     EXPECT_EQ(r.sent, 0);
     EXPECT_EQ(r.received, 3);
     for (int i = 0; i < 3; ++i)
@@ -126,44 +85,6 @@ TEST(ZmodemSession, BatchOfThreeWithEscapingAndAWindowedReceiver) {
         EXPECT_TRUE(wire[i] == '\r' || wire[i] == 0x8a || wire[i] == zmodem::XON) << i;
     }
     EXPECT_GE(waits, (5000 + 8000 + 11000) / 2048 - 3);
-}
-
-TEST(ZmodemSession, NoiseAndLossMidFileAreRepaired) {
-    struct Case {
-        const char* name;
-        LineFaults forward, back;
-    };
-    LineFaults noise;
-    noise.fault = [](uint64_t i, uint8_t& b) {
-        if ((i > 20000 && i < 20040) || (i > 41000 && i < 41010))
-            b ^= 0x5a;
-        return true;
-    };
-    LineFaults loss;
-    loss.fault = [](uint64_t i, uint8_t&) { return !(i > 9000 && i < 9100) && i != 30001; };
-    LineFaults random;
-    random.corrupt = 0.0005;
-    random.drop = 0.0005;
-    random.seed = 42;
-    LineFaults backNoise;
-    backNoise.corrupt = 0.01;
-    backNoise.seed = 5;
-    const Case cases[] = {
-        {"noise bursts", noise, {}},
-        {"dropped bytes", loss, {}},
-        {"random faults both ways", random, backNoise},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        ScratchDir src, dst;
-        const auto data = transfer_test::testData(65536, 3);
-        transfer_test::writeFile(src.file("noisy"), data);
-        MemoryChannelPair line(c.forward, c.back);
-        const auto r = transfer(line, {src.file("noisy")}, dst.path());
-        EXPECT_EQ(r.sent, 0);
-        EXPECT_EQ(r.received, 1);
-        EXPECT_EQ(transfer_test::readFile(dst.file("noisy")), data);
-    }
 }
 
 // A hand-driven sender: offers one file with whatever name and size it likes, then sends `body`.
@@ -338,7 +259,20 @@ TEST(ZmodemSession, SenderGivesUpWhenRetriesBuyTooLittle) {
 // Seeded noise both ways, from a merely noisy line to one that spoils nearly everything: every run
 // ends in bounded time, with the exact file and success, or with failure codes and no file. Neither
 // side ever reports success without the other having the whole file.
-TEST(ZmodemSession, NoisyLineEndsInTheExactFileOrAFailure) {
+struct NoiseCase {
+    const char* name;
+    double rate;
+    int good; // runs that must succeed on both sides; -1: any number
+};
+
+void PrintTo(const NoiseCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class ZmodemNoisyLine : public testing::TestWithParam<NoiseCase> {};
+
+TEST_P(ZmodemNoisyLine, EndsInTheExactFileOrAFailure) {
+    const double rate = GetParam().rate;
     struct Run {
         int sent = 0, received = 0;
         bool exact = false, empty = false;
@@ -370,33 +304,34 @@ TEST(ZmodemSession, NoisyLineEndsInTheExactFileOrAFailure) {
         r.empty = dst.names().empty();
         return r;
     };
-    for (double rate : {1e-3, 1e-2, 5e-2}) {
-        std::vector<std::future<Run>> runs;
-        for (uint64_t seed = 1; seed <= 6; ++seed)
-            runs.push_back(transfer_test::runAsync([&, rate, seed] { return run(rate, seed); }));
-        int good = 0;
-        for (size_t i = 0; i < runs.size(); ++i) {
-            const Run r = runs[i].get();
-            SCOPED_TRACE(::testing::Message() << "rate " << rate << " seed " << i + 1);
-            EXPECT_LT(r.seconds, 30);
-            if (r.received == 1) {
-                EXPECT_TRUE(r.exact);
-                EXPECT_TRUE(r.sent == 0 || r.sent < 0);
-                good += r.sent == 0;
-            } else {
-                EXPECT_LT(r.received, 0);
-                EXPECT_LT(r.sent, 0);
-                EXPECT_TRUE(r.empty);
-            }
-        }
-        if (rate <= 1e-3) {
-            EXPECT_EQ(good, 6) << rate;
-        }
-        if (rate >= 5e-2) {
-            EXPECT_EQ(good, 0) << rate;
+    std::vector<std::future<Run>> runs;
+    for (uint64_t seed = 1; seed <= 6; ++seed)
+        runs.push_back(transfer_test::runAsync([&, seed] { return run(rate, seed); }));
+    int good = 0;
+    for (size_t i = 0; i < runs.size(); ++i) {
+        const Run r = runs[i].get();
+        SCOPED_TRACE(::testing::Message() << "seed " << i + 1);
+        EXPECT_LT(r.seconds, 30);
+        if (r.received == 1) {
+            EXPECT_TRUE(r.exact);
+            EXPECT_TRUE(r.sent == 0 || r.sent < 0);
+            good += r.sent == 0;
+        } else {
+            EXPECT_LT(r.received, 0);
+            EXPECT_LT(r.sent, 0);
+            EXPECT_TRUE(r.empty);
         }
     }
+    if (GetParam().good >= 0) {
+        EXPECT_EQ(good, GetParam().good);
+    }
 }
+
+// A light rate lets every run through, a heavy one none.
+INSTANTIATE_TEST_SUITE_P(Rates, ZmodemNoisyLine,
+                         testing::Values(NoiseCase{"light", 1e-3, 6}, NoiseCase{"noisy", 1e-2, -1},
+                                         NoiseCase{"spoilt", 5e-2, 0}),
+                         [](const testing::TestParamInfo<NoiseCase>& info) { return info.param.name; });
 
 // A receiver that already has the first file answers ZSKIP: the sender goes on with the next.
 TEST(ZmodemSession, SenderHonoursZskip) {
