@@ -28,14 +28,7 @@ using transfer_test::ScratchDir;
 enum class PeerKind { GKermit, CKermit };
 
 TransferTimings interopTimings() {
-    TransferTimings t;
-    t.startWait = 10s;
-    t.startInterval = 2s;
-    t.startTries = 5;
-    t.responseWait = 3s;
-    t.blockWait = 5s;
-    t.retries = 5;
-    return t;
+    return interop::interopTimings(5s);
 }
 
 // The peer's command line: gkermit on the line as its stdin/stdout, C-Kermit pointed at the line.

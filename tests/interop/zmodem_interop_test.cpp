@@ -24,18 +24,11 @@ using namespace seriallib;
 using namespace std::chrono_literals;
 using transfer_test::ScratchDir;
 
-TransferTimings interopTimings() {
-    TransferTimings t;
-    t.startWait = 10s;
-    t.startInterval = 2s;
-    t.startTries = 5;
-    t.responseWait = 3s;
-    t.blockWait = 3s;
-    t.retries = 5;
-    return t;
-}
+using interop::interopTimings;
 
-class ZmodemInterop : public ::testing::TestWithParam<size_t> {
+// lrzsz on the far end of a pty, scratch folders on ours.
+template <typename Param>
+class SzRzOnAPty : public ::testing::TestWithParam<Param> {
 protected:
     void SetUp() override {
         if (!interop::havePeer("sz") || !interop::havePeer("rz"))
@@ -45,6 +38,8 @@ protected:
     interop::PtyLine line_;
     ScratchDir src_, dst_, logs_;
 };
+
+class ZmodemInterop : public SzRzOnAPty<size_t> {};
 
 // Our receiver, with sz sending the given files from src_.
 int receiveFromSz(interop::PtyLine& line, const ScratchDir& src, const ScratchDir& dst,
@@ -124,24 +119,42 @@ class ZmodemInteropBatch : public ZmodemInterop {};
 // must ask for the lost place once and pass over the rest (escaped data holds many things that look
 // like damaged headers), or sz soon gives up. Several runs, each with its own noise, and the retry
 // limit a user has.
-TEST_F(ZmodemInteropBatch, SzWindowsAndEscapingOnEveryByteValue) {
-    const std::vector<std::vector<std::string>> rows = {{"-e", "-8", "-w", "8192"}, {"-w", "4096"}};
-    for (const auto& options : rows) {
-        for (int run = 0; run < 5; ++run) {
-            SCOPED_TRACE(::testing::PrintToString(options) + " run " + std::to_string(run));
-            interop::PtyLine line;
-            ScratchDir src, dst;
-            const auto data = transfer_test::testData(200000, uint32_t(run));
-            transfer_test::writeFile(src.file("all.bin"), data);
-            EXPECT_EQ(receiveFromSz(line, src, dst, logs_, {"all.bin"}, false, options,
-                                    transfer_test::Noise::mixed(3e-4, uint64_t(run + 1)),
-                                    TransferTimings().retries),
-                      1);
-            EXPECT_EQ(dst.names(), std::vector<std::string>{"all.bin"});
-            EXPECT_EQ(transfer_test::readFile(dst.file("all.bin")), data);
-        }
-    }
+struct SzMode {
+    std::string name;
+    std::vector<std::string> options;
+    int run; // the data and the noise differ from run to run
+};
+
+void PrintTo(const SzMode& m, std::ostream* os) {
+    *os << m.name;
 }
+
+class ZmodemInteropNoisySz : public SzRzOnAPty<SzMode> {};
+
+TEST_P(ZmodemInteropNoisySz, WindowsAndEscapingOnEveryByteValue) {
+    const SzMode& m = GetParam();
+    const auto data = transfer_test::testData(200000, uint32_t(m.run));
+    transfer_test::writeFile(src_.file("all.bin"), data);
+    EXPECT_EQ(receiveFromSz(line_, src_, dst_, logs_, {"all.bin"}, false, m.options,
+                            transfer_test::Noise::mixed(3e-4, uint64_t(m.run + 1)),
+                            TransferTimings().retries),
+              1);
+    EXPECT_EQ(dst_.names(), std::vector<std::string>{"all.bin"});
+    EXPECT_EQ(transfer_test::readFile(dst_.file("all.bin")), data);
+}
+
+std::vector<SzMode> szModes() {
+    const std::pair<std::string, std::vector<std::string>> modes[] = {
+        {"escaped_8bit_window_8192", {"-e", "-8", "-w", "8192"}}, {"window_4096", {"-w", "4096"}}};
+    std::vector<SzMode> out;
+    for (const auto& [name, options] : modes)
+        for (int run = 0; run < 5; ++run)
+            out.push_back({name + "_run_" + std::to_string(run), options, run});
+    return out;
+}
+
+INSTANTIATE_TEST_SUITE_P(Modes, ZmodemInteropNoisySz, ::testing::ValuesIn(szModes()),
+                         [](const ::testing::TestParamInfo<SzMode>& info) { return info.param.name; });
 
 TEST_F(ZmodemInteropBatch, ThreeFilesFromSz) {
     std::vector<std::string> names = {"one", "two.txt", "three.dat"};
