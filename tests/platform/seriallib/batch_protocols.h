@@ -26,6 +26,7 @@ struct Zmodem {
                 .startInterval = 300ms,
                 .startTries = 10,
                 .responseWait = 300ms,
+                .byteGap = 100ms, // a memory line never pauses inside a frame: a lost byte shows soon
                 .blockWait = 300ms,
                 .retries = 20};
     }

@@ -109,11 +109,11 @@ using Transfer = std::function<batch_test::Outcome(MemoryChannelPair&, const std
                                                    const std::string&)>;
 
 template <typename Protocol>
-Transfer over(typename Protocol::Options options = {}) {
-    return
-        [options](MemoryChannelPair& line, const std::vector<std::string>& paths, const std::string& folder) {
-            return batch_test::transfer<Protocol>(line, paths, folder, options, options);
-        };
+Transfer over(typename Protocol::Options options = {}, TransferTimings timings = Protocol::timings()) {
+    return [options, timings](MemoryChannelPair& line, const std::vector<std::string>& paths,
+                              const std::string& folder) {
+        return batch_test::transfer<Protocol>(line, paths, folder, options, options, timings);
+    };
 }
 
 template <typename Row>
