@@ -2,22 +2,16 @@
 // key's length and its line, the empty count matches the values, and a record written out as a file
 // reads back the same for every saved key.
 #include "Configstruct.h"
+#include "fuzz_check.h"
 
 #include <cstdint>
 #include <cstdlib>
 #include <string_view>
 
-namespace {
-
-void check(bool condition) {
-    if (!condition)
-        std::abort();
-}
-
-} // namespace
+using fuzzsupport::check;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    const std::string_view text(reinterpret_cast<const char*>(data), size);
+    const std::string_view text = fuzzsupport::asText(data, size);
     const ParsedConfig parsed = ParseConfigText(text);
     int empty = 0;
     for (int k = 0; k < kConfigKeyCount; ++k) {

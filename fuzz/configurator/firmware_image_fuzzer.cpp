@@ -1,6 +1,7 @@
 // Arbitrary bytes as a firmware image file: the check reads the file the upgrade would send, so it
 // must agree with the header's own rules byte for byte and never read past the file.
 #include "firmware_image_check.h"
+#include "fuzz_check.h"
 
 #include <sys/mman.h>
 #include <unistd.h>
@@ -9,12 +10,9 @@
 #include <cstdlib>
 #include <string>
 
-namespace {
+using fuzzsupport::check;
 
-void check(bool condition) {
-    if (!condition)
-        std::abort();
-}
+namespace {
 
 std::uint32_t le32(const uint8_t* p) {
     return std::uint32_t(p[0]) | std::uint32_t(p[1]) << 8 | std::uint32_t(p[2]) << 16 |

@@ -1,5 +1,6 @@
 // Arbitrary bytes as the modem's replies to the monitor's queries and to "at*apver": every parser
 // returns within its bounds and never reads past the reply.
+#include "fuzz_check.h"
 #include "Loadthread.h"
 #include "Rf_monitorthread.h"
 
@@ -8,12 +9,9 @@
 #include <cstdlib>
 #include <string_view>
 
-namespace {
+using fuzzsupport::check;
 
-void check(bool condition) {
-    if (!condition)
-        std::abort();
-}
+namespace {
 
 bool allDigits(std::string_view s) {
     for (char c : s)
@@ -25,7 +23,7 @@ bool allDigits(std::string_view s) {
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    const std::string_view reply(reinterpret_cast<const char*>(data), size);
+    const std::string_view reply = fuzzsupport::asText(data, size);
 
     if (const auto value = monitorreply::SignalValue(reply)) {
         check(!value->empty() && value->size() <= 2 && allDigits(*value));

@@ -2,6 +2,7 @@
 // hold only fields in range and encode back to the bytes it was read from (up to the file's end and the
 // zero it forces into each text field's last byte). Each input is tried as it is and once more as the
 // spoiling of a valid file, so that every check is reached without a seed corpus.
+#include "fuzz_check.h"
 #include "option_file_codec.h"
 
 #include <algorithm>
@@ -10,14 +11,11 @@
 #include <cstring>
 #include <vector>
 
+using fuzzsupport::check;
+
 namespace {
 
 using namespace terminal;
-
-void check(bool condition) {
-    if (!condition)
-        std::abort();
-}
 
 void readAndCheck(const uint8_t* data, size_t size) {
     const OptionFileDecoding d = decodeOptionFile(std::span<const uint8_t>(data, size));

@@ -1,6 +1,7 @@
 // Arbitrary bytes as a port map: the parser never fails, every entry is a port in range that either
 // names absolute paths or says why its port stays shut, and the entries written out again as map
 // lines read back the same.
+#include "fuzz_check.h"
 #include "port_map.h"
 
 #include <cstdint>
@@ -8,17 +9,10 @@
 #include <string>
 #include <string_view>
 
-namespace {
-
-void check(bool condition) {
-    if (!condition)
-        std::abort();
-}
-
-} // namespace
+using fuzzsupport::check;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    const std::string_view text(reinterpret_cast<const char*>(data), size);
+    const std::string_view text = fuzzsupport::asText(data, size);
     const portmap::MapFileContents parsed = portmap::parseMapFile(text);
     size_t lines = 1;
     for (char c : text)

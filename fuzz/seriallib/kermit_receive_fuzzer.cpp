@@ -9,7 +9,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         return 0;
     auto& checked = fuzzsupport::sharedFolder();
     {
-        fuzzsupport::InputChannel channel(data + 1, size - 1);
+        fuzzsupport::PeerChannel channel(data + 1, size - 1, fuzzsupport::PeerChannel::Pieces);
         seriallib::FolderFiles files(checked.folder());
         seriallib::TransferContext ctx(channel, nullptr, {});
         seriallib::KermitOptions options;

@@ -1,5 +1,6 @@
 #include "receiver_fuzz_support.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -9,10 +10,14 @@ namespace fuzzsupport {
 
 namespace fs = std::filesystem;
 
-int InputChannel::read(uint8_t* buffer, size_t size, seriallib::Clock::time_point) {
+int PeerChannel::read(uint8_t* buffer, size_t size, seriallib::Clock::time_point) {
+    return delivery_ == Pieces ? readPiece(buffer, size) : readBurst(buffer, size);
+}
+
+int PeerChannel::readPiece(uint8_t* buffer, size_t size) {
     if (pos_ >= size_)
         return -1;
-    // Pieces of varying size, as a line delivers them.
+    // The first byte of a piece sets its size.
     const size_t piece = 1 + (data_[pos_] % 61);
     const size_t n = std::min({size, piece, size_ - pos_});
     std::memcpy(buffer, data_ + pos_, n);
@@ -20,8 +25,38 @@ int InputChannel::read(uint8_t* buffer, size_t size, seriallib::Clock::time_poin
     return int(n);
 }
 
-int InputChannel::write(const uint8_t*, size_t size, seriallib::Clock::time_point) {
+int PeerChannel::readBurst(uint8_t* buffer, size_t size) {
+    if (burstLeft_ == 0) {
+        if (silent_) {
+            silent_ = false;
+            return 0;
+        }
+        if (size_ - pos_ < 2)
+            return -1;
+        burstLeft_ = size_t(data_[pos_]) << 8 | data_[pos_ + 1];
+        pos_ += 2;
+        if (burstLeft_ == 0)
+            return 0; // an empty burst: one silence
+        silent_ = true;
+    }
+    const size_t n = std::min({size, burstLeft_, size_ - pos_});
+    if (n == 0)
+        return -1; // the input ends inside a burst
+    std::memcpy(buffer, data_ + pos_, n);
+    pos_ += n;
+    burstLeft_ -= n;
+    return int(n);
+}
+
+int PeerChannel::write(const uint8_t*, size_t size, seriallib::Clock::time_point) {
     return int(size);
+}
+
+seriallib::TransferTimings zeroWaits() {
+    seriallib::TransferTimings t;
+    t.startWait = t.startInterval = t.responseWait = t.byteGap = t.blockWait = t.quiet = t.writeStall =
+        seriallib::milliseconds(0);
+    return t;
 }
 
 CheckedFolder::CheckedFolder() {

@@ -4,6 +4,7 @@
 
 #include "byte_channel.h"
 #include "receive_folder.h"
+#include "transfer_context.h"
 #include "zmodem_session.h"
 
 #include <cstddef>
@@ -13,20 +14,34 @@
 
 namespace fuzzsupport {
 
-// Serves the input in small pieces, swallows what the receiver writes, and fails once the input
-// is used up (the peer hung up), so that no run waits for a time-out.
-class InputChannel : public seriallib::ByteChannel {
+// The peer's bytes as a line delivers them; what the receiver writes is swallowed. Once the input
+// is used up the channel fails (the peer hung up), so that no run waits for a time-out.
+//   Pieces: the input in small pieces of varying size.
+//   Bursts: a series of bursts, each a two-byte length (high byte first) and that many bytes; after
+//   each burst a read finds nothing, which with zero waits is a time-out.
+class PeerChannel : public seriallib::ByteChannel {
 public:
-    InputChannel(const uint8_t* data, size_t size) : data_(data), size_(size) {}
+    enum Delivery { Pieces, Bursts };
+    PeerChannel(const uint8_t* data, size_t size, Delivery delivery)
+        : data_(data), size_(size), delivery_(delivery) {}
     int read(uint8_t* buffer, size_t size, seriallib::Clock::time_point deadline) override;
     int write(const uint8_t* buffer, size_t size, seriallib::Clock::time_point deadline) override;
     void purgeInput() override {}
 
 private:
+    int readPiece(uint8_t* buffer, size_t size);
+    int readBurst(uint8_t* buffer, size_t size);
+
     const uint8_t* data_;
     size_t size_;
+    Delivery delivery_;
     size_t pos_ = 0;
+    size_t burstLeft_ = 0;
+    bool silent_ = false; // the silence after a burst is still to be reported
 };
+
+// Every wait zero, so that a silence costs nothing; the retry counts as on a real line.
+seriallib::TransferTimings zeroWaits();
 
 // A scratch receive folder for the whole run; each input's files are checked and removed.
 class CheckedFolder {

@@ -1,7 +1,7 @@
 // The XMODEM receiver (checksum, CRC, 1K: the first byte chooses) fed arbitrary bursts from its
 // peer. It ends with a file of whole blocks and success, or with a failure code and no file.
 
-#include "burst_channel.h"
+#include "fuzz_check.h"
 #include "receiver_fuzz_support.h"
 #include "transfer_context.h"
 #include "xmodem.h"
@@ -10,16 +10,7 @@
 #include <cstdlib>
 #include <filesystem>
 
-namespace {
-
-void check(bool ok, const char* what) {
-    if (!ok) {
-        std::fprintf(stderr, "%s\n", what);
-        std::abort();
-    }
-}
-
-} // namespace
+using fuzzsupport::check;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size == 0)
@@ -28,7 +19,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     auto& checked = fuzzsupport::sharedFolder();
     const std::string path = checked.folder().path() + "/out";
     const auto variant = static_cast<seriallib::XmodemVariant>(data[0] % 3);
-    fuzzsupport::BurstChannel channel(data + 1, size - 1);
+    fuzzsupport::PeerChannel channel(data + 1, size - 1, fuzzsupport::PeerChannel::Bursts);
     seriallib::TransferContext ctx(channel, nullptr, {}, fuzzsupport::zeroWaits());
     int r = seriallib::xmodemReceive(ctx, path, variant);
     check(r <= 0 && r >= TransferErrProtocol, "unknown result code");

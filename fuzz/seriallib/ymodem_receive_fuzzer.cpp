@@ -1,7 +1,6 @@
 // The YMODEM batch receiver fed arbitrary bursts from its peer. Every file it keeps lies inside the
 // receive folder, and a batch it reports holds as many files as it says.
 
-#include "burst_channel.h"
 #include "receiver_fuzz_support.h"
 #include "transfer_context.h"
 #include "xmodem.h"
@@ -13,7 +12,7 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     namespace fs = std::filesystem;
     auto& checked = fuzzsupport::sharedFolder();
-    fuzzsupport::BurstChannel channel(data, size);
+    fuzzsupport::PeerChannel channel(data, size, fuzzsupport::PeerChannel::Bursts);
     seriallib::TransferContext ctx(channel, nullptr, {}, fuzzsupport::zeroWaits());
     int r = seriallib::ymodemReceive(ctx, checked.folder().path());
     int kept = 0;

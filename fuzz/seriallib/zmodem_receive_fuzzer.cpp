@@ -7,7 +7,7 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     auto& checked = fuzzsupport::sharedFolder();
     {
-        fuzzsupport::InputChannel channel(data, size);
+        fuzzsupport::PeerChannel channel(data, size, fuzzsupport::PeerChannel::Pieces);
         seriallib::FolderFiles files(checked.folder());
         seriallib::TransferContext ctx(channel, nullptr, {});
         seriallib::zmodemReceive(ctx, files);

@@ -1,6 +1,7 @@
 // Arbitrary descriptions and arbitrary received bytes through the loader, the recogniser and the screen.
 // Input: a description, the two bytes 00 FF, then the stream (without the separator the whole input is
 // both). A description that does not load is replaced by a fixed one, so streams are always exercised.
+#include "fuzz_check.h"
 #include "screen_model.h"
 #include "sequence_recogniser.h"
 #include "termcap_loader.h"
@@ -8,6 +9,8 @@
 #include <cstdint>
 #include <cstdlib>
 #include <string_view>
+
+using fuzzsupport::check;
 
 namespace {
 
@@ -18,11 +21,6 @@ constexpr std::string_view Fallback = "cursor_address = \\E[%i%d;%dH\r\n"
                                       "bell = \\E%.%.X\r\ninsert_line = \\E[L\r\ndelete_line = \\E[M\r\n"
                                       "insert_character = \\E[@\r\ndelete_character = \\E[P\r\n"
                                       "report_cursor_position = \\E[6n\r\nlines = 7\r\ncolumns = 13\r\n";
-
-void check(bool condition) {
-    if (!condition)
-        std::abort();
-}
 
 void checkScreen(const terminal::ScreenState& s) {
     check(s.cursorColumn() >= 0 && s.cursorColumn() < s.columns());
@@ -35,7 +33,7 @@ void checkScreen(const terminal::ScreenState& s) {
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    const std::string_view input(reinterpret_cast<const char*>(data), size);
+    const std::string_view input = fuzzsupport::asText(data, size);
     const size_t split = input.find(std::string_view("\x00\xff", 2));
     const std::string_view description = split == std::string_view::npos ? input : input.substr(0, split);
     const std::string_view stream = split == std::string_view::npos ? input : input.substr(split + 2);

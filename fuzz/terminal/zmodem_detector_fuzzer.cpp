@@ -1,17 +1,15 @@
 // Arbitrary received bytes through the automatic-download detector, cut into runs in three ways: whole,
 // in pieces whose sizes come from the input, and byte by byte. Where a run is cut must not change what
 // is found, and the detector's buffer never overflows.
+#include "fuzz_check.h"
 #include "zmodem_detector.h"
 
 #include <cstdint>
 #include <cstdlib>
 
-namespace {
+using fuzzsupport::check;
 
-void check(bool condition) {
-    if (!condition)
-        std::abort();
-}
+namespace {
 
 struct Outcome {
     int headers = 0;
