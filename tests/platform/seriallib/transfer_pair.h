@@ -15,6 +15,12 @@
 namespace transfer_test {
 
 using namespace std::chrono_literals;
+// The block protocols' control bytes, as a scripted peer sends and awaits them.
+using seriallib::xmodem::ACK;
+using seriallib::xmodem::CAN;
+using seriallib::xmodem::CRC_START;
+using seriallib::xmodem::EOT;
+using seriallib::xmodem::NAK;
 
 inline seriallib::TransferTimings quickTimings() {
     seriallib::TransferTimings t;

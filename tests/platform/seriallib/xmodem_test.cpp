@@ -9,11 +9,6 @@
 
 using namespace seriallib;
 using namespace transfer_test;
-using xmodem::ACK;
-using xmodem::CAN;
-using xmodem::CRC_START;
-using xmodem::EOT;
-using xmodem::NAK;
 
 namespace {
 
@@ -27,6 +22,14 @@ const char* variantName(XmodemVariant v) {
         return "OneK";
     }
     return "?";
+}
+
+// For a side whose peer is gone or never comes: the same waits, given up sooner.
+TransferTimings noPeerTimings() {
+    TransferTimings t = quickTimings();
+    t.startWait = 1s;
+    t.retries = 3;
+    return t;
 }
 
 // Our sender to our receiver, sender on a(), receiver on b().
@@ -208,6 +211,46 @@ TEST(XmodemFaults, NoisyLossyLineStillDeliversTheExactFile) {
     }
 }
 
+// A receiver started on b() of a clean line, with a scripted sender on a().
+struct ScriptedSender {
+    ScratchDir dir;
+    MemoryChannelPair line;
+    Side receiver;
+    ScriptedPeer peer{line.a()};
+
+    explicit ScriptedSender(XmodemVariant variant, TransferTimings timings = quickTimings())
+        : receiver(line.b(), timings) {
+        receiver.start(
+            [this, variant](TransferContext& ctx) { return xmodemReceive(ctx, dir.file("out"), variant); });
+    }
+    std::vector<uint8_t> received() { return readFile(dir.file("out")); }
+    // Answers the receiver's start request with block 1 holding data, and waits for its ACK.
+    void sendBlockOne(const std::vector<uint8_t>& data, bool crc) {
+        ASSERT_EQ(peer.awaitAny({crc ? CRC_START : NAK}), crc ? CRC_START : NAK);
+        peer.send(xmodem::frameBlock(1, data.data(), data.size(), data.size(), crc));
+        ASSERT_EQ(peer.awaitAny({ACK}), ACK);
+    }
+};
+
+// What a scripted sender sends, and the answer it then waits for (ACK or NAK).
+struct Step {
+    std::vector<uint8_t> send; // nothing: the sender stays silent
+    uint8_t answer;
+    std::chrono::milliseconds pauseAfter{0}; // silence after the answer; its NAKs are dropped
+};
+
+void play(ScriptedPeer& peer, const std::vector<Step>& steps) {
+    for (const auto& step : steps) {
+        if (!step.send.empty())
+            peer.send(step.send);
+        ASSERT_EQ(peer.awaitAny({ACK, NAK}), step.answer);
+        if (step.pauseAfter.count() > 0) {
+            std::this_thread::sleep_for(step.pauseAfter);
+            peer.drain(20ms);
+        }
+    }
+}
+
 TEST(XmodemFaults, CancelFromThePeerGivesTheRemoteAbortCode) {
     ScratchDir dir;
     writeFile(dir.file("in"), testData(4096));
@@ -225,47 +268,34 @@ TEST(XmodemFaults, CancelFromThePeerGivesTheRemoteAbortCode) {
     }
     {
         SCOPED_TRACE("sender cancels after a block");
-        MemoryChannelPair line;
-        Side receiver(line.b());
-        receiver.start(
-            [&](TransferContext& ctx) { return xmodemReceive(ctx, dir.file("out"), XmodemVariant::Crc); });
-        ScriptedPeer peer(line.a());
-        ASSERT_EQ(peer.awaitAny({CRC_START}), CRC_START);
-        auto data = testData(128);
-        peer.send(xmodem::frameBlock(1, data.data(), 128, 128, true));
-        ASSERT_EQ(peer.awaitAny({ACK}), ACK);
-        peer.send({CAN, CAN});
-        EXPECT_EQ(receiver.finish(), TransferErrRemoteAbort);
-        EXPECT_EQ(dir.names(), std::vector<std::string>{"in"}); // the partial file is not kept
+        ScriptedSender run(XmodemVariant::Crc);
+        ASSERT_NO_FATAL_FAILURE(run.sendBlockOne(testData(128), true));
+        run.peer.send({CAN, CAN});
+        EXPECT_EQ(run.receiver.finish(), TransferErrRemoteAbort);
+        EXPECT_TRUE(run.dir.names().empty()); // the partial file is not kept
     }
 }
 
+// A sender and a receiver, each on a line with nobody at the other end, both at once.
 TEST(XmodemFaults, NoPeerGivesTheTimeOutCode) {
     ScratchDir dir;
     writeFile(dir.file("in"), testData(10));
     MemoryChannelPair line, otherLine;
-    Side sender(line.a()), receiver(otherLine.b());
+    Side sender(line.a(), noPeerTimings()), receiver(otherLine.b(), noPeerTimings());
     sender.start([&](TransferContext& ctx) { return xmodemSend(ctx, dir.file("in"), XmodemVariant::OneK); });
-    EXPECT_EQ(sender.finish(), TransferErrTimeout);
     receiver.start(
         [&](TransferContext& ctx) { return xmodemReceive(ctx, dir.file("out"), XmodemVariant::Crc); });
+    EXPECT_EQ(sender.finish(), TransferErrTimeout);
     EXPECT_EQ(receiver.finish(), TransferErrTimeout);
     EXPECT_EQ(dir.names(), std::vector<std::string>{"in"});
 }
 
 TEST(XmodemFaults, APeerThatGoesSilentMidwayGivesTheTimeOutCode) {
-    ScratchDir dir;
-    MemoryChannelPair line;
-    Side receiver(line.b());
-    receiver.start(
-        [&](TransferContext& ctx) { return xmodemReceive(ctx, dir.file("out"), XmodemVariant::Crc); });
-    ScriptedPeer peer(line.a());
-    ASSERT_EQ(peer.awaitAny({CRC_START}), CRC_START);
-    auto data = testData(128);
-    peer.send(xmodem::frameBlock(1, data.data(), 128, 128, true));
-    EXPECT_EQ(receiver.finish(), TransferErrTimeout);
-    EXPECT_TRUE(dir.names().empty());
-    auto tail = peer.drain(50ms);
+    ScriptedSender run(XmodemVariant::Crc, noPeerTimings());
+    ASSERT_NO_FATAL_FAILURE(run.sendBlockOne(testData(128), true));
+    EXPECT_EQ(run.receiver.finish(), TransferErrTimeout);
+    EXPECT_TRUE(run.dir.names().empty());
+    auto tail = run.peer.drain(50ms);
     EXPECT_GE(std::count(tail.begin(), tail.end(), CAN), 2) << "the cancel sequence was sent";
 }
 
@@ -327,39 +357,6 @@ TEST(XmodemFaults, StopFromAnotherThreadEndsWithinTwoHundredMilliseconds) {
 
 } // namespace
 
-// A receiver started on b() of a clean line, with a scripted sender on a().
-struct ScriptedSender {
-    ScratchDir dir;
-    MemoryChannelPair line;
-    Side receiver{line.b()};
-    ScriptedPeer peer{line.a()};
-
-    explicit ScriptedSender(XmodemVariant variant) {
-        receiver.start(
-            [this, variant](TransferContext& ctx) { return xmodemReceive(ctx, dir.file("out"), variant); });
-    }
-    std::vector<uint8_t> received() { return readFile(dir.file("out")); }
-};
-
-// What a scripted sender sends, and the answer it then waits for (ACK or NAK).
-struct Step {
-    std::vector<uint8_t> send; // nothing: the sender stays silent
-    uint8_t answer;
-    std::chrono::milliseconds pauseAfter{0}; // silence after the answer; its NAKs are dropped
-};
-
-void play(ScriptedPeer& peer, const std::vector<Step>& steps) {
-    for (const auto& step : steps) {
-        if (!step.send.empty())
-            peer.send(step.send);
-        ASSERT_EQ(peer.awaitAny({ACK, NAK}), step.answer);
-        if (step.pauseAfter.count() > 0) {
-            std::this_thread::sleep_for(step.pauseAfter);
-            peer.drain(20ms);
-        }
-    }
-}
-
 // Only a clean EOT that answers our NAK of a clean EOT ends the file: a stray 0x04, one with bytes
 // behind it, or one followed by silence never makes a short file look complete.
 TEST(XmodemEnd, AFileEndsOnlyWhenTheSenderRepeatsItsEot) {
@@ -386,9 +383,7 @@ TEST(XmodemEnd, AFileEndsOnlyWhenTheSenderRepeatsItsEot) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         ScriptedSender run(XmodemVariant::Crc);
-        ASSERT_EQ(run.peer.awaitAny({CRC_START}), CRC_START);
-        run.peer.send(xmodem::frameBlock(1, one.data(), 128, 128, true));
-        ASSERT_EQ(run.peer.awaitAny({ACK}), ACK);
+        ASSERT_NO_FATAL_FAILURE(run.sendBlockOne(one, true));
         play(run.peer, c.afterBlockOne);
         EXPECT_EQ(run.receiver.finish(), c.expected);
         if (c.expected == 0)
@@ -451,9 +446,7 @@ TEST(XmodemFaults, ABlockMisframedByAnInsertedByteIsAskedForAgain) {
         auto misframed = misframedBlockTwo(c.blockSize, crc, data);
         auto first = testData(c.blockSize, 9);
         ScriptedSender run(c.variant);
-        ASSERT_EQ(run.peer.awaitAny({crc ? CRC_START : NAK}), crc ? CRC_START : NAK);
-        run.peer.send(xmodem::frameBlock(1, first.data(), c.blockSize, c.blockSize, crc));
-        ASSERT_EQ(run.peer.awaitAny({ACK}), ACK);
+        ASSERT_NO_FATAL_FAILURE(run.sendBlockOne(first, crc));
         const std::vector<uint8_t> eot{EOT};
         play(run.peer, {{misframed, NAK},
                         {xmodem::frameBlock(2, data.data(), c.blockSize, c.blockSize, crc), ACK},

@@ -5,11 +5,6 @@
 
 using namespace seriallib;
 using namespace transfer_test;
-using xmodem::ACK;
-using xmodem::CAN;
-using xmodem::CRC_START;
-using xmodem::EOT;
-using xmodem::NAK;
 
 namespace {
 
@@ -213,15 +208,14 @@ TEST(YmodemFaults, NoPeerAndMissingFoldersFailWithTheirCodes) {
     ScratchDir dir;
     writeFile(dir.file("in"), testData(10));
     {
-        MemoryChannelPair line;
-        Side sender(line.a());
+        // A sender and a receiver, each alone on its line, both at once; the sender gives up sooner.
+        TransferTimings soon = quickTimings();
+        soon.startWait = 1s;
+        MemoryChannelPair line, otherLine;
+        Side sender(line.a(), soon), receiver(otherLine.b(), soon);
         sender.start([&](TransferContext& ctx) { return ymodemSend(ctx, dir.file("in")); });
-        EXPECT_EQ(sender.finish(), TransferErrTimeout);
-    }
-    {
-        MemoryChannelPair line;
-        Side receiver(line.b());
         receiver.start([&](TransferContext& ctx) { return ymodemReceive(ctx, dir.path()); });
+        EXPECT_EQ(sender.finish(), TransferErrTimeout);
         EXPECT_EQ(receiver.finish(), TransferErrTimeout);
     }
     MemoryChannelPair line;
