@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <chrono>
 #include <cstdint>
 #include <cstdlib>
@@ -65,6 +66,15 @@ inline std::vector<uint8_t> testData(size_t size, uint32_t seed = 7) {
     for (size_t i = 0; i < size; ++i)
         data[i] = i < 512 ? static_cast<uint8_t>(i) : static_cast<uint8_t>(rng());
     return data;
+}
+
+// A row's text as a test name: letters and digits, the rest underscores.
+inline std::string rowName(const std::string& text) {
+    std::string out = text;
+    for (char& c : out)
+        if (!std::isalnum(static_cast<unsigned char>(c)))
+            c = '_';
+    return out;
 }
 
 // Runs fn on its own thread; the future is ready when it returns.

@@ -158,58 +158,72 @@ TEST(Xmodem, ChecksumSenderAnswersAReceiverThatStartsWithNak) {
     EXPECT_EQ(got, paddedTo(data, 128));
 }
 
-TEST(XmodemFaults, DamagedBlocksAndLostAnswersAreRecovered) {
-    struct Case {
-        const char* what;
-        std::function<bool(uint64_t, uint8_t&)> toReceiver, toSender;
-        int senderResult = 0;
-        bool retried = true;
-    };
-    const Case cases[] = {
-        {"a corrupted byte in block 2",
-         [](uint64_t i, uint8_t& b) { return (i == 1029 + 500 ? b ^= 0x40 : b), true; }, nullptr},
-        {"a lost ACK", nullptr, [](uint64_t i, uint8_t&) { return i != 2; }},
-        {"a lost start request", nullptr, [](uint64_t i, uint8_t&) { return i != 0; }, 0, false},
-        {"a block header turned into EOT",
-         [](uint64_t i, uint8_t& b) { return (i == 1029 ? b = EOT : b), true; }, nullptr},
-        {"a lost EOT", [](uint64_t i, uint8_t&) { return i != 3 * 1029; }, nullptr},
-        // The receiver has all and has left: its silence through three EOTs says so.
-        {"a lost last ACK", nullptr, [](uint64_t i, uint8_t&) { return i != 5; }},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.what);
-        LineFaults toReceiver, toSender;
-        toReceiver.fault = c.toReceiver;
-        toSender.fault = c.toSender;
-        XmodemRun run(3 * 1024, toReceiver, toSender);
-        run.run(XmodemVariant::OneK, XmodemVariant::OneK);
-        EXPECT_EQ(run.sent, c.senderResult);
-        EXPECT_EQ(run.got, 0);
-        EXPECT_EQ(run.received(), run.data);
-        // Either side may notice first that something went missing.
-        if (c.retried) {
-            EXPECT_GE(run.sender.ctx->stats().retries + run.receiver.ctx->stats().retries, 1u);
-        }
+// Damaged blocks and lost answers are recovered.
+struct DamageCase {
+    const char* what;
+    std::function<bool(uint64_t, uint8_t&)> toReceiver, toSender;
+    int senderResult = 0;
+    bool retried = true;
+};
+
+void PrintTo(const DamageCase& c, std::ostream* os) {
+    *os << c.what;
+}
+
+class XmodemDamage : public ::testing::TestWithParam<DamageCase> {};
+
+const DamageCase damageCases[] = {
+    {"a corrupted byte in block 2",
+     [](uint64_t i, uint8_t& b) { return (i == 1029 + 500 ? b ^= 0x40 : b), true; }, nullptr},
+    {"a lost ACK", nullptr, [](uint64_t i, uint8_t&) { return i != 2; }},
+    {"a lost start request", nullptr, [](uint64_t i, uint8_t&) { return i != 0; }, 0, false},
+    {"a block header turned into EOT", [](uint64_t i, uint8_t& b) { return (i == 1029 ? b = EOT : b), true; },
+     nullptr},
+    {"a lost EOT", [](uint64_t i, uint8_t&) { return i != 3 * 1029; }, nullptr},
+    // The receiver has all and has left: its silence through three EOTs says so.
+    {"a lost last ACK", nullptr, [](uint64_t i, uint8_t&) { return i != 5; }},
+};
+
+TEST_P(XmodemDamage, IsRecoveredFrom) {
+    const DamageCase& c = GetParam();
+    LineFaults toReceiver, toSender;
+    toReceiver.fault = c.toReceiver;
+    toSender.fault = c.toSender;
+    XmodemRun run(3 * 1024, toReceiver, toSender);
+    run.run(XmodemVariant::OneK, XmodemVariant::OneK);
+    EXPECT_EQ(run.sent, c.senderResult);
+    EXPECT_EQ(run.got, 0);
+    EXPECT_EQ(run.received(), run.data);
+    // Either side may notice first that something went missing.
+    if (c.retried) {
+        EXPECT_GE(run.sender.ctx->stats().retries + run.receiver.ctx->stats().retries, 1u);
     }
 }
 
-TEST(XmodemFaults, NoisyLossyLineStillDeliversTheExactFile) {
-    for (uint64_t seed : {1, 2, 3}) {
-        SCOPED_TRACE(seed);
-        LineFaults noisy;
-        noisy.corrupt = 0.0001;
-        noisy.drop = 0.0001;
-        noisy.seed = seed;
-        LineFaults back = noisy;
-        back.corrupt = 0.02;
-        back.drop = 0.02;
-        XmodemRun run(16 * 1024, noisy, back);
-        run.run(XmodemVariant::OneK, XmodemVariant::OneK);
-        EXPECT_EQ(run.got, 0);
-        EXPECT_EQ(run.sent, 0);
-        EXPECT_EQ(run.received(), run.data);
-    }
+INSTANTIATE_TEST_SUITE_P(Faults, XmodemDamage, ::testing::ValuesIn(damageCases),
+                         [](const ::testing::TestParamInfo<DamageCase>& info) {
+                             return rowName(info.param.what);
+                         });
+
+class XmodemNoisyLossyLine : public ::testing::TestWithParam<uint64_t> {};
+
+TEST_P(XmodemNoisyLossyLine, StillDeliversTheExactFile) {
+    const uint64_t seed = GetParam();
+    LineFaults noisy;
+    noisy.corrupt = 0.0001;
+    noisy.drop = 0.0001;
+    noisy.seed = seed;
+    LineFaults back = noisy;
+    back.corrupt = 0.02;
+    back.drop = 0.02;
+    XmodemRun run(16 * 1024, noisy, back);
+    run.run(XmodemVariant::OneK, XmodemVariant::OneK);
+    EXPECT_EQ(run.got, 0);
+    EXPECT_EQ(run.sent, 0);
+    EXPECT_EQ(run.received(), run.data);
 }
+
+INSTANTIATE_TEST_SUITE_P(Seeds, XmodemNoisyLossyLine, ::testing::Values(1, 2, 3));
 
 // A receiver started on b() of a clean line, with a scripted sender on a().
 struct ScriptedSender {
@@ -311,87 +325,111 @@ TEST(XmodemFaults, MissingFilesGiveTheFileCodeWithoutTouchingTheLine) {
 }
 
 // Stopping from another thread ends both sides promptly: ours at once, the peer through the cancel.
-TEST(XmodemFaults, StopFromAnotherThreadEndsWithinTwoHundredMilliseconds) {
-    struct Case {
-        const char* what;
-        bool stopSender;
-        bool byCallback;
-        int expected;
-    };
-    for (auto c : {Case{"abort the sender", true, false, TransferErrAborted},
-                   Case{"abort the receiver", false, false, TransferErrAborted},
-                   Case{"callback stops the sender", true, true, TransferErrUserAbort},
-                   Case{"callback stops the receiver", false, true, TransferErrUserAbort}}) {
-        SCOPED_TRACE(c.what);
-        LineFaults slow;
-        slow.delay = std::chrono::milliseconds(5);
-        XmodemRun run(200 * 1024, slow, slow);
-        run.receiver.start([&](TransferContext& ctx) {
-            return xmodemReceive(ctx, run.dir.file("out"), XmodemVariant::OneK);
-        });
-        run.sender.start(
-            [&](TransferContext& ctx) { return xmodemSend(ctx, run.dir.file("in"), XmodemVariant::OneK); });
-        Side& stopped = c.stopSender ? run.sender : run.receiver;
-        Side& other = c.stopSender ? run.receiver : run.sender;
-        // Wait until the transfer is under way.
-        for (;;) {
-            {
-                std::lock_guard lock(run.sender.log.mutex);
-                if (!run.sender.log.calls.empty() && run.sender.log.calls.back().first >= 4096)
-                    break;
-            }
-            std::this_thread::yield();
-        }
-        auto asked = Clock::now();
-        if (c.byCallback)
-            stopped.stopFromCallback = true;
-        else
-            stopped.abort.transmit = true;
-        ASSERT_TRUE(ready(stopped.result, 2s));
-        EXPECT_LT(Clock::now() - asked, 200ms);
-        EXPECT_EQ(stopped.result.get(), c.expected);
-        EXPECT_EQ(other.finish(), TransferErrRemoteAbort);
-        EXPECT_EQ(run.dir.names(), std::vector<std::string>{"in"});
-    }
+struct StopCase {
+    const char* what;
+    bool stopSender;
+    bool byCallback;
+    int expected;
+};
+
+void PrintTo(const StopCase& c, std::ostream* os) {
+    *os << c.what;
 }
+
+const StopCase stopCases[] = {StopCase{"abort the sender", true, false, TransferErrAborted},
+                              StopCase{"abort the receiver", false, false, TransferErrAborted},
+                              StopCase{"callback stops the sender", true, true, TransferErrUserAbort},
+                              StopCase{"callback stops the receiver", false, true, TransferErrUserAbort}};
+
+class XmodemStop : public ::testing::TestWithParam<StopCase> {};
+
+TEST_P(XmodemStop, FromAnotherThreadEndsWithinTwoHundredMilliseconds) {
+    const StopCase& c = GetParam();
+    LineFaults slow;
+    slow.delay = std::chrono::milliseconds(5);
+    XmodemRun run(200 * 1024, slow, slow);
+    run.receiver.start(
+        [&](TransferContext& ctx) { return xmodemReceive(ctx, run.dir.file("out"), XmodemVariant::OneK); });
+    run.sender.start(
+        [&](TransferContext& ctx) { return xmodemSend(ctx, run.dir.file("in"), XmodemVariant::OneK); });
+    Side& stopped = c.stopSender ? run.sender : run.receiver;
+    Side& other = c.stopSender ? run.receiver : run.sender;
+    // Wait until the transfer is under way.
+    for (;;) {
+        {
+            std::lock_guard lock(run.sender.log.mutex);
+            if (!run.sender.log.calls.empty() && run.sender.log.calls.back().first >= 4096)
+                break;
+        }
+        std::this_thread::yield();
+    }
+    auto asked = Clock::now();
+    if (c.byCallback)
+        stopped.stopFromCallback = true;
+    else
+        stopped.abort.transmit = true;
+    ASSERT_TRUE(ready(stopped.result, 2s));
+    EXPECT_LT(Clock::now() - asked, 200ms);
+    EXPECT_EQ(stopped.result.get(), c.expected);
+    EXPECT_EQ(other.finish(), TransferErrRemoteAbort);
+    EXPECT_EQ(run.dir.names(), std::vector<std::string>{"in"});
+}
+
+INSTANTIATE_TEST_SUITE_P(Stops, XmodemStop, ::testing::ValuesIn(stopCases),
+                         [](const ::testing::TestParamInfo<StopCase>& info) {
+                             return rowName(info.param.what);
+                         });
 
 } // namespace
 
 // Only a clean EOT that answers our NAK of a clean EOT ends the file: a stray 0x04, one with bytes
 // behind it, or one followed by silence never makes a short file look complete.
-TEST(XmodemEnd, AFileEndsOnlyWhenTheSenderRepeatsItsEot) {
-    auto one = testData(128, 1), two = testData(128, 2);
-    auto both = one;
-    both.insert(both.end(), two.begin(), two.end());
-    const auto blockTwo = xmodem::frameBlock(2, two.data(), 128, 128, true);
-    const std::vector<uint8_t> eot{EOT};
-    struct Case {
-        const char* what;
-        std::vector<Step> afterBlockOne;
-        int expected;
-    };
-    const Case cases[] = {
-        {"a stray EOT and a sender that pauses before its next block",
-         {{eot, NAK, 4 * quickTimings().startInterval}, {blockTwo, ACK}, {eot, NAK}, {eot, ACK}},
-         0},
-        {"an EOT with bytes right behind it is noise",
-         {{{EOT, 0x33, 0x44}, NAK}, {eot, NAK}, {blockTwo, ACK}, {eot, NAK}, {eot, ACK}},
-         0},
-        // The end is asked about again, and never taken for granted.
-        {"one EOT and silence", {{eot, NAK}, {{}, NAK}}, TransferErrTimeout},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.what);
-        ScriptedSender run(XmodemVariant::Crc);
-        ASSERT_NO_FATAL_FAILURE(run.sendBlockOne(one, true));
-        play(run.peer, c.afterBlockOne);
-        EXPECT_EQ(run.receiver.finish(), c.expected);
-        if (c.expected == 0)
-            EXPECT_EQ(run.received(), both);
-        else
-            EXPECT_EQ(run.dir.names(), std::vector<std::string>{});
-    }
+// Blocks 1 and 2 of a file, block 2 framed for the line, and the EOT.
+const std::vector<uint8_t> blockOneData = testData(128, 1), blockTwoData = testData(128, 2);
+const std::vector<uint8_t> blockTwo = xmodem::frameBlock(2, blockTwoData.data(), 128, 128, true);
+const std::vector<uint8_t> eot{EOT};
+
+struct EotCase {
+    const char* what;
+    std::vector<Step> afterBlockOne;
+    int expected;
+};
+
+void PrintTo(const EotCase& c, std::ostream* os) {
+    *os << c.what;
 }
+
+const EotCase eotCases[] = {
+    {"a stray EOT and a sender that pauses before its next block",
+     {{eot, NAK, 4 * quickTimings().startInterval}, {blockTwo, ACK}, {eot, NAK}, {eot, ACK}},
+     0},
+    {"an EOT with bytes right behind it is noise",
+     {{{EOT, 0x33, 0x44}, NAK}, {eot, NAK}, {blockTwo, ACK}, {eot, NAK}, {eot, ACK}},
+     0},
+    // The end is asked about again, and never taken for granted.
+    {"one EOT and silence", {{eot, NAK}, {{}, NAK}}, TransferErrTimeout},
+};
+
+class XmodemReceiverEnd : public ::testing::TestWithParam<EotCase> {};
+
+TEST_P(XmodemReceiverEnd, AFileEndsOnlyWhenTheSenderRepeatsItsEot) {
+    const EotCase& c = GetParam();
+    ScriptedSender run(XmodemVariant::Crc);
+    ASSERT_NO_FATAL_FAILURE(run.sendBlockOne(blockOneData, true));
+    play(run.peer, c.afterBlockOne);
+    EXPECT_EQ(run.receiver.finish(), c.expected);
+    auto both = blockOneData;
+    both.insert(both.end(), blockTwoData.begin(), blockTwoData.end());
+    if (c.expected == 0)
+        EXPECT_EQ(run.received(), both);
+    else
+        EXPECT_EQ(run.dir.names(), std::vector<std::string>{});
+}
+
+INSTANTIATE_TEST_SUITE_P(Senders, XmodemReceiverEnd, ::testing::ValuesIn(eotCases),
+                         [](const ::testing::TestParamInfo<EotCase>& info) {
+                             return rowName(info.param.what);
+                         });
 
 // Block 4 without its header starts with its number, 4, which is also EOT.
 TEST(XmodemEnd, ABlockNumberedFourThatLostItsHeaderIsNoEnd) {
@@ -460,51 +498,61 @@ TEST(XmodemFaults, ABlockMisframedByAnInsertedByteIsAskedForAgain) {
 
 // How a sender ends when the receiver's answers to its EOT go missing: a receiver that stays
 // silent has taken the file and left; one that keeps asking has not.
-TEST(XmodemEnd, SenderReadsSilenceAfterItsEotAsTheReceiverHavingLeft) {
-    struct Case {
-        const char* what;
-        std::vector<int> answers; // per EOT: the byte sent back, or -1 for none
-        int expected;
-    };
-    const Case cases[] = {
-        {"a receiver that acknowledged every block and then says nothing", {-1, -1, -1}, 0},
-        {"a receiver that NAKs the first EOT and then says nothing", {NAK, -1, -1, -1}, 0},
-        {"a receiver that keeps asking on its time-outs", {-1, -1, NAK, -1, -1, NAK}, TransferErrProtocol},
-        {"a receiver that never acknowledges the EOT", {NAK, NAK, NAK, NAK, NAK, NAK}, TransferErrProtocol},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.what);
-        ScratchDir dir;
-        auto data = testData(2000);
-        writeFile(dir.file("in"), data);
-        MemoryChannelPair line;
-        auto timings = quickTimings();
-        timings.retries = 5;
-        Side sender(line.a(), timings);
-        sender.start(
-            [&](TransferContext& ctx) { return xmodemSend(ctx, dir.file("in"), XmodemVariant::OneK); });
-        ScriptedPeer peer(line.b());
-        peer.send(CRC_START);
-        int blocks = 0;
-        size_t eots = 0;
-        auto started = Clock::now();
-        while (eots < c.answers.size()) {
-            auto first = peer.take(1, 2s);
-            if (first.empty())
-                break;
-            if (first[0] == EOT) {
-                int answer = c.answers[eots++];
-                if (answer >= 0)
-                    peer.send(static_cast<uint8_t>(answer));
-                continue;
-            }
-            peer.take(first[0] == xmodem::STX ? 1028 : 132);
-            ++blocks;
-            peer.send(ACK);
-        }
-        EXPECT_EQ(sender.finish(), c.expected);
-        EXPECT_EQ(blocks, 2);
-        EXPECT_EQ(eots, c.answers.size());
-        EXPECT_LT(Clock::now() - started, (static_cast<int>(c.answers.size()) + 1) * timings.responseWait);
-    }
+struct SilenceCase {
+    const char* what;
+    std::vector<int> answers; // per EOT: the byte sent back, or -1 for none
+    int expected;
+};
+
+void PrintTo(const SilenceCase& c, std::ostream* os) {
+    *os << c.what;
 }
+
+const SilenceCase silenceCases[] = {
+    {"a receiver that acknowledged every block and then says nothing", {-1, -1, -1}, 0},
+    {"a receiver that NAKs the first EOT and then says nothing", {NAK, -1, -1, -1}, 0},
+    {"a receiver that keeps asking on its time-outs", {-1, -1, NAK, -1, -1, NAK}, TransferErrProtocol},
+    {"a receiver that never acknowledges the EOT", {NAK, NAK, NAK, NAK, NAK, NAK}, TransferErrProtocol},
+};
+
+class XmodemSenderEnd : public ::testing::TestWithParam<SilenceCase> {};
+
+TEST_P(XmodemSenderEnd, ReadsSilenceAfterItsEotAsTheReceiverHavingLeft) {
+    const SilenceCase& c = GetParam();
+    ScratchDir dir;
+    auto data = testData(2000);
+    writeFile(dir.file("in"), data);
+    MemoryChannelPair line;
+    auto timings = quickTimings();
+    timings.retries = 5;
+    Side sender(line.a(), timings);
+    sender.start([&](TransferContext& ctx) { return xmodemSend(ctx, dir.file("in"), XmodemVariant::OneK); });
+    ScriptedPeer peer(line.b());
+    peer.send(CRC_START);
+    int blocks = 0;
+    size_t eots = 0;
+    auto started = Clock::now();
+    while (eots < c.answers.size()) {
+        auto first = peer.take(1, 2s);
+        if (first.empty())
+            break;
+        if (first[0] == EOT) {
+            int answer = c.answers[eots++];
+            if (answer >= 0)
+                peer.send(static_cast<uint8_t>(answer));
+            continue;
+        }
+        peer.take(first[0] == xmodem::STX ? 1028 : 132);
+        ++blocks;
+        peer.send(ACK);
+    }
+    EXPECT_EQ(sender.finish(), c.expected);
+    EXPECT_EQ(blocks, 2);
+    EXPECT_EQ(eots, c.answers.size());
+    EXPECT_LT(Clock::now() - started, (static_cast<int>(c.answers.size()) + 1) * timings.responseWait);
+}
+
+INSTANTIATE_TEST_SUITE_P(Answers, XmodemSenderEnd, ::testing::ValuesIn(silenceCases),
+                         [](const ::testing::TestParamInfo<SilenceCase>& info) {
+                             return rowName(info.param.what);
+                         });
