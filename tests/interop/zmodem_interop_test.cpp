@@ -2,6 +2,7 @@
 
 #include "../platform/seriallib/transfer_test_support.h"
 #include "../platform/seriallib/zmodem_line_noise.h"
+#include "../platform/seriallib/zmodem_script.h"
 #include "fd_channel.h"
 #include "receive_folder.h"
 #include "seriallib.h"
@@ -200,20 +201,13 @@ TEST_F(ZmodemInteropBatch, CancelWhileTheLineIsFull) {
         FdChannel ch(line_.slave());
         TransferContext ctx(ch, nullptr, {}, interopTimings());
         ZmodemInput in(ctx);
-        std::vector<uint8_t> out;
         for (int i = 0; i < 20; ++i) {
             const auto r = in.readHeader(Clock::now() + 2s);
             if (r.status != Status::Ok)
                 continue;
-            out.clear();
-            if (r.header.type == ZRQINIT) {
-                appendHexHeader(out, Header::flags(ZRINIT, CANFDX | CANOVIO | CANFC32));
-            } else if (r.header.type == ZFILE) {
-                appendHexHeader(out, Header::at(ZRPOS, 0));
-                ctx.write(out);
+            ctx.write(zmodem_script::openingAnswer(r.header.type));
+            if (r.header.type == ZFILE)
                 break;
-            }
-            ctx.write(out);
         }
         // Reads nothing more until the line is full, then gives up.
         const auto limit = Clock::now() + 5s;
@@ -221,7 +215,7 @@ TEST_F(ZmodemInteropBatch, CancelWhileTheLineIsFull) {
             ioctl(line_.slave(), FIONREAD, &pending);
             std::this_thread::yield();
         }
-        out.clear();
+        std::vector<uint8_t> out;
         appendCancel(out);
         ctx.write(out);
         cancelled = true;

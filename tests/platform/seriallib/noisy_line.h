@@ -51,17 +51,7 @@ inline seriallib::LineFaults faults(const Rates& rates, uint64_t seed, bool back
 // Waits short enough for hundreds of runs, in the proportions of a real line: a receiver asks
 // again well within a sender's waits.
 inline seriallib::TransferTimings timings() {
-    seriallib::TransferTimings t;
-    t.startWait = 1s;
-    t.startInterval = 60ms;
-    t.startTries = 10;
-    t.responseWait = 150ms;
-    t.byteGap = 40ms;
-    t.blockWait = 200ms;
-    t.quiet = 15ms;
-    t.writeStall = 1s;
-    t.retries = 10;
-    return t;
+    return transfer_test::pacedTimings({1s, 60ms, 10, 150ms, 40ms, 200ms, 15ms});
 }
 
 using SideFn = std::function<int(seriallib::TransferContext&)>;

@@ -22,18 +22,29 @@ using seriallib::xmodem::CRC_START;
 using seriallib::xmodem::EOT;
 using seriallib::xmodem::NAK;
 
+// What sets the pace of a test line. A write that stalls for a second fails, and a block gets ten
+// tries, on every test line.
+struct Pace {
+    std::chrono::milliseconds startWait, startInterval;
+    int startTries;
+    std::chrono::milliseconds responseWait, byteGap, blockWait, quiet;
+};
+
+inline seriallib::TransferTimings pacedTimings(const Pace& p) {
+    return {.startWait = p.startWait,
+            .startInterval = p.startInterval,
+            .startTries = p.startTries,
+            .responseWait = p.responseWait,
+            .byteGap = p.byteGap,
+            .blockWait = p.blockWait,
+            .quiet = p.quiet,
+            .writeStall = 1s,
+            .retries = 10};
+}
+
+// Waits short enough for tests on a line that delivers everything at once.
 inline seriallib::TransferTimings quickTimings() {
-    seriallib::TransferTimings t;
-    t.startWait = 3s;
-    t.startInterval = 150ms;
-    t.startTries = 12;
-    t.responseWait = 400ms;
-    t.byteGap = 150ms;
-    t.blockWait = 500ms;
-    t.quiet = 40ms;
-    t.writeStall = 1s;
-    t.retries = 10;
-    return t;
+    return pacedTimings({3s, 150ms, 12, 400ms, 150ms, 500ms, 40ms});
 }
 
 // Everything a progress callback saw.
