@@ -19,6 +19,8 @@ namespace {
 
 using namespace seriallib;
 using namespace std::chrono_literals;
+using namespace seriallib::kermit;
+using transfer_test::rowName;
 using transfer_test::ScratchDir;
 
 TransferTimings quick() {
@@ -186,79 +188,101 @@ struct ScriptedSend {
 
 // Our receiver answers each check type a sender offers with that type, and then reads packets
 // carrying it; a forced type 3 covers the S exchange too.
-TEST(KermitSession, ReceiverTakesTheCheckTypeTheSenderOffers) {
-    using namespace kermit;
-    struct Case {
-        int offer, initCheck, dataCheck;
-    };
-    for (const Case c : {Case{1, 1, 1}, Case{2, 1, 2}, Case{3, 1, 3},
-                         Case{CheckBlankFree2, 1, CheckBlankFree2}, Case{CheckForced3, 3, 3}}) {
-        SCOPED_TRACE(c.offer);
-        ScriptedSend script;
-        auto& peer = script.peer;
-        peer.send(0, 'S', peer.sendInit(c.offer), c.initCheck);
-        const Packet ack = peer.read(CheckInit);
-        ASSERT_EQ(ack.status, ReadStatus::Ok);
-        EXPECT_EQ(ack.type, 'Y');
-        EXPECT_EQ(ack.chkt, c.initCheck);
-        EXPECT_EQ(Params::decode(ack.data).chkt, c.offer);
-        peer.exchange(1, 'F', "checked", c.dataCheck);
-        peer.exchange(2, 'D', "some data", c.dataCheck);
-        peer.exchange(3, 'Z', "", c.dataCheck);
-        peer.exchange(4, 'B', "", c.dataCheck);
-        EXPECT_EQ(script.result(), 1);
-        EXPECT_EQ(transfer_test::readFile(script.dst.file("checked")),
-                  std::vector<uint8_t>({'s', 'o', 'm', 'e', ' ', 'd', 'a', 't', 'a'}));
-    }
+struct CheckOfferCase {
+    int offer, initCheck, dataCheck;
+};
+
+void PrintTo(const CheckOfferCase& c, std::ostream* os) {
+    *os << std::string("offer_") + std::to_string(c.offer);
 }
+
+const CheckOfferCase checkOfferCases[] = {
+    CheckOfferCase{1, 1, 1}, CheckOfferCase{2, 1, 2}, CheckOfferCase{3, 1, 3},
+    CheckOfferCase{CheckBlankFree2, 1, CheckBlankFree2}, CheckOfferCase{CheckForced3, 3, 3}};
+
+class KermitReceiverCheck : public ::testing::TestWithParam<CheckOfferCase> {};
+
+TEST_P(KermitReceiverCheck, TakesTheCheckTypeTheSenderOffers) {
+    const CheckOfferCase& c = GetParam();
+    ScriptedSend script;
+    auto& peer = script.peer;
+    peer.send(0, 'S', peer.sendInit(c.offer), c.initCheck);
+    const Packet ack = peer.read(CheckInit);
+    ASSERT_EQ(ack.status, ReadStatus::Ok);
+    EXPECT_EQ(ack.type, 'Y');
+    EXPECT_EQ(ack.chkt, c.initCheck);
+    EXPECT_EQ(Params::decode(ack.data).chkt, c.offer);
+    peer.exchange(1, 'F', "checked", c.dataCheck);
+    peer.exchange(2, 'D', "some data", c.dataCheck);
+    peer.exchange(3, 'Z', "", c.dataCheck);
+    peer.exchange(4, 'B', "", c.dataCheck);
+    EXPECT_EQ(script.result(), 1);
+    EXPECT_EQ(transfer_test::readFile(script.dst.file("checked")),
+              std::vector<uint8_t>({'s', 'o', 'm', 'e', ' ', 'd', 'a', 't', 'a'}));
+}
+
+INSTANTIATE_TEST_SUITE_P(Offers, KermitReceiverCheck, ::testing::ValuesIn(checkOfferCases),
+                         [](const ::testing::TestParamInfo<CheckOfferCase>& info) {
+                             return rowName(std::string("offer_") + std::to_string(info.param.offer));
+                         });
 
 // Our sender uses the type the receiver answers with when it matches its offer, else type 1; a
 // receiver that NAKs the S with a type-3 check gets the S again under a forced type 3.
-TEST(KermitSession, SenderFollowsTheReceiversAnswer) {
-    using namespace kermit;
-    struct Case {
-        const char* name;
-        bool nakForced;
-        int answer, answerCheck, wantInitCheck, wantDataCheck;
-    };
-    const Case cases[] = {
-        {"agrees", false, 3, 1, 1, 3},
-        {"answers type 1", false, 1, 1, 1, 1},
-        {"answers another type", false, 2, 1, 1, 1},
-        {"forces type 3", true, CheckForced3, 3, 3, 3},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        ScratchDir src;
-        transfer_test::writeFile(src.file("f"), {'x', 'y'});
-        MemoryChannelPair line;
-        auto tx = transfer_test::runAsync([&] {
-            TransferContext ctx(line.a(), nullptr, {}, quick());
-            return kermitSend(ctx, {src.file("f")});
-        });
-        PacketPeer peer(line.b());
-        Packet p = peer.read(CheckInit);
-        ASSERT_EQ(p.type, 'S');
-        EXPECT_EQ(p.chkt, 1);
-        if (c.nakForced) {
-            peer.send(0, 'N', "", 3);
-            p = peer.read(CheckInit);
-            ASSERT_EQ(p.type, 'S');
-        }
-        EXPECT_EQ(p.chkt, c.wantInitCheck);
-        peer.send(0, 'Y', peer.sendInit(c.answer), c.answerCheck);
-        for (int seq = 1; seq <= 5; ++seq) {
-            p = peer.read(c.wantDataCheck);
-            ASSERT_EQ(p.status, ReadStatus::Ok) << seq;
-            EXPECT_EQ(p.seq, seq);
-            peer.send(seq, 'Y', "", c.wantDataCheck);
-            if (p.type == 'B')
-                break;
-        }
-        ASSERT_TRUE(transfer_test::ready(tx));
-        EXPECT_EQ(tx.get(), 0);
-    }
+struct AnswerCase {
+    const char* name;
+    bool nakForced;
+    int answer, answerCheck, wantInitCheck, wantDataCheck;
+};
+
+void PrintTo(const AnswerCase& c, std::ostream* os) {
+    *os << c.name;
 }
+
+const AnswerCase answerCases[] = {
+    {"agrees", false, 3, 1, 1, 3},
+    {"answers type 1", false, 1, 1, 1, 1},
+    {"answers another type", false, 2, 1, 1, 1},
+    {"forces type 3", true, CheckForced3, 3, 3, 3},
+};
+
+class KermitSenderCheck : public ::testing::TestWithParam<AnswerCase> {};
+
+TEST_P(KermitSenderCheck, FollowsTheReceiversAnswer) {
+    const AnswerCase& c = GetParam();
+    ScratchDir src;
+    transfer_test::writeFile(src.file("f"), {'x', 'y'});
+    MemoryChannelPair line;
+    auto tx = transfer_test::runAsync([&] {
+        TransferContext ctx(line.a(), nullptr, {}, quick());
+        return kermitSend(ctx, {src.file("f")});
+    });
+    PacketPeer peer(line.b());
+    Packet p = peer.read(CheckInit);
+    ASSERT_EQ(p.type, 'S');
+    EXPECT_EQ(p.chkt, 1);
+    if (c.nakForced) {
+        peer.send(0, 'N', "", 3);
+        p = peer.read(CheckInit);
+        ASSERT_EQ(p.type, 'S');
+    }
+    EXPECT_EQ(p.chkt, c.wantInitCheck);
+    peer.send(0, 'Y', peer.sendInit(c.answer), c.answerCheck);
+    for (int seq = 1; seq <= 5; ++seq) {
+        p = peer.read(c.wantDataCheck);
+        ASSERT_EQ(p.status, ReadStatus::Ok) << seq;
+        EXPECT_EQ(p.seq, seq);
+        peer.send(seq, 'Y', "", c.wantDataCheck);
+        if (p.type == 'B')
+            break;
+    }
+    ASSERT_TRUE(transfer_test::ready(tx));
+    EXPECT_EQ(tx.get(), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Answers, KermitSenderCheck, ::testing::ValuesIn(answerCases),
+                         [](const ::testing::TestParamInfo<AnswerCase>& info) {
+                             return rowName(info.param.name);
+                         });
 
 // The previous packet's ACK once more means the packet came damaged: it goes again at once, not
 // after the response wait.
@@ -328,45 +352,55 @@ TEST(KermitSession, DamagedPacketsKeepTheReceiverGoing) {
 
 // A file the sender calls text arrives with CR LF line ends (also split across packets) and is
 // stored with LF, as its user had it; a binary one keeps every byte. Progress never passes its total.
-TEST(KermitSession, TextFilesGetTheSendersLineEnds) {
-    using namespace kermit;
-    struct Case {
-        const char* type;
-        std::string want;
-    };
-    const std::vector<std::string> packets = {"one\r", "\ntwo\r\nlone\rcr\r\n", "end\r"};
-    for (const Case& c :
-         {Case{"AMJ", "one\ntwo\nlone\rcr\nend\r"}, Case{"B8", "one\r\ntwo\r\nlone\rcr\r\nend\r"}}) {
-        SCOPED_TRACE(c.type);
-        transfer_test::ProgressLog log;
-        ScriptedSend script(log.callback());
-        auto& peer = script.peer;
-        script.begin("lines");
-        // The size the sender's file has on its disk, with LF line ends.
-        const std::string type(c.type);
-        peer.exchange(
-            2, 'A', std::string("\"") + char(tochar(int(type.size()))) + type + "1" + char(tochar(2)) + "20",
-            3);
-        int seq = 3;
-        Codec codec('#', 0, 0);
-        for (const auto& text : packets) {
-            std::vector<uint8_t> enc;
-            size_t pos = 0;
-            codec.encode(reinterpret_cast<const uint8_t*>(text.data()), text.size(), &pos, 90, enc);
-            peer.exchange(seq++, 'D', std::string(enc.begin(), enc.end()), 3);
-        }
-        peer.exchange(seq++, 'Z', "", 3);
-        peer.exchange(seq, 'B', "", 3);
-        EXPECT_EQ(script.result(), 1);
-        const auto got = transfer_test::readFile(script.dst.file("lines"));
-        EXPECT_EQ(std::string(got.begin(), got.end()), c.want);
-        std::lock_guard lock(log.mutex);
-        ASSERT_FALSE(log.calls.empty());
-        for (const auto& [done, total] : log.calls)
-            EXPECT_LE(done, std::max(total, 0));
-        EXPECT_EQ(log.calls.back().first, int(c.want.size()));
-    }
+struct LineEndCase {
+    const char* type;
+    std::string want;
+};
+
+void PrintTo(const LineEndCase& c, std::ostream* os) {
+    *os << c.type;
 }
+
+const LineEndCase lineEndCases[] = {LineEndCase{"AMJ", "one\ntwo\nlone\rcr\nend\r"},
+                                    LineEndCase{"B8", "one\r\ntwo\r\nlone\rcr\r\nend\r"}};
+
+class KermitFileType : public ::testing::TestWithParam<LineEndCase> {};
+
+TEST_P(KermitFileType, TextFilesGetTheSendersLineEnds) {
+    const LineEndCase& c = GetParam();
+    const std::vector<std::string> packets = {"one\r", "\ntwo\r\nlone\rcr\r\n", "end\r"};
+    transfer_test::ProgressLog log;
+    ScriptedSend script(log.callback());
+    auto& peer = script.peer;
+    script.begin("lines");
+    // The size the sender's file has on its disk, with LF line ends.
+    const std::string type(c.type);
+    peer.exchange(
+        2, 'A', std::string("\"") + char(tochar(int(type.size()))) + type + "1" + char(tochar(2)) + "20", 3);
+    int seq = 3;
+    Codec codec('#', 0, 0);
+    for (const auto& text : packets) {
+        std::vector<uint8_t> enc;
+        size_t pos = 0;
+        codec.encode(reinterpret_cast<const uint8_t*>(text.data()), text.size(), &pos, 90, enc);
+        peer.exchange(seq++, 'D', std::string(enc.begin(), enc.end()), 3);
+    }
+    peer.exchange(seq++, 'Z', "", 3);
+    peer.exchange(seq, 'B', "", 3);
+    EXPECT_EQ(script.result(), 1);
+    const auto got = transfer_test::readFile(script.dst.file("lines"));
+    EXPECT_EQ(std::string(got.begin(), got.end()), c.want);
+    std::lock_guard lock(log.mutex);
+    ASSERT_FALSE(log.calls.empty());
+    for (const auto& [done, total] : log.calls)
+        EXPECT_LE(done, std::max(total, 0));
+    EXPECT_EQ(log.calls.back().first, int(c.want.size()));
+}
+
+INSTANTIATE_TEST_SUITE_P(Types, KermitFileType, ::testing::ValuesIn(lineEndCases),
+                         [](const ::testing::TestParamInfo<LineEndCase>& info) {
+                             return rowName(info.param.type);
+                         });
 
 // With a window, packets that come out of order are held and acknowledged at once, the missing ones
 // asked for once each, and the file is written in order.
