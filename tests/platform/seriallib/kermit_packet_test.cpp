@@ -1,6 +1,8 @@
 #include "kermit_packet.h"
 #include "memory_channel.h"
 
+#include "transfer_test_support.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -10,6 +12,7 @@
 namespace {
 
 using namespace seriallib;
+using transfer_test::rowName;
 using namespace seriallib::kermit;
 using namespace std::chrono_literals;
 
@@ -54,52 +57,63 @@ TEST(KermitPacket, PeerSendInitDecodes) {
     EXPECT_FALSE(bare.longPackets);
 }
 
-TEST(KermitPacket, Negotiation) {
-    struct Case {
-        const char* name;
-        uint8_t ourQbin, theirQbin;
-        int ourChkt, theirChkt;
-        uint8_t theirRept;
-        bool theirLong;
-        uint8_t wantQbin;
-        int wantChkt;
-        uint8_t wantRept;
-        bool wantLong;
-    };
-    const Case cases[] = {
-        {"both plain", 'Y', 'Y', 3, 3, '~', true, 0, 3, '~', true},
-        {"we need the 8th-bit prefix", '&', 'Y', 3, 3, '~', true, '&', 3, '~', true},
-        {"they need it", 'Y', '&', 3, 1, ' ', false, '&', 1, 0, false},
-        {"they refuse it", '&', 'N', 3, 3, '~', true, 0, 3, '~', true},
-        {"check types differ", 'Y', 'Y', 3, 2, '%', true, 0, 1, 0, true},
-        {"both type 2", 'Y', 'Y', 2, 2, '~', true, 0, 2, '~', true},
-        {"both blank-free 2", 'Y', 'Y', CheckBlankFree2, CheckBlankFree2, '~', true, 0, CheckBlankFree2, '~',
-         true},
-        {"both forced 3", 'Y', 'Y', CheckForced3, CheckForced3, '~', true, 0, 3, '~', true},
-        {"forced 3 against plain 3", 'Y', 'Y', 3, CheckForced3, '~', true, 0, 1, '~', true},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        Params ours, theirs;
-        ours.qbin = c.ourQbin;
-        ours.chkt = c.ourChkt;
-        ours.rept = '~';
-        ours.longPackets = true;
-        ours.maxlx = 9000;
-        theirs.qbin = c.theirQbin;
-        theirs.chkt = c.theirChkt;
-        theirs.rept = c.theirRept;
-        theirs.longPackets = c.theirLong;
-        theirs.maxlx = 2000;
-        theirs.maxl = 90;
-        const Agreement a = Agreement::make(ours, Params::decode(theirs.encode()));
-        EXPECT_EQ(a.qbin, c.wantQbin);
-        EXPECT_EQ(a.chkt, c.wantChkt);
-        EXPECT_EQ(a.rept, c.wantRept);
-        EXPECT_EQ(a.longPackets, c.wantLong);
-        EXPECT_EQ(a.sendLimit, c.wantLong ? 2000u : 90u);
-    }
+struct NegotiationCase {
+    const char* name;
+    uint8_t ourQbin, theirQbin;
+    int ourChkt, theirChkt;
+    uint8_t theirRept;
+    bool theirLong;
+    uint8_t wantQbin;
+    int wantChkt;
+    uint8_t wantRept;
+    bool wantLong;
+};
+
+void PrintTo(const NegotiationCase& c, std::ostream* os) {
+    *os << c.name;
 }
+
+const NegotiationCase negotiationCases[] = {
+    {"both plain", 'Y', 'Y', 3, 3, '~', true, 0, 3, '~', true},
+    {"we need the 8th-bit prefix", '&', 'Y', 3, 3, '~', true, '&', 3, '~', true},
+    {"they need it", 'Y', '&', 3, 1, ' ', false, '&', 1, 0, false},
+    {"they refuse it", '&', 'N', 3, 3, '~', true, 0, 3, '~', true},
+    {"check types differ", 'Y', 'Y', 3, 2, '%', true, 0, 1, 0, true},
+    {"both type 2", 'Y', 'Y', 2, 2, '~', true, 0, 2, '~', true},
+    {"both blank-free 2", 'Y', 'Y', CheckBlankFree2, CheckBlankFree2, '~', true, 0, CheckBlankFree2, '~',
+     true},
+    {"both forced 3", 'Y', 'Y', CheckForced3, CheckForced3, '~', true, 0, 3, '~', true},
+    {"forced 3 against plain 3", 'Y', 'Y', 3, CheckForced3, '~', true, 0, 1, '~', true},
+};
+
+class KermitNegotiation : public ::testing::TestWithParam<NegotiationCase> {};
+
+TEST_P(KermitNegotiation, AgreesOnWhatBothSidesCanDo) {
+    const NegotiationCase& c = GetParam();
+    Params ours, theirs;
+    ours.qbin = c.ourQbin;
+    ours.chkt = c.ourChkt;
+    ours.rept = '~';
+    ours.longPackets = true;
+    ours.maxlx = 9000;
+    theirs.qbin = c.theirQbin;
+    theirs.chkt = c.theirChkt;
+    theirs.rept = c.theirRept;
+    theirs.longPackets = c.theirLong;
+    theirs.maxlx = 2000;
+    theirs.maxl = 90;
+    const Agreement a = Agreement::make(ours, Params::decode(theirs.encode()));
+    EXPECT_EQ(a.qbin, c.wantQbin);
+    EXPECT_EQ(a.chkt, c.wantChkt);
+    EXPECT_EQ(a.rept, c.wantRept);
+    EXPECT_EQ(a.longPackets, c.wantLong);
+    EXPECT_EQ(a.sendLimit, c.wantLong ? 2000u : 90u);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, KermitNegotiation, ::testing::ValuesIn(negotiationCases),
+                         [](const ::testing::TestParamInfo<NegotiationCase>& info) {
+                             return rowName(info.param.name);
+                         });
 
 // Every byte value, runs and the prefix characters themselves survive each encoding, and what goes on
 // the line is printable (7-bit when the 8th-bit prefix is on).

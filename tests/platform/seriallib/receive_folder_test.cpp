@@ -8,6 +8,7 @@
 
 using namespace seriallib;
 using transfer_test::readFile;
+using transfer_test::rowName;
 using transfer_test::ScratchDir;
 using transfer_test::writeFile;
 
@@ -17,39 +18,51 @@ std::vector<uint8_t> bytes(const std::string& s) {
     return {s.begin(), s.end()};
 }
 
-TEST(ReceivedName, IsReducedToAPlainNameInTheFolder) {
-    struct Case {
-        std::string raw, expected;
-    };
-    const Case cases[] = {
-        {"report.txt", "report.txt"},
-        {"../x", "x"},
-        {"/etc/x", "x"},
-        {"a/b/../../c", "c"},
-        {"C:\\DOS\\GAME.EXE", "GAME.EXE"},
-        {"..", "received"},
-        {".", "received"},
-        {"", "received"},
-        {"dir/", "received"},
-        {"/", "received"},
-        {std::string("ok\0/etc/passwd", 14), "ok"},
-        {"bell\x07tab\tdel\x7F", "bell_tab_del_"},
-        {"...", "..."},
-        {"na\xC3\xAFve", "na\xC3\xAFve"},
-        {std::string(300, 'n'), std::string(200, 'n')},
-        // Cut at 200 bytes, never inside a UTF-8 character; other bytes are cut where they stand.
-        {std::string(199, 'n') + "\xC3\xA9x", std::string(199, 'n')},
-        {std::string(198, 'n') + "\xE2\x82\xACx", std::string(198, 'n')},
-        {std::string(197, 'n') + "\xF0\x9F\x98\x80x", std::string(197, 'n')},
-        {std::string(196, 'n') + "\xF0\x9F\x98\x80x", std::string(196, 'n') + "\xF0\x9F\x98\x80"},
-        {std::string(199, 'n') + "\xE9\xE9", std::string(199, 'n') + "\xE9"},
-        {std::string(200, 'n') + "\xA9", std::string(200, 'n')},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.raw);
-        EXPECT_EQ(sanitiseReceivedName(c.raw), c.expected);
-    }
+struct NameCase {
+    std::string raw, expected;
+};
+
+void PrintTo(const NameCase& c, std::ostream* os) {
+    *os << ::testing::PrintToString(c.raw);
 }
+
+const NameCase nameCases[] = {
+    {"report.txt", "report.txt"},
+    {"../x", "x"},
+    {"/etc/x", "x"},
+    {"a/b/../../c", "c"},
+    {"C:\\DOS\\GAME.EXE", "GAME.EXE"},
+    {"..", "received"},
+    {".", "received"},
+    {"", "received"},
+    {"dir/", "received"},
+    {"/", "received"},
+    {std::string("ok\0/etc/passwd", 14), "ok"},
+    {"bell\x07tab\tdel\x7F", "bell_tab_del_"},
+    {"...", "..."},
+    {"na\xC3\xAFve", "na\xC3\xAFve"},
+    {std::string(300, 'n'), std::string(200, 'n')},
+    // Cut at 200 bytes, never inside a UTF-8 character; other bytes are cut where they stand.
+    {std::string(199, 'n') + "\xC3\xA9x", std::string(199, 'n')},
+    {std::string(198, 'n') + "\xE2\x82\xACx", std::string(198, 'n')},
+    {std::string(197, 'n') + "\xF0\x9F\x98\x80x", std::string(197, 'n')},
+    {std::string(196, 'n') + "\xF0\x9F\x98\x80x", std::string(196, 'n') + "\xF0\x9F\x98\x80"},
+    {std::string(199, 'n') + "\xE9\xE9", std::string(199, 'n') + "\xE9"},
+    {std::string(200, 'n') + "\xA9", std::string(200, 'n')},
+};
+
+class ReceivedName : public ::testing::TestWithParam<NameCase> {};
+
+TEST_P(ReceivedName, IsReducedToAPlainNameInTheFolder) {
+    const NameCase& c = GetParam();
+    EXPECT_EQ(sanitiseReceivedName(c.raw), c.expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(Names, ReceivedName, ::testing::ValuesIn(nameCases),
+                         [](const ::testing::TestParamInfo<NameCase>& info) {
+                             return "row_" + std::to_string(info.index) + "_" +
+                                    rowName(info.param.raw.substr(0, 12));
+                         });
 
 TEST(ReceiveFolder, HostileNamesLandInsideTheFolder) {
     ScratchDir outer;

@@ -1,5 +1,7 @@
 #include "zmodem_frame.h"
 
+#include "transfer_test_support.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
@@ -8,6 +10,7 @@
 namespace {
 
 using namespace seriallib;
+using transfer_test::rowName;
 using namespace seriallib::zmodem;
 
 // Hands out a fixed byte string, then reports time-outs.
@@ -134,49 +137,59 @@ TEST(ZmodemFrame, SubpacketsCarryEveryByteAndEscapeWhatTheLineEats) {
     }
 }
 
-TEST(ZmodemFrame, SubpacketFaults) {
+struct SubpacketFault {
+    const char* name;
+    void (*mangle)(std::vector<uint8_t>&);
+    size_t maxSize;
+    Status want;
+};
+
+void PrintTo(const SubpacketFault& c, std::ostream* os) {
+    *os << c.name;
+}
+
+const SubpacketFault subpacketFaults[] = {
+    {"flipped bit", [](std::vector<uint8_t>& w) { w[3] ^= 0x04; }, 64, Status::BadCrc},
+    {"too long", [](std::vector<uint8_t>&) {}, 5, Status::Garbage},
+    {"cut short", [](std::vector<uint8_t>& w) { w.resize(6); }, 64, Status::Timeout},
+    {"bad escape",
+     [](std::vector<uint8_t>& w) {
+         w.insert(w.begin() + 2, {ZDLE, 0x05});
+     },
+     64, Status::Garbage},
+    {"peer cancels", [](std::vector<uint8_t>& w) { w.insert(w.begin() + 2, 5, CAN); }, 64, Status::Cancelled},
+    {"flow bytes injected",
+     [](std::vector<uint8_t>& w) {
+         w.insert(w.begin() + 4, XOFF);
+         w.insert(w.begin() + 2, XON | 0x80);
+     },
+     64, Status::Ok},
+};
+
+class ZmodemSubpacket : public ::testing::TestWithParam<SubpacketFault> {};
+
+TEST_P(ZmodemSubpacket, FaultsAreReported) {
+    const SubpacketFault& c = GetParam();
     const std::vector<uint8_t> data = bytes("hello, world");
-    struct Case {
-        const char* name;
-        void (*mangle)(std::vector<uint8_t>&);
-        size_t maxSize;
-        Status want;
-    };
-    const Case cases[] = {
-        {"flipped bit", [](std::vector<uint8_t>& w) { w[3] ^= 0x04; }, 64, Status::BadCrc},
-        {"too long", [](std::vector<uint8_t>&) {}, 5, Status::Garbage},
-        {"cut short", [](std::vector<uint8_t>& w) { w.resize(6); }, 64, Status::Timeout},
-        {"bad escape",
-         [](std::vector<uint8_t>& w) {
-             w.insert(w.begin() + 2, {ZDLE, 0x05});
-         },
-         64, Status::Garbage},
-        {"peer cancels", [](std::vector<uint8_t>& w) { w.insert(w.begin() + 2, 5, CAN); }, 64,
-         Status::Cancelled},
-        {"flow bytes injected",
-         [](std::vector<uint8_t>& w) {
-             w.insert(w.begin() + 4, XOFF);
-             w.insert(w.begin() + 2, XON | 0x80);
-         },
-         64, Status::Ok},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        std::vector<uint8_t> wire;
-        Escaper esc;
-        appendSubpacket(wire, data.data(), data.size(), ZCRCE, true, esc);
-        c.mangle(wire);
-        ScriptChannel ch(wire);
-        TransferContext ctx(ch, nullptr, {});
-        ZmodemInput in(ctx);
-        std::vector<uint8_t> got;
-        const auto r = in.readSubpacket(got, c.maxSize, true, soon());
-        EXPECT_EQ(r.status, c.want);
-        if (c.want == Status::Ok) {
-            EXPECT_EQ(got, data);
-        }
+    std::vector<uint8_t> wire;
+    Escaper esc;
+    appendSubpacket(wire, data.data(), data.size(), ZCRCE, true, esc);
+    c.mangle(wire);
+    ScriptChannel ch(wire);
+    TransferContext ctx(ch, nullptr, {});
+    ZmodemInput in(ctx);
+    std::vector<uint8_t> got;
+    const auto r = in.readSubpacket(got, c.maxSize, true, soon());
+    EXPECT_EQ(r.status, c.want);
+    if (c.want == Status::Ok) {
+        EXPECT_EQ(got, data);
     }
 }
+
+INSTANTIATE_TEST_SUITE_P(Faults, ZmodemSubpacket, ::testing::ValuesIn(subpacketFaults),
+                         [](const ::testing::TestParamInfo<SubpacketFault>& info) {
+                             return rowName(info.param.name);
+                         });
 
 TEST(ZmodemFrame, CancelSequenceAndStopWhileWaiting) {
     std::vector<uint8_t> wire = bytes("**");
