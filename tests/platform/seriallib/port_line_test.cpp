@@ -37,40 +37,53 @@ public:
 
 } // namespace
 
-TEST_F(PortTest, LineCodesReachTheDevice) {
+struct LineCodeCase {
+    int code, mode;
+    uint32_t baud;
+    uint8_t dataBits, parity, stopBits;
+};
+
+void PrintTo(const LineCodeCase& c, std::ostream* os) {
+    *os << "code " << c.code;
+}
+
+class PortLineCodes : public PortTest, public ::testing::WithParamInterface<LineCodeCase> {};
+
+TEST_P(PortLineCodes, ReachTheDevice) {
+    const LineCodeCase& c = GetParam();
     auto fake = std::make_shared<FakeLines>();
     comm::setLineControl(pty.slavePath(), fake);
     open();
-    struct Case {
-        int code, mode;
-        uint32_t baud;
-        uint8_t dataBits, parity, stopBits;
-    } cases[] = {
-        {5, SerialData8, 300, 8, 0, 1},
-        {12, SerialData7 | SerialParityEven, 9600, 7, 2, 1},
-        {16, SerialData8 | SerialStop2, 115200, 8, 0, 2},
-        {11, SerialData8 | SerialParityOdd, 7200, 8, 1, 1}, // no B constant
-        {19, SerialData5 | SerialStop2 | SerialParityMark, 921600, 5, 3, 2},
-        {0, SerialData6 | SerialParitySpace, 50, 6, 4, 1},
-        {3, SerialData8, 134, 8, 0, 1},
-        {13, SerialData8, 19200, 8, 0, 1},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.code);
-        ASSERT_EQ(SerialSetLine(kPort, c.code, c.mode), 0);
-        uint32_t baud = 0;
-        ASSERT_TRUE(comm::tty::getSpeed(pty.master(), &baud));
-        EXPECT_EQ(baud, c.baud);
-        termios t{};
-        ASSERT_EQ(::tcgetattr(pty.master(), &t), 0);
-        EXPECT_EQ((t.c_cflag & CSTOPB) != 0, c.stopBits == 2);
-        // The pty forces 8 bits and no parity; the line control sees what was asked for.
+    ASSERT_EQ(SerialSetLine(kPort, c.code, c.mode), 0);
+    uint32_t baud = 0;
+    ASSERT_TRUE(comm::tty::getSpeed(pty.master(), &baud));
+    EXPECT_EQ(baud, c.baud);
+    termios t{};
+    ASSERT_EQ(::tcgetattr(pty.master(), &t), 0);
+    EXPECT_EQ((t.c_cflag & CSTOPB) != 0, c.stopBits == 2);
+    // The pty forces 8 bits and no parity; the line control sees what was asked for.
+    {
         std::lock_guard lock(fake->mutex);
         ASSERT_FALSE(fake->applied.empty());
         EXPECT_EQ(fake->applied.back(), (comm::TtyLineSettings{c.baud, c.dataBits, c.parity, c.stopBits}));
     }
     comm::setLineControl(pty.slavePath(), nullptr);
 }
+
+INSTANTIATE_TEST_SUITE_P(Codes, PortLineCodes,
+                         ::testing::Values(LineCodeCase{5, SerialData8, 300, 8, 0, 1},
+                                           LineCodeCase{12, SerialData7 | SerialParityEven, 9600, 7, 2, 1},
+                                           LineCodeCase{16, SerialData8 | SerialStop2, 115200, 8, 0, 2},
+                                           // no B constant
+                                           LineCodeCase{11, SerialData8 | SerialParityOdd, 7200, 8, 1, 1},
+                                           LineCodeCase{19, SerialData5 | SerialStop2 | SerialParityMark,
+                                                        921600, 5, 3, 2},
+                                           LineCodeCase{0, SerialData6 | SerialParitySpace, 50, 6, 4, 1},
+                                           LineCodeCase{3, SerialData8, 134, 8, 0, 1},
+                                           LineCodeCase{13, SerialData8, 19200, 8, 0, 1}),
+                         [](const ::testing::TestParamInfo<LineCodeCase>& info) {
+                             return "code_" + std::to_string(info.param.code);
+                         });
 
 TEST_F(PortTest, FlowControlBits) {
     open();
