@@ -498,43 +498,50 @@ TEST(KermitSession, WindowedSenderResendsOnlyWhatIsAskedFor) {
 }
 
 // A sender whose F packet names a path outside the folder: the file lands inside, under a plain name.
-TEST(KermitSession, HostileNamesStayInsideTheReceiveFolder) {
+class KermitHostileName : public testing::TestWithParam<const char*> {};
+
+TEST_P(KermitHostileName, StaysInsideTheReceiveFolder) {
+    const char* name = GetParam();
     using namespace kermit;
-    for (const char* name : {"../../evil", "/tmp/evil", "..\\..\\evil", "a/b/evil"}) {
-        SCOPED_TRACE(name);
-        ScratchDir outer;
-        const std::string folder = outer.file("in");
-        ASSERT_TRUE(std::filesystem::create_directory(folder));
-        MemoryChannelPair line;
-        auto tx = transfer_test::runAsync([&] {
-            TransferContext ctx(line.a(), nullptr, {}, quick());
-            Agreement a;
-            const std::string nm(name);
-            const std::vector<std::pair<uint8_t, std::vector<uint8_t>>> script = {
-                {'S', Params().encode()},
-                {'F', std::vector<uint8_t>(nm.begin(), nm.end())},
-                {'D', {'h', 'i'}},
-                {'Z', {}},
-                {'B', {}},
-            };
-            for (size_t seq = 0; seq < script.size(); ++seq) {
-                ctx.write(encodePacket(int(seq), script[seq].first, script[seq].second, 1, a));
-                const Packet p = readPacket(ctx, 1, Clock::now() + 1s, false);
-                if (p.status != ReadStatus::Ok || p.type != 'Y' || p.seq != int(seq))
-                    return -1;
-            }
-            return 0;
-        });
-        ReceiveFolder rf(folder);
-        FolderFiles files(rf);
-        TransferContext ctx(line.b(), nullptr, {}, quick());
-        EXPECT_EQ(kermitReceive(ctx, files), 1);
-        ASSERT_TRUE(transfer_test::ready(tx));
-        EXPECT_EQ(tx.get(), 0);
-        EXPECT_EQ(outer.names(), std::vector<std::string>{"in"});
-        ASSERT_EQ(files.completed().size(), 1u);
-        EXPECT_EQ(std::filesystem::path(files.completed()[0]).parent_path(), std::filesystem::path(folder));
-    }
+    ScratchDir outer;
+    const std::string folder = outer.file("in");
+    ASSERT_TRUE(std::filesystem::create_directory(folder));
+    MemoryChannelPair line;
+    auto tx = transfer_test::runAsync([&] {
+        TransferContext ctx(line.a(), nullptr, {}, quick());
+        Agreement a;
+        const std::string nm(name);
+        const std::vector<std::pair<uint8_t, std::vector<uint8_t>>> script = {
+            {'S', Params().encode()},
+            {'F', std::vector<uint8_t>(nm.begin(), nm.end())},
+            {'D', {'h', 'i'}},
+            {'Z', {}},
+            {'B', {}},
+        };
+        for (size_t seq = 0; seq < script.size(); ++seq) {
+            ctx.write(encodePacket(int(seq), script[seq].first, script[seq].second, 1, a));
+            const Packet p = readPacket(ctx, 1, Clock::now() + 1s, false);
+            if (p.status != ReadStatus::Ok || p.type != 'Y' || p.seq != int(seq))
+                return -1;
+        }
+        return 0;
+    });
+    ReceiveFolder rf(folder);
+    FolderFiles files(rf);
+    TransferContext ctx(line.b(), nullptr, {}, quick());
+    EXPECT_EQ(kermitReceive(ctx, files), 1);
+    ASSERT_TRUE(transfer_test::ready(tx));
+    EXPECT_EQ(tx.get(), 0);
+    EXPECT_EQ(outer.names(), std::vector<std::string>{"in"});
+    ASSERT_EQ(files.completed().size(), 1u);
+    EXPECT_EQ(std::filesystem::path(files.completed()[0]).parent_path(), std::filesystem::path(folder));
 }
+
+INSTANTIATE_TEST_SUITE_P(Names, KermitHostileName,
+                         testing::Values("../../evil", "/tmp/evil", "..\\..\\evil", "a/b/evil"),
+                         [](const testing::TestParamInfo<const char*>& info) {
+                             return "name_" + std::to_string(info.index) + "_" +
+                                    transfer_test::rowName(info.param);
+                         });
 
 } // namespace

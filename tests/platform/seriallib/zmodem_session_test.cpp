@@ -149,30 +149,37 @@ void receiveOffer(MemoryChannelPair& line, const std::string& folder, const Offe
     EXPECT_EQ(tx.get(), 0);
 }
 
-TEST(ZmodemSession, HostileNamesStayInsideTheReceiveFolder) {
-    for (const char* name :
-         {"../../evil", "/tmp/evil", "a/b/evil", "..\\..\\evil", "..", "evil\x01\x1b[2J"}) {
-        SCOPED_TRACE(name);
-        ScratchDir outer;
-        const std::string folder = outer.file("in");
-        ASSERT_TRUE(std::filesystem::create_directory(folder));
-        MemoryChannelPair line;
-        auto tx = transfer_test::runAsync([&] { return scriptedOffer(line.a(), name, "5", "hello"); });
-        ReceiveFolder rf(folder);
-        FolderFiles files(rf);
-        TransferContext ctx(line.b(), nullptr, {}, quick());
-        EXPECT_EQ(zmodemReceive(ctx, files), 1);
-        ASSERT_TRUE(transfer_test::ready(tx));
-        EXPECT_EQ(tx.get(), 0);
-        EXPECT_EQ(outer.names(), std::vector<std::string>{"in"});
-        ASSERT_EQ(files.completed().size(), 1u);
-        const std::filesystem::path got(files.completed()[0]);
-        EXPECT_EQ(got.parent_path(), std::filesystem::path(folder));
-        EXPECT_EQ(transfer_test::readFile(got.string()), std::vector<uint8_t>({'h', 'e', 'l', 'l', 'o'}));
-        for (char c : got.filename().string())
-            EXPECT_FALSE(uint8_t(c) < 0x20 || c == '/' || c == '\\') << got;
-    }
+class ZmodemHostileName : public testing::TestWithParam<const char*> {};
+
+TEST_P(ZmodemHostileName, StaysInsideTheReceiveFolder) {
+    const char* name = GetParam();
+    ScratchDir outer;
+    const std::string folder = outer.file("in");
+    ASSERT_TRUE(std::filesystem::create_directory(folder));
+    MemoryChannelPair line;
+    auto tx = transfer_test::runAsync([&] { return scriptedOffer(line.a(), name, "5", "hello"); });
+    ReceiveFolder rf(folder);
+    FolderFiles files(rf);
+    TransferContext ctx(line.b(), nullptr, {}, quick());
+    EXPECT_EQ(zmodemReceive(ctx, files), 1);
+    ASSERT_TRUE(transfer_test::ready(tx));
+    EXPECT_EQ(tx.get(), 0);
+    EXPECT_EQ(outer.names(), std::vector<std::string>{"in"});
+    ASSERT_EQ(files.completed().size(), 1u);
+    const std::filesystem::path got(files.completed()[0]);
+    EXPECT_EQ(got.parent_path(), std::filesystem::path(folder));
+    EXPECT_EQ(transfer_test::readFile(got.string()), std::vector<uint8_t>({'h', 'e', 'l', 'l', 'o'}));
+    for (char c : got.filename().string())
+        EXPECT_FALSE(uint8_t(c) < 0x20 || c == '/' || c == '\\') << got;
 }
+
+INSTANTIATE_TEST_SUITE_P(Names, ZmodemHostileName,
+                         testing::Values("../../evil", "/tmp/evil", "a/b/evil", "..\\..\\evil", "..",
+                                         "evil\x01\x1b[2J"),
+                         [](const testing::TestParamInfo<const char*>& info) {
+                             return "name_" + std::to_string(info.index) + "_" +
+                                    transfer_test::rowName(info.param);
+                         });
 
 // A sender that claims 2^40 bytes gets no huge allocation or file from us: the file is what it sent,
 // and the reported total is clamped to what the callback can carry.
