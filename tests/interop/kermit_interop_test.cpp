@@ -2,6 +2,7 @@
 
 #include "../platform/seriallib/transfer_test_support.h"
 #include "fd_channel.h"
+#include "interop_timings.h"
 #include "kermit_session.h"
 #include "receive_folder.h"
 #include "seriallib.h"

@@ -4,6 +4,7 @@
 #include "../platform/seriallib/zmodem_line_noise.h"
 #include "../platform/seriallib/zmodem_script.h"
 #include "fd_channel.h"
+#include "interop_timings.h"
 #include "receive_folder.h"
 #include "seriallib.h"
 #include "zmodem_frame.h"

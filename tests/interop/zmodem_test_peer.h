@@ -2,8 +2,6 @@
 // A peer program on the far end of a pseudo-terminal: our side holds the master, the program gets
 // the slave (as its stdin and stdout, or by path). Shared by the ZMODEM and Kermit interop tests.
 
-#include "transfer_context.h"
-
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
@@ -27,19 +25,6 @@
 extern char** environ;
 
 namespace interop {
-
-// Our side's waits against a peer: ample for a loaded machine, yet a peer that never answers fails
-// the test in seconds instead of the default minute.
-inline seriallib::TransferTimings
-interopTimings(std::chrono::milliseconds blockWait = std::chrono::seconds(3)) {
-    using namespace std::chrono_literals;
-    return {.startWait = 10s,
-            .startInterval = 2s,
-            .startTries = 5,
-            .responseWait = 3s,
-            .blockWait = blockWait,
-            .retries = 5};
-}
 
 class PtyLine {
 public:
