@@ -127,6 +127,18 @@ void printRow(const Row& row, std::ostream* os) {
     *os << row.name;
 }
 
+// Sends data as the file `name` over line: both sides succeed, and the file arrives whole.
+void expectDelivered(const Transfer& transfer, MemoryChannelPair& line, const std::string& name,
+                     const std::vector<uint8_t>& data) {
+    ScratchDir src, dst;
+    transfer_test::writeFile(src.file(name), data);
+    const auto r = transfer(line, {src.file(name)}, dst.path());
+    EXPECT_EQ(r.sent, 0);
+    EXPECT_EQ(r.received, 1);
+    EXPECT_EQ(dst.names(), std::vector<std::string>{name});
+    EXPECT_EQ(transfer_test::readFile(dst.file(name)), data);
+}
+
 struct SizeCase {
     std::string name;
     Transfer transfer;
@@ -141,15 +153,8 @@ class SessionSizes : public testing::TestWithParam<SizeCase> {};
 
 TEST_P(SessionSizes, FilesOfEverySizeArriveIdentical) {
     const SizeCase& c = GetParam();
-    ScratchDir src, dst;
-    const auto data = transfer_test::testData(c.size, uint32_t(c.size));
-    transfer_test::writeFile(src.file("Mixed.Case"), data);
     MemoryChannelPair line;
-    const auto r = c.transfer(line, {src.file("Mixed.Case")}, dst.path());
-    EXPECT_EQ(r.sent, 0);
-    EXPECT_EQ(r.received, 1);
-    EXPECT_EQ(dst.names(), std::vector<std::string>{"Mixed.Case"});
-    EXPECT_EQ(transfer_test::readFile(dst.file("Mixed.Case")), data);
+    expectDelivered(c.transfer, line, "Mixed.Case", transfer_test::testData(c.size, uint32_t(c.size)));
 }
 
 // Empty, one byte, around a block, and several blocks; Kermit with short and with long packets.
@@ -204,14 +209,8 @@ class SessionRepair : public testing::TestWithParam<RepairCase> {};
 
 TEST_P(SessionRepair, NoiseAndLossMidFileAreRepaired) {
     const RepairCase& c = GetParam();
-    ScratchDir src, dst;
-    const auto data = transfer_test::testData(65536, 3);
-    transfer_test::writeFile(src.file("noisy"), data);
     MemoryChannelPair line(c.forward, c.back);
-    const auto r = c.transfer(line, {src.file("noisy")}, dst.path());
-    EXPECT_EQ(r.sent, 0);
-    EXPECT_EQ(r.received, 1);
-    EXPECT_EQ(transfer_test::readFile(dst.file("noisy")), data);
+    expectDelivered(c.transfer, line, "noisy", transfer_test::testData(65536, 3));
 }
 
 INSTANTIATE_TEST_SUITE_P(
