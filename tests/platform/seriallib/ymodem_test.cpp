@@ -54,67 +54,89 @@ TEST(Ymodem, ExistingFileIsKeptAndTheNewOneTakesAnotherName) {
     EXPECT_EQ(readFile(run.to.file("notes (1).txt")), testData(500));
 }
 
-TEST(YmodemFaults, DamagedAndLostBytesAreRecovered) {
-    struct Case {
-        const char* what;
-        std::function<bool(uint64_t, uint8_t&)> toReceiver, toSender;
-    };
-    // Line layout towards the receiver: block 0 (133 bytes), then 1029-byte blocks.
-    const Case cases[] = {
-        {"a corrupted block 0", [](uint64_t i, uint8_t& b) { return (i == 20 ? b ^= 1 : b), true; }, nullptr},
-        {"a lost ACK of block 0", nullptr, [](uint64_t i, uint8_t&) { return i != 1; }},
-        {"a lost start request after block 0", nullptr, [](uint64_t i, uint8_t&) { return i != 2; }},
-        {"a corrupted data block", [](uint64_t i, uint8_t& b) { return (i == 133 + 700 ? b ^= 8 : b), true; },
-         nullptr},
-        {"a lost ACK of a data block", nullptr, [](uint64_t i, uint8_t&) { return i != 3; }},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.what);
-        LineFaults toReceiver, toSender;
-        toReceiver.fault = c.toReceiver;
-        toSender.fault = c.toSender;
-        YmodemRun run(toReceiver, toSender);
-        auto data = testData(3000);
-        writeFile(run.from.file("f"), data);
-        run.run("f");
-        EXPECT_EQ(run.sent, 0);
-        EXPECT_EQ(run.got, 1);
-        EXPECT_EQ(readFile(run.to.file("f")), data);
-        EXPECT_EQ(run.to.names(), std::vector<std::string>{"f"});
-    }
+struct DamageCase {
+    const char* what;
+    std::function<bool(uint64_t, uint8_t&)> toReceiver, toSender;
+};
+
+void PrintTo(const DamageCase& c, std::ostream* os) {
+    *os << c.what;
 }
+
+const DamageCase damageCases[] = {
+    {"a corrupted block 0", [](uint64_t i, uint8_t& b) { return (i == 20 ? b ^= 1 : b), true; }, nullptr},
+    {"a lost ACK of block 0", nullptr, [](uint64_t i, uint8_t&) { return i != 1; }},
+    {"a lost start request after block 0", nullptr, [](uint64_t i, uint8_t&) { return i != 2; }},
+    {"a corrupted data block", [](uint64_t i, uint8_t& b) { return (i == 133 + 700 ? b ^= 8 : b), true; },
+     nullptr},
+    {"a lost ACK of a data block", nullptr, [](uint64_t i, uint8_t&) { return i != 3; }},
+};
+
+class YmodemDamage : public ::testing::TestWithParam<DamageCase> {};
+
+TEST_P(YmodemDamage, IsRecoveredFrom) {
+    const DamageCase& c = GetParam();
+    // Line layout towards the receiver: block 0 (133 bytes), then 1029-byte blocks.
+    LineFaults toReceiver, toSender;
+    toReceiver.fault = c.toReceiver;
+    toSender.fault = c.toSender;
+    YmodemRun run(toReceiver, toSender);
+    auto data = testData(3000);
+    writeFile(run.from.file("f"), data);
+    run.run("f");
+    EXPECT_EQ(run.sent, 0);
+    EXPECT_EQ(run.got, 1);
+    EXPECT_EQ(readFile(run.to.file("f")), data);
+    EXPECT_EQ(run.to.names(), std::vector<std::string>{"f"});
+}
+
+INSTANTIATE_TEST_SUITE_P(Faults, YmodemDamage, ::testing::ValuesIn(damageCases),
+                         [](const ::testing::TestParamInfo<DamageCase>& info) {
+                             return rowName(info.param.what);
+                         });
 
 // Once the receiver has acknowledged the file's EOT it keeps the file: a receiver that leaves
 // before the end of the batch has been agreed costs the sender nothing.
-TEST(YmodemEnd, SenderSucceedsWhenOnlyTheEndOfTheBatchGoesUnanswered) {
+struct BatchEndCase {
+    const char* what;
+    std::function<bool(uint64_t, uint8_t&)> toSender;
+    int received;
+};
+
+void PrintTo(const BatchEndCase& c, std::ostream* os) {
+    *os << c.what;
+}
+
+const BatchEndCase batchEndCases[] = {
+    {"the last ACK is lost", [](uint64_t i, uint8_t&) { return i != 9; }, 1},
+    {"the receiver falls silent after the file", [](uint64_t i, uint8_t&) { return i < 8; },
+     TransferErrTimeout},
+};
+
+class YmodemBatchEnd : public ::testing::TestWithParam<BatchEndCase> {};
+
+TEST_P(YmodemBatchEnd, SenderSucceedsWhenOnlyTheEndGoesUnanswered) {
+    const BatchEndCase& c = GetParam();
     // Towards the sender: C, ACK of block 0, C, ACK of blocks 1-3, NAK and ACK of the EOT, C, ACK of
     // the empty block 0.
-    struct Case {
-        const char* what;
-        std::function<bool(uint64_t, uint8_t&)> toSender;
-        int received;
-    };
-    const Case cases[] = {
-        {"the last ACK is lost", [](uint64_t i, uint8_t&) { return i != 9; }, 1},
-        {"the receiver falls silent after the file", [](uint64_t i, uint8_t&) { return i < 8; },
-         TransferErrTimeout},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.what);
-        LineFaults toSender;
-        toSender.fault = c.toSender;
-        YmodemRun run({}, toSender);
-        auto data = testData(3000);
-        writeFile(run.from.file("f"), data);
-        auto started = Clock::now();
-        run.run("f");
-        EXPECT_EQ(run.sent, 0);
-        EXPECT_EQ(run.got, c.received);
-        EXPECT_EQ(readFile(run.to.file("f")), data);
-        EXPECT_EQ(run.to.names(), std::vector<std::string>{"f"});
-        EXPECT_LT(Clock::now() - started, 5 * quickTimings().responseWait);
-    }
+    LineFaults toSender;
+    toSender.fault = c.toSender;
+    YmodemRun run({}, toSender);
+    auto data = testData(3000);
+    writeFile(run.from.file("f"), data);
+    auto started = Clock::now();
+    run.run("f");
+    EXPECT_EQ(run.sent, 0);
+    EXPECT_EQ(run.got, c.received);
+    EXPECT_EQ(readFile(run.to.file("f")), data);
+    EXPECT_EQ(run.to.names(), std::vector<std::string>{"f"});
+    EXPECT_LT(Clock::now() - started, 5 * quickTimings().responseWait);
 }
+
+INSTANTIATE_TEST_SUITE_P(Answers, YmodemBatchEnd, ::testing::ValuesIn(batchEndCases),
+                         [](const ::testing::TestParamInfo<BatchEndCase>& info) {
+                             return rowName(info.param.what);
+                         });
 
 // A sender driven block by block, for what our own sender never does.
 struct ScriptedBatch {
