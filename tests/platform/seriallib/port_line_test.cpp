@@ -85,22 +85,39 @@ INSTANTIATE_TEST_SUITE_P(Codes, PortLineCodes,
                              return "code_" + std::to_string(info.param.code);
                          });
 
-TEST_F(PortTest, FlowControlBits) {
+struct FlowCase {
+    int bits;
+    bool crtscts, xon;
+};
+
+void PrintTo(const FlowCase& c, std::ostream* os) {
+    *os << "bits " << c.bits;
+}
+
+class PortFlowBits : public PortTest, public ::testing::WithParamInterface<FlowCase> {};
+
+TEST_P(PortFlowBits, ReachTheDevice) {
+    const FlowCase& c = GetParam();
     open();
-    struct Case {
-        int bits;
-        bool crtscts, xon;
-    } cases[] = {{SerialFlowRtsCts, true, false},
-                 {SerialFlowXonXoff, false, true},
-                 {0xF, true, true},
-                 {0, false, false}};
-    for (const auto& c : cases) {
-        ASSERT_EQ(SerialSetFlowControl(kPort, c.bits), 0) << c.bits;
-        termios t{};
-        ASSERT_EQ(::tcgetattr(pty.master(), &t), 0);
-        EXPECT_EQ((t.c_cflag & CRTSCTS) != 0, c.crtscts) << c.bits;
-        EXPECT_EQ((t.c_iflag & (IXON | IXOFF)) == (IXON | IXOFF), c.xon) << c.bits;
-    }
+    // From the opposite setting, so that every bit the row checks has to change.
+    ASSERT_EQ(SerialSetFlowControl(kPort, 0xF & ~c.bits), 0);
+    ASSERT_EQ(SerialSetFlowControl(kPort, c.bits), 0);
+    termios t{};
+    ASSERT_EQ(::tcgetattr(pty.master(), &t), 0);
+    EXPECT_EQ((t.c_cflag & CRTSCTS) != 0, c.crtscts);
+    EXPECT_EQ((t.c_iflag & (IXON | IXOFF)) == (IXON | IXOFF), c.xon);
+}
+
+INSTANTIATE_TEST_SUITE_P(Bits, PortFlowBits,
+                         ::testing::Values(FlowCase{SerialFlowRtsCts, true, false},
+                                           FlowCase{SerialFlowXonXoff, false, true},
+                                           FlowCase{0xF, true, true}, FlowCase{0, false, false}),
+                         [](const ::testing::TestParamInfo<FlowCase>& info) {
+                             return "bits_" + std::to_string(info.param.bits);
+                         });
+
+TEST_F(PortTest, LineAndFlowSettingsSurviveEachOther) {
+    open();
     // The line settings survive a flow change and the other way round.
     ASSERT_EQ(SerialSetLine(kPort, 9, SerialData8 | SerialStop2), 0);
     ASSERT_EQ(SerialSetFlowControl(kPort, SerialFlowRtsCts), 0);
