@@ -66,7 +66,10 @@ function(brel_add_test name)
     # ENVIRONMENT property, and the same launcher also serves the discovery run.
     set_target_properties(${name} PROPERTIES CROSSCOMPILING_EMULATOR
         "${CMAKE_COMMAND};-E;env;QT_QPA_PLATFORM=offscreen;BREL_BUILD_DIR=${CMAKE_BINARY_DIR};${T_ENV}")
+    # Rows are named by their suite's name generator; without NO_PRETTY_VALUES the test name would
+    # also carry the printed row, object bytes and all, which differ from build to build.
     gtest_discover_tests(${name}
+        NO_PRETTY_VALUES
         DISCOVERY_TIMEOUT 60
         PROPERTIES TIMEOUT ${T_TIMEOUT} LABELS ${name})
 endfunction()
