@@ -83,8 +83,14 @@ void check(const ScreenCase& c) {
             << where << " attribute at " << cell.column << "," << cell.row;
 }
 
-TEST(ScreenModel, TextAndCursorMovement) {
-    const ScreenCase cases[] = {
+// The row's place in its table, its description and the start of its input.
+std::string screenCaseName(const testing::TestParamInfo<ScreenCase>& info) {
+    return "Row" + std::to_string(info.index) + "_" + info.param.file + "_" +
+           termtest::rowName(info.param.input).substr(0, 40);
+}
+
+std::vector<ScreenCase> textAndCursorMovementCases() {
+    return {
         {"vt100", "abc\r\ndef", {{0, "abc"}, {1, "def"}}, 3, 1},
         {"vt100", "abc\ndef", {{0, "abc"}, {1, "   def"}}, 6, 1},
         {"vt100", std::string(80, 'x') + "Y", {{0, std::string(79, 'x') + "Y"}}, 79, 0},
@@ -124,13 +130,20 @@ TEST(ScreenModel, TextAndCursorMovement) {
         {"vt100", "\x1b[1;17H\x1b[Z", {}, 8, 0},
         {"vt100", "\x1b[Z", {}, 0, 0},
     };
-    for (const ScreenCase& c : cases)
-        check(c);
 }
 
-TEST(ScreenModel, ErasingAndEditing) {
+class ScreenText : public testing::TestWithParam<ScreenCase> {};
+
+TEST_P(ScreenText, TextAndCursorMovement) {
+    check(GetParam());
+}
+
+INSTANTIATE_TEST_SUITE_P(ScreenModel, ScreenText, testing::ValuesIn(textAndCursorMovementCases()),
+                         screenCaseName);
+
+std::vector<ScreenCase> erasingAndEditingCases() {
     const std::string ten = "abcdefghij";
-    const ScreenCase cases[] = {
+    return {
         {"vt100", ten + "\x1b[1;6H\x1b[K", {{0, "abcde"}}, 5, 0},
         {"vt100", ten + "\x1b[1;6H\x1b[0K", {{0, "abcde"}}, 5, 0},
         {"vt100", ten + "\x1b[1;6H\x1b[1K", {{0, "      ghij"}}, 5, 0},
@@ -155,12 +168,19 @@ TEST(ScreenModel, ErasingAndEditing) {
         {"vt100", labels() + "\x1b[3;1H\x1b[L", shifted(2, 23, 1), 0, 2},
         {"vt100", labels() + "\x1b[3;1H\x1b[M", shifted(2, 23, -1), 0, 2},
     };
-    for (const ScreenCase& c : cases)
-        check(c);
 }
 
-TEST(ScreenModel, ScrollRegions) {
-    const ScreenCase cases[] = {
+class ScreenEditing : public testing::TestWithParam<ScreenCase> {};
+
+TEST_P(ScreenEditing, ErasingAndEditing) {
+    check(GetParam());
+}
+
+INSTANTIATE_TEST_SUITE_P(ScreenModel, ScreenEditing, testing::ValuesIn(erasingAndEditingCases()),
+                         screenCaseName);
+
+std::vector<ScreenCase> scrollRegionsCases() {
+    return {
         // LF at the bottom of rows 5-10 scrolls only those rows; the freed row has attribute 0.
         {"vt100",
          labels() + "\x1b[6;11r\x1b[11;1H\n",
@@ -189,9 +209,15 @@ TEST(ScreenModel, ScrollRegions) {
         {"vt100", labels() + "\x1b[10;5r\x1b[10;1H\nX", labelRows({{9, "X"}}), 1, 9},
         {"vt100", labels() + "\x1b[0;99r\x1b[24;1H\n", shifted(0, 23, -1), 0, 23},
     };
-    for (const ScreenCase& c : cases)
-        check(c);
 }
+
+class ScreenScroll : public testing::TestWithParam<ScreenCase> {};
+
+TEST_P(ScreenScroll, ScrollRegions) {
+    check(GetParam());
+}
+
+INSTANTIATE_TEST_SUITE_P(ScreenModel, ScreenScroll, testing::ValuesIn(scrollRegionsCases()), screenCaseName);
 
 TEST(ScreenModel, FullScreenScrollMovesTheTopLineIntoHistory) {
     for (auto type : {TerminalType::Vt100, TerminalType::Ansi}) {
@@ -216,8 +242,8 @@ TEST(ScreenModel, FullScreenScrollMovesTheTopLineIntoHistory) {
     }
 }
 
-TEST(ScreenModel, Attributes) {
-    const ScreenCase cases[] = {
+std::vector<ScreenCase> attributesCases() {
+    return {
         {"vt100",
          "\x1b[7mA\x1b[mB\x1b[4;7mC\x1b[0mD\x1b[4mE\x1b[1;5mF",
          {{0, "ABCDEF"}},
@@ -237,9 +263,15 @@ TEST(ScreenModel, Attributes) {
         // Untouched cells of a cleared buffer have attribute 0.
         {"vt100", "", {}, 0, 0, {{0, 0, 0}, {79, 23, 0}}},
     };
-    for (const ScreenCase& c : cases)
-        check(c);
 }
+
+class ScreenAttributes : public testing::TestWithParam<ScreenCase> {};
+
+TEST_P(ScreenAttributes, Attributes) {
+    check(GetParam());
+}
+
+INSTANTIATE_TEST_SUITE_P(ScreenModel, ScreenAttributes, testing::ValuesIn(attributesCases()), screenCaseName);
 
 TEST(ScreenModel, StandoutIsReverse) {
     Terminal t(termtest::described("enter_standout_mode = \\E[7m\r\nexit_standout_mode = \\E[m\r\n"
