@@ -348,47 +348,54 @@ struct DumbCase {
     int row;
 };
 
-TEST(ScreenModel, DumbTerminal) {
-    const DumbCase cases[] = {
-        {LineEndTranslation::CrLf, LineEndTranslation::Unchanged, "ab\rcd", {{0, "ab"}, {1, "cd"}}, 2, 1},
-        {LineEndTranslation::Cr, LineEndTranslation::Unchanged, "ab\rcd", {{0, "cd"}}, 2, 0},
-        {LineEndTranslation::Lf, LineEndTranslation::Unchanged, "ab\rcd", {{0, "ab"}, {1, "  cd"}}, 4, 1},
-        {LineEndTranslation::Unchanged, LineEndTranslation::Cr, "ab\ncd", {{0, "cd"}}, 2, 0},
-        {LineEndTranslation::Unchanged, LineEndTranslation::CrLf, "ab\ncd", {{0, "ab"}, {1, "cd"}}, 2, 1},
-        {LineEndTranslation::Unchanged,
-         LineEndTranslation::Unchanged,
-         std::string(81, 'w'),
-         {{0, std::string(80, 'w')}, {1, "w"}},
-         1,
-         1},
-        {LineEndTranslation::Unchanged,
-         LineEndTranslation::Unchanged,
-         std::string("a\0\x1b"
-                     "b",
-                     4),
-         {{0, std::string("a\0\x1b"
-                          "b",
-                          4)}},
-         4,
-         0},
-    };
-    for (const DumbCase& c : cases) {
-        ScreenState s;
-        ASSERT_TRUE(s.AllocScreenBuffer(80, 25, HistoryLines, TerminalType::Dumb));
-        s.setTranslations(c.cr, c.lf);
-        s.PutDumbChars(termtest::bytes(c.input), c.input.size());
-        for (int r = 0; r < 25; ++r) {
-            const auto chars = s.rowChars(r);
-            std::string row(reinterpret_cast<const char*>(chars.data()), chars.size());
-            row.erase(row.find_last_not_of(' ') + 1);
-            const auto it = c.rows.find(r);
-            EXPECT_EQ(row, it == c.rows.end() ? "" : it->second)
-                << termtest::visible(c.input) << " row " << r;
-        }
-        EXPECT_EQ(s.cursorColumn(), c.column) << termtest::visible(c.input);
-        EXPECT_EQ(s.cursorRow(), c.row) << termtest::visible(c.input);
+const DumbCase DumbCases[] = {
+    {LineEndTranslation::CrLf, LineEndTranslation::Unchanged, "ab\rcd", {{0, "ab"}, {1, "cd"}}, 2, 1},
+    {LineEndTranslation::Cr, LineEndTranslation::Unchanged, "ab\rcd", {{0, "cd"}}, 2, 0},
+    {LineEndTranslation::Lf, LineEndTranslation::Unchanged, "ab\rcd", {{0, "ab"}, {1, "  cd"}}, 4, 1},
+    {LineEndTranslation::Unchanged, LineEndTranslation::Cr, "ab\ncd", {{0, "cd"}}, 2, 0},
+    {LineEndTranslation::Unchanged, LineEndTranslation::CrLf, "ab\ncd", {{0, "ab"}, {1, "cd"}}, 2, 1},
+    {LineEndTranslation::Unchanged,
+     LineEndTranslation::Unchanged,
+     std::string(81, 'w'),
+     {{0, std::string(80, 'w')}, {1, "w"}},
+     1,
+     1},
+    {LineEndTranslation::Unchanged,
+     LineEndTranslation::Unchanged,
+     std::string("a\0\x1b"
+                 "b",
+                 4),
+     {{0, std::string("a\0\x1b"
+                      "b",
+                      4)}},
+     4,
+     0},
+};
+
+class ScreenDumb : public testing::TestWithParam<DumbCase> {};
+
+TEST_P(ScreenDumb, DumbTerminal) {
+    const DumbCase& c = GetParam();
+    ScreenState s;
+    ASSERT_TRUE(s.AllocScreenBuffer(80, 25, HistoryLines, TerminalType::Dumb));
+    s.setTranslations(c.cr, c.lf);
+    s.PutDumbChars(termtest::bytes(c.input), c.input.size());
+    for (int r = 0; r < 25; ++r) {
+        const auto chars = s.rowChars(r);
+        std::string row(reinterpret_cast<const char*>(chars.data()), chars.size());
+        row.erase(row.find_last_not_of(' ') + 1);
+        const auto it = c.rows.find(r);
+        EXPECT_EQ(row, it == c.rows.end() ? "" : it->second) << termtest::visible(c.input) << " row " << r;
     }
+    EXPECT_EQ(s.cursorColumn(), c.column) << termtest::visible(c.input);
+    EXPECT_EQ(s.cursorRow(), c.row) << termtest::visible(c.input);
 }
+
+INSTANTIATE_TEST_SUITE_P(ScreenModel, ScreenDumb, testing::ValuesIn(DumbCases),
+                         [](const testing::TestParamInfo<DumbCase>& i) {
+                             return "Row" + std::to_string(i.index) + "_" +
+                                    termtest::rowName(i.param.input).substr(0, 40);
+                         });
 
 TEST(ScreenModel, DumbHistoryGrowsToItsLimit) {
     ScreenState s;

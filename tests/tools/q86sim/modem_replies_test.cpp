@@ -109,22 +109,30 @@ TEST(ModemReplies, EchoRepeatsEveryByteBeforeTheReply) {
     EXPECT_EQ(b.cmd("at"), "at\r\n" + kOk);
 }
 
-TEST(ModemReplies, ModelTextsForEachFirmware) {
-    struct Case {
-        Model model;
-        const char* version;
-        const char* text;
-    };
-    for (const Case& c : {Case{Model::Q8690I, "1.0.1", "BREL Q8690I v1.0.1 build 1234"},
-                          Case{Model::Q8690I, "1.0.0", "BREL Q8690I v1.0.0 build 1234"},
-                          Case{Model::Q8630, "2.0.3", "BREL Q8630 v2.0.3 build 1234"}}) {
-        Scenario s = quiet();
-        s.model = c.model;
-        s.firmwareVersion = c.version;
-        Bench b(s);
-        EXPECT_EQ(b.cmd("at*apver"), "\r\n" + std::string(c.text) + "\r\n" + kOk);
-    }
+struct ModelCase {
+    const char* name;
+    Model model;
+    const char* version;
+    const char* text;
+};
+
+class ModemModelTexts : public testing::TestWithParam<ModelCase> {};
+
+TEST_P(ModemModelTexts, ModelTextsForEachFirmware) {
+    const ModelCase& c = GetParam();
+    Scenario s = quiet();
+    s.model = c.model;
+    s.firmwareVersion = c.version;
+    Bench b(s);
+    EXPECT_EQ(b.cmd("at*apver"), "\r\n" + std::string(c.text) + "\r\n" + kOk);
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    ModemReplies, ModemModelTexts,
+    testing::Values(ModelCase{"Q8690I_1_0_1", Model::Q8690I, "1.0.1", "BREL Q8690I v1.0.1 build 1234"},
+                    ModelCase{"Q8690I_1_0_0", Model::Q8690I, "1.0.0", "BREL Q8690I v1.0.0 build 1234"},
+                    ModelCase{"Q8630_2_0_3", Model::Q8630, "2.0.3", "BREL Q8630 v2.0.3 build 1234"}),
+    [](const testing::TestParamInfo<ModelCase>& i) { return std::string(i.param.name); });
 
 TEST(ModemReplies, ReportListsEveryKeyWithItsValue) {
     Bench b(quiet());
