@@ -62,11 +62,16 @@ function(brel_add_test name)
     add_executable(${name} ${T_SOURCES})
     target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gmock GTest::gtest_main)
     set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
-    # Every test runs through `cmake -E env`: the discovery script cannot carry a list-valued
-    # ENVIRONMENT property, and the same launcher also serves the discovery run.
+    # Every test runs through env(1): the discovery script cannot carry a list-valued ENVIRONMENT
+    # property, and the same launcher also serves the discovery run. Not `cmake -E env`: starting
+    # cmake costs more than most tests take, once for every test.
+    find_program(BREL_ENV_PROGRAM env REQUIRED)
     set_target_properties(${name} PROPERTIES CROSSCOMPILING_EMULATOR
-        "${CMAKE_COMMAND};-E;env;QT_QPA_PLATFORM=offscreen;BREL_BUILD_DIR=${CMAKE_BINARY_DIR};${T_ENV}")
+        "${BREL_ENV_PROGRAM};QT_QPA_PLATFORM=offscreen;BREL_BUILD_DIR=${CMAKE_BINARY_DIR};${T_ENV}")
+    # Rows are named by their suite's name generator; without NO_PRETTY_VALUES the test name would
+    # also carry the printed row, object bytes and all, which differ from build to build.
     gtest_discover_tests(${name}
+        NO_PRETTY_VALUES
         DISCOVERY_TIMEOUT 60
         PROPERTIES TIMEOUT ${T_TIMEOUT} LABELS ${name})
 endfunction()

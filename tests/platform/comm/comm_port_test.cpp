@@ -64,66 +64,102 @@ protected:
     std::unique_ptr<comm::Port> port;
 };
 
+using comm::tty::Millis;
+const auto kNoLimit = std::optional<Millis>();
+
+struct PlanRow {
+    const char* name;
+    CommTimeouts t;
+    uint32_t n;
+    bool immediate, firstChunk;
+    std::optional<Millis> total, interval;
+};
+
+class ReadPlanRules : public testing::TestWithParam<PlanRow> {};
+
+TEST_P(ReadPlanRules, CommTimeoutRules) {
+    const PlanRow& c = GetParam();
+    auto plan = comm::tty::planFor(c.t, c.n);
+    EXPECT_EQ(plan.immediate, c.immediate);
+    EXPECT_EQ(plan.returnOnFirstChunk, c.firstChunk);
+    EXPECT_EQ(plan.total, c.total);
+    EXPECT_EQ(plan.interval, c.interval);
+    EXPECT_EQ(plan.collect, kNoLimit);
+    EXPECT_EQ(plan.firstByte, kNoLimit);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Timeouts, ReadPlanRules,
+    testing::Values(
+        PlanRow{
+            "MaxIntervalAloneReturnsAtOnce", {kMaxDword, 0, 0, 0, 0}, 20, true, false, kNoLimit, kNoLimit},
+        PlanRow{"MaxIntervalAndMultiplierWaitForTheFirstChunk",
+                {kMaxDword, kMaxDword, 500, 0, 0},
+                20,
+                false,
+                true,
+                Millis(500),
+                kNoLimit},
+        PlanRow{"IntervalAndTotal", {20, 10, 100, 0, 0}, 20, false, false, Millis(300), Millis(20)},
+        PlanRow{"LongIntervalAndTotal", {550, 50, 3500, 0, 0}, 20, false, false, Millis(4500), Millis(550)},
+        // MAXDWORD interval: no gap limit
+        PlanRow{"MaxIntervalWithTotalHasNoGapLimit",
+                {kMaxDword, 10, 200, 0, 0},
+                20,
+                false,
+                false,
+                Millis(400),
+                kNoLimit},
+        // Win32: wait for the whole count
+        PlanRow{"AllZeroWaitsForTheWholeCount", {0, 0, 0, 0, 0}, 20, false, false, kNoLimit, kNoLimit},
+        PlanRow{"IntervalAlone", {30, 0, 0, 0, 0}, 5, false, false, kNoLimit, Millis(30)},
+        // beyond any real wait: no total limit
+        PlanRow{
+            "MaxMultiplierHasNoTotalLimit", {0, kMaxDword, 0, 0, 0}, 4, false, false, kNoLimit, kNoLimit}),
+    [](const testing::TestParamInfo<PlanRow>& i) { return std::string(i.param.name); });
+
 } // namespace
 
-TEST(ReadPlan, CommTimeoutRules) {
-    using comm::tty::Millis;
-    const auto none = std::optional<Millis>();
-    struct Case {
-        CommTimeouts t;
-        uint32_t n;
-        bool immediate, firstChunk;
-        std::optional<Millis> total, interval;
-    } cases[] = {
-        {{kMaxDword, 0, 0, 0, 0}, 20, true, false, none, none},
-        {{kMaxDword, kMaxDword, 500, 0, 0}, 20, false, true, Millis(500), none},
-        {{20, 10, 100, 0, 0}, 20, false, false, Millis(300), Millis(20)},
-        {{550, 50, 3500, 0, 0}, 20, false, false, Millis(4500), Millis(550)},
-        {{kMaxDword, 10, 200, 0, 0}, 20, false, false, Millis(400), none}, // MAXDWORD interval: no gap limit
-        {{0, 0, 0, 0, 0}, 20, false, false, none, none},                   // Win32: wait for the whole count
-        {{30, 0, 0, 0, 0}, 5, false, false, none, Millis(30)},
-        {{0, kMaxDword, 0, 0, 0}, 4, false, false, none, none}, // beyond any real wait: no total limit
-    };
-    for (const auto& c : cases) {
-        auto plan = comm::tty::planFor(c.t, c.n);
-        SCOPED_TRACE(testing::Message() << c.t.ReadIntervalTimeout << "/" << c.t.ReadTotalTimeoutMultiplier
-                                        << "/" << c.t.ReadTotalTimeoutConstant);
-        EXPECT_EQ(plan.immediate, c.immediate);
-        EXPECT_EQ(plan.returnOnFirstChunk, c.firstChunk);
-        EXPECT_EQ(plan.total, c.total);
-        EXPECT_EQ(plan.interval, c.interval);
-        EXPECT_EQ(plan.collect, none);
-        EXPECT_EQ(plan.firstByte, none);
-    }
+TEST(ReadPlan, WriteLimitIsMultiplierTimesCountPlusConstant) {
     EXPECT_EQ(comm::tty::writeLimitFor({0, 0, 0, 10, 100}, 20), comm::tty::Millis(300));
     EXPECT_EQ(comm::tty::writeLimitFor({0, 0, 0, 0, 0}, 20), std::nullopt);
 }
 
-TEST(ReadPlan, QuietGapIsThreeCharacterTimes) {
-    using comm::tty::Millis;
-    struct Case {
-        uint32_t baud;
-        uint8_t dataBits, parity, stopBits;
-        Millis gap;
-    } cases[] = {
-        {9600, 8, 0, 1, Millis(4)},   // 30 bits: 3.1 ms, rounded up
-        {1200, 8, 0, 1, Millis(25)},  // 30 bits
-        {1200, 7, 2, 2, Millis(28)},  // 11-bit characters: 33 bits, 27.5 ms
-        {300, 8, 0, 1, Millis(100)},  // 30 bits
-        {50, 5, 0, 1, Millis(420)},   // 21 bits
-        {115200, 8, 0, 1, Millis(1)}, // 0.26 ms: the 1 ms floor
-        {921600, 8, 0, 1, Millis(1)}, // 0.03 ms
-        {0, 8, 0, 1, Millis(30000)},  // a broken rate never divides by zero
-    };
-    for (const auto& c : cases) {
-        comm::TtyLineSettings line;
-        line.baud = c.baud;
-        line.dataBits = c.dataBits;
-        line.parity = c.parity;
-        line.stopBits = c.stopBits;
-        EXPECT_EQ(comm::tty::quietGapFor(line), c.gap) << c.baud << " baud";
-    }
+namespace {
+
+struct GapRow {
+    const char* name;
+    uint32_t baud;
+    uint8_t dataBits, parity, stopBits;
+    Millis gap;
+};
+
+class QuietGap : public testing::TestWithParam<GapRow> {};
+
+TEST_P(QuietGap, IsThreeCharacterTimes) {
+    const GapRow& c = GetParam();
+    comm::TtyLineSettings line;
+    line.baud = c.baud;
+    line.dataBits = c.dataBits;
+    line.parity = c.parity;
+    line.stopBits = c.stopBits;
+    EXPECT_EQ(comm::tty::quietGapFor(line), c.gap) << c.baud << " baud";
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Rates, QuietGap,
+    testing::Values(GapRow{"Baud9600_8N1_RoundedUp", 9600, 8, 0, 1, Millis(4)}, // 30 bits: 3.1 ms
+                    GapRow{"Baud1200_8N1", 1200, 8, 0, 1, Millis(25)},          // 30 bits
+                    GapRow{"Baud1200_7E2", 1200, 7, 2, 2, Millis(28)}, // 11-bit characters: 33 bits, 27.5 ms
+                    GapRow{"Baud300_8N1", 300, 8, 0, 1, Millis(100)},  // 30 bits
+                    GapRow{"Baud50_5N1", 50, 5, 0, 1, Millis(420)},    // 21 bits
+                    GapRow{"Baud115200_OneMillisecondFloor", 115200, 8, 0, 1, Millis(1)}, // 0.26 ms
+                    GapRow{"Baud921600_OneMillisecondFloor", 921600, 8, 0, 1, Millis(1)}, // 0.03 ms
+                    // a broken rate never divides by zero
+                    GapRow{"BrokenRateZero", 0, 8, 0, 1, Millis(30000)}),
+    [](const testing::TestParamInfo<GapRow>& i) { return std::string(i.param.name); });
+
+} // namespace
 
 TEST_F(CommPortTest, IntervalCutsTheReadAfterTheFirstByte) {
     setTimeouts(100, 0, 3000);

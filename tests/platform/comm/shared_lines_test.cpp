@@ -47,27 +47,38 @@ protected:
     comm::PtyPair pty;
 };
 
-TEST_F(SharedLinesTest, ThePortSeesTheModemsLinesAndTheModemSeesDtrAndRts) {
+struct LinesRow {
+    const char* name;
+    int modem;
+    uint32_t status;
+};
+
+class SharedModemLines : public SharedLinesTest, public testing::WithParamInterface<LinesRow> {};
+
+TEST_P(SharedModemLines, ThePortSeesTheModemsLines) {
+    const LinesRow& c = GetParam();
     ASSERT_TRUE(comm::createSharedLines(lines, TIOCM_DSR));
     ASSERT_TRUE(portmap::writeEntry(map, 5, pty.slavePath(), lines));
     auto port = comm::openPort("COM5");
     ASSERT_TRUE(port);
+    ASSERT_TRUE(comm::writeModemLines(lines, c.modem));
+    EXPECT_EQ(status(*port), c.status) << c.modem;
+}
 
-    struct Case {
-        int modem;
-        uint32_t status;
-    } cases[] = {
-        {TIOCM_DSR, comm::MsDsrOn},
-        {TIOCM_DSR | TIOCM_CTS, comm::MsDsrOn | comm::MsCtsOn},
-        {TIOCM_DSR | TIOCM_CTS | TIOCM_CAR, comm::MsDsrOn | comm::MsCtsOn | comm::MsRlsdOn},
-        {TIOCM_RNG, comm::MsRingOn},
-        {0, 0},
-    };
-    for (const auto& c : cases) {
-        ASSERT_TRUE(comm::writeModemLines(lines, c.modem));
-        EXPECT_EQ(status(*port), c.status) << c.modem;
-    }
+INSTANTIATE_TEST_SUITE_P(Lines, SharedModemLines,
+                         testing::Values(LinesRow{"Dsr", TIOCM_DSR, comm::MsDsrOn},
+                                         LinesRow{"DsrCts", TIOCM_DSR | TIOCM_CTS,
+                                                  comm::MsDsrOn | comm::MsCtsOn},
+                                         LinesRow{"DsrCtsCarrier", TIOCM_DSR | TIOCM_CTS | TIOCM_CAR,
+                                                  comm::MsDsrOn | comm::MsCtsOn | comm::MsRlsdOn},
+                                         LinesRow{"Ring", TIOCM_RNG, comm::MsRingOn}, LinesRow{"None", 0, 0}),
+                         [](const testing::TestParamInfo<LinesRow>& i) { return std::string(i.param.name); });
 
+TEST_F(SharedLinesTest, TheModemSeesDtrAndRts) {
+    ASSERT_TRUE(comm::createSharedLines(lines, TIOCM_DSR));
+    ASSERT_TRUE(portmap::writeEntry(map, 5, pty.slavePath(), lines));
+    auto port = comm::openPort("COM5");
+    ASSERT_TRUE(port);
     comm::Dcb dcb;
     ASSERT_TRUE(port->getState(dcb));
     dcb.fDtrControl = comm::LineEnable;
@@ -79,28 +90,47 @@ TEST_F(SharedLinesTest, ThePortSeesTheModemsLinesAndTheModemSeesDtrAndRts) {
     EXPECT_EQ(programLines(lines), TIOCM_RTS);
     int modem = 0, program = 0;
     ASSERT_TRUE(comm::readSharedLines(lines, &modem, &program));
-    EXPECT_EQ(modem, 0) << "the program never writes the modem's lines";
+    EXPECT_EQ(modem, TIOCM_DSR) << "the program never writes the modem's lines";
     port.reset(); // closing hangs up: RTS drops too
     EXPECT_EQ(programLines(lines), 0);
 }
 
-TEST_F(SharedLinesTest, OnlyAPtyNamedWithAGoodFileUsesIt) {
+TEST_F(SharedLinesTest, AnythingButAPtyKeepsTheIoctls) {
     ASSERT_TRUE(comm::createSharedLines(lines, TIOCM_CAR));
-    // Anything but a pty keeps the ioctls: a device without lines shows CTS and DSR only.
+    // A device without lines shows CTS and DSR only.
     int null = ::open("/dev/null", O_RDWR);
     ASSERT_GE(null, 0);
     int bits = 0;
     ASSERT_TRUE(comm::sharedLineControl(lines)->getLines(null, &bits));
     EXPECT_EQ(bits, TIOCM_CTS | TIOCM_DSR);
     ::close(null);
+}
 
-    // A file of another shape, a FIFO, a missing file: the pty shows its usual lines.
-    const std::string other = (dir / "other").string();
-    std::ofstream(other) << "not lines";
-    const std::string fifo = (dir / "fifo").string();
-    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
-    for (const std::string& file : {other, fifo, (dir / "missing").string(), lines}) {
-        ASSERT_TRUE(portmap::writeEntry(map, 5, pty.slavePath(), file));
+// A file of another shape, a FIFO, a missing file: the pty shows its usual lines.
+enum class LinesFile { OtherShape, Fifo, Missing, Good };
+
+class SharedLinesFile : public SharedLinesTest, public testing::WithParamInterface<LinesFile> {};
+
+TEST_P(SharedLinesFile, OnlyAPtyNamedWithAGoodFileUsesIt) {
+    ASSERT_TRUE(comm::createSharedLines(lines, TIOCM_CAR));
+    std::string file = lines;
+    switch (GetParam()) {
+    case LinesFile::OtherShape:
+        file = (dir / "other").string();
+        std::ofstream(file) << "not lines";
+        break;
+    case LinesFile::Fifo:
+        file = (dir / "fifo").string();
+        ASSERT_EQ(::mkfifo(file.c_str(), 0600), 0);
+        break;
+    case LinesFile::Missing:
+        file = (dir / "missing").string();
+        break;
+    case LinesFile::Good:
+        break;
+    }
+    ASSERT_TRUE(portmap::writeEntry(map, 5, pty.slavePath(), file));
+    {
         auto port = comm::openPort("COM5");
         ASSERT_TRUE(port) << file;
         EXPECT_EQ(status(*port), file == lines ? comm::MsRlsdOn : comm::MsCtsOn | comm::MsDsrOn) << file;
@@ -111,5 +141,14 @@ TEST_F(SharedLinesTest, OnlyAPtyNamedWithAGoodFileUsesIt) {
     ASSERT_TRUE(port);
     EXPECT_EQ(status(*port), comm::MsCtsOn | comm::MsDsrOn);
 }
+
+const char* const LinesFileNames[] = {"OtherShape", "Fifo", "Missing", "Good"};
+
+INSTANTIATE_TEST_SUITE_P(Files, SharedLinesFile,
+                         testing::Values(LinesFile::OtherShape, LinesFile::Fifo, LinesFile::Missing,
+                                         LinesFile::Good),
+                         [](const testing::TestParamInfo<LinesFile>& i) {
+                             return std::string(LinesFileNames[static_cast<int>(i.param)]);
+                         });
 
 } // namespace

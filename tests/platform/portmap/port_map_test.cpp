@@ -60,35 +60,37 @@ private:
 
 } // namespace
 
-TEST(PortNumber, NameForms) {
-    struct Case {
-        const char* name;
-        int port;
-    } cases[] = {
-        {"COM1", 1},
-        {"COM9", 9},
-        {"\\\\.\\COM10", 10},
-        {"\\\\.\\\\\\.\\COM100", 100},
-        {"\\\\.\\\\.\\COM100", 100},
-        {"\\\\.\\COM256", 256},
-        {"com7", 7},
-        {"Com12", 12},
-        {"COM0", 0},
-        {"COM257", 0},
-        {"COM01", 0},
-        {"COM", 0},
-        {"COM1x", 0},
-        {"COM-1", 0},
-        {"COM99999999", 0},
-        {"/dev/ttyS0", 0},
-        {"", 0},
-        {"\\\\.\\", 0},
-        {"\\\\.COM3", 0},
-        {" COM3", 0},
-    };
-    for (const auto& c : cases)
-        EXPECT_EQ(portmap::portNumber(c.name), c.port) << c.name;
+namespace {
+
+struct NameRow {
+    const char* row;
+    const char* name;
+    int port;
+};
+
+class PortNumber : public testing::TestWithParam<NameRow> {};
+
+TEST_P(PortNumber, NameForms) {
+    EXPECT_EQ(portmap::portNumber(GetParam().name), GetParam().port);
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Names, PortNumber,
+    testing::Values(NameRow{"Com1", "COM1", 1}, NameRow{"Com9", "COM9", 9},
+                    NameRow{"DevicePrefixCom10", "\\\\.\\COM10", 10},
+                    NameRow{"DoubledPrefixWithBackslashCom100", "\\\\.\\\\\\.\\COM100", 100},
+                    NameRow{"DoubledPrefixCom100", "\\\\.\\\\.\\COM100", 100},
+                    NameRow{"DevicePrefixCom256", "\\\\.\\COM256", 256}, NameRow{"LowerCase", "com7", 7},
+                    NameRow{"MixedCase", "Com12", 12}, NameRow{"Com0", "COM0", 0},
+                    NameRow{"Com257", "COM257", 0}, NameRow{"LeadingZero", "COM01", 0},
+                    NameRow{"NoNumber", "COM", 0}, NameRow{"TrailingLetter", "COM1x", 0},
+                    NameRow{"Negative", "COM-1", 0}, NameRow{"HugeNumber", "COM99999999", 0},
+                    NameRow{"DevicePath", "/dev/ttyS0", 0}, NameRow{"Empty", "", 0},
+                    NameRow{"PrefixAlone", "\\\\.\\", 0}, NameRow{"BrokenPrefix", "\\\\.COM3", 0},
+                    NameRow{"LeadingBlank", " COM3", 0}),
+    [](const testing::TestParamInfo<NameRow>& i) { return std::string(i.param.row); });
+
+} // namespace
 
 TEST(ParseMapFile, EntriesAndMalformedLines) {
     auto parsed = portmap::parseMapFile("# comment\n"
@@ -111,25 +113,34 @@ TEST(ParseMapFile, EntriesAndMalformedLines) {
     EXPECT_NE(parsed.warnings[2].find("line 7"), std::string::npos) << parsed.warnings[2];
 }
 
-TEST(ParseMapFile, AMalformedLineForAPortKeepsThatPortShut) {
-    struct Case {
-        const char* line;
-    } cases[] = {{"COM6=relative"},
-                 {"COM6="},
-                 {"COM6"},
-                 {"COM6 /dev/ttyS0"},
-                 {"COM6=;lines=/x"},
-                 {"COM6=/dev/pts/1;lines="},
-                 {"COM6=/dev/pts/1;lines=rel"}};
-    for (const auto& c : cases) {
-        auto parsed = portmap::parseMapFile(std::string("COM6=/dev/ttyUSB0\n") + c.line + "\n");
-        ASSERT_EQ(parsed.entries.count(6), 1u) << c.line;
-        EXPECT_EQ(parsed.entries[6].device, "") << c.line;
-        ASSERT_EQ(parsed.warnings.size(), 1u) << c.line;
-        EXPECT_EQ(parsed.warnings[0],
-                  std::string("line 2: \"") + c.line + "\" is not COMn=/device/path: COM6 will not open");
-    }
+namespace {
+
+struct LineRow {
+    const char* name;
+    const char* line;
+};
+
+class MalformedLine : public testing::TestWithParam<LineRow> {};
+
+TEST_P(MalformedLine, AMalformedLineForAPortKeepsThatPortShut) {
+    const std::string line = GetParam().line;
+    auto parsed = portmap::parseMapFile("COM6=/dev/ttyUSB0\n" + line + "\n");
+    ASSERT_EQ(parsed.entries.count(6), 1u);
+    EXPECT_EQ(parsed.entries[6].device, "");
+    ASSERT_EQ(parsed.warnings.size(), 1u);
+    EXPECT_EQ(parsed.warnings[0], "line 2: \"" + line + "\" is not COMn=/device/path: COM6 will not open");
 }
+
+INSTANTIATE_TEST_SUITE_P(ParseMapFile, MalformedLine,
+                         testing::Values(LineRow{"RelativePath", "COM6=relative"},
+                                         LineRow{"EmptyPath", "COM6="}, LineRow{"NoEquals", "COM6"},
+                                         LineRow{"BlankForEquals", "COM6 /dev/ttyS0"},
+                                         LineRow{"LinesWithoutDevice", "COM6=;lines=/x"},
+                                         LineRow{"EmptyLinesFile", "COM6=/dev/pts/1;lines="},
+                                         LineRow{"RelativeLinesFile", "COM6=/dev/pts/1;lines=rel"}),
+                         [](const testing::TestParamInfo<LineRow>& i) { return std::string(i.param.name); });
+
+} // namespace
 
 TEST(ParseMapFile, BinaryGarbageNeverCrashes) {
     std::string garbage;
@@ -139,23 +150,37 @@ TEST(ParseMapFile, BinaryGarbageNeverCrashes) {
     EXPECT_TRUE(parsed.entries.empty());
 }
 
-TEST(PortMapResolve, MapFirstThenDefault) {
+namespace {
+
+struct ResolveRow {
+    const char* row;
+    const char* name;
+    const char* path;
+};
+
+class PortMapResolve : public testing::TestWithParam<ResolveRow> {};
+
+TEST_P(PortMapResolve, MapFirstThenDefault) {
     PortMap map(std::map<int, std::string>{{3, "/dev/ttyUSB0"}, {100, "/dev/pts/4"}});
-    struct Case {
-        const char* name;
-        const char* path;
-    } cases[] = {
-        {"COM1", "/dev/ttyS0"},
-        {"COM3", "/dev/ttyUSB0"},
-        {"\\\\.\\COM10", "/dev/ttyS9"},
-        {"\\\\.\\\\\\.\\COM100", "/dev/pts/4"},
-        {"\\\\.\\\\.\\COM100", "/dev/pts/4"},
-        {"\\\\.\\COM256", "/dev/ttyS255"},
-        {"COM257", ""},
-        {"/dev/ttyS0", ""},
-    };
-    for (const auto& c : cases)
-        EXPECT_EQ(map.resolve(c.name), c.path) << c.name;
+    EXPECT_EQ(map.resolve(GetParam().name), GetParam().path);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Names, PortMapResolve,
+    testing::Values(ResolveRow{"UnmappedCom1", "COM1", "/dev/ttyS0"},
+                    ResolveRow{"MappedCom3", "COM3", "/dev/ttyUSB0"},
+                    ResolveRow{"UnmappedCom10", "\\\\.\\COM10", "/dev/ttyS9"},
+                    ResolveRow{"MappedCom100DoubledPrefixWithBackslash", "\\\\.\\\\\\.\\COM100",
+                               "/dev/pts/4"},
+                    ResolveRow{"MappedCom100DoubledPrefix", "\\\\.\\\\.\\COM100", "/dev/pts/4"},
+                    ResolveRow{"UnmappedCom256", "\\\\.\\COM256", "/dev/ttyS255"},
+                    ResolveRow{"Com257", "COM257", ""}, ResolveRow{"DevicePath", "/dev/ttyS0", ""}),
+    [](const testing::TestParamInfo<ResolveRow>& i) { return std::string(i.param.row); });
+
+} // namespace
+
+TEST(PortMapResolveNumber, OutOfRangeHasNoDevice) {
+    PortMap map(std::map<int, std::string>{{3, "/dev/ttyUSB0"}, {100, "/dev/pts/4"}});
     EXPECT_EQ(map.devicePath(0), "");
     EXPECT_EQ(map.devicePath(257), "");
 }

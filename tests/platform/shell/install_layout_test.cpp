@@ -11,29 +11,34 @@
 
 namespace {
 
-TEST(InstallLayout, FoldersFollowFromTheProgramFolder) {
-    struct Case {
-        const char* programDir;
-        const char* root;
-    };
-    const Case cases[] = {
-        {"/usr/local/bin", "/usr/local"},
-        {"/usr/local/bin/", "/usr/local"},
-        {"/opt/brel/./bin", "/opt/brel"},
-        {"/work/build/tests", "/work/build"},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.programDir);
-        const shell::InstallLayout layout(QString::fromLatin1(c.programDir));
-        const QString root = QString::fromLatin1(c.root);
-        EXPECT_EQ(layout.root(), root);
-        EXPECT_EQ(layout.program(QStringLiteral("halvic")), root + QStringLiteral("/bin/halvic"));
-        EXPECT_EQ(layout.helpFile(QStringLiteral("Q86_Series_Help.chm")),
-                  root + QStringLiteral("/share/doc/vantro/Q86_Series_Help.chm"));
-        EXPECT_EQ(layout.descriptionDirs().last(), root + QStringLiteral("/share/halvic"));
-        EXPECT_EQ(layout.descriptionDirs().first(), layout.programDir());
-    }
+struct LayoutCase {
+    const char* name;
+    const char* programDir;
+    const char* root;
+};
+
+class InstallLayoutFolders : public testing::TestWithParam<LayoutCase> {};
+
+TEST_P(InstallLayoutFolders, FoldersFollowFromTheProgramFolder) {
+    const LayoutCase& c = GetParam();
+    const shell::InstallLayout layout(QString::fromLatin1(c.programDir));
+    const QString root = QString::fromLatin1(c.root);
+    EXPECT_EQ(layout.root(), root);
+    EXPECT_EQ(layout.program(QStringLiteral("halvic")), root + QStringLiteral("/bin/halvic"));
+    EXPECT_EQ(layout.helpFile(QStringLiteral("Q86_Series_Help.chm")),
+              root + QStringLiteral("/share/doc/vantro/Q86_Series_Help.chm"));
+    EXPECT_EQ(layout.descriptionDirs().last(), root + QStringLiteral("/share/halvic"));
+    EXPECT_EQ(layout.descriptionDirs().first(), layout.programDir());
 }
+
+INSTANTIATE_TEST_SUITE_P(ProgramFolders, InstallLayoutFolders,
+                         testing::Values(LayoutCase{"UsrLocalBin", "/usr/local/bin", "/usr/local"},
+                                         LayoutCase{"TrailingSlash", "/usr/local/bin/", "/usr/local"},
+                                         LayoutCase{"DotInThePath", "/opt/brel/./bin", "/opt/brel"},
+                                         LayoutCase{"BuildTreeTests", "/work/build/tests", "/work/build"}),
+                         [](const testing::TestParamInfo<LayoutCase>& i) {
+                             return std::string(i.param.name);
+                         });
 
 TEST(InstallLayout, RelativeProgramFolderIsMadeAbsolute) {
     const shell::InstallLayout layout(QStringLiteral("some/bin"));

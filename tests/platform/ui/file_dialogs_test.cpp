@@ -14,25 +14,28 @@
 
 namespace {
 
-TEST(QtFilter, BarFiltersBecomeQtFilters) {
-    struct Case {
-        const char* bar;
-        const char* qt;
-    };
-    const Case cases[] = {
-        {"Txt files (*.txt)|*.txt", "Txt files (*.txt)"},
-        {"Text Files(*.txt)|*.txt", "Text Files(*.txt)"},
-        {"Img files (*.img)|*.img", "Img files (*.img)"},
-        {"Option files|*.hlv|All files (*.*)|*.*||", "Option files (*.hlv);;All files (*)"},
-        {"Pictures|*.bmp;*.gif", "Pictures (*.bmp *.gif)"},
-        {"*.*", "*"},
-        {"", ""},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.bar);
-        EXPECT_EQ(gui::qtFilter(QString::fromLatin1(c.bar)), QString::fromLatin1(c.qt));
-    }
+struct FilterCase {
+    const char* name;
+    const char* bar;
+    const char* qt;
+};
+
+class QtFilter : public testing::TestWithParam<FilterCase> {};
+
+TEST_P(QtFilter, BarFiltersBecomeQtFilters) {
+    EXPECT_EQ(gui::qtFilter(QString::fromLatin1(GetParam().bar)), QString::fromLatin1(GetParam().qt));
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Filters, QtFilter,
+    testing::Values(FilterCase{"OneFilter", "Txt files (*.txt)|*.txt", "Txt files (*.txt)"},
+                    FilterCase{"NoBlankBeforePattern", "Text Files(*.txt)|*.txt", "Text Files(*.txt)"},
+                    FilterCase{"ImageFilter", "Img files (*.img)|*.img", "Img files (*.img)"},
+                    FilterCase{"TwoFiltersAndAllFiles", "Option files|*.hlv|All files (*.*)|*.*||",
+                               "Option files (*.hlv);;All files (*)"},
+                    FilterCase{"SeveralPatterns", "Pictures|*.bmp;*.gif", "Pictures (*.bmp *.gif)"},
+                    FilterCase{"BarePatternAllFiles", "*.*", "*"}, FilterCase{"Empty", "", ""}),
+    [](const testing::TestParamInfo<FilterCase>& i) { return std::string(i.param.name); });
 
 TEST(ScriptedFileDialogs, AnswersFromTheQueueThenCancels) {
     auto dialogs = gui::ScriptedFileDialogs::install();

@@ -94,34 +94,39 @@ struct BoxPresser {
     }
 };
 
-TEST(QtMessenger, EnterTakesTheDefaultButton) {
+enum class Question { Ask, Confirm, YesNoCancel };
+
+struct DefaultCase {
+    const char* name;
+    Question question;
+    gui::Answer expected;
+    const char* defaultButton;
+};
+
+class QtMessengerDefaults : public testing::TestWithParam<DefaultCase> {};
+
+TEST_P(QtMessengerDefaults, EnterTakesTheDefaultButton) {
+    const DefaultCase& c = GetParam();
     gui::QtMessenger m;
-    struct Case {
-        const char* name;
-        std::function<gui::Answer()> raise;
-        gui::Answer expected;
-        const char* defaultButton;
-    };
-    const Case cases[] = {
-        {"ask defaults to No", [&] { return m.ask(QStringLiteral("Cap"), QStringLiteral("Sure?")); },
-         gui::Answer::No, "No"},
-        {"confirm defaults to OK",
-         [&] { return m.confirm(QStringLiteral("Cap"), QStringLiteral("Overwrite?")); }, gui::Answer::Ok,
-         "OK"},
-        {"three-way question defaults to Yes",
-         [&] { return m.askYesNoCancel(QStringLiteral("Cap"), QStringLiteral("Save?")); }, gui::Answer::Yes,
-         "Yes"},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        BoxPresser presser;
-        presser.arm(Qt::Key_Return);
-        EXPECT_EQ(c.raise(), c.expected);
-        EXPECT_TRUE(presser.seen);
-        EXPECT_EQ(presser.title, QStringLiteral("Cap"));
-        EXPECT_EQ(presser.defaultText, QString::fromLatin1(c.defaultButton));
-    }
+    BoxPresser presser;
+    presser.arm(Qt::Key_Return);
+    const gui::Answer answer =
+        c.question == Question::Ask       ? m.ask(QStringLiteral("Cap"), QStringLiteral("Sure?"))
+        : c.question == Question::Confirm ? m.confirm(QStringLiteral("Cap"), QStringLiteral("Overwrite?"))
+                                          : m.askYesNoCancel(QStringLiteral("Cap"), QStringLiteral("Save?"));
+    EXPECT_EQ(answer, c.expected);
+    EXPECT_TRUE(presser.seen);
+    EXPECT_EQ(presser.title, QStringLiteral("Cap"));
+    EXPECT_EQ(presser.defaultText, QString::fromLatin1(c.defaultButton));
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    QtMessenger, QtMessengerDefaults,
+    testing::Values(DefaultCase{"AskDefaultsToNo", Question::Ask, gui::Answer::No, "No"},
+                    DefaultCase{"ConfirmDefaultsToOk", Question::Confirm, gui::Answer::Ok, "OK"},
+                    DefaultCase{"ThreeWayQuestionDefaultsToYes", Question::YesNoCancel, gui::Answer::Yes,
+                                "Yes"}),
+    [](const testing::TestParamInfo<DefaultCase>& i) { return std::string(i.param.name); });
 
 TEST(QtMessenger, BoxIsWideEnoughForItsCaption) {
     gui::QtMessenger m;

@@ -58,33 +58,38 @@ TEST_F(CaptureSinkTest, EachCaptureAppendsToWhatTheFileHolds) {
     EXPECT_EQ(beeps, 0);
 }
 
-TEST_F(CaptureSinkTest, OpenFailuresGiveTheStatusTextABeepAndNoCapture) {
+enum class Unopenable { MissingFolder, AFolder, HeldByAnotherCapture };
+
+class CaptureSinkOpen : public CaptureSinkTest, public testing::WithParamInterface<Unopenable> {};
+
+TEST_P(CaptureSinkOpen, OpenFailuresGiveTheStatusTextABeepAndNoCapture) {
     const QString held = path("held.txt");
     CaptureSink other;
     ASSERT_TRUE(other.start(held.toStdString()));
-    const struct {
-        const char* name;
-        std::string file;
-    } rows[] = {
-        {"missing folder", path("no/such/folder/cap.txt").toStdString()},
-        {"a folder", dir.path().toStdString()},
-        {"held by another capture", held.toStdString()},
-    };
-    for (const auto& row : rows) {
-        SCOPED_TRACE(row.name);
-        status.clear();
-        beeps = 0;
-        QSignalSpy changed(&sink, &CaptureSink::capturingChanged);
-        EXPECT_FALSE(sink.start(row.file));
-        EXPECT_FALSE(sink.capturing());
-        EXPECT_EQ(beeps, 1);
-        ASSERT_EQ(status.size(), 1);
-        EXPECT_EQ(status[0][0].toString(), QStringLiteral("Capture file open fail"));
-        for (const auto& c : changed)
-            EXPECT_FALSE(c[0].toBool());
-        put(sink, "dropped"); // no file: nothing happens
-    }
+    const std::string file = GetParam() == Unopenable::MissingFolder
+                                 ? path("no/such/folder/cap.txt").toStdString()
+                             : GetParam() == Unopenable::AFolder ? dir.path().toStdString()
+                                                                 : held.toStdString();
+    QSignalSpy changed(&sink, &CaptureSink::capturingChanged);
+    EXPECT_FALSE(sink.start(file));
+    EXPECT_FALSE(sink.capturing());
+    EXPECT_EQ(beeps, 1);
+    ASSERT_EQ(status.size(), 1);
+    EXPECT_EQ(status[0][0].toString(), QStringLiteral("Capture file open fail"));
+    for (const auto& c : changed)
+        EXPECT_FALSE(c[0].toBool());
+    put(sink, "dropped"); // no file: nothing happens
+    EXPECT_EQ(beeps, 1);
 }
+
+const char* const UnopenableNames[] = {"MissingFolder", "AFolder", "HeldByAnotherCapture"};
+
+INSTANTIATE_TEST_SUITE_P(Files, CaptureSinkOpen,
+                         testing::Values(Unopenable::MissingFolder, Unopenable::AFolder,
+                                         Unopenable::HeldByAnotherCapture),
+                         [](const testing::TestParamInfo<Unopenable>& i) {
+                             return std::string(UnopenableNames[static_cast<int>(i.param)]);
+                         });
 
 TEST_F(CaptureSinkTest, AWriteFailureEndsCaptureOnTheGuiThread) {
     ASSERT_TRUE(sink.start("/dev/full"));

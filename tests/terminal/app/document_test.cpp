@@ -117,20 +117,32 @@ TEST_F(DocumentTest, DumbTerminalNeedsNoDescriptionAndGetsEightyByTwentyFive) {
     EXPECT_EQ(state->screenLines(), 25);
 }
 
-TEST(PortErrorTexts, EachCodeHasItsText) {
-    const std::pair<int, const char*> cases[] = {
-        {-1, "No such port or port is not opened in advance"},
-        {-2, "The board is not the BREL compatible intelligend board"},
-        {-3, "Unknown Error:-3"},
-        {-4, "No data to read or no buffer to write"},
-        {-5, "No such port or port is occupied by other program"},
-        {-6, "Can't Set by H/W Flowctrl"},
-        {-7, "Bad parameter"},
-        {-42, "Unknown Error:-42"},
-    };
-    for (const auto& [code, text] : cases)
-        EXPECT_EQ(halvic::PortErrorText(code), QString::fromLatin1(text)) << code;
+struct ErrorRow {
+    const char* name;
+    int code;
+    const char* text;
+};
+
+const ErrorRow ErrorRows[] = {
+    {"NotOpen", -1, "No such port or port is not opened in advance"},
+    {"NotACompatibleBoard", -2, "The board is not the BREL compatible intelligend board"},
+    {"Unknown3", -3, "Unknown Error:-3"},
+    {"NoData", -4, "No data to read or no buffer to write"},
+    {"Occupied", -5, "No such port or port is occupied by other program"},
+    {"HardwareFlowControl", -6, "Can't Set by H/W Flowctrl"},
+    {"BadParameter", -7, "Bad parameter"},
+    {"Unknown42", -42, "Unknown Error:-42"},
+};
+
+class PortErrorTexts : public testing::TestWithParam<ErrorRow> {};
+
+TEST_P(PortErrorTexts, EachCodeHasItsText) {
+    EXPECT_EQ(halvic::PortErrorText(GetParam().code), QString::fromLatin1(GetParam().text))
+        << GetParam().code;
 }
+
+INSTANTIATE_TEST_SUITE_P(Codes, PortErrorTexts, testing::ValuesIn(ErrorRows),
+                         [](const testing::TestParamInfo<ErrorRow>& i) { return std::string(i.param.name); });
 
 TEST(PortNames, FromComTenUpTheDeviceNamespaceForm) {
     EXPECT_EQ(halvic::MakePortName(1), "COM1");

@@ -21,9 +21,11 @@ protected:
             QApplication::sendEvent(view, &press);
         }
         QTest::keyClick(view, Qt::Key_Z);
-        std::string got = takeFrom(pty.master(), 1000, 300);
-        for (int i = 0; i < 30 && (got.empty() || got.back() != 'z'); ++i)
-            got += takeFrom(pty.master(), 1000, 100);
+        // Read until the marker arrives: the key's bytes come before it on the line.
+        std::string got;
+        const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(3);
+        while ((got.empty() || got.back() != 'z') && std::chrono::steady_clock::now() < end)
+            got += takeFrom(pty.master(), 1, 100);
         EXPECT_FALSE(got.empty());
         if (!got.empty())
             got.pop_back();
@@ -32,6 +34,7 @@ protected:
 };
 
 struct KeyCase {
+    const char* name;
     int type;
     Qt::Key key;
     Qt::KeyboardModifiers modifiers;
@@ -39,50 +42,52 @@ struct KeyCase {
     const char* bytes;
 };
 
-TEST_F(KeyboardTest, KeysSendTheDescriptionStringsOfTheTerminalType) {
-    const KeyCase cases[] = {
-        {0, Qt::Key_Up, Qt::NoModifier, 1, "\x1b[A"},
-        {0, Qt::Key_Up, Qt::NoModifier, 3, "\x1b[A\x1b[A\x1b[A"}, // a held key, three repeats
-        {0, Qt::Key_F10, Qt::NoModifier, 3, "\x1b[V"},            // once per press
-        {0, Qt::Key_Delete, Qt::NoModifier, 1, "\x1b[3~"},
-        {0, Qt::Key_Backspace, Qt::NoModifier, 1, "\x7f"}, // what Linux line editing erases with
-        {0, Qt::Key_Backspace, Qt::NoModifier, 2, "\x7f\x7f"},
-        {0, Qt::Key_F11, Qt::NoModifier, 1, "\x1b[23~"},
-        {0, Qt::Key_F12, Qt::NoModifier, 1, "\x1b[24~"},
-        {0, Qt::Key_Backtab, Qt::ShiftModifier, 1, "\x1b[Z"},
-        {0, Qt::Key_A, Qt::NoModifier, 1, "a"},
-        {0, Qt::Key_C, Qt::ControlModifier, 1, "\x03"},
-        {0, Qt::Key_Return, Qt::NoModifier, 1, "\r"}, // no Enter translation here
-        {0, Qt::Key_Tab, Qt::NoModifier, 1, "\t"},
-        {0, Qt::Key_Escape, Qt::NoModifier, 1, "\x1b"},
-        {1, Qt::Key_Up, Qt::NoModifier, 1, "\x1bOA"},
-        {1, Qt::Key_F1, Qt::NoModifier, 1, "\x1bOP"},
-        {1, Qt::Key_PageDown, Qt::NoModifier, 1, "\x1b[6~"},
-        {1, Qt::Key_Delete, Qt::NoModifier, 1, "\x1b[3~"},
-        {1, Qt::Key_Backspace, Qt::NoModifier, 1, "\x7f"},
-        {1, Qt::Key_F11, Qt::NoModifier, 1, "\x1b[23~"},
-        {1, Qt::Key_F12, Qt::NoModifier, 1, "\x1b[24~"},
-        {1, Qt::Key_Backtab, Qt::ShiftModifier, 1, "\x1b[Z"},
-        {2, Qt::Key_Up, Qt::NoModifier, 1, ""}, // the dumb terminal has no key strings
-        {2, Qt::Key_B, Qt::NoModifier, 1, "b"},
-        {2, Qt::Key_Backspace, Qt::NoModifier, 1, "\b"}, // the dumb terminal sends the character
-    };
-    for (int type : {0, 1, 2}) {
-        wantedTerminal.terminalType = type;
-        halvic::CChildFrame* child = openWindow();
-        ASSERT_NE(child, nullptr);
-        for (const KeyCase& c : cases) {
-            if (c.type != type)
-                continue;
-            EXPECT_EQ(sent(*child, c.key, c.modifiers, c.count), std::string(c.bytes))
-                << "type " << type << " key " << c.key << " count " << c.count;
-        }
-        QPointer<halvic::CChildFrame> guard(child);
-        child->close();
-        ASSERT_TRUE(waitFor([&] { return guard.isNull(); }));
-        EXPECT_TRUE(messages->boxes().empty()) << messages->last().text.toStdString();
-    }
+const KeyCase KeyCases[] = {
+    {"Ansi_Up", 0, Qt::Key_Up, Qt::NoModifier, 1, "\x1b[A"},
+    {"Ansi_UpHeldThreeRepeats", 0, Qt::Key_Up, Qt::NoModifier, 3, "\x1b[A\x1b[A\x1b[A"},
+    {"Ansi_F10HeldOncePerPress", 0, Qt::Key_F10, Qt::NoModifier, 3, "\x1b[V"},
+    {"Ansi_Delete", 0, Qt::Key_Delete, Qt::NoModifier, 1, "\x1b[3~"},
+    {"Ansi_Backspace", 0, Qt::Key_Backspace, Qt::NoModifier, 1,
+     "\x7f"}, // what Linux line editing erases with
+    {"Ansi_BackspaceHeldTwoRepeats", 0, Qt::Key_Backspace, Qt::NoModifier, 2, "\x7f\x7f"},
+    {"Ansi_F11", 0, Qt::Key_F11, Qt::NoModifier, 1, "\x1b[23~"},
+    {"Ansi_F12", 0, Qt::Key_F12, Qt::NoModifier, 1, "\x1b[24~"},
+    {"Ansi_Backtab", 0, Qt::Key_Backtab, Qt::ShiftModifier, 1, "\x1b[Z"},
+    {"Ansi_Letter", 0, Qt::Key_A, Qt::NoModifier, 1, "a"},
+    {"Ansi_ControlC", 0, Qt::Key_C, Qt::ControlModifier, 1, "\x03"},
+    {"Ansi_Return", 0, Qt::Key_Return, Qt::NoModifier, 1, "\r"}, // no Enter translation here
+    {"Ansi_Tab", 0, Qt::Key_Tab, Qt::NoModifier, 1, "\t"},
+    {"Ansi_Escape", 0, Qt::Key_Escape, Qt::NoModifier, 1, "\x1b"},
+    {"Vt100_Up", 1, Qt::Key_Up, Qt::NoModifier, 1, "\x1bOA"},
+    {"Vt100_F1", 1, Qt::Key_F1, Qt::NoModifier, 1, "\x1bOP"},
+    {"Vt100_PageDown", 1, Qt::Key_PageDown, Qt::NoModifier, 1, "\x1b[6~"},
+    {"Vt100_Delete", 1, Qt::Key_Delete, Qt::NoModifier, 1, "\x1b[3~"},
+    {"Vt100_Backspace", 1, Qt::Key_Backspace, Qt::NoModifier, 1, "\x7f"},
+    {"Vt100_F11", 1, Qt::Key_F11, Qt::NoModifier, 1, "\x1b[23~"},
+    {"Vt100_F12", 1, Qt::Key_F12, Qt::NoModifier, 1, "\x1b[24~"},
+    {"Vt100_Backtab", 1, Qt::Key_Backtab, Qt::ShiftModifier, 1, "\x1b[Z"},
+    {"Dumb_UpSendsNothing", 2, Qt::Key_Up, Qt::NoModifier, 1, ""}, // the dumb terminal has no key strings
+    {"Dumb_Letter", 2, Qt::Key_B, Qt::NoModifier, 1, "b"},
+    {"Dumb_Backspace", 2, Qt::Key_Backspace, Qt::NoModifier, 1,
+     "\b"}, // the dumb terminal sends the character
+};
+
+class KeyboardKeys : public KeyboardTest, public testing::WithParamInterface<KeyCase> {};
+
+TEST_P(KeyboardKeys, KeysSendTheDescriptionStringsOfTheTerminalType) {
+    const KeyCase& c = GetParam();
+    wantedTerminal.terminalType = c.type;
+    halvic::CChildFrame* child = openWindow();
+    ASSERT_NE(child, nullptr);
+    EXPECT_EQ(sent(*child, c.key, c.modifiers, c.count), std::string(c.bytes));
+    QPointer<halvic::CChildFrame> guard(child);
+    child->close();
+    ASSERT_TRUE(waitFor([&] { return guard.isNull(); }));
+    EXPECT_TRUE(messages->boxes().empty()) << messages->last().text.toStdString();
 }
+
+INSTANTIATE_TEST_SUITE_P(Types, KeyboardKeys, testing::ValuesIn(KeyCases),
+                         [](const testing::TestParamInfo<KeyCase>& i) { return std::string(i.param.name); });
 
 TEST_F(KeyboardTest, TypedCharactersGoAsTheirEightBitCodes) {
     halvic::CChildFrame* child = openWindow();

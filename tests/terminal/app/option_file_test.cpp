@@ -147,43 +147,56 @@ TEST_F(OptionFileTest, AfterSavingFewerWindowsNoStaleProfileIsHandedOut) {
     EXPECT_EQ(contentOf(at("three.hlv")), encoded(profiles(1)));
 }
 
-TEST_F(OptionFileTest, ReadFailuresShowTheirMessageAndHandOutNothing) {
+struct ReadFailureCase {
+    const char* name;
+    QByteArray bytes; // null: no file at all
+    QString message;
+};
+
+std::vector<ReadFailureCase> readFailureCases() {
     QByteArray valid = encoded(profiles(2));
     QByteArray shortByOne = valid.left(valid.size() - 1);
     QByteArray badField = valid;
     badField[23 + 912 + 36] = 20; // second profile's baud index
     QByteArray zeroCount = valid;
     zeroCount[19] = 0;
-    struct Case {
-        const char* name;
-        QByteArray bytes; // null: no file at all
-        QString message;
+    return {
+        {"Missing", QByteArray(), "Profile %1 open fail"},
+        {"OneByteShort", shortByOne, "Profile %1 data corrupted !"},
+        {"BadField", badField, "Profile %1 data corrupted !"},
+        {"Count0", zeroCount, "Profile %1 data corrupted !"},
+        {"Empty", QByteArray(""), "Profile %1 data corrupted !"},
     };
-    const Case cases[] = {
-        {"missing", QByteArray(), "Profile %1 open fail"},
-        {"one byte short", shortByOne, "Profile %1 data corrupted !"},
-        {"bad field", badField, "Profile %1 data corrupted !"},
-        {"count 0", zeroCount, "Profile %1 data corrupted !"},
-        {"empty", QByteArray(""), "Profile %1 data corrupted !"},
-    };
-    for (const Case& c : cases) {
-        const QString path = at(QString::fromLatin1(c.name) + ".hlv");
-        if (!c.bytes.isNull()) {
-            ASSERT_TRUE(writeBytes(path, c.bytes));
-        }
-        OptionFile of(dir.path());
-        messages->clear();
-        EXPECT_EQ(of.ReadOptionFile(path), 0) << c.name;
-        ASSERT_EQ(messages->boxes().size(), 1u) << c.name;
-        const gui::Box box = messages->last();
-        EXPECT_EQ(box.text, QString(c.message).replace("%1", path)) << c.name;
-        EXPECT_EQ(box.caption, "Halvic");
-        EXPECT_EQ(box.icon, gui::Icon::Warning);
-        EXPECT_FALSE(of.loaded()) << c.name;
-        EXPECT_FALSE(of.hasName()) << c.name;
-        Profile p;
-        EXPECT_FALSE(of.ReadNextProfile(p)) << c.name;
+}
+
+class OptionFileReadFailure : public OptionFileTest, public testing::WithParamInterface<ReadFailureCase> {};
+
+TEST_P(OptionFileReadFailure, ReadFailuresShowTheirMessageAndHandOutNothing) {
+    const ReadFailureCase& c = GetParam();
+    const QString path = at(QString::fromLatin1(c.name) + ".hlv");
+    if (!c.bytes.isNull()) {
+        ASSERT_TRUE(writeBytes(path, c.bytes));
     }
+    OptionFile of(dir.path());
+    messages->clear();
+    EXPECT_EQ(of.ReadOptionFile(path), 0) << c.name;
+    ASSERT_EQ(messages->boxes().size(), 1u) << c.name;
+    const gui::Box box = messages->last();
+    EXPECT_EQ(box.text, QString(c.message).replace("%1", path)) << c.name;
+    EXPECT_EQ(box.caption, "Halvic");
+    EXPECT_EQ(box.icon, gui::Icon::Warning);
+    EXPECT_FALSE(of.loaded()) << c.name;
+    EXPECT_FALSE(of.hasName()) << c.name;
+    Profile p;
+    EXPECT_FALSE(of.ReadNextProfile(p)) << c.name;
+}
+
+INSTANTIATE_TEST_SUITE_P(OptionFileTest, OptionFileReadFailure, testing::ValuesIn(readFailureCases()),
+                         [](const testing::TestParamInfo<ReadFailureCase>& i) {
+                             return std::string(i.param.name);
+                         });
+
+TEST_F(OptionFileTest, AFolderOrAFifoInPlaceOfTheFileIsRefused) {
     // A folder in place of the file cannot be opened as one; a FIFO is refused without waiting for
     // a writer.
     OptionFile of(dir.path());

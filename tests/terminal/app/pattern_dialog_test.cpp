@@ -94,47 +94,55 @@ TEST_F(PatternDialogTest, StartsWithTheRangeAndUntilUserBreak) {
     EXPECT_TRUE(field("1038")->hasFocus());
 }
 
-TEST_F(PatternDialogTest, KeysKeepThePatternLineAndTheHexFieldInStep) {
+struct KeysRow {
+    const char* name;
+    const char* radio;
+    const char* target; // object name of the widget typed into
+    QString keys;
+    QString hexField;
+    QString line;
+};
+
+std::vector<KeysRow> keysRows() {
     const QString full = QStringLiteral("abcdefghijklmnopqrst");
-    const struct {
-        const char* radio;
-        const char* target; // object name of the widget typed into
-        QString keys;
-        QString hexField;
-        QString line;
-    } rows[] = {
-        {"1032", "patternLine", QStringLiteral("hello"), "68656C6C6F", "68656C6C6F"},
-        {"1033", "1037", QStringLiteral("3"), "3", "03"},
-        {"1033", "1037", QStringLiteral("ABC"), "ABC", "AB0C"},
-        {"1033", "1037", QStringLiteral("x4g1-z"), "41", "41"}, // only hex digits are taken
-        {"1032", "patternLine", QStringLiteral("{^A}"), "01", "01"},
-        {"1032", "patternLine", full + QStringLiteral("u"), "", ""}, // 21st character at the end: ignored
-        {"1032", "patternLine", full + QStringLiteral("{Home}Z"), "", ""},
-        {"1032", "patternLine", QStringLiteral("abc{Left}{BS}"), "6163", "6163"},
-        {"1032", "patternLine", QStringLiteral("abc{Home}{Del}"), "6263", "6263"},
-        {"1032", "patternLine", QStringLiteral("abc{End}{Del}"), "616263", "616263"},
-        {"1032", "patternLine", QStringLiteral("abc{Home}{BS}{Right}x"), "61786263", "61786263"},
-        {"1032", "patternLine", QStringLiteral("ab{Left}{Left}{Left}x"), "786162", "786162"},
-    };
     QString fullHex;
     for (QChar c : full)
         fullHex += QString::number(c.unicode(), 16).toUpper();
-    for (const auto& row : rows) {
-        SCOPED_TRACE(row.keys.toStdString());
-        open();
-        click(row.radio);
-        QWidget* target = child(row.target);
-        ASSERT_TRUE(target->hasFocus());
-        typeKeys(target, row.keys);
-        QString wantHex = row.hexField, wantLine = row.line;
-        if (row.keys == full + QStringLiteral("u"))
-            wantHex = wantLine = fullHex;
-        if (row.keys == full + QStringLiteral("{Home}Z"))
-            wantHex = wantLine = QStringLiteral("5A") + fullHex.left(38);
-        EXPECT_EQ(field("1037")->text(), wantHex);
-        EXPECT_EQ(lineBytes(dlg->patternLine()), wantLine);
-    }
+    const QString insertedHex = QStringLiteral("5A") + fullHex.left(38);
+    return {
+        {"AsciiText", "1032", "patternLine", QStringLiteral("hello"), "68656C6C6F", "68656C6C6F"},
+        {"HexOneDigit", "1033", "1037", QStringLiteral("3"), "3", "03"},
+        {"HexOddDigits", "1033", "1037", QStringLiteral("ABC"), "ABC", "AB0C"},
+        {"HexOnlyDigitsTaken", "1033", "1037", QStringLiteral("x4g1-z"), "41", "41"},
+        {"ControlCharacter", "1032", "patternLine", QStringLiteral("{^A}"), "01", "01"},
+        // 21st character at the end: ignored
+        {"TwentyFirstCharacterIgnored", "1032", "patternLine", full + QStringLiteral("u"), fullHex, fullHex},
+        {"InsertIntoAFullLine", "1032", "patternLine", full + QStringLiteral("{Home}Z"), insertedHex,
+         insertedHex},
+        {"Backspace", "1032", "patternLine", QStringLiteral("abc{Left}{BS}"), "6163", "6163"},
+        {"DeleteAtStart", "1032", "patternLine", QStringLiteral("abc{Home}{Del}"), "6263", "6263"},
+        {"DeleteAtEnd", "1032", "patternLine", QStringLiteral("abc{End}{Del}"), "616263", "616263"},
+        {"BackspaceAtStartThenInsert", "1032", "patternLine", QStringLiteral("abc{Home}{BS}{Right}x"),
+         "61786263", "61786263"},
+        {"LeftPastTheStart", "1032", "patternLine", QStringLiteral("ab{Left}{Left}{Left}x"), "786162",
+         "786162"},
+    };
 }
+
+class PatternDialogKeys : public PatternDialogTest, public testing::WithParamInterface<KeysRow> {};
+
+TEST_P(PatternDialogKeys, KeysKeepThePatternLineAndTheHexFieldInStep) {
+    const KeysRow& row = GetParam();
+    click(row.radio);
+    QWidget* target = child(row.target);
+    ASSERT_TRUE(target->hasFocus());
+    typeKeys(target, row.keys);
+    EXPECT_EQ(field("1037")->text(), row.hexField);
+    EXPECT_EQ(lineBytes(dlg->patternLine()), row.line);
+}
+
+INSTANTIATE_TEST_SUITE_P(Keys, PatternDialogKeys, testing::ValuesIn(keysRows()),
+                         [](const testing::TestParamInfo<KeysRow>& i) { return std::string(i.param.name); });
 
 TEST(PatternLineGlyphs, ControlBytesShowAsTheirGlyphs) {
     const struct {
@@ -146,86 +154,95 @@ TEST(PatternLineGlyphs, ControlBytesShowAsTheirGlyphs) {
         EXPECT_EQ(halvic::cp437Glyph(row.byte), QChar(row.shown)) << int(row.byte);
 }
 
-TEST_F(PatternDialogTest, TheSmallFieldsTakeOnlyTheirDigits) {
-    const struct {
-        const char* radio;
-        const char* field;
-        const char* keys;
-        const char* text;
-    } rows[] = {
-        {"1034", "1038", "g7z", "7"},
-        {"1034", "1039", "fFf", "fF"},    // two digits at most
-        {"1040", "1042", "12a3", "1123"}, // after the stored "1"
-        {"1040", "1042", "123456789", "12345678"},
-    };
-    for (const auto& row : rows) {
-        SCOPED_TRACE(row.keys);
-        open();
-        click(row.radio);
-        QLineEdit* edit = field(row.field);
-        edit->setFocus();
-        QTest::keyClick(edit, Qt::Key_End);
-        if (std::string(row.keys) == "123456789")
-            edit->clear();
-        QTest::keyClicks(edit, QLatin1String(row.keys));
-        EXPECT_EQ(edit->text(), QLatin1String(row.text));
+struct DigitsRow {
+    const char* name;
+    const char* radio;
+    const char* field;
+    const char* keys;
+    const char* text;
+    bool cleared;
+};
+
+class PatternDialogDigits : public PatternDialogTest, public testing::WithParamInterface<DigitsRow> {};
+
+TEST_P(PatternDialogDigits, TheSmallFieldsTakeOnlyTheirDigits) {
+    const DigitsRow& row = GetParam();
+    click(row.radio);
+    QLineEdit* edit = field(row.field);
+    edit->setFocus();
+    QTest::keyClick(edit, Qt::Key_End);
+    if (row.cleared)
+        edit->clear();
+    QTest::keyClicks(edit, QLatin1String(row.keys));
+    EXPECT_EQ(edit->text(), QLatin1String(row.text));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Fields, PatternDialogDigits,
+    testing::Values(DigitsRow{"RangeStartHexOnly", "1034", "1038", "g7z", "7", false},
+                    DigitsRow{"RangeEndTwoDigitsAtMost", "1034", "1039", "fFf", "fF", false},
+                    DigitsRow{"RepeatDecimalAfterTheStoredOne", "1040", "1042", "12a3", "1123", false},
+                    DigitsRow{"RepeatEightDigitsAtMost", "1040", "1042", "123456789", "12345678", true}),
+    [](const testing::TestParamInfo<DigitsRow>& i) { return std::string(i.param.name); });
+
+struct StartRow {
+    const char* name;
+    const char* radio;
+    const char* hex;
+    const char* start;
+    const char* end;
+    const char* repeat;  // nullptr: until user break
+    const char* message; // nullptr: accepted
+    const char* focus;   // refused: where the focus goes
+    const char* text;    // accepted: what is shown while sending
+    std::vector<uint8_t> pass;
+};
+
+class PatternDialogStart : public PatternDialogTest, public testing::WithParamInterface<StartRow> {};
+
+TEST_P(PatternDialogStart, StartSendChecksThePattern) {
+    const StartRow& row = GetParam();
+    field("1037")->setText(QLatin1String(row.hex));
+    field("1038")->setText(QLatin1String(row.start));
+    field("1039")->setText(QLatin1String(row.end));
+    if (row.repeat) {
+        click("1040");
+        field("1042")->setText(QLatin1String(row.repeat));
+    }
+    click(row.radio);
+    click("startSend");
+    if (!row.message) {
+        EXPECT_TRUE(messages->boxes().empty());
+        EXPECT_EQ(dlg->result(), QDialog::Accepted);
+        EXPECT_EQ(dlg->patternText(), QLatin1String(row.text));
+        EXPECT_EQ(dlg->pass(), row.pass);
+        return;
+    }
+    ASSERT_EQ(messages->boxes().size(), 1u);
+    EXPECT_EQ(messages->last().kind, gui::BoxKind::Plain);
+    EXPECT_EQ(messages->last().text, QLatin1String(row.message));
+    EXPECT_TRUE(dlg->isVisible()) << "the dialog stays";
+    EXPECT_EQ(dlg->result(), 0);
+    if (*row.focus) {
+        EXPECT_TRUE(child(row.focus)->hasFocus());
     }
 }
 
-TEST_F(PatternDialogTest, StartSendChecksThePattern) {
-    const struct {
-        const char* name;
-        const char* radio;
-        const char* hex;
-        const char* start;
-        const char* end;
-        const char* repeat;  // nullptr: until user break
-        const char* message; // nullptr: accepted
-        const char* focus;   // refused: where the focus goes
-        const char* text;    // accepted: what is shown while sending
-        std::vector<uint8_t> pass;
-    } rows[] = {
-        {"empty range", "1034", "", "", "", nullptr, "No pattern defined !", "1038", nullptr, {}},
-        {"range 00..00", "1034", "", "00", "0", nullptr, "No pattern defined !", "1038", nullptr, {}},
-        {"range backwards", "1034", "", "41", "40", nullptr, "No pattern defined !", "1038", nullptr, {}},
-        {"empty ASCII", "1032", "", "", "", nullptr, "No pattern defined !", "patternLine", nullptr, {}},
-        {"empty HEX", "1033", "", "", "", nullptr, "No pattern defined !", "1037", nullptr, {}},
-        {"repeat 0", "1033", "41", "", "", "0", "Repeat count error", "", nullptr, {}},
-        {"range 41..41", "1034", "", "41", "41", nullptr, nullptr, nullptr, "41..41", {0x41}},
-        {"range fe..FF", "1034", "", "fe", "FF", "2", nullptr, nullptr, "fe..ff", {0xFE, 0xFF}},
-        {"HEX", "1033", "0d0a", "", "", nullptr, nullptr, nullptr, "0d0a", {0x0D, 0x0A}},
-    };
-    for (const auto& row : rows) {
-        SCOPED_TRACE(row.name);
-        halvic::resetPatternSettings();
-        messages->clear();
-        open();
-        field("1037")->setText(QLatin1String(row.hex));
-        field("1038")->setText(QLatin1String(row.start));
-        field("1039")->setText(QLatin1String(row.end));
-        if (row.repeat) {
-            click("1040");
-            field("1042")->setText(QLatin1String(row.repeat));
-        }
-        click(row.radio);
-        click("startSend");
-        if (!row.message) {
-            EXPECT_TRUE(messages->boxes().empty());
-            EXPECT_EQ(dlg->result(), QDialog::Accepted);
-            EXPECT_EQ(dlg->patternText(), QLatin1String(row.text));
-            EXPECT_EQ(dlg->pass(), row.pass);
-            continue;
-        }
-        ASSERT_EQ(messages->boxes().size(), 1u);
-        EXPECT_EQ(messages->last().kind, gui::BoxKind::Plain);
-        EXPECT_EQ(messages->last().text, QLatin1String(row.message));
-        EXPECT_TRUE(dlg->isVisible()) << "the dialog stays";
-        EXPECT_EQ(dlg->result(), 0);
-        if (*row.focus) {
-            EXPECT_TRUE(child(row.focus)->hasFocus());
-        }
-    }
-}
+INSTANTIATE_TEST_SUITE_P(
+    Patterns, PatternDialogStart,
+    testing::Values(
+        StartRow{"EmptyRange", "1034", "", "", "", nullptr, "No pattern defined !", "1038", nullptr, {}},
+        StartRow{"Range00To00", "1034", "", "00", "0", nullptr, "No pattern defined !", "1038", nullptr, {}},
+        StartRow{
+            "RangeBackwards", "1034", "", "41", "40", nullptr, "No pattern defined !", "1038", nullptr, {}},
+        StartRow{
+            "EmptyAscii", "1032", "", "", "", nullptr, "No pattern defined !", "patternLine", nullptr, {}},
+        StartRow{"EmptyHex", "1033", "", "", "", nullptr, "No pattern defined !", "1037", nullptr, {}},
+        StartRow{"RepeatZero", "1033", "41", "", "", "0", "Repeat count error", "", nullptr, {}},
+        StartRow{"Range41To41", "1034", "", "41", "41", nullptr, nullptr, nullptr, "41..41", {0x41}},
+        StartRow{"RangefeToFF", "1034", "", "fe", "FF", "2", nullptr, nullptr, "fe..ff", {0xFE, 0xFF}},
+        StartRow{"Hex", "1033", "0d0a", "", "", nullptr, nullptr, nullptr, "0d0a", {0x0D, 0x0A}}),
+    [](const testing::TestParamInfo<StartRow>& i) { return std::string(i.param.name); });
 
 TEST_F(PatternDialogTest, CancelKeepsTheEntriesForTheNextTime) {
     click("1033");

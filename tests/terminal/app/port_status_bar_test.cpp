@@ -83,27 +83,41 @@ protected:
     PaintLog log;
 };
 
-TEST_F(PortStatusBarTest, EachBitLightsOnlyItsOwnLamp) {
-    struct Case {
-        int word;
-        std::array<bool, 4> lit; // CTS, DSR, RI, DCD
-    };
-    const Case cases[] = {
-        {0x0, {false, false, false, false}},  {0x8, {false, false, false, true}},
-        {0x1, {true, false, false, false}},   {0x2, {false, true, false, false}},
-        {0x4, {false, false, true, false}},   {0xF, {true, true, true, true}},
-        {0xF0, {false, false, false, false}}, // bits above 3 mean nothing here
-    };
-    for (const Case& c : cases) {
-        bar->SetLineIndicators(c.word);
-        const QImage image = shot();
-        for (int lamp = 0; lamp < 4; ++lamp) {
-            const int pane = PortStatusBar::CtsPane + lamp;
-            EXPECT_EQ(bar->lampOn(pane), c.lit[lamp]) << c.word << " lamp " << lamp;
-            EXPECT_EQ(hasRed(image, bar->paneRect(pane)), c.lit[lamp]) << c.word << " lamp " << lamp;
-        }
+struct LampCase {
+    const char* name;
+    int word;
+    std::array<bool, 4> lit; // CTS, DSR, RI, DCD
+};
+
+class PortStatusBarLamps : public PortStatusBarTest, public testing::WithParamInterface<LampCase> {};
+
+TEST_P(PortStatusBarLamps, EachBitLightsOnlyItsOwnLamp) {
+    const LampCase& c = GetParam();
+    // From every lamp the other way, so each one has to change.
+    int opposite = 0;
+    for (int lamp = 0; lamp < 4; ++lamp)
+        opposite |= c.lit[lamp] ? 0 : 1 << lamp;
+    bar->SetLineIndicators(opposite);
+    settle();
+    bar->SetLineIndicators(c.word);
+    const QImage image = shot();
+    for (int lamp = 0; lamp < 4; ++lamp) {
+        const int pane = PortStatusBar::CtsPane + lamp;
+        EXPECT_EQ(bar->lampOn(pane), c.lit[lamp]) << c.word << " lamp " << lamp;
+        EXPECT_EQ(hasRed(image, bar->paneRect(pane)), c.lit[lamp]) << c.word << " lamp " << lamp;
     }
 }
+
+INSTANTIATE_TEST_SUITE_P(Words, PortStatusBarLamps,
+                         testing::Values(LampCase{"None", 0x0, {false, false, false, false}},
+                                         LampCase{"Dcd", 0x8, {false, false, false, true}},
+                                         LampCase{"Cts", 0x1, {true, false, false, false}},
+                                         LampCase{"Dsr", 0x2, {false, true, false, false}},
+                                         LampCase{"Ri", 0x4, {false, false, true, false}},
+                                         LampCase{"All", 0xF, {true, true, true, true}},
+                                         // bits above 3 mean nothing here
+                                         LampCase{"HighBitsMeanNothing", 0xF0, {false, false, false, false}}),
+                         [](const testing::TestParamInfo<LampCase>& i) { return std::string(i.param.name); });
 
 TEST_F(PortStatusBarTest, OnlyChangedLampsRepaint) {
     bar->SetLineIndicators(0x8);

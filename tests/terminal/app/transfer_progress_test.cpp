@@ -85,6 +85,7 @@ TEST(TransferProgress, AFullTableRefusesAndFreedSlotsServeAgain) {
 }
 
 struct TextRow {
+    const char* name;
     int result;
     int receiveCode;
     int direction;
@@ -92,30 +93,41 @@ struct TextRow {
     const char* text;
 };
 
-TEST(TransferReport, EveryResultHasItsText) {
-    const TextRow rows[] = {
-        {0, 0, DirectionTransmit, "File Transfer", "(COM3) Transmit file ok"},
-        {1, 106, DirectionReceive, "File Transfer", "(COM3) Receive file ok"},
-        {TransferErrNotOpen, 0, DirectionTransmit, "COM3", "Port is not opened in advance"},
-        {TransferErrTimeout, 0, DirectionTransmit, "COM3", "Transmit timeout"},
-        {TransferErrTimeout, 104, DirectionReceive, "COM3", "Receive timeout"},
-        {TransferErrUserAbort, 0, DirectionTransmit, "COM3", "User abort"},
-        {TransferErrAborted, 103, DirectionReceive, "COM3", "User abort"},
-        {TransferErrUserAbort, 100, DirectionReceive, "File Transfer", "(COM3) Receive file ok"},
-        {TransferErrAborted, 100, DirectionReceive, "File Transfer", "(COM3) Receive file ok"},
-        {TransferErrAborted, 100, DirectionTransmit, "COM3", "User abort"},
-        {TransferErrFile, 101, DirectionReceive, "COM3", "Can't open file"},
-        {TransferErrRemoteAbort, 0, DirectionTransmit, "COM3", "Remote side abort"},
-        {TransferErrZmodemBuffer, 106, DirectionReceive, "COM3",
-         "Using ZModem protocol,your COM port receive buffer size \nhave to be larger than 2K bytes\n"},
-        {TransferErrProtocol, 0, DirectionTransmit, "COM3", "File transfer error"},
-        {-77, 0, DirectionTransmit, "COM3", "File transfer error"},
-    };
-    for (const TextRow& row : rows) {
-        const TransferMessage m = TransferResultMessage(3, row.result, row.receiveCode, row.direction, 0);
-        EXPECT_EQ(m.caption, QString::fromLatin1(row.caption)) << row.result;
-        EXPECT_EQ(m.text, QString::fromLatin1(row.text)) << row.result << " " << row.receiveCode;
-    }
+const TextRow TextRows[] = {
+    {"TransmitOk", 0, 0, DirectionTransmit, "File Transfer", "(COM3) Transmit file ok"},
+    {"ReceiveOk", 1, 106, DirectionReceive, "File Transfer", "(COM3) Receive file ok"},
+    {"PortNotOpen", TransferErrNotOpen, 0, DirectionTransmit, "COM3", "Port is not opened in advance"},
+    {"TransmitTimeout", TransferErrTimeout, 0, DirectionTransmit, "COM3", "Transmit timeout"},
+    {"ReceiveTimeout", TransferErrTimeout, 104, DirectionReceive, "COM3", "Receive timeout"},
+    {"TransmitUserAbort", TransferErrUserAbort, 0, DirectionTransmit, "COM3", "User abort"},
+    {"ReceiveAborted", TransferErrAborted, 103, DirectionReceive, "COM3", "User abort"},
+    {"UserAbortAfterTheFileCame", TransferErrUserAbort, 100, DirectionReceive, "File Transfer",
+     "(COM3) Receive file ok"},
+    {"AbortedAfterTheFileCame", TransferErrAborted, 100, DirectionReceive, "File Transfer",
+     "(COM3) Receive file ok"},
+    {"TransmitAbortedWhateverTheReceiveCode", TransferErrAborted, 100, DirectionTransmit, "COM3",
+     "User abort"},
+    {"ReceiveFileError", TransferErrFile, 101, DirectionReceive, "COM3", "Can't open file"},
+    {"RemoteAbort", TransferErrRemoteAbort, 0, DirectionTransmit, "COM3", "Remote side abort"},
+    {"ZmodemBufferTooSmall", TransferErrZmodemBuffer, 106, DirectionReceive, "COM3",
+     "Using ZModem protocol,your COM port receive buffer size \nhave to be larger than 2K bytes\n"},
+    {"ProtocolError", TransferErrProtocol, 0, DirectionTransmit, "COM3", "File transfer error"},
+    {"UnknownCode", -77, 0, DirectionTransmit, "COM3", "File transfer error"},
+};
+
+class TransferReportText : public testing::TestWithParam<TextRow> {};
+
+TEST_P(TransferReportText, EveryResultHasItsText) {
+    const TextRow& row = GetParam();
+    const TransferMessage m = TransferResultMessage(3, row.result, row.receiveCode, row.direction, 0);
+    EXPECT_EQ(m.caption, QString::fromLatin1(row.caption)) << row.result;
+    EXPECT_EQ(m.text, QString::fromLatin1(row.text)) << row.result << " " << row.receiveCode;
+}
+
+INSTANTIATE_TEST_SUITE_P(TransferReport, TransferReportText, testing::ValuesIn(TextRows),
+                         [](const testing::TestParamInfo<TextRow>& i) { return std::string(i.param.name); });
+
+TEST(TransferReport, ASystemErrorShowsItsText) {
     const TransferMessage system = TransferResultMessage(3, TransferErrSystem, 0, DirectionReceive, ENOSPC);
     EXPECT_EQ(system.caption, QStringLiteral("COM3"));
     EXPECT_EQ(system.text, QString::fromLocal8Bit(std::strerror(ENOSPC)));

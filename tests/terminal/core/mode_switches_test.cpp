@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 using namespace terminal;
 using termtest::Terminal;
 
@@ -54,35 +56,44 @@ const SwitchCase Cases[] = {
     {"\x1b[7m\x1b[;m", {"set_attribute(7)", "exit_attribute_mode()"}, Row, Column, AttrNormal},
 };
 
-TEST(ModeSwitches, LeaveNoTextAndDoWhatTheirCapabilitySays) {
-    for (const char* file : {"ansi", "vt100"}) {
-        const auto table = termtest::shipped(file);
-        ASSERT_NE(table, nullptr);
-        for (const SwitchCase& c : Cases) {
-            SequenceRecogniser recogniser(table);
-            termtest::RecordingSink sink;
-            const std::string sequence(c.sequence);
-            recogniser.feed(termtest::bytes(sequence), sequence.size(), sink);
-            EXPECT_EQ(sink.events, c.events) << file << " " << termtest::visible(sequence);
+using SwitchRow = std::tuple<const char*, SwitchCase>;
 
-            Terminal t(table);
-            t << "\x1b[3;1Habcde" << sequence << "Z";
-            const std::string where = std::string(file) + " " + termtest::visible(sequence);
-            std::string expected(static_cast<size_t>(c.column), ' ');
-            if (c.row == Row)
-                expected.replace(0, Column, "abcde");
-            EXPECT_EQ(t.row(c.row), expected + "Z") << where;
-            if (c.row != Row) {
-                EXPECT_EQ(t.row(Row), "abcde") << where;
-            }
-            EXPECT_EQ(t.attr(c.column, c.row), c.attribute) << where;
-            EXPECT_EQ(t.screen.cursorVisible(), sequence != "\x1b[?25l") << where;
-            EXPECT_FALSE(t.screen.altCharset()) << where;
-            EXPECT_EQ(t.screen.scrollTop(), 0) << where;
-            EXPECT_EQ(t.screen.scrollBottom(), t.screen.screenLines() - 1) << where;
-        }
+class ModeSwitchRows : public testing::TestWithParam<SwitchRow> {};
+
+TEST_P(ModeSwitchRows, LeaveNoTextAndDoWhatTheirCapabilitySays) {
+    const char* file = std::get<0>(GetParam());
+    const SwitchCase& c = std::get<1>(GetParam());
+    const auto table = termtest::shipped(file);
+    ASSERT_NE(table, nullptr);
+    SequenceRecogniser recogniser(table);
+    termtest::RecordingSink sink;
+    const std::string sequence(c.sequence);
+    recogniser.feed(termtest::bytes(sequence), sequence.size(), sink);
+    EXPECT_EQ(sink.events, c.events) << file << " " << termtest::visible(sequence);
+
+    Terminal t(table);
+    t << "\x1b[3;1Habcde" << sequence << "Z";
+    const std::string where = std::string(file) + " " + termtest::visible(sequence);
+    std::string expected(static_cast<size_t>(c.column), ' ');
+    if (c.row == Row)
+        expected.replace(0, Column, "abcde");
+    EXPECT_EQ(t.row(c.row), expected + "Z") << where;
+    if (c.row != Row) {
+        EXPECT_EQ(t.row(Row), "abcde") << where;
     }
+    EXPECT_EQ(t.attr(c.column, c.row), c.attribute) << where;
+    EXPECT_EQ(t.screen.cursorVisible(), sequence != "\x1b[?25l") << where;
+    EXPECT_FALSE(t.screen.altCharset()) << where;
+    EXPECT_EQ(t.screen.scrollTop(), 0) << where;
+    EXPECT_EQ(t.screen.scrollBottom(), t.screen.screenLines() - 1) << where;
 }
+
+INSTANTIATE_TEST_SUITE_P(ModeSwitches, ModeSwitchRows,
+                         testing::Combine(testing::Values("ansi", "vt100"), testing::ValuesIn(Cases)),
+                         [](const testing::TestParamInfo<SwitchRow>& i) {
+                             return std::string(std::get<0>(i.param)) + "_" +
+                                    termtest::rowName(std::get<1>(i.param).sequence);
+                         });
 
 // Bracketed paste around every prompt must not move the line editing: the prompt and the typed text
 // stay where the shell put them, with the cursor after them.

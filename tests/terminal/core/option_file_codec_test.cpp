@@ -163,83 +163,102 @@ TEST(OptionFileCodec, EveryTruncationFailsWithoutReadingPastTheEnd) {
     EXPECT_TRUE(decode(longer).ok()) << "bytes after the placement are not looked at";
 }
 
-TEST(OptionFileCodec, HeaderChecks) {
-    struct Case {
-        const char* name;
-        size_t offset;
-        uint32_t value;
-        bool byte; // patch one byte, else a 32-bit word
-        OptionFileFault fault;
-    };
-    const Case cases[] = {
-        {"magic character", 3, 'X', true, OptionFileFault::BadMagic},
-        {"magic without its zero", 14, 'C', true, OptionFileFault::BadMagic},
-        {"version 511", 15, 511, false, OptionFileFault::BadVersion},
-        {"version 513", 15, 513, false, OptionFileFault::BadVersion},
-        {"count 0", 19, 0, false, OptionFileFault::BadCount},
-        {"count 257", 19, 257, false, OptionFileFault::BadCount},
-        {"count -1", 19, 0xFFFFFFFF, false, OptionFileFault::BadCount},
-        {"count above the profiles held", 19, 2, false, OptionFileFault::ShortProfile},
-    };
-    for (const Case& c : cases) {
-        Bytes file = fixture(1);
-        if (c.byte) {
-            file[c.offset] = static_cast<uint8_t>(c.value);
-        } else {
-            put32(file, c.offset, c.value);
-        }
-        const OptionFileDecoding d = decode(file);
-        EXPECT_EQ(d.fault, c.fault) << c.name;
-        if (c.fault != OptionFileFault::ShortProfile) {
-            EXPECT_EQ(d.storedCount, 0u) << c.name;
-        }
+struct HeaderCase {
+    const char* name;
+    size_t offset;
+    uint32_t value;
+    bool byte; // patch one byte, else a 32-bit word
+    OptionFileFault fault;
+};
+
+const HeaderCase HeaderCases[] = {
+    {"MagicCharacter", 3, 'X', true, OptionFileFault::BadMagic},
+    {"MagicWithoutItsZero", 14, 'C', true, OptionFileFault::BadMagic},
+    {"Version511", 15, 511, false, OptionFileFault::BadVersion},
+    {"Version513", 15, 513, false, OptionFileFault::BadVersion},
+    {"Count0", 19, 0, false, OptionFileFault::BadCount},
+    {"Count257", 19, 257, false, OptionFileFault::BadCount},
+    {"CountMinus1", 19, 0xFFFFFFFF, false, OptionFileFault::BadCount},
+    {"CountAboveTheProfilesHeld", 19, 2, false, OptionFileFault::ShortProfile},
+};
+
+class OptionFileHeader : public testing::TestWithParam<HeaderCase> {};
+
+TEST_P(OptionFileHeader, HeaderChecks) {
+    const HeaderCase& c = GetParam();
+    Bytes file = fixture(1);
+    if (c.byte) {
+        file[c.offset] = static_cast<uint8_t>(c.value);
+    } else {
+        put32(file, c.offset, c.value);
     }
+    const OptionFileDecoding d = decode(file);
+    EXPECT_EQ(d.fault, c.fault);
+    if (c.fault != OptionFileFault::ShortProfile) {
+        EXPECT_EQ(d.storedCount, 0u);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(OptionFileCodec, OptionFileHeader, testing::ValuesIn(HeaderCases),
+                         [](const testing::TestParamInfo<HeaderCase>& i) {
+                             return std::string(i.param.name);
+                         });
+
+TEST(OptionFileCodec, AFullFileOfProfilesReads) {
     const OptionFileDecoding full = decode(fixture(256));
     ASSERT_TRUE(full.ok());
     EXPECT_EQ(full.contents.profiles.size(), 256u);
 }
 
-TEST(OptionFileCodec, ProfileFieldChecks) {
-    struct Case {
-        const char* name;
-        size_t offset; // within the profile
-        int32_t value;
-        OptionFileFault fault;
-    };
-    const Case cases[] = {
-        {"port 0", 20, 0, OptionFileFault::None},
-        {"port 256", 20, 256, OptionFileFault::None},
-        {"port 257", 20, 257, OptionFileFault::BadPortSettings},
-        {"port -1", 20, -1, OptionFileFault::BadPortSettings},
-        {"parity index 5", 40, 5, OptionFileFault::BadPortSettings},
-        {"parity index -1", 40, -1, OptionFileFault::BadPortSettings},
-        {"data bits index 4", 44, 4, OptionFileFault::BadPortSettings},
-        {"stop bits index 2", 48, 2, OptionFileFault::BadPortSettings},
-        {"baud index 19", 36, 19, OptionFileFault::None},
-        {"baud index 20", 36, 20, OptionFileFault::BadPortSettings},
-        {"parity code not checked", 24, 0x77, OptionFileFault::None},
-        {"terminal type 3", 72, 3, OptionFileFault::BadTerminalSettings},
-        {"terminal type -1", 72, -1, OptionFileFault::BadTerminalSettings},
-        {"local echo 7", 76, 7, OptionFileFault::None},
-        {"Enter code 4", 80, 4, OptionFileFault::BadTerminalSettings},
-        {"CR code 4", 84, 4, OptionFileFault::BadTerminalSettings},
-        {"LF code 4", 88, 4, OptionFileFault::BadTerminalSettings},
-        {"LF code 2", 88, 2, OptionFileFault::None},
-    };
-    for (const Case& c : cases) {
-        for (size_t victim : {0u, 2u}) {
-            Bytes file = fixture(3);
-            put32(file, ProfileAt(victim) + c.offset, static_cast<uint32_t>(c.value));
-            const OptionFileDecoding d = decode(file);
-            EXPECT_EQ(d.fault, c.fault) << c.name << " in profile " << victim;
-            if (!d.ok()) {
-                EXPECT_EQ(d.badProfile, static_cast<int>(victim)) << c.name;
-                EXPECT_EQ(d.storedCount, 3u) << c.name;
-                EXPECT_TRUE(d.contents.profiles.empty()) << c.name;
-            }
+struct FieldCase {
+    const char* name;
+    size_t offset; // within the profile
+    int32_t value;
+    OptionFileFault fault;
+};
+
+const FieldCase FieldCases[] = {
+    {"Port0", 20, 0, OptionFileFault::None},
+    {"Port256", 20, 256, OptionFileFault::None},
+    {"Port257", 20, 257, OptionFileFault::BadPortSettings},
+    {"PortMinus1", 20, -1, OptionFileFault::BadPortSettings},
+    {"ParityIndex5", 40, 5, OptionFileFault::BadPortSettings},
+    {"ParityIndexMinus1", 40, -1, OptionFileFault::BadPortSettings},
+    {"DataBitsIndex4", 44, 4, OptionFileFault::BadPortSettings},
+    {"StopBitsIndex2", 48, 2, OptionFileFault::BadPortSettings},
+    {"BaudIndex19", 36, 19, OptionFileFault::None},
+    {"BaudIndex20", 36, 20, OptionFileFault::BadPortSettings},
+    {"ParityCodeNotChecked", 24, 0x77, OptionFileFault::None},
+    {"TerminalType3", 72, 3, OptionFileFault::BadTerminalSettings},
+    {"TerminalTypeMinus1", 72, -1, OptionFileFault::BadTerminalSettings},
+    {"LocalEcho7", 76, 7, OptionFileFault::None},
+    {"EnterCode4", 80, 4, OptionFileFault::BadTerminalSettings},
+    {"CRCode4", 84, 4, OptionFileFault::BadTerminalSettings},
+    {"LFCode4", 88, 4, OptionFileFault::BadTerminalSettings},
+    {"LFCode2", 88, 2, OptionFileFault::None},
+};
+
+class OptionFileField : public testing::TestWithParam<FieldCase> {};
+
+TEST_P(OptionFileField, ProfileFieldChecks) {
+    const FieldCase& c = GetParam();
+    for (size_t victim : {0u, 2u}) {
+        Bytes file = fixture(3);
+        put32(file, ProfileAt(victim) + c.offset, static_cast<uint32_t>(c.value));
+        const OptionFileDecoding d = decode(file);
+        EXPECT_EQ(d.fault, c.fault) << "in profile " << victim;
+        if (!d.ok()) {
+            EXPECT_EQ(d.badProfile, static_cast<int>(victim));
+            EXPECT_EQ(d.storedCount, 3u);
+            EXPECT_TRUE(d.contents.profiles.empty());
         }
     }
 }
+
+INSTANTIATE_TEST_SUITE_P(OptionFileCodec, OptionFileField, testing::ValuesIn(FieldCases),
+                         [](const testing::TestParamInfo<FieldCase>& i) {
+                             return std::string(i.param.name);
+                         });
 
 TEST(OptionFileCodec, TextFieldsWithoutTheirZeroComeOutTerminated) {
     Bytes file = fixture(2);

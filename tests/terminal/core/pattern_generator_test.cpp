@@ -45,48 +45,59 @@ TEST(PatternGenerator, RangeAndRepeatTexts) {
     EXPECT_EQ(repeatCountValue("99999999999"), 999999999u) << "no overflow";
 }
 
-TEST(PatternGenerator, StartSendChecks) {
-    struct Case {
-        const char* name;
-        PatternEntries entries;
-        int message;
-        std::string text;
-        size_t passLength;
-    };
-    const Case cases[] = {
-        {"range 00..00", {PatternType::Range, {}, "00", "00"}, PatternNoRange, "", 0},
-        {"range both empty", {PatternType::Range, {}, "", ""}, PatternNoRange, "", 0},
-        {"range end below start", {PatternType::Range, {}, "42", "41"}, PatternNoRange, "", 0},
-        {"range 41..41", {PatternType::Range, {}, "41", "41"}, PatternOk, "41..41", 1},
-        {"range 0..FF", {PatternType::Range, {}, "0", "FF"}, PatternOk, "0..ff", 256},
-        {"range 00..01", {PatternType::Range, {}, "00", "01"}, PatternOk, "0..1", 2},
-        {"empty ASCII", {PatternType::Ascii, {}, "", ""}, PatternNoBytes, "", 0},
-        {"empty HEX", {PatternType::Hex, {}, "", ""}, PatternNoBytes, "", 0},
-        {"HEX", {PatternType::Hex, {0xAB, 0x0C}, "", ""}, PatternOk, "ABC", 2},
-        {"repeat 0",
-         {PatternType::Hex, {0xAB}, "", "", PatternCountMode::RepeatCount, "0"},
-         PatternBadRepeat,
-         "ABC",
-         1},
-        {"repeat empty",
-         {PatternType::Hex, {0xAB}, "", "", PatternCountMode::RepeatCount, ""},
-         PatternBadRepeat,
-         "ABC",
-         1},
-        {"repeat 0 until break is fine",
-         {PatternType::Hex, {0xAB}, "", "", PatternCountMode::UntilUserBreak, "0"},
-         PatternOk,
-         "ABC",
-         1},
-    };
-    for (const Case& c : cases) {
-        const PatternCheck check = checkPattern(c.entries, "ABC");
-        EXPECT_EQ(check.message, c.message) << c.name;
-        if (c.message == PatternOk) {
-            EXPECT_EQ(check.patternText, c.text) << c.name;
-            EXPECT_EQ(check.pass.size(), c.passLength) << c.name;
-        }
+struct StartSendCase {
+    const char* name;
+    PatternEntries entries;
+    int message;
+    std::string text;
+    size_t passLength;
+};
+
+const StartSendCase StartSendCases[] = {
+    {"Range00To00", {PatternType::Range, {}, "00", "00"}, PatternNoRange, "", 0},
+    {"RangeBothEmpty", {PatternType::Range, {}, "", ""}, PatternNoRange, "", 0},
+    {"RangeEndBelowStart", {PatternType::Range, {}, "42", "41"}, PatternNoRange, "", 0},
+    {"Range41To41", {PatternType::Range, {}, "41", "41"}, PatternOk, "41..41", 1},
+    {"Range0ToFF", {PatternType::Range, {}, "0", "FF"}, PatternOk, "0..ff", 256},
+    {"Range00To01", {PatternType::Range, {}, "00", "01"}, PatternOk, "0..1", 2},
+    {"EmptyASCII", {PatternType::Ascii, {}, "", ""}, PatternNoBytes, "", 0},
+    {"EmptyHEX", {PatternType::Hex, {}, "", ""}, PatternNoBytes, "", 0},
+    {"HEX", {PatternType::Hex, {0xAB, 0x0C}, "", ""}, PatternOk, "ABC", 2},
+    {"Repeat0",
+     {PatternType::Hex, {0xAB}, "", "", PatternCountMode::RepeatCount, "0"},
+     PatternBadRepeat,
+     "ABC",
+     1},
+    {"RepeatEmpty",
+     {PatternType::Hex, {0xAB}, "", "", PatternCountMode::RepeatCount, ""},
+     PatternBadRepeat,
+     "ABC",
+     1},
+    {"Repeat0UntilBreakIsFine",
+     {PatternType::Hex, {0xAB}, "", "", PatternCountMode::UntilUserBreak, "0"},
+     PatternOk,
+     "ABC",
+     1},
+};
+
+class PatternStartSend : public testing::TestWithParam<StartSendCase> {};
+
+TEST_P(PatternStartSend, StartSendChecks) {
+    const StartSendCase& c = GetParam();
+    const PatternCheck check = checkPattern(c.entries, "ABC");
+    EXPECT_EQ(check.message, c.message) << c.name;
+    if (c.message == PatternOk) {
+        EXPECT_EQ(check.patternText, c.text) << c.name;
+        EXPECT_EQ(check.pass.size(), c.passLength) << c.name;
     }
+}
+
+INSTANTIATE_TEST_SUITE_P(PatternGenerator, PatternStartSend, testing::ValuesIn(StartSendCases),
+                         [](const testing::TestParamInfo<StartSendCase>& i) {
+                             return std::string(i.param.name);
+                         });
+
+TEST(PatternGenerator, TheFullRangeAndTheMessageTexts) {
     const PatternCheck full = checkPattern({PatternType::Range, {}, "0", "ff"}, "");
     for (int b = 0; b < 256; ++b) {
         ASSERT_EQ(full.pass[size_t(b)], b);

@@ -83,8 +83,14 @@ void check(const ScreenCase& c) {
             << where << " attribute at " << cell.column << "," << cell.row;
 }
 
-TEST(ScreenModel, TextAndCursorMovement) {
-    const ScreenCase cases[] = {
+// The row's place in its table, its description and the start of its input.
+std::string screenCaseName(const testing::TestParamInfo<ScreenCase>& info) {
+    return "Row" + std::to_string(info.index) + "_" + info.param.file + "_" +
+           termtest::rowName(info.param.input).substr(0, 40);
+}
+
+std::vector<ScreenCase> textAndCursorMovementCases() {
+    return {
         {"vt100", "abc\r\ndef", {{0, "abc"}, {1, "def"}}, 3, 1},
         {"vt100", "abc\ndef", {{0, "abc"}, {1, "   def"}}, 6, 1},
         {"vt100", std::string(80, 'x') + "Y", {{0, std::string(79, 'x') + "Y"}}, 79, 0},
@@ -124,13 +130,20 @@ TEST(ScreenModel, TextAndCursorMovement) {
         {"vt100", "\x1b[1;17H\x1b[Z", {}, 8, 0},
         {"vt100", "\x1b[Z", {}, 0, 0},
     };
-    for (const ScreenCase& c : cases)
-        check(c);
 }
 
-TEST(ScreenModel, ErasingAndEditing) {
+class ScreenText : public testing::TestWithParam<ScreenCase> {};
+
+TEST_P(ScreenText, TextAndCursorMovement) {
+    check(GetParam());
+}
+
+INSTANTIATE_TEST_SUITE_P(ScreenModel, ScreenText, testing::ValuesIn(textAndCursorMovementCases()),
+                         screenCaseName);
+
+std::vector<ScreenCase> erasingAndEditingCases() {
     const std::string ten = "abcdefghij";
-    const ScreenCase cases[] = {
+    return {
         {"vt100", ten + "\x1b[1;6H\x1b[K", {{0, "abcde"}}, 5, 0},
         {"vt100", ten + "\x1b[1;6H\x1b[0K", {{0, "abcde"}}, 5, 0},
         {"vt100", ten + "\x1b[1;6H\x1b[1K", {{0, "      ghij"}}, 5, 0},
@@ -155,12 +168,19 @@ TEST(ScreenModel, ErasingAndEditing) {
         {"vt100", labels() + "\x1b[3;1H\x1b[L", shifted(2, 23, 1), 0, 2},
         {"vt100", labels() + "\x1b[3;1H\x1b[M", shifted(2, 23, -1), 0, 2},
     };
-    for (const ScreenCase& c : cases)
-        check(c);
 }
 
-TEST(ScreenModel, ScrollRegions) {
-    const ScreenCase cases[] = {
+class ScreenEditing : public testing::TestWithParam<ScreenCase> {};
+
+TEST_P(ScreenEditing, ErasingAndEditing) {
+    check(GetParam());
+}
+
+INSTANTIATE_TEST_SUITE_P(ScreenModel, ScreenEditing, testing::ValuesIn(erasingAndEditingCases()),
+                         screenCaseName);
+
+std::vector<ScreenCase> scrollRegionsCases() {
+    return {
         // LF at the bottom of rows 5-10 scrolls only those rows; the freed row has attribute 0.
         {"vt100",
          labels() + "\x1b[6;11r\x1b[11;1H\n",
@@ -189,9 +209,15 @@ TEST(ScreenModel, ScrollRegions) {
         {"vt100", labels() + "\x1b[10;5r\x1b[10;1H\nX", labelRows({{9, "X"}}), 1, 9},
         {"vt100", labels() + "\x1b[0;99r\x1b[24;1H\n", shifted(0, 23, -1), 0, 23},
     };
-    for (const ScreenCase& c : cases)
-        check(c);
 }
+
+class ScreenScroll : public testing::TestWithParam<ScreenCase> {};
+
+TEST_P(ScreenScroll, ScrollRegions) {
+    check(GetParam());
+}
+
+INSTANTIATE_TEST_SUITE_P(ScreenModel, ScreenScroll, testing::ValuesIn(scrollRegionsCases()), screenCaseName);
 
 TEST(ScreenModel, FullScreenScrollMovesTheTopLineIntoHistory) {
     for (auto type : {TerminalType::Vt100, TerminalType::Ansi}) {
@@ -216,8 +242,8 @@ TEST(ScreenModel, FullScreenScrollMovesTheTopLineIntoHistory) {
     }
 }
 
-TEST(ScreenModel, Attributes) {
-    const ScreenCase cases[] = {
+std::vector<ScreenCase> attributesCases() {
+    return {
         {"vt100",
          "\x1b[7mA\x1b[mB\x1b[4;7mC\x1b[0mD\x1b[4mE\x1b[1;5mF",
          {{0, "ABCDEF"}},
@@ -237,9 +263,15 @@ TEST(ScreenModel, Attributes) {
         // Untouched cells of a cleared buffer have attribute 0.
         {"vt100", "", {}, 0, 0, {{0, 0, 0}, {79, 23, 0}}},
     };
-    for (const ScreenCase& c : cases)
-        check(c);
 }
+
+class ScreenAttributes : public testing::TestWithParam<ScreenCase> {};
+
+TEST_P(ScreenAttributes, Attributes) {
+    check(GetParam());
+}
+
+INSTANTIATE_TEST_SUITE_P(ScreenModel, ScreenAttributes, testing::ValuesIn(attributesCases()), screenCaseName);
 
 TEST(ScreenModel, StandoutIsReverse) {
     Terminal t(termtest::described("enter_standout_mode = \\E[7m\r\nexit_standout_mode = \\E[m\r\n"
@@ -316,47 +348,54 @@ struct DumbCase {
     int row;
 };
 
-TEST(ScreenModel, DumbTerminal) {
-    const DumbCase cases[] = {
-        {LineEndTranslation::CrLf, LineEndTranslation::Unchanged, "ab\rcd", {{0, "ab"}, {1, "cd"}}, 2, 1},
-        {LineEndTranslation::Cr, LineEndTranslation::Unchanged, "ab\rcd", {{0, "cd"}}, 2, 0},
-        {LineEndTranslation::Lf, LineEndTranslation::Unchanged, "ab\rcd", {{0, "ab"}, {1, "  cd"}}, 4, 1},
-        {LineEndTranslation::Unchanged, LineEndTranslation::Cr, "ab\ncd", {{0, "cd"}}, 2, 0},
-        {LineEndTranslation::Unchanged, LineEndTranslation::CrLf, "ab\ncd", {{0, "ab"}, {1, "cd"}}, 2, 1},
-        {LineEndTranslation::Unchanged,
-         LineEndTranslation::Unchanged,
-         std::string(81, 'w'),
-         {{0, std::string(80, 'w')}, {1, "w"}},
-         1,
-         1},
-        {LineEndTranslation::Unchanged,
-         LineEndTranslation::Unchanged,
-         std::string("a\0\x1b"
-                     "b",
-                     4),
-         {{0, std::string("a\0\x1b"
-                          "b",
-                          4)}},
-         4,
-         0},
-    };
-    for (const DumbCase& c : cases) {
-        ScreenState s;
-        ASSERT_TRUE(s.AllocScreenBuffer(80, 25, HistoryLines, TerminalType::Dumb));
-        s.setTranslations(c.cr, c.lf);
-        s.PutDumbChars(termtest::bytes(c.input), c.input.size());
-        for (int r = 0; r < 25; ++r) {
-            const auto chars = s.rowChars(r);
-            std::string row(reinterpret_cast<const char*>(chars.data()), chars.size());
-            row.erase(row.find_last_not_of(' ') + 1);
-            const auto it = c.rows.find(r);
-            EXPECT_EQ(row, it == c.rows.end() ? "" : it->second)
-                << termtest::visible(c.input) << " row " << r;
-        }
-        EXPECT_EQ(s.cursorColumn(), c.column) << termtest::visible(c.input);
-        EXPECT_EQ(s.cursorRow(), c.row) << termtest::visible(c.input);
+const DumbCase DumbCases[] = {
+    {LineEndTranslation::CrLf, LineEndTranslation::Unchanged, "ab\rcd", {{0, "ab"}, {1, "cd"}}, 2, 1},
+    {LineEndTranslation::Cr, LineEndTranslation::Unchanged, "ab\rcd", {{0, "cd"}}, 2, 0},
+    {LineEndTranslation::Lf, LineEndTranslation::Unchanged, "ab\rcd", {{0, "ab"}, {1, "  cd"}}, 4, 1},
+    {LineEndTranslation::Unchanged, LineEndTranslation::Cr, "ab\ncd", {{0, "cd"}}, 2, 0},
+    {LineEndTranslation::Unchanged, LineEndTranslation::CrLf, "ab\ncd", {{0, "ab"}, {1, "cd"}}, 2, 1},
+    {LineEndTranslation::Unchanged,
+     LineEndTranslation::Unchanged,
+     std::string(81, 'w'),
+     {{0, std::string(80, 'w')}, {1, "w"}},
+     1,
+     1},
+    {LineEndTranslation::Unchanged,
+     LineEndTranslation::Unchanged,
+     std::string("a\0\x1b"
+                 "b",
+                 4),
+     {{0, std::string("a\0\x1b"
+                      "b",
+                      4)}},
+     4,
+     0},
+};
+
+class ScreenDumb : public testing::TestWithParam<DumbCase> {};
+
+TEST_P(ScreenDumb, DumbTerminal) {
+    const DumbCase& c = GetParam();
+    ScreenState s;
+    ASSERT_TRUE(s.AllocScreenBuffer(80, 25, HistoryLines, TerminalType::Dumb));
+    s.setTranslations(c.cr, c.lf);
+    s.PutDumbChars(termtest::bytes(c.input), c.input.size());
+    for (int r = 0; r < 25; ++r) {
+        const auto chars = s.rowChars(r);
+        std::string row(reinterpret_cast<const char*>(chars.data()), chars.size());
+        row.erase(row.find_last_not_of(' ') + 1);
+        const auto it = c.rows.find(r);
+        EXPECT_EQ(row, it == c.rows.end() ? "" : it->second) << termtest::visible(c.input) << " row " << r;
     }
+    EXPECT_EQ(s.cursorColumn(), c.column) << termtest::visible(c.input);
+    EXPECT_EQ(s.cursorRow(), c.row) << termtest::visible(c.input);
 }
+
+INSTANTIATE_TEST_SUITE_P(ScreenModel, ScreenDumb, testing::ValuesIn(DumbCases),
+                         [](const testing::TestParamInfo<DumbCase>& i) {
+                             return "Row" + std::to_string(i.index) + "_" +
+                                    termtest::rowName(i.param.input).substr(0, 40);
+                         });
 
 TEST(ScreenModel, DumbHistoryGrowsToItsLimit) {
     ScreenState s;

@@ -31,80 +31,88 @@ struct Case {
     std::vector<std::string> events;
 };
 
-TEST(SequenceRecogniser, EventsForByteStreams) {
-    const Case cases[] = {
-        {CursorAddressOnly, {"ab\x1b[12;5H"}, {"text:ab", "cursor_address(12,5)f1"}},
-        // A fourth digit abandons the sequence: everything is text.
-        {CursorAddressOnly, {"\x1b[1234H"}, {"text:^[[1234H"}},
-        {CursorAddressOnly, {"\x1bx"}, {"text:^[x"}},
-        // Fails after its parameters, then once more with the digits as plain bytes: text.
-        {CursorAddressOnly, {"\x1b[12;5x"}, {"text:^[[12;5x"}},
-        {CursorAddressOnly, {"\x1b[12;5"}, {}},
-        {"", {std::string("a\0b\x1b", 4)}, {"text:a^@b^["}},
-        // Longest match, also when the longer sequence fails only in a later read.
-        {WithPrefixes, {"\x1b[Hxy"}, {"cursor_home()", "text:xy"}},
-        {WithPrefixes, {"\x1b[H\x1b[J"}, {"clear_screen()"}},
-        {WithPrefixes, {"\x1b[H\x1b", "[5;5Hz"}, {"cursor_home()", "cursor_address(5,5)f1", "text:z"}},
-        {WithPrefixes, {"\x1b[H", "\x1b", "[", "J"}, {"clear_screen()"}},
-        // The shorter sequence keeps its own parameters and its one-based flag.
-        {WithPrefixes, {"\x1b[3;4H\x1b[Kx"}, {"clear_line(3,4)f1", "text:x"}},
-        {WithPrefixes, {"\x1b[3;4H\x1b[x"}, {"cursor_address(3,4)f1", "text:^[[x"}},
-        // Through the shipped file.
-        {nullptr, {"\x1b[5", "A"}, {"parm_up_cursor(5)"}},
-        {nullptr, {"abc\x1b", "", "[A"}, {"text:abc", "cursor_up()"}},
-        {nullptr, {"\x1b[2J"}, {"clr_eos(2)"}},
-        {nullptr, {"\x1b[J\x1b[0J"}, {"clr_eos()", "clr_eos(0)"}},
-        {nullptr, {"\x1b[0;1;4;7m"}, {"set_attribute(0,1,4,7)"}},
-        {nullptr, {"\x1b[0;1;4;7;5m"}, {"set_attribute(0,1,4,7,5)"}},
-        {nullptr, {"\x1b[1;2;3;4;5;6m"}, {"text:^[[1;2;3;4;5;6m"}},
-        {nullptr,
-         {"\x1b[6n\x1b[?25l\x1b[?25h"},
-         {"report_cursor_position()", "cursor_invisible()", "cursor_normal()"}},
-        {nullptr,
-         {"\x1b"
-          "7\x1b"
-          "8\x1b"
-          "D\x1bM"},
-         {"save_cursor()", "restore_cursor()", "scroll_forward()", "scroll_reverse()"}},
-        // A byte that breaks a sequence may start the next one.
-        {nullptr, {"\x1b\x1b[2J"}, {"text:^[", "clr_eos(2)"}},
-        {nullptr, {"\x1b[\x1b[A"}, {"text:^[[", "cursor_up()"}},
-        {nullptr, {"\x1b[1\x1b[A"}, {"text:^[[1", "cursor_up()"}},
-        {nullptr,
-         {"\a\b\tx\x0e\x0f"},
-         {"bell()", "cursor_left()", "tab()", "text:x", "enter_alt_charset_mode()",
-          "exit_alt_charset_mode()"}},
-        {nullptr, {"\x1b(0q\x1b(B"}, {"enter_alt_charset_mode()", "text:q", "exit_alt_charset_mode()"}},
-        {nullptr, {"\r\n"}, {"text:^M^J"}},
-        // Any-character codes collect their bytes, digits included; a tenth abandons the sequence.
-        {"bell = \\E%.X\r\n",
-         {"\x1b"
-          "5X"},
-         {"bell( any=5)"}},
-        {"bell = \\E%.%.%.%.%.%.%.%.%.X\r\n",
-         {"\x1b"
-          "123456789X"},
-         {"bell( any=123456789)"}},
-        {"bell = \\E%.%.%.%.%.%.%.%.%.%.X\r\n",
-         {"\x1b"
-          "0123456789X"},
-         {"text:^[0123456789X"}},
-        // Reversed parameters are passed as received; the action swaps them.
-        {"cursor_address = \\E=%r%.%.;\r\n", {"\x1b=ab;"}, {"cursor_address( any=ab)f2"}},
-        // Where a parameter and a plain digit both continue, the parameter is tried first.
-        {"clear_screen = \\E[2J\r\nclr_eol = \\E[%dK\r\n",
-         {"\x1b[2J\x1b[2K"},
-         {"clear_screen()", "clr_eol(2)"}},
-    };
-    const auto vt100 = termtest::shipped("vt100");
-    for (const Case& c : cases) {
-        const auto table = c.description ? termtest::described(c.description) : vt100;
-        std::string where;
-        for (const std::string& r : c.reads)
-            where += termtest::visible(r) + " | ";
-        EXPECT_EQ(run(table, c.reads), c.events) << where;
-    }
+const Case Cases[] = {
+    {CursorAddressOnly, {"ab\x1b[12;5H"}, {"text:ab", "cursor_address(12,5)f1"}},
+    // A fourth digit abandons the sequence: everything is text.
+    {CursorAddressOnly, {"\x1b[1234H"}, {"text:^[[1234H"}},
+    {CursorAddressOnly, {"\x1bx"}, {"text:^[x"}},
+    // Fails after its parameters, then once more with the digits as plain bytes: text.
+    {CursorAddressOnly, {"\x1b[12;5x"}, {"text:^[[12;5x"}},
+    {CursorAddressOnly, {"\x1b[12;5"}, {}},
+    {"", {std::string("a\0b\x1b", 4)}, {"text:a^@b^["}},
+    // Longest match, also when the longer sequence fails only in a later read.
+    {WithPrefixes, {"\x1b[Hxy"}, {"cursor_home()", "text:xy"}},
+    {WithPrefixes, {"\x1b[H\x1b[J"}, {"clear_screen()"}},
+    {WithPrefixes, {"\x1b[H\x1b", "[5;5Hz"}, {"cursor_home()", "cursor_address(5,5)f1", "text:z"}},
+    {WithPrefixes, {"\x1b[H", "\x1b", "[", "J"}, {"clear_screen()"}},
+    // The shorter sequence keeps its own parameters and its one-based flag.
+    {WithPrefixes, {"\x1b[3;4H\x1b[Kx"}, {"clear_line(3,4)f1", "text:x"}},
+    {WithPrefixes, {"\x1b[3;4H\x1b[x"}, {"cursor_address(3,4)f1", "text:^[[x"}},
+    // Through the shipped file.
+    {nullptr, {"\x1b[5", "A"}, {"parm_up_cursor(5)"}},
+    {nullptr, {"abc\x1b", "", "[A"}, {"text:abc", "cursor_up()"}},
+    {nullptr, {"\x1b[2J"}, {"clr_eos(2)"}},
+    {nullptr, {"\x1b[J\x1b[0J"}, {"clr_eos()", "clr_eos(0)"}},
+    {nullptr, {"\x1b[0;1;4;7m"}, {"set_attribute(0,1,4,7)"}},
+    {nullptr, {"\x1b[0;1;4;7;5m"}, {"set_attribute(0,1,4,7,5)"}},
+    {nullptr, {"\x1b[1;2;3;4;5;6m"}, {"text:^[[1;2;3;4;5;6m"}},
+    {nullptr,
+     {"\x1b[6n\x1b[?25l\x1b[?25h"},
+     {"report_cursor_position()", "cursor_invisible()", "cursor_normal()"}},
+    {nullptr,
+     {"\x1b"
+      "7\x1b"
+      "8\x1b"
+      "D\x1bM"},
+     {"save_cursor()", "restore_cursor()", "scroll_forward()", "scroll_reverse()"}},
+    // A byte that breaks a sequence may start the next one.
+    {nullptr, {"\x1b\x1b[2J"}, {"text:^[", "clr_eos(2)"}},
+    {nullptr, {"\x1b[\x1b[A"}, {"text:^[[", "cursor_up()"}},
+    {nullptr, {"\x1b[1\x1b[A"}, {"text:^[[1", "cursor_up()"}},
+    {nullptr,
+     {"\a\b\tx\x0e\x0f"},
+     {"bell()", "cursor_left()", "tab()", "text:x", "enter_alt_charset_mode()", "exit_alt_charset_mode()"}},
+    {nullptr, {"\x1b(0q\x1b(B"}, {"enter_alt_charset_mode()", "text:q", "exit_alt_charset_mode()"}},
+    {nullptr, {"\r\n"}, {"text:^M^J"}},
+    // Any-character codes collect their bytes, digits included; a tenth abandons the sequence.
+    {"bell = \\E%.X\r\n",
+     {"\x1b"
+      "5X"},
+     {"bell( any=5)"}},
+    {"bell = \\E%.%.%.%.%.%.%.%.%.X\r\n",
+     {"\x1b"
+      "123456789X"},
+     {"bell( any=123456789)"}},
+    {"bell = \\E%.%.%.%.%.%.%.%.%.%.X\r\n",
+     {"\x1b"
+      "0123456789X"},
+     {"text:^[0123456789X"}},
+    // Reversed parameters are passed as received; the action swaps them.
+    {"cursor_address = \\E=%r%.%.;\r\n", {"\x1b=ab;"}, {"cursor_address( any=ab)f2"}},
+    // Where a parameter and a plain digit both continue, the parameter is tried first.
+    {"clear_screen = \\E[2J\r\nclr_eol = \\E[%dK\r\n", {"\x1b[2J\x1b[2K"}, {"clear_screen()", "clr_eol(2)"}},
+};
+
+// The row's place in the table, then its reads.
+std::string caseName(const testing::TestParamInfo<Case>& info) {
+    std::string name = "Row" + std::to_string(info.index);
+    for (const std::string& r : info.param.reads)
+        name += "_" + termtest::rowName(r);
+    return name;
 }
+
+class RecognisedStreams : public testing::TestWithParam<Case> {};
+
+TEST_P(RecognisedStreams, EventsForByteStreams) {
+    const Case& c = GetParam();
+    const auto table = c.description ? termtest::described(c.description) : termtest::shipped("vt100");
+    std::string where;
+    for (const std::string& r : c.reads)
+        where += termtest::visible(r) + " | ";
+    EXPECT_EQ(run(table, c.reads), c.events) << where;
+}
+
+INSTANTIATE_TEST_SUITE_P(SequenceRecogniser, RecognisedStreams, testing::ValuesIn(Cases), caseName);
 
 TEST(SequenceRecogniser, TextIsDeliveredBeforeEachCallReturns) {
     SequenceRecogniser recogniser(termtest::shipped("vt100"));

@@ -18,82 +18,97 @@ using Kind = ValueUnit::Kind;
 namespace {
 
 struct ValueCase {
+    const char* name;
     const char* written;
     bool ok;
     std::vector<ValueUnit> units;
 };
 
-TEST(TermcapValue, DecodesEscapesAndCodes) {
-    const ValueCase cases[] = {
-        {"\\E", true, {{Kind::Byte, 0x1B}}},
-        {"\\033", true, {{Kind::Byte, 0x1B}}},
-        {"\\377", true, {{Kind::Byte, 0x7F}}}, // 8-bit values are taken less 128
-        {"\\200", true, {{Kind::Byte, 0x00}}},
-        {"\\n\\r\\t\\b\\f\\\\\\^",
-         true,
-         {{Kind::Byte, 0x0A},
-          {Kind::Byte, 0x0D},
-          {Kind::Byte, 0x09},
-          {Kind::Byte, 0x08},
-          {Kind::Byte, 0x0C},
-          {Kind::Byte, '\\'},
-          {Kind::Byte, '^'}}},
-        {"^a^A^z^_", true, {{Kind::Byte, 1}, {Kind::Byte, 1}, {Kind::Byte, 26}, {Kind::Byte, 0x7F}}},
-        {"%d%.%i%r%%",
-         true,
-         {{Kind::Parameter, 0},
-          {Kind::AnyCharacter, 0},
-          {Kind::OneBased, 0},
-          {Kind::Reversed, 0},
-          {Kind::Byte, '%'}}},
-        {"a b", true, {{Kind::Byte, 'a'}, {Kind::Byte, ' '}, {Kind::Byte, 'b'}}},
-        {"\\33[", false, {}}, // fewer than three octal digits
-        {"\\3", false, {}},
-        {"\\x", false, {}},
-        {"^[", false, {}},
-        {"^1", false, {}},
-        {"%x", false, {}},
-        {"\\", false, {}},
-        {"^", false, {}},
-        {"%", false, {}},
-        {"ab\\", false, {}},
-    };
-    for (const ValueCase& c : cases) {
-        std::vector<ValueUnit> units;
-        EXPECT_EQ(decodeValue(c.written, units), c.ok) << c.written;
-        if (c.ok) {
-            EXPECT_EQ(units, c.units) << c.written;
-        }
+class TermcapValue : public testing::TestWithParam<ValueCase> {};
+
+TEST_P(TermcapValue, DecodesEscapesAndCodes) {
+    const ValueCase& c = GetParam();
+    std::vector<ValueUnit> units;
+    EXPECT_EQ(decodeValue(c.written, units), c.ok) << c.written;
+    if (c.ok) {
+        EXPECT_EQ(units, c.units) << c.written;
     }
 }
 
-TEST(TermcapLine, SplitsNameAndValue) {
-    struct Case {
-        const char* line;
-        SplitResult result;
-        const char* name;
-        const char* value;
-    } cases[] = {
-        {"cursor_up = \\E[A", SplitResult::NameAndValue, "cursor_up", "\\E[A"},
-        {" cur sor_up=  a  b  ", SplitResult::NameAndValue, "cursor_up", "a  b"},
-        {"bell", SplitResult::NoValue, "bell", ""},
-        {"bell =", SplitResult::NoValue, "bell", ""},
-        {"= x", SplitResult::EmptyName, "", ""},
-        {"a=b=c", SplitResult::NameAndValue, "a", "b=c"},
-        {"123456789012345678901234567890123456789 = x", SplitResult::NameAndValue,
-         "123456789012345678901234567890123456789", "x"},
-        {"1234567890123456789012345678901234567890 = x", SplitResult::NameTooLong, "", ""},
-    };
-    for (const Case& c : cases) {
-        std::string name;
-        std::string value;
-        EXPECT_EQ(SplitNameValue(c.line, name, value), c.result) << c.line;
-        if (c.result == SplitResult::NameAndValue) {
-            EXPECT_EQ(name, c.name);
-            EXPECT_EQ(value, c.value);
-        }
+INSTANTIATE_TEST_SUITE_P(
+    Values, TermcapValue,
+    testing::Values(
+        ValueCase{"Escape", "\\E", true, {{Kind::Byte, 0x1B}}},
+        ValueCase{"Octal", "\\033", true, {{Kind::Byte, 0x1B}}},
+        ValueCase{"OctalEightBitLess128", "\\377", true, {{Kind::Byte, 0x7F}}},
+        ValueCase{"OctalEightBitToNul", "\\200", true, {{Kind::Byte, 0x00}}},
+        ValueCase{"BackslashEscapes",
+                  "\\n\\r\\t\\b\\f\\\\\\^",
+                  true,
+                  {{Kind::Byte, 0x0A},
+                   {Kind::Byte, 0x0D},
+                   {Kind::Byte, 0x09},
+                   {Kind::Byte, 0x08},
+                   {Kind::Byte, 0x0C},
+                   {Kind::Byte, '\\'},
+                   {Kind::Byte, '^'}}},
+        ValueCase{"Controls",
+                  "^a^A^z^_",
+                  true,
+                  {{Kind::Byte, 1}, {Kind::Byte, 1}, {Kind::Byte, 26}, {Kind::Byte, 0x7F}}},
+        ValueCase{"PercentCodes",
+                  "%d%.%i%r%%",
+                  true,
+                  {{Kind::Parameter, 0},
+                   {Kind::AnyCharacter, 0},
+                   {Kind::OneBased, 0},
+                   {Kind::Reversed, 0},
+                   {Kind::Byte, '%'}}},
+        ValueCase{"Blank", "a b", true, {{Kind::Byte, 'a'}, {Kind::Byte, ' '}, {Kind::Byte, 'b'}}},
+        // fewer than three octal digits
+        ValueCase{"TwoOctalDigits", "\\33[", false, {}}, ValueCase{"OneOctalDigit", "\\3", false, {}},
+        ValueCase{"UnknownEscape", "\\x", false, {}}, ValueCase{"ControlOfBracket", "^[", false, {}},
+        ValueCase{"ControlOfDigit", "^1", false, {}}, ValueCase{"UnknownPercentCode", "%x", false, {}},
+        ValueCase{"LoneBackslash", "\\", false, {}}, ValueCase{"LoneCaret", "^", false, {}},
+        ValueCase{"LonePercent", "%", false, {}}, ValueCase{"TrailingBackslash", "ab\\", false, {}}),
+    [](const testing::TestParamInfo<ValueCase>& i) { return std::string(i.param.name); });
+
+struct SplitCase {
+    const char* row;
+    const char* line;
+    SplitResult result;
+    const char* name;
+    const char* value;
+};
+
+class TermcapLineSplit : public testing::TestWithParam<SplitCase> {};
+
+TEST_P(TermcapLineSplit, SplitsNameAndValue) {
+    const SplitCase& c = GetParam();
+    std::string name;
+    std::string value;
+    EXPECT_EQ(SplitNameValue(c.line, name, value), c.result) << c.line;
+    if (c.result == SplitResult::NameAndValue) {
+        EXPECT_EQ(name, c.name);
+        EXPECT_EQ(value, c.value);
     }
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Lines, TermcapLineSplit,
+    testing::Values(SplitCase{"NameAndValue", "cursor_up = \\E[A", SplitResult::NameAndValue, "cursor_up",
+                              "\\E[A"},
+                    SplitCase{"BlanksOutOfTheNameAndAroundTheValue", " cur sor_up=  a  b  ",
+                              SplitResult::NameAndValue, "cursor_up", "a  b"},
+                    SplitCase{"NoEquals", "bell", SplitResult::NoValue, "bell", ""},
+                    SplitCase{"NothingAfterEquals", "bell =", SplitResult::NoValue, "bell", ""},
+                    SplitCase{"EmptyName", "= x", SplitResult::EmptyName, "", ""},
+                    SplitCase{"FirstEqualsSplits", "a=b=c", SplitResult::NameAndValue, "a", "b=c"},
+                    SplitCase{"LongestName", "123456789012345678901234567890123456789 = x",
+                              SplitResult::NameAndValue, "123456789012345678901234567890123456789", "x"},
+                    SplitCase{"NameTooLong", "1234567890123456789012345678901234567890 = x",
+                              SplitResult::NameTooLong, "", ""}),
+    [](const testing::TestParamInfo<SplitCase>& i) { return std::string(i.param.row); });
 
 TEST(TermcapLine, LineEndsCommentsAndDroppedBytes) {
     MemoryTermcapSource source("a=1\r\nb=2\nc=3\rd=4\r\n\r\n# only a comment\r\ne\t=5 # tail\r\n\x01\x80\x7F"
@@ -135,53 +150,66 @@ TEST(TermcapLine, LongestLineIs148Bytes) {
 }
 
 struct LoadCase {
-    const char* text;
+    const char* name;
+    std::string text;
     LoadResult::Status status;
     Reason reason;
     int line;
 };
 
-TEST(TermcapLoader, SyntaxErrorsNameTheirLine) {
-    const std::string longName(40, 'n');
+using Status = LoadResult::Status;
+
+std::vector<LoadCase> loadCases() {
     const std::string lineTooLong = "bell = ^G\r\n# x\r\ncursor_up = " + std::string(140, 'A') + "\r\n";
-    const LoadCase cases[] = {
-        {"bell = ^G\r\nbell\r\n", LoadResult::Status::SyntaxError, Reason::NoValue, 2},
-        {"bell =\r\n", LoadResult::Status::SyntaxError, Reason::NoValue, 1},
-        {"bell =   \r\n", LoadResult::Status::SyntaxError, Reason::EmptyValue, 1},
-        {"= ^G\r\n", LoadResult::Status::SyntaxError, Reason::EmptyName, 1},
-        {"\r\n\r\nbell = ^[\r\n", LoadResult::Status::SyntaxError, Reason::BadValue, 3},
-        {"bell = \\33[\r\n", LoadResult::Status::SyntaxError, Reason::BadValue, 1},
-        {"cursor_up = %x\r\n", LoadResult::Status::SyntaxError, Reason::BadValue, 1},
-        {"cursor_address = %i\r\n", LoadResult::Status::SyntaxError, Reason::BadValue, 1},
-        {"cursor_address = \\E[%d;%dH%i\r\n", LoadResult::Status::SyntaxError, Reason::BadValue, 1},
-        {"parm_up_cursor = \\E[%d\r\n", LoadResult::Status::SyntaxError, Reason::BadValue, 1},
-        {"bell = \\E%.\r\n", LoadResult::Status::SyntaxError, Reason::BadValue, 1},
-        {"key_up = \\E[%dA\r\n", LoadResult::Status::SyntaxError, Reason::PercentCodeInValue, 1},
-        {"lines = %d\r\n", LoadResult::Status::SyntaxError, Reason::PercentCodeInValue, 1},
-        {"columns = 8O\r\n", LoadResult::Status::SyntaxError, Reason::BadNumber, 1},
-        {"columns = 0\r\n", LoadResult::Status::SyntaxError, Reason::BadNumber, 1},
-        {"cursor_home = \\E[H\r\nbell = \\E[H\r\n", LoadResult::Status::SyntaxError, Reason::Duplicate, 2},
+    return {
+        {"NoValue", "bell = ^G\r\nbell\r\n", Status::SyntaxError, Reason::NoValue, 2},
+        {"NothingAfterEquals", "bell =\r\n", Status::SyntaxError, Reason::NoValue, 1},
+        {"BlankValue", "bell =   \r\n", Status::SyntaxError, Reason::EmptyValue, 1},
+        {"EmptyName", "= ^G\r\n", Status::SyntaxError, Reason::EmptyName, 1},
+        {"BadControlOnLine3", "\r\n\r\nbell = ^[\r\n", Status::SyntaxError, Reason::BadValue, 3},
+        {"ShortOctal", "bell = \\33[\r\n", Status::SyntaxError, Reason::BadValue, 1},
+        {"UnknownPercentCode", "cursor_up = %x\r\n", Status::SyntaxError, Reason::BadValue, 1},
+        {"AddressWithoutParameters", "cursor_address = %i\r\n", Status::SyntaxError, Reason::BadValue, 1},
+        {"AddressOneBasedAfterParameters", "cursor_address = \\E[%d;%dH%i\r\n", Status::SyntaxError,
+         Reason::BadValue, 1},
+        {"ParameterCountWrong", "parm_up_cursor = \\E[%d\r\n", Status::SyntaxError, Reason::BadValue, 1},
+        {"AnyCharacterInAPlainString", "bell = \\E%.\r\n", Status::SyntaxError, Reason::BadValue, 1},
+        {"PercentCodeInAKey", "key_up = \\E[%dA\r\n", Status::SyntaxError, Reason::PercentCodeInValue, 1},
+        {"PercentCodeInANumber", "lines = %d\r\n", Status::SyntaxError, Reason::PercentCodeInValue, 1},
+        {"LetterInANumber", "columns = 8O\r\n", Status::SyntaxError, Reason::BadNumber, 1},
+        {"ZeroColumns", "columns = 0\r\n", Status::SyntaxError, Reason::BadNumber, 1},
+        {"DuplicateSequence", "cursor_home = \\E[H\r\nbell = \\E[H\r\n", Status::SyntaxError,
+         Reason::Duplicate, 2},
         // The same sequence again where it is also the prefix of a longer one.
-        {"cursor_home = \\E[H\r\nclear_screen = \\E[H\\E[J\r\nbell = \\E[H\r\n",
-         LoadResult::Status::SyntaxError, Reason::Duplicate, 3},
-        {"clear_screen = \\E[H\\E[J\r\ncursor_home = \\E[H\r\nbell = \\E[H\r\n",
-         LoadResult::Status::SyntaxError, Reason::Duplicate, 3},
-        {lineTooLong.c_str(), LoadResult::Status::SyntaxError, Reason::LineTooLong, 3},
+        {"DuplicateOfAPrefixDefinedFirst",
+         "cursor_home = \\E[H\r\nclear_screen = \\E[H\\E[J\r\nbell = \\E[H\r\n", Status::SyntaxError,
+         Reason::Duplicate, 3},
+        {"DuplicateOfAPrefixDefinedAfter",
+         "clear_screen = \\E[H\\E[J\r\ncursor_home = \\E[H\r\nbell = \\E[H\r\n", Status::SyntaxError,
+         Reason::Duplicate, 3},
+        {"LineTooLong", lineTooLong, Status::SyntaxError, Reason::LineTooLong, 3},
         // Accepted: unknown names (even with values the loader could not read), blank lines, comments.
-        {"# only comments\r\n\r\n   \r\n  # indented comment\r\n", LoadResult::Status::Ok, Reason::None, 0},
-        {"smkx = %x\r\nbell = ^G\r\n", LoadResult::Status::Ok, Reason::None, 0},
-        {"key_up = 50%%\r\n", LoadResult::Status::Ok, Reason::None, 0},
+        {"OnlyCommentsAndBlankLines", "# only comments\r\n\r\n   \r\n  # indented comment\r\n", Status::Ok,
+         Reason::None, 0},
+        {"UnknownNameWithABadValue", "smkx = %x\r\nbell = ^G\r\n", Status::Ok, Reason::None, 0},
+        {"PercentInAKey", "key_up = 50%%\r\n", Status::Ok, Reason::None, 0},
+        {"NameTooLong", std::string(40, 'n') + " = 1\r\n", Status::SyntaxError, Reason::NameTooLong, 1},
     };
-    for (const LoadCase& c : cases) {
-        const LoadResult r = LoadTermcapText(c.text, "vt100");
-        EXPECT_EQ(r.status, c.status) << termtest::visible(c.text);
-        EXPECT_EQ(r.reason, c.reason) << termtest::visible(c.text);
-        EXPECT_EQ(r.line, c.line) << termtest::visible(c.text);
-        EXPECT_EQ(r.table != nullptr, c.status == LoadResult::Status::Ok);
-    }
-    const LoadResult nameTooLong = LoadTermcapText(longName + " = 1\r\n", "vt100");
-    EXPECT_EQ(nameTooLong.reason, Reason::NameTooLong);
 }
+
+class TermcapLoad : public testing::TestWithParam<LoadCase> {};
+
+TEST_P(TermcapLoad, SyntaxErrorsNameTheirLine) {
+    const LoadCase& c = GetParam();
+    const LoadResult r = LoadTermcapText(c.text, "vt100");
+    EXPECT_EQ(r.status, c.status) << termtest::visible(c.text);
+    EXPECT_EQ(r.reason, c.reason) << termtest::visible(c.text);
+    EXPECT_EQ(r.line, c.line) << termtest::visible(c.text);
+    EXPECT_EQ(r.table != nullptr, c.status == LoadResult::Status::Ok);
+}
+
+INSTANTIATE_TEST_SUITE_P(Texts, TermcapLoad, testing::ValuesIn(loadCases()),
+                         [](const testing::TestParamInfo<LoadCase>& i) { return std::string(i.param.name); });
 
 TEST(TermcapLoader, Messages) {
     EXPECT_EQ(LoadTermcapText("bell = ^G\r\n\r\nbell\r\n", "ansi").message(),
@@ -231,25 +259,31 @@ TEST(TermcapLoader, LineEndsOfEveryKindLoadAlike) {
     }
 }
 
-TEST(TermcapLoader, DimensionsAreLimited) {
-    const struct {
-        const char* text;
-        int columns;
-        int lines;
-    } cases[] = {
-        {"", 80, 25},
-        {"columns = 132\r\nlines = 50\r\n", 80, 25},
-        {"columns = 99999999999999999999\r\n", 80, 25},
-        {"columns = 40\r\nlines = 10\r\ncolumns = 60\r\n", 60, 10},
-        {"lines = 1\r\n", 80, 1},
-    };
-    for (const auto& c : cases) {
-        const LoadResult r = LoadTermcapText(c.text, "x");
-        ASSERT_TRUE(r.ok()) << c.text;
-        EXPECT_EQ(r.table->columns(), c.columns) << c.text;
-        EXPECT_EQ(r.table->lines(), c.lines) << c.text;
-    }
+struct DimensionsCase {
+    const char* name;
+    const char* text;
+    int columns;
+    int lines;
+};
+
+class TermcapDimensions : public testing::TestWithParam<DimensionsCase> {};
+
+TEST_P(TermcapDimensions, DimensionsAreLimited) {
+    const DimensionsCase& c = GetParam();
+    const LoadResult r = LoadTermcapText(c.text, "x");
+    ASSERT_TRUE(r.ok()) << c.text;
+    EXPECT_EQ(r.table->columns(), c.columns) << c.text;
+    EXPECT_EQ(r.table->lines(), c.lines) << c.text;
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Texts, TermcapDimensions,
+    testing::Values(DimensionsCase{"Defaults", "", 80, 25},
+                    DimensionsCase{"TooLargeKeepsTheDefaults", "columns = 132\r\nlines = 50\r\n", 80, 25},
+                    DimensionsCase{"HugeNumberKeepsTheDefault", "columns = 99999999999999999999\r\n", 80, 25},
+                    DimensionsCase{"LaterLineWins", "columns = 40\r\nlines = 10\r\ncolumns = 60\r\n", 60, 10},
+                    DimensionsCase{"OneLine", "lines = 1\r\n", 80, 1}),
+    [](const testing::TestParamInfo<DimensionsCase>& i) { return std::string(i.param.name); });
 
 TEST(TermcapLoader, TrieHoldsExactlyOneHundredNodes) {
     // 99 units make 99 nodes; one more unit fits, the next allocation of any kind does not.

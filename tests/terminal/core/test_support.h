@@ -7,6 +7,7 @@
 #include "sequence_recogniser.h"
 #include "termcap_loader.h"
 
+#include <cctype>
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -42,6 +43,33 @@ inline std::string visible(std::string_view s) {
             out += static_cast<char>(c + 0x40);
         } else {
             out += static_cast<char>(c);
+        }
+    }
+    return out;
+}
+
+// A byte sequence as a test row's name: letters and digits kept, ESC [ and ESC spelt out, the other
+// bytes by name or in hex.
+inline std::string rowName(std::string_view s) {
+    std::string out;
+    for (size_t i = 0; i < s.size(); ++i) {
+        const unsigned char c = static_cast<unsigned char>(s[i]);
+        if (c == 0x1B && i + 1 < s.size() && s[i + 1] == '[') {
+            out += "Csi";
+            ++i;
+        } else if (c == 0x1B) {
+            out += "Esc";
+        } else if (std::isalnum(c)) {
+            out += static_cast<char>(c);
+        } else if (c == ';') {
+            out += '_';
+        } else if (c == '?') {
+            out += 'Q';
+        } else {
+            static const char hex[] = "0123456789ABCDEF";
+            out += 'x';
+            out += hex[c >> 4];
+            out += hex[c & 0xF];
         }
     }
     return out;

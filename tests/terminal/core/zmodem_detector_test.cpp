@@ -67,45 +67,54 @@ TEST(ZmodemDetector, FoundAtEverySplitIntoTwoRuns) {
     }
 }
 
-TEST(ZmodemDetector, Streams) {
+struct StreamCase {
+    const char* name;
+    std::string stream;
+    int headers;
+};
+
+std::vector<StreamCase> streamCases() {
     const std::string filler100(100, 'x');
-    struct Case {
-        const char* name;
-        std::string stream;
-        int headers;
-    };
-    const Case cases[] = {
-        {"plain hex ZRQINIT", Zrqinit, 1},
-        {"non-zero flags, lower-case CRC", "**\x18"s + "B00010203040d03", 1},
-        {"upper-case CRC", "**\x18"s + "B00010203040D03", 1},
-        {"CRC bytes swapped", "**\x18"s + "B0001020304030d", 0},
-        {"wrong CRC, then a good header in the same run", "**\x18"s + "B00000000000001" + Zrqinit, 1},
-        {"one pad", "*\x18"s + "B00000000000000", 1},
-        {"pad, two ZDLEs", "*\x18\x18"s + "B00000000000000", 1},
-        {"binary ZRQINIT", "*\x18"s + "A" + std::string(7, '\0'), 1},
+    return {
+        {"PlainHexZRQINIT", Zrqinit, 1},
+        {"NonZeroFlagsLowerCaseCRC", "**\x18"s + "B00010203040d03", 1},
+        {"UpperCaseCRC", "**\x18"s + "B00010203040D03", 1},
+        {"CRCBytesSwapped", "**\x18"s + "B0001020304030d", 0},
+        {"WrongCRCThenAGoodHeaderInTheSameRun", "**\x18"s + "B00000000000001" + Zrqinit, 1},
+        {"OnePad", "*\x18"s + "B00000000000000", 1},
+        {"PadTwoZDLEs", "*\x18\x18"s + "B00000000000000", 1},
+        {"BinaryZRQINIT", "*\x18"s + "A" + std::string(7, '\0'), 1},
         // Flags 18 3A 00 00 with CRC 9C00: right once unescaped, but the escape makes it too short.
-        {"binary with an escaped flag byte", "*\x18"s + "A\x00\x18\x58\x3a\x00\x00\x9c\x00"s, 0},
-        {"binary with an escape, then a good header", "*\x18"s + "A\x00\x18\x58\x00\x00\x00\x00"s + Zrqinit,
-         1},
-        {"pad, other byte, ZDLE", "*x\x18"s + "B00000000000000", 0},
-        {"ZDLE without a pad", "\x18"s + "B00000000000000", 0},
-        {"B after a lone pad", "*B00000000000000", 0},
-        {"non-hex digit in the CRC", "**\x18"s + "B0000000000000g", 0},
-        {"non-hex digit in the type", "**\x18"s + "Bz0000000000000" + Zrqinit, 0},
-        {"the receiver's ZRINIT", "**\x18"s + "B0100000023be50\r\x8a\x11", 0},
-        {"ZRINIT swallows a header that follows closely", "**\x18"s + "B0100000023be50" + Zrqinit, 0},
-        {"ZRINIT, then 100 bytes, then a header", "**\x18"s + "B0100000023be50" + filler100 + Zrqinit, 1},
-        {"a repeat right after a match is swallowed", SzOpening + SzOpening, 1},
-        {"a repeat after the buffer filled is found again", SzOpening + filler100 + SzOpening, 2},
-        {"text only", "hello, world\r\n", 0},
+        {"BinaryWithAnEscapedFlagByte", "*\x18"s + "A\x00\x18\x58\x3a\x00\x00\x9c\x00"s, 0},
+        {"BinaryWithAnEscapeThenAGoodHeader", "*\x18"s + "A\x00\x18\x58\x00\x00\x00\x00"s + Zrqinit, 1},
+        {"PadOtherByteZDLE", "*x\x18"s + "B00000000000000", 0},
+        {"ZDLEWithoutAPad", "\x18"s + "B00000000000000", 0},
+        {"BAfterALonePad", "*B00000000000000", 0},
+        {"NonHexDigitInTheCRC", "**\x18"s + "B0000000000000g", 0},
+        {"NonHexDigitInTheType", "**\x18"s + "Bz0000000000000" + Zrqinit, 0},
+        {"TheReceiversZRINIT", "**\x18"s + "B0100000023be50\r\x8a\x11", 0},
+        {"ZRINITSwallowsAHeaderThatFollowsClosely", "**\x18"s + "B0100000023be50" + Zrqinit, 0},
+        {"ZRINITThen100BytesThenAHeader", "**\x18"s + "B0100000023be50" + filler100 + Zrqinit, 1},
+        {"ARepeatRightAfterAMatchIsSwallowed", SzOpening + SzOpening, 1},
+        {"ARepeatAfterTheBufferFilledIsFoundAgain", SzOpening + filler100 + SzOpening, 2},
+        {"TextOnly", "hello, world\r\n", 0},
     };
-    for (const Case& c : cases) {
-        ZmodemDetector whole;
-        EXPECT_EQ(feedWhole(whole, c.stream), c.headers) << c.name;
-        ZmodemDetector bytewise;
-        EXPECT_EQ(feedBytewise(bytewise, c.stream), c.headers) << c.name << " (byte by byte)";
-    }
 }
+
+class ZmodemDetectorStreams : public testing::TestWithParam<StreamCase> {};
+
+TEST_P(ZmodemDetectorStreams, Streams) {
+    const StreamCase& c = GetParam();
+    ZmodemDetector whole;
+    EXPECT_EQ(feedWhole(whole, c.stream), c.headers) << c.name;
+    ZmodemDetector bytewise;
+    EXPECT_EQ(feedBytewise(bytewise, c.stream), c.headers) << c.name << " (byte by byte)";
+}
+
+INSTANTIATE_TEST_SUITE_P(ZmodemDetector, ZmodemDetectorStreams, testing::ValuesIn(streamCases()),
+                         [](const testing::TestParamInfo<StreamCase>& i) {
+                             return std::string(i.param.name);
+                         });
 
 TEST(ZmodemDetector, ResetForgetsHalfAHeader) {
     ZmodemDetector d;

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <random>
 
 namespace q86sim::test {
@@ -17,53 +18,87 @@ struct ReplyCase {
     std::string reply;
 };
 
-TEST(ModemReplies, CommandTable) {
-    const std::vector<ReplyCase> cases = {
-        {"at", kOk},
-        {"AT", kOk},
-        {"noise before at", kOk},
-        {"ate1", kOk},
-        {"ath", kOk},
-        {"ato", "\r\nNO CARRIER\r\n"},
-        {"at*stopsms", kOk},
-        {"at*smstun?", "\r\n*SMSTUN: 0\r\n" + kOk},
-        {"at*apver", "\r\nBREL Q8690I v2.0.3 build 1234\r\n" + kOk},
-        {"at+wind=0", kOk},
-        {"at+wind?", "\r\n+WIND: 0\r\n" + kOk},
-        {"at+ipr?", "\r\n+IPR: 115200\r\n" + kOk},
-        {"at+ipr=1234", kError},
-        {"at+ipr=", kError},
-        {"at+icf?", "\r\n+ICF: 3,4\r\n" + kOk},
-        {"at+icf=9,9", kError},
-        {"at+icf=2,4", kError},
-        {"at+ifc?", "\r\n+IFC: 2,2\r\n" + kOk},
-        {"at+ifc=1,1", kError},
-        {"ats0?", "\r\n000\r\n" + kOk},
-        {"ats0=256", kError},
-        {"at&d3", kError},
-        {"at+cbst?", "\r\n+CBST: 0,0,1\r\n" + kOk},
-        {"at+cbst=x", kError},
-        {"at+cicb=0", kOk},
-        {"at&w", kOk},
-        {"at&f", kOk},
-        {"at+wopen=0", kOk},
-        {"at+cfun?", "\r\n+CFUN: 1\r\n" + kOk},
-        {"at+cpin?", "\r\n+CPIN: READY\r\n" + kOk},
-        {"at+cpin=1234", "\r\n+CME ERROR: 3\r\n"},
-        {"at+csq", "\r\n+CSQ: 21,0\r\n" + kOk},
-        {"at+creg?", "\r\n+CREG: 0,1\r\n" + kOk},
-        {"at+cops?", "\r\n+COPS: 0,2,\"00101\"\r\n" + kOk},
-        {"at+wopn=0,00101", "\r\n+WOPN: 0,\"TestNet\"\r\n" + kOk},
-        {"at+wopn=0,99999", kError},
-        {"atx9", kError},
-        {"at*reportx", kError},
-        {"hello", ""},
-    };
-    for (const ReplyCase& c : cases) {
-        Bench b(quiet());
-        EXPECT_EQ(b.cmd(c.command), c.reply) << c.command;
+const ReplyCase ReplyCases[] = {
+    {"at", kOk},
+    {"AT", kOk},
+    {"noise before at", kOk},
+    {"ate1", kOk},
+    {"ath", kOk},
+    {"ato", "\r\nNO CARRIER\r\n"},
+    {"at*stopsms", kOk},
+    {"at*smstun?", "\r\n*SMSTUN: 0\r\n" + kOk},
+    {"at*apver", "\r\nBREL Q8690I v2.0.3 build 1234\r\n" + kOk},
+    {"at+wind=0", kOk},
+    {"at+wind?", "\r\n+WIND: 0\r\n" + kOk},
+    {"at+ipr?", "\r\n+IPR: 115200\r\n" + kOk},
+    {"at+ipr=1234", kError},
+    {"at+ipr=", kError},
+    {"at+icf?", "\r\n+ICF: 3,4\r\n" + kOk},
+    {"at+icf=9,9", kError},
+    {"at+icf=2,4", kError},
+    {"at+ifc?", "\r\n+IFC: 2,2\r\n" + kOk},
+    {"at+ifc=1,1", kError},
+    {"ats0?", "\r\n000\r\n" + kOk},
+    {"ats0=256", kError},
+    {"at&d3", kError},
+    {"at+cbst?", "\r\n+CBST: 0,0,1\r\n" + kOk},
+    {"at+cbst=x", kError},
+    {"at+cicb=0", kOk},
+    {"at&w", kOk},
+    {"at&f", kOk},
+    {"at+wopen=0", kOk},
+    {"at+cfun?", "\r\n+CFUN: 1\r\n" + kOk},
+    {"at+cpin?", "\r\n+CPIN: READY\r\n" + kOk},
+    {"at+cpin=1234", "\r\n+CME ERROR: 3\r\n"},
+    {"at+csq", "\r\n+CSQ: 21,0\r\n" + kOk},
+    {"at+creg?", "\r\n+CREG: 0,1\r\n" + kOk},
+    {"at+cops?", "\r\n+COPS: 0,2,\"00101\"\r\n" + kOk},
+    {"at+wopn=0,00101", "\r\n+WOPN: 0,\"TestNet\"\r\n" + kOk},
+    {"at+wopn=0,99999", kError},
+    {"atx9", kError},
+    {"at*reportx", kError},
+    {"hello", ""},
+};
+
+// The command as a row name: letters and digits kept, the signs spelt out.
+std::string commandRowName(const testing::TestParamInfo<ReplyCase>& info) {
+    std::string name;
+    for (const char* c = info.param.command; *c; ++c) {
+        switch (*c) {
+        case '+':
+            name += "Plus";
+            break;
+        case '*':
+            name += "Star";
+            break;
+        case '&':
+            name += "And";
+            break;
+        case '?':
+            name += "Query";
+            break;
+        case '=':
+            name += "Is";
+            break;
+        case ' ':
+        case ',':
+            name += '_';
+            break;
+        default:
+            name += std::isalnum(static_cast<unsigned char>(*c)) ? *c : '_';
+        }
     }
+    return name;
 }
+
+class ModemCommandReplies : public testing::TestWithParam<ReplyCase> {};
+
+TEST_P(ModemCommandReplies, CommandTable) {
+    Bench b(quiet());
+    EXPECT_EQ(b.cmd(GetParam().command), GetParam().reply) << GetParam().command;
+}
+
+INSTANTIATE_TEST_SUITE_P(Commands, ModemCommandReplies, testing::ValuesIn(ReplyCases), commandRowName);
 
 TEST(ModemReplies, EchoRepeatsEveryByteBeforeTheReply) {
     Bench b;
@@ -74,22 +109,30 @@ TEST(ModemReplies, EchoRepeatsEveryByteBeforeTheReply) {
     EXPECT_EQ(b.cmd("at"), "at\r\n" + kOk);
 }
 
-TEST(ModemReplies, ModelTextsForEachFirmware) {
-    struct Case {
-        Model model;
-        const char* version;
-        const char* text;
-    };
-    for (const Case& c : {Case{Model::Q8690I, "1.0.1", "BREL Q8690I v1.0.1 build 1234"},
-                          Case{Model::Q8690I, "1.0.0", "BREL Q8690I v1.0.0 build 1234"},
-                          Case{Model::Q8630, "2.0.3", "BREL Q8630 v2.0.3 build 1234"}}) {
-        Scenario s = quiet();
-        s.model = c.model;
-        s.firmwareVersion = c.version;
-        Bench b(s);
-        EXPECT_EQ(b.cmd("at*apver"), "\r\n" + std::string(c.text) + "\r\n" + kOk);
-    }
+struct ModelCase {
+    const char* name;
+    Model model;
+    const char* version;
+    const char* text;
+};
+
+class ModemModelTexts : public testing::TestWithParam<ModelCase> {};
+
+TEST_P(ModemModelTexts, ModelTextsForEachFirmware) {
+    const ModelCase& c = GetParam();
+    Scenario s = quiet();
+    s.model = c.model;
+    s.firmwareVersion = c.version;
+    Bench b(s);
+    EXPECT_EQ(b.cmd("at*apver"), "\r\n" + std::string(c.text) + "\r\n" + kOk);
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    ModemReplies, ModemModelTexts,
+    testing::Values(ModelCase{"Q8690I_1_0_1", Model::Q8690I, "1.0.1", "BREL Q8690I v1.0.1 build 1234"},
+                    ModelCase{"Q8690I_1_0_0", Model::Q8690I, "1.0.0", "BREL Q8690I v1.0.0 build 1234"},
+                    ModelCase{"Q8630_2_0_3", Model::Q8630, "2.0.3", "BREL Q8630 v2.0.3 build 1234"}),
+    [](const testing::TestParamInfo<ModelCase>& i) { return std::string(i.param.name); });
 
 TEST(ModemReplies, ReportListsEveryKeyWithItsValue) {
     Bench b(quiet());

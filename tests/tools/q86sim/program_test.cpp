@@ -130,19 +130,30 @@ TEST_F(SimOnPty, ProgramsLinesReachTheLinkInAnotherProcess) {
     EXPECT_EQ(finish(r), 0);
 }
 
-TEST_F(SimOnPty, ProgramRefusesBadOptions) {
-    for (const std::vector<std::string>& args : {std::vector<std::string>{"--baud", "1234"},
-                                                 {"--framing", "9X1"},
-                                                 {"--port", "0"},
-                                                 {"--sim", "maybe"},
-                                                 {"--framing", "8E2"},
-                                                 {"--bogus"}}) {
-        Running r = launch(args);
-        ASSERT_GT(r.pid, 0);
-        EXPECT_TRUE(r.device.empty());
-        EXPECT_EQ(finish(r), 2) << args[0];
-    }
+struct OptionsRow {
+    const char* name;
+    std::vector<std::string> args;
+};
+
+class ProgramOptions : public SimOnPty, public testing::WithParamInterface<OptionsRow> {};
+
+TEST_P(ProgramOptions, ProgramRefusesBadOptions) {
+    Running r = launch(GetParam().args);
+    ASSERT_GT(r.pid, 0);
+    EXPECT_TRUE(r.device.empty());
+    EXPECT_EQ(finish(r), 2);
 }
+
+INSTANTIATE_TEST_SUITE_P(Bad, ProgramOptions,
+                         testing::Values(OptionsRow{"UnknownRate", {"--baud", "1234"}},
+                                         OptionsRow{"BadFraming", {"--framing", "9X1"}},
+                                         OptionsRow{"PortZero", {"--port", "0"}},
+                                         OptionsRow{"BadSimState", {"--sim", "maybe"}},
+                                         OptionsRow{"FramingTheModemHasNot", {"--framing", "8E2"}},
+                                         OptionsRow{"UnknownOption", {"--bogus"}}),
+                         [](const testing::TestParamInfo<OptionsRow>& i) {
+                             return std::string(i.param.name);
+                         });
 
 TEST(ImageProgram, WritesAnImageTheModemOfItsModelTakes) {
     char pattern[] = "/tmp/q86sim-image-XXXXXX";

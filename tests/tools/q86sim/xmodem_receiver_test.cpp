@@ -201,49 +201,57 @@ TEST(ModemUpgrade, OldFirmwareInstallsAtTheFactoryReset) {
     EXPECT_EQ(b.modem.firmwareVersion(), "2.1.0");
 }
 
-TEST(ModemUpgrade, OldFirmwareDownloadMustBeTheComplementedPayloadOfItsModel) {
-    struct Case {
-        const char* what;
-        std::function<std::string()> bytes;
-        UpgradeVerdict verdict;
-        const char* says;
-    };
-    const Case cases[] = {
-        {"its model's payload, complemented", [] { return download(Model::Q8690I, 2000); },
-         UpgradeVerdict::FromImage, "up OK"},
-        {"the other model's", [] { return download(Model::Q8630); }, UpgradeVerdict::FromImage, "mis-match"},
-        {"not complemented", [] { return MakeFirmwareImage(Model::Q8690I, 300).substr(128); },
-         UpgradeVerdict::FromImage, "ad Failed"},
-        {"the whole image, complemented", [] { return complemented(MakeFirmwareImage(Model::Q8690I, 300)); },
-         UpgradeVerdict::FromImage, "ad Failed"},
-        {"one byte changed",
-         [] {
-             std::string d = download(Model::Q8690I);
-             d[200] = static_cast<char>(d[200] ^ 1);
-             return d;
-         },
-         UpgradeVerdict::FromImage, "ad Failed"},
-        {"cut short", [] { return download(Model::Q8690I, 1000).substr(0, 512); }, UpgradeVerdict::FromImage,
-         "ad Failed"},
-        {"scripted failure of a good download", [] { return download(Model::Q8690I); },
-         UpgradeVerdict::Failed, "ad Failed"},
-        {"scripted mis-match", [] { return download(Model::Q8690I); }, UpgradeVerdict::MisMatch, "mis-match"},
-        {"scripted success of any download", [] { return std::string(128, '\x11'); }, UpgradeVerdict::Success,
-         "up OK"},
-    };
-    for (const Case& c : cases) {
-        Scenario s = quiet();
-        s.firmwareVersion = "1.0.1";
-        s.verdict = c.verdict;
-        Bench b(s);
-        b.cmd("at+wdwl", 400);
-        sendFile(b, c.bytes());
-        const std::string out = b.cmd("at*default", 5000);
-        EXPECT_NE(out.find(c.says), std::string::npos) << c.what << ": " << out;
-        const bool installed = std::string(c.says) == "up OK";
-        EXPECT_EQ(b.modem.firmwareVersion(), installed ? "2.1.0" : "1.0.1") << c.what;
-    }
+struct DownloadRow {
+    const char* name;
+    std::function<std::string()> bytes;
+    UpgradeVerdict verdict;
+    const char* says;
+};
+
+const DownloadRow DownloadRows[] = {
+    {"ItsModelsPayloadComplemented", [] { return download(Model::Q8690I, 2000); }, UpgradeVerdict::FromImage,
+     "up OK"},
+    {"TheOtherModels", [] { return download(Model::Q8630); }, UpgradeVerdict::FromImage, "mis-match"},
+    {"NotComplemented", [] { return MakeFirmwareImage(Model::Q8690I, 300).substr(128); },
+     UpgradeVerdict::FromImage, "ad Failed"},
+    {"TheWholeImageComplemented", [] { return complemented(MakeFirmwareImage(Model::Q8690I, 300)); },
+     UpgradeVerdict::FromImage, "ad Failed"},
+    {"OneByteChanged",
+     [] {
+         std::string d = download(Model::Q8690I);
+         d[200] = static_cast<char>(d[200] ^ 1);
+         return d;
+     },
+     UpgradeVerdict::FromImage, "ad Failed"},
+    {"CutShort", [] { return download(Model::Q8690I, 1000).substr(0, 512); }, UpgradeVerdict::FromImage,
+     "ad Failed"},
+    {"ScriptedFailureOfAGoodDownload", [] { return download(Model::Q8690I); }, UpgradeVerdict::Failed,
+     "ad Failed"},
+    {"ScriptedMisMatch", [] { return download(Model::Q8690I); }, UpgradeVerdict::MisMatch, "mis-match"},
+    {"ScriptedSuccessOfAnyDownload", [] { return std::string(128, '\x11'); }, UpgradeVerdict::Success,
+     "up OK"},
+};
+
+class OldFirmwareDownload : public testing::TestWithParam<DownloadRow> {};
+
+TEST_P(OldFirmwareDownload, MustBeTheComplementedPayloadOfItsModel) {
+    const DownloadRow& c = GetParam();
+    Scenario s = quiet();
+    s.firmwareVersion = "1.0.1";
+    s.verdict = c.verdict;
+    Bench b(s);
+    b.cmd("at+wdwl", 400);
+    sendFile(b, c.bytes());
+    const std::string out = b.cmd("at*default", 5000);
+    EXPECT_NE(out.find(c.says), std::string::npos) << out;
+    const bool installed = std::string(c.says) == "up OK";
+    EXPECT_EQ(b.modem.firmwareVersion(), installed ? "2.1.0" : "1.0.1");
 }
+
+INSTANTIATE_TEST_SUITE_P(ModemUpgrade, OldFirmwareDownload, testing::ValuesIn(DownloadRows),
+                         [](const testing::TestParamInfo<DownloadRow>& i) {
+                             return std::string(i.param.name);
+                         });
 
 TEST(ModemUpgrade, CancelledTransferReturnsToCommandMode) {
     Scenario s = quiet();

@@ -62,24 +62,45 @@ TEST(Termreplay, PrintsRowsCursorAndAttributes) {
     EXPECT_EQ(fromStdin.out, want);
 }
 
-TEST(Termreplay, ReportsWhatFails) {
+enum class Failure { NoArguments, MissingDescription, BadDescription, MissingInput };
+
+class TermreplayFailure : public testing::TestWithParam<Failure> {};
+
+TEST_P(TermreplayFailure, ReportsWhatFails) {
     const TempFile bad("bell = ^[\r\n");
-    const struct {
-        std::string arguments;
-        int status;
-        std::string output;
-    } cases[] = {
-        {"", 2, "usage: termreplay DESCRIPTION-FILE [INPUT-FILE]\n"},
-        {"/nonexistent/vt100", 1, "termreplay: Termcap file vt100 open fail\n"},
-        {bad.path, 1, "termreplay: Termcap file syntax error : line 1\n"},
-        {std::string(BREL_BIN_DIR) + "/ansi /nonexistent/input", 1,
-         "/nonexistent/input: No such file or directory\n"},
-    };
-    for (const auto& c : cases) {
-        const Outcome r = run(c.arguments);
-        EXPECT_EQ(r.status, c.status) << c.arguments;
-        EXPECT_EQ(r.out, c.output) << c.arguments;
+    std::string arguments;
+    int status = 1;
+    std::string output;
+    switch (GetParam()) {
+    case Failure::NoArguments:
+        status = 2;
+        output = "usage: termreplay DESCRIPTION-FILE [INPUT-FILE]\n";
+        break;
+    case Failure::MissingDescription:
+        arguments = "/nonexistent/vt100";
+        output = "termreplay: Termcap file vt100 open fail\n";
+        break;
+    case Failure::BadDescription:
+        arguments = bad.path;
+        output = "termreplay: Termcap file syntax error : line 1\n";
+        break;
+    case Failure::MissingInput:
+        arguments = std::string(BREL_BIN_DIR) + "/ansi /nonexistent/input";
+        output = "/nonexistent/input: No such file or directory\n";
+        break;
     }
+    const Outcome r = run(arguments);
+    EXPECT_EQ(r.status, status) << arguments;
+    EXPECT_EQ(r.out, output) << arguments;
 }
+
+const char* const FailureNames[] = {"NoArguments", "MissingDescription", "BadDescription", "MissingInput"};
+
+INSTANTIATE_TEST_SUITE_P(Termreplay, TermreplayFailure,
+                         testing::Values(Failure::NoArguments, Failure::MissingDescription,
+                                         Failure::BadDescription, Failure::MissingInput),
+                         [](const testing::TestParamInfo<Failure>& i) {
+                             return std::string(FailureNames[static_cast<int>(i.param)]);
+                         });
 
 } // namespace
