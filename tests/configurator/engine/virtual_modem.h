@@ -44,13 +44,25 @@ public:
     VirtualModem(const VirtualModem&) = delete;
     VirtualModem& operator=(const VirtualModem&) = delete;
 
-    q86sim::VirtualLine& line() { return *line_; }
+    // What f reads of the modem, under the line's lock.
+    template <class F>
+    auto about(F f) -> decltype(f(std::declval<const q86sim::Modem&>())) {
+        decltype(f(std::declval<const q86sim::Modem&>())) out{};
+        line_->withModem([&](q86sim::Modem& m) { out = f(m); });
+        return out;
+    }
     std::vector<std::string> commandTexts() const { return line_->commandTexts(); }
     q86sim::Settings stored() {
-        q86sim::Settings s;
-        line_->withModem([&s](q86sim::Modem& m) { s = m.stored(); });
-        return s;
+        return about([](const q86sim::Modem& m) { return m.stored(); });
     }
+    q86sim::Settings active() {
+        return about([](const q86sim::Modem& m) { return m.active(); });
+    }
+    std::vector<q86sim::AnswerRecord> answers() {
+        return about([](const q86sim::Modem& m) { return m.answerLog(); });
+    }
+    q86sim::LineSetting line() const { return line_->wire(); }
+    bool dcd() const { return line_->dcd(); }
 
 private:
     std::shared_ptr<q86sim::VirtualLine> line_;
