@@ -8,6 +8,7 @@
 #include "link_clock.h"
 #include "virtual_line.h"
 
+#include <atomic>
 #include <memory>
 #include <string>
 #include <utility>
@@ -20,7 +21,13 @@ class LineClock : public engine::LinkClock {
 public:
     explicit LineClock(std::shared_ptr<q86sim::VirtualLine> line) : line_(std::move(line)) {}
     int64_t nowMs() override { return line_->nowUs() / 1000; }
-    void sleepMs(int ms) override { line_->advanceMs(ms); }
+    void sleepMs(int ms) override {
+        if (ms > 0)
+            sleptMs += ms;
+        line_->advanceMs(ms);
+    }
+    // The pauses asked for.
+    std::atomic<int64_t> sleptMs{0};
 
 private:
     std::shared_ptr<q86sim::VirtualLine> line_;
@@ -35,7 +42,7 @@ public:
                 return nullptr;
             return line->open();
         });
-        engine::setLinkClock(std::make_shared<LineClock>(line_));
+        engine::setLinkClock(clock_);
     }
     ~VirtualModem() {
         comm::setPortOpener({});
@@ -51,6 +58,7 @@ public:
         line_->withModem([&](q86sim::Modem& m) { out = f(m); });
         return out;
     }
+    LineClock& clock() { return *clock_; }
     std::vector<std::string> commandTexts() const { return line_->commandTexts(); }
     q86sim::Settings stored() {
         return about([](const q86sim::Modem& m) { return m.stored(); });
@@ -66,6 +74,7 @@ public:
 
 private:
     std::shared_ptr<q86sim::VirtualLine> line_;
+    std::shared_ptr<LineClock> clock_ = std::make_shared<LineClock>(line_);
 };
 
 } // namespace enginetest
