@@ -2,6 +2,7 @@
 // platform, the worker on its thread, the simulated modem behind COM3 on a virtual line for the
 // dialog's logic, and on a pseudo-terminal for the runs that prove the real port end to end.
 #include "Connectsetup.h"
+#include "fast_clock.h"
 #include "gui.h"
 #include "Mainsetup.h"
 #include "Progressivebar.h"
@@ -47,6 +48,7 @@ protected:
             modem->stop();
         WindowSetTest::TearDown();
         onLine.reset();
+        engine::setLinkClock(nullptr);
     }
 
     q86sim::SimulatedModem& startModem(q86sim::Scenario s = {}) {
@@ -136,6 +138,8 @@ TEST_F(ConnectRun, ReadBringsTheModemsSettingsIntoTheMainWindow) {
 }
 
 TEST_F(ConnectRun, ApplyLeavesTheWindowsSettingsInTheModem) {
+    // The dialogue's own pauses shortened; its reads still wait on the real port.
+    engine::setLinkClock(std::make_shared<enginetest::FastClock>());
     startModem();
     main().DeviceName->setText(QStringLiteral("Station 9"));
     runOperation(&TFmainset::DownloadBtnClick);
