@@ -45,6 +45,17 @@ protected:
         ::unsetenv("BREL_PORT_MAP");
         std::filesystem::remove_all(dir);
     }
+    // A modem behind COM3 and the port opened on it, without the start-up.
+    void openPortOnModem() {
+        modem = std::make_unique<q86sim::SimulatedModem>();
+        modem->start();
+        ASSERT_TRUE(modem->publish(3));
+        LinkSettings l;
+        l.PortIndex = 2;
+        l.PortText = "COM3";
+        SetLinkSettings(l);
+        ASSERT_EQ(OpenComPort(), 1);
+    }
     // What the connect dialog does for the monitor operation, with the port opened on the modem.
     void startMonitor(q86sim::Scenario s, int baudIndex = 9, const char* baudText = "115200") {
         modem = std::make_unique<q86sim::SimulatedModem>(std::move(s));
@@ -217,14 +228,9 @@ class CloseSequence : public MonitorWindow, public testing::WithParamInterface<S
 
 TEST_P(CloseSequence, RestoresWhatTheStartUpFound) {
     const StartUpFound& c = GetParam();
-    modem = std::make_unique<q86sim::SimulatedModem>();
-    modem->start();
-    ASSERT_TRUE(modem->publish(3));
-    LinkSettings l;
-    l.PortIndex = 2;
-    l.PortText = "COM3";
-    SetLinkSettings(l);
-    ASSERT_EQ(OpenComPort(), 1);
+    openPortOnModem();
+    if (HasFatalFailure())
+        return;
     Fconnect->MonitorOpenedPort = 1;
     Frf_monitor->show();
     Frf_monitor->EchoProbeResult = c.echoProbe;
@@ -249,14 +255,9 @@ INSTANTIATE_TEST_SUITE_P(
     [](const testing::TestParamInfo<StartUpFound>& info) { return info.param.name; });
 
 TEST_F(MonitorWindow, PortTheMonitorDidNotOpenIsLeftOpen) {
-    modem = std::make_unique<q86sim::SimulatedModem>();
-    modem->start();
-    ASSERT_TRUE(modem->publish(3));
-    LinkSettings l;
-    l.PortIndex = 2;
-    l.PortText = "COM3";
-    SetLinkSettings(l);
-    ASSERT_EQ(OpenComPort(), 1);
+    openPortOnModem();
+    if (HasFatalFailure())
+        return;
     Fconnect->MonitorOpenedPort = 0;
     Frf_monitor->show();
     Frf_monitor->BitBtn1Click();
