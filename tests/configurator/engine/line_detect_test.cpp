@@ -91,33 +91,49 @@ protected:
     std::atomic<bool> cancel{false};
 };
 
-TEST_F(Scan, FindsEachSettingOnItsTryAndShowsIt) {
-    const struct {
-        Line line;
-        int tryNumber;
-        RecordingView::Boxes boxes;
-    } cases[] = {
-        {{115200, 8, comm::NoParity, comm::OneStopBit}, 1, {9, "8", "1", "None"}},
-        {{115200, 7, comm::EvenParity, comm::OneStopBit}, 9, {9, "7", "1", "Even"}},
-        {{57600, 8, comm::OddParity, comm::OneStopBit}, 14, {8, "8", "1", "Odd"}},
-        {{19200, 8, comm::NoParity, comm::TwoStopBits}, 42, {6, "8", "2", "None"}},
-        {{9600, 7, comm::EvenParity, comm::OneStopBit}, 57, {5, "7", "1", "Even"}},
-        {{2400, 7, comm::SpaceParity, comm::OneStopBit}, 83, {3, "7", "1", "Space"}},
-        {{600, 8, comm::MarkParity, comm::OneStopBit}, 100, {1, "8", "1", "Mark"}},
-        {{300, 7, comm::NoParity, comm::TwoStopBits}, 120, {0, "7", "2", "None"}},
-    };
-    for (const auto& c : cases) {
-        SetUp();
-        tries = 0;
-        ui.view->boxes = {};
-        modem = c.line;
-        EXPECT_EQ(AutoDetectBaud(cancel), 1) << c.tryNumber;
-        EXPECT_EQ(tryCount(), c.tryNumber);
-        EXPECT_EQ(ui.view->boxes, c.boxes) << c.tryNumber;
-        EXPECT_EQ(script->dcb.fDtrControl, comm::LineEnable);
-        EXPECT_EQ(script->dcb.fRtsControl, comm::LineEnable);
-    }
+struct Setting {
+    const char* name;
+    Line line;
+    int tryNumber;
+    RecordingView::Boxes boxes;
+};
+
+class ScanFinds : public Scan, public testing::WithParamInterface<Setting> {};
+
+TEST_P(ScanFinds, TheSettingOnItsTryAndShowsIt) {
+    const Setting& c = GetParam();
+    modem = c.line;
+    EXPECT_EQ(AutoDetectBaud(cancel), 1);
+    EXPECT_EQ(tryCount(), c.tryNumber);
+    EXPECT_EQ(ui.view->boxes, c.boxes);
+    EXPECT_EQ(script->dcb.fDtrControl, comm::LineEnable);
+    EXPECT_EQ(script->dcb.fRtsControl, comm::LineEnable);
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Scan, ScanFinds,
+    testing::Values(
+        Setting{
+            "At115200EightNoneOne", {115200, 8, comm::NoParity, comm::OneStopBit}, 1, {9, "8", "1", "None"}},
+        Setting{"At115200SevenEvenOne",
+                {115200, 7, comm::EvenParity, comm::OneStopBit},
+                9,
+                {9, "7", "1", "Even"}},
+        Setting{
+            "At57600EightOddOne", {57600, 8, comm::OddParity, comm::OneStopBit}, 14, {8, "8", "1", "Odd"}},
+        Setting{
+            "At19200EightNoneTwo", {19200, 8, comm::NoParity, comm::TwoStopBits}, 42, {6, "8", "2", "None"}},
+        Setting{
+            "At9600SevenEvenOne", {9600, 7, comm::EvenParity, comm::OneStopBit}, 57, {5, "7", "1", "Even"}},
+        Setting{"At2400SevenSpaceOne",
+                {2400, 7, comm::SpaceParity, comm::OneStopBit},
+                83,
+                {3, "7", "1", "Space"}},
+        Setting{
+            "At600EightMarkOne", {600, 8, comm::MarkParity, comm::OneStopBit}, 100, {1, "8", "1", "Mark"}},
+        Setting{
+            "At300SevenNoneTwo", {300, 7, comm::NoParity, comm::TwoStopBits}, 120, {0, "7", "2", "None"}}),
+    [](const testing::TestParamInfo<Setting>& info) { return info.param.name; });
 
 TEST_F(Scan, FramingAnswers) {
     const struct {

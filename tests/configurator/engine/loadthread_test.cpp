@@ -1,5 +1,5 @@
-// The operation worker's jobs against the simulated modem on a pseudo-terminal, and its reading of
-// the modem's model and version.
+// The operation worker's jobs against the simulated modem on a virtual line, and its reading of the
+// modem's model and version.
 #include "Loadthread.h"
 #include "sim_link.h"
 
@@ -9,7 +9,7 @@
 #include <algorithm>
 
 using enginetest::settingsAt;
-using enginetest::SimLink;
+using enginetest::VirtualLink;
 using testing::Contains;
 using testing::IsEmpty;
 using testing::Not;
@@ -76,12 +76,9 @@ private:
     std::vector<std::string> calls_;
 };
 
-class LoadJobs : public SimLink {
+class LoadJobs : public VirtualLink {
 protected:
-    void SetUp() override {
-        SimLink::SetUp();
-        setEngineView(view);
-    }
+    void SetUp() override { setEngineView(view); }
 
     // Starts the modem, opens the link at the index and runs the job to its end.
     int run(LoadJobFlags flags, q86sim::Scenario s, int baudIndex = 9) {
@@ -120,36 +117,38 @@ LoadJobFlags restore() {
     return f;
 }
 
-TEST_F(LoadJobs, EarlyEndsOfApplyAndRestoreLeaveTheirCodeAndEndTheStatusWindow) {
-    struct Case {
-        const char* name;
-        LoadJobFlags flags;
-        std::function<void(q86sim::Scenario&)> setup;
-        int code;
-    };
-    const Case cases[] = {
-        {"silent modem", apply(), [](q86sim::Scenario& s) { s.mute = true; }, -2},
-        {"tunnel comes up on the escape", apply(), [](q86sim::Scenario& s) { s.dcdOnEscape = true; }, -3},
-        {"model refused", apply(), [](q86sim::Scenario& s) { s.replyOverride["at*apver"] = "\r\nERROR\r\n"; },
-         -4},
-        {"model refused, restore", restore(),
-         [](q86sim::Scenario& s) { s.replyOverride["at*apver"] = "\r\nBREL Q8690 v2\r\n"; }, -4},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        view = std::make_shared<LoadView>();
-        setEngineView(view);
-        q86sim::Scenario s;
-        c.setup(s);
-        EXPECT_EQ(run(c.flags, s), c.code);
-        EXPECT_EQ(view->extra().back(), "end status");
-        // Nothing of the settings is touched after an early end.
-        EXPECT_THAT(view->extra(), Not(Contains("collect")));
-        EXPECT_THAT(view->extra(), Not(Contains("factory")));
-        EXPECT_FALSE(sentCommand("at*config"));
-        EXPECT_FALSE(sentCommand("at*default"));
-    }
+struct EarlyEnd {
+    const char* name;
+    LoadJobFlags flags;
+    std::function<void(q86sim::Scenario&)> setup;
+    int code;
+};
+
+class EarlyEndOfApplyOrRestore : public LoadJobs, public testing::WithParamInterface<EarlyEnd> {};
+
+TEST_P(EarlyEndOfApplyOrRestore, LeavesItsCodeAndEndsTheStatusWindow) {
+    const EarlyEnd& c = GetParam();
+    q86sim::Scenario s;
+    c.setup(s);
+    EXPECT_EQ(run(c.flags, s), c.code);
+    EXPECT_EQ(view->extra().back(), "end status");
+    // Nothing of the settings is touched after an early end.
+    EXPECT_THAT(view->extra(), Not(Contains("collect")));
+    EXPECT_THAT(view->extra(), Not(Contains("factory")));
+    EXPECT_FALSE(sentCommand("at*config"));
+    EXPECT_FALSE(sentCommand("at*default"));
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    LoadJobs, EarlyEndOfApplyOrRestore,
+    testing::Values(
+        EarlyEnd{"SilentModem", apply(), [](q86sim::Scenario& s) { s.mute = true; }, -2},
+        EarlyEnd{"TunnelComesUpOnTheEscape", apply(), [](q86sim::Scenario& s) { s.dcdOnEscape = true; }, -3},
+        EarlyEnd{"ModelRefused", apply(),
+                 [](q86sim::Scenario& s) { s.replyOverride["at*apver"] = "\r\nERROR\r\n"; }, -4},
+        EarlyEnd{"ModelRefusedRestore", restore(),
+                 [](q86sim::Scenario& s) { s.replyOverride["at*apver"] = "\r\nBREL Q8690 v2\r\n"; }, -4}),
+    [](const testing::TestParamInfo<EarlyEnd>& info) { return info.param.name; });
 
 TEST_F(LoadJobs, ModelErrorIsAskedOnceOnly) {
     q86sim::Scenario s;
@@ -233,26 +232,31 @@ TEST_F(LoadJobs, RestoreWithoutTheReadyLineAfterSetupOkFails) {
     EXPECT_EQ(view->progress, 4);
 }
 
-TEST_F(LoadJobs, AnEchoedEscapeWithTheCarrierOnHangsUpFirst) {
-    // The restore hangs up once more with its tunnel stop.
-    const struct {
-        const char* name;
-        LoadJobFlags flags;
-        long hangUps;
-    } cases[] = {{"read", read(), 1}, {"restore", restore(), 2}};
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        q86sim::Scenario s;
-        s.connection = q86sim::Connection::DataCall;
-        s.carrierInCommandMode = true;
-        EXPECT_EQ(run(c.flags, s), 1);
-        const auto log = sent();
-        EXPECT_EQ(std::count(log.begin(), log.end(), "ath"), c.hangUps);
-        const auto ath = std::find(log.begin(), log.end(), "ath");
-        EXPECT_LT(ath, std::find(log.begin(), log.end(), "at*apver"));
-        EXPECT_FALSE(modem->dcd());
-    }
+struct HangUps {
+    const char* name;
+    LoadJobFlags flags;
+    long hangUps;
+};
+
+class AnEchoedEscapeWithTheCarrierOn : public LoadJobs, public testing::WithParamInterface<HangUps> {};
+
+// The restore hangs up once more with its tunnel stop.
+TEST_P(AnEchoedEscapeWithTheCarrierOn, HangsUpFirst) {
+    const HangUps& c = GetParam();
+    q86sim::Scenario s;
+    s.connection = q86sim::Connection::DataCall;
+    s.carrierInCommandMode = true;
+    EXPECT_EQ(run(c.flags, s), 1);
+    const auto log = sent();
+    EXPECT_EQ(std::count(log.begin(), log.end(), "ath"), c.hangUps);
+    const auto ath = std::find(log.begin(), log.end(), "ath");
+    EXPECT_LT(ath, std::find(log.begin(), log.end(), "at*apver"));
+    EXPECT_FALSE(modem->dcd());
 }
+
+INSTANTIATE_TEST_SUITE_P(LoadJobs, AnEchoedEscapeWithTheCarrierOn,
+                         testing::Values(HangUps{"Read", read(), 1}, HangUps{"Restore", restore(), 2}),
+                         [](const testing::TestParamInfo<HangUps>& info) { return info.param.name; });
 
 TEST_F(LoadJobs, ReadingEndsWhenTheTunnelComesUpDuringTheProbe) {
     q86sim::Scenario s;
@@ -263,54 +267,57 @@ TEST_F(LoadJobs, ReadingEndsWhenTheTunnelComesUpDuringTheProbe) {
     EXPECT_EQ(view->extra().back(), "end status");
 }
 
-TEST_F(LoadJobs, StatusWindowTitlesTextsAndProgress) {
-    const struct {
-        const char* name;
-        LoadJobFlags flags;
-        std::vector<std::string> frame; // title and maximum
-        std::vector<std::string> first, last;
-        int progress;
-        bool mute; // the apply's frame is shown before it finds the modem silent
-        int code;
-    } cases[] = {
-        {"apply",
-         apply(),
-         {"max 47", "title Apply new settings to modem"},
-         {"status Initial...", "status Checking modem status"},
-         {},
-         0,
-         true,
-         -2},
-        {"read",
-         read(),
-         {"max 30", "title Get settings from modem"},
-         {"status Initial...", "status Start..."},
-         {"status Finish!!"},
-         30,
-         false,
-         1},
-        {"restore", restore(), {}, {"status Beginning...", "status Restoring..."}, {}, 6, false, 1},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        view = std::make_shared<LoadView>();
-        setEngineView(view);
-        q86sim::Scenario s;
-        s.mute = c.mute;
-        EXPECT_EQ(run(c.flags, s), c.code);
-        std::vector<std::string> frame;
-        for (const std::string& e : view->extra())
-            if (e.rfind("max ", 0) == 0 || e.rfind("title ", 0) == 0)
-                frame.push_back(e);
-        EXPECT_EQ(frame, c.frame);
-        const auto statuses = view->logOf("status ");
-        ASSERT_GE(statuses.size(), c.first.size() + c.last.size());
-        EXPECT_EQ(std::vector<std::string>(statuses.begin(), statuses.begin() + long(c.first.size())),
-                  c.first);
-        EXPECT_EQ(std::vector<std::string>(statuses.end() - long(c.last.size()), statuses.end()), c.last);
-        EXPECT_EQ(view->progress, c.progress);
-    }
+struct StatusFrame {
+    const char* name;
+    LoadJobFlags flags;
+    std::vector<std::string> frame; // title and maximum
+    std::vector<std::string> first, last;
+    int progress;
+    bool mute; // the apply's frame is shown before it finds the modem silent
+    int code;
+};
+
+class StatusWindowOf : public LoadJobs, public testing::WithParamInterface<StatusFrame> {};
+
+TEST_P(StatusWindowOf, TitlesTextsAndProgress) {
+    const StatusFrame& c = GetParam();
+    q86sim::Scenario s;
+    s.mute = c.mute;
+    EXPECT_EQ(run(c.flags, s), c.code);
+    std::vector<std::string> frame;
+    for (const std::string& e : view->extra())
+        if (e.rfind("max ", 0) == 0 || e.rfind("title ", 0) == 0)
+            frame.push_back(e);
+    EXPECT_EQ(frame, c.frame);
+    const auto statuses = view->logOf("status ");
+    ASSERT_GE(statuses.size(), c.first.size() + c.last.size());
+    EXPECT_EQ(std::vector<std::string>(statuses.begin(), statuses.begin() + long(c.first.size())), c.first);
+    EXPECT_EQ(std::vector<std::string>(statuses.end() - long(c.last.size()), statuses.end()), c.last);
+    EXPECT_EQ(view->progress, c.progress);
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    LoadJobs, StatusWindowOf,
+    testing::Values(
+        StatusFrame{"Apply",
+                    apply(),
+                    {"max 47", "title Apply new settings to modem"},
+                    {"status Initial...", "status Checking modem status"},
+                    {},
+                    0,
+                    true,
+                    -2},
+        StatusFrame{"Read",
+                    read(),
+                    {"max 30", "title Get settings from modem"},
+                    {"status Initial...", "status Start..."},
+                    {"status Finish!!"},
+                    30,
+                    false,
+                    1},
+        StatusFrame{
+            "Restore", restore(), {}, {"status Beginning...", "status Restoring..."}, {}, 6, false, 1}),
+    [](const testing::TestParamInfo<StatusFrame>& info) { return info.param.name; });
 
 TEST_F(LoadJobs, NoJobSendsAndShowsNothing) {
     EXPECT_EQ(run(LoadJobFlags{}, q86sim::Scenario{}), 0);

@@ -1,4 +1,4 @@
-// Reading settings end to end against the simulated modem on a pseudo-terminal.
+// Reading settings against the simulated modem on a virtual line.
 #include "Configstruct.h"
 #include "sim_link.h"
 
@@ -6,7 +6,7 @@
 #include <gtest/gtest.h>
 
 using enginetest::settingsAt;
-using enginetest::SimLink;
+using enginetest::VirtualLink;
 using testing::ElementsAre;
 using testing::ElementsAreArray;
 
@@ -49,7 +49,7 @@ size_t reportSize(const q86sim::Settings& s) {
     return n + 6;
 }
 
-class SimRead : public SimLink {
+class SimRead : public VirtualLink {
 protected:
     int readAt(int baudIndex, q86sim::Scenario s) {
         startModem(std::move(s));
@@ -61,30 +61,33 @@ protected:
     }
 };
 
-TEST_F(SimRead, ReportAndProfileAtSeveralRates) {
-    const struct {
-        int baudIndex;
-        uint32_t baud;
-    } cases[] = {{9, 115200}, {6, 19200}, {5, 9600}};
-    for (const auto& c : cases) {
-        ui.applied.clear();
-        ui.view = std::make_shared<enginetest::RecordingView>();
-        ui.view->configSerial = false; // as the window shows a report that leaves the serial port alone
-        setEngineView(ui.view);
-        q86sim::Scenario s;
-        s.initialSettings = busySettings(c.baud);
-        ASSERT_EQ(readAt(c.baudIndex, s), 1) << c.baud;
-        ASSERT_EQ(ui.applied.size(), 1u) << c.baud;
-        EXPECT_EQ(ui.applied[0], expectedRecord(*s.initialSettings)) << c.baud;
-        EXPECT_EQ(ui.view->progress, 30);
-        EXPECT_THAT(ui.view->log(), testing::IsSupersetOf({"autoanswer on 003", "bearer 71", "dtr 1",
-                                                           "main data 8", "main stop 1", "main flow None"}))
-            << c.baud;
-        EXPECT_EQ(ui.view->logOf("main baud"),
-                  std::vector<std::string>{"main baud " + std::to_string(c.baudIndex)})
-            << "the report does not configure the serial port";
-    }
+struct Rate {
+    int baudIndex;
+    uint32_t baud;
+};
+
+class SimReadAt : public SimRead, public testing::WithParamInterface<Rate> {};
+
+TEST_P(SimReadAt, ReportAndProfile) {
+    const Rate& c = GetParam();
+    ui.view->configSerial = false; // as the window shows a report that leaves the serial port alone
+    q86sim::Scenario s;
+    s.initialSettings = busySettings(c.baud);
+    ASSERT_EQ(readAt(c.baudIndex, s), 1);
+    ASSERT_EQ(ui.applied.size(), 1u);
+    EXPECT_EQ(ui.applied[0], expectedRecord(*s.initialSettings));
+    EXPECT_EQ(ui.view->progress, 30);
+    EXPECT_THAT(ui.view->log(), testing::IsSupersetOf({"autoanswer on 003", "bearer 71", "dtr 1",
+                                                       "main data 8", "main stop 1", "main flow None"}));
+    EXPECT_EQ(ui.view->logOf("main baud"),
+              std::vector<std::string>{"main baud " + std::to_string(c.baudIndex)})
+        << "the report does not configure the serial port";
 }
+
+INSTANTIATE_TEST_SUITE_P(SimRead, SimReadAt, testing::Values(Rate{9, 115200}, Rate{6, 19200}, Rate{5, 9600}),
+                         [](const testing::TestParamInfo<Rate>& info) {
+                             return "Baud" + std::to_string(info.param.baud);
+                         });
 
 TEST_F(SimRead, ValueEndingInOkAndFinalOkSplitOverReads) {
     q86sim::Settings st = busySettings(115200);
@@ -100,16 +103,25 @@ TEST_F(SimRead, ValueEndingInOkAndFinalOkSplitOverReads) {
     EXPECT_EQ(ui.applied[0][0], "BOOK");
 }
 
-TEST_F(SimRead, RefusalStatesApplyNothing) {
-    for (const char* refusal : {"\r\nEnter SMS text:\r\n", "\r\nMode...\r\n"}) {
-        ui.applied.clear();
-        q86sim::Scenario s;
-        s.reportRefusal = refusal;
-        EXPECT_EQ(readAt(9, s), -1) << refusal;
-        EXPECT_TRUE(ui.applied.empty());
-        EXPECT_EQ(ui.view->progress, 0);
-    }
+struct Refusal {
+    const char* name;
+    const char* text;
+};
+
+class SimReadRefused : public SimRead, public testing::WithParamInterface<Refusal> {};
+
+TEST_P(SimReadRefused, AppliesNothing) {
+    q86sim::Scenario s;
+    s.reportRefusal = GetParam().text;
+    EXPECT_EQ(readAt(9, s), -1);
+    EXPECT_TRUE(ui.applied.empty());
+    EXPECT_EQ(ui.view->progress, 0);
 }
+
+INSTANTIATE_TEST_SUITE_P(SimRead, SimReadRefused,
+                         testing::Values(Refusal{"SmsText", "\r\nEnter SMS text:\r\n"},
+                                         Refusal{"Mode", "\r\nMode...\r\n"}),
+                         [](const testing::TestParamInfo<Refusal>& info) { return info.param.name; });
 
 TEST_F(SimRead, EscapeFromOnLineAndInCommandMode) {
     q86sim::Scenario online;

@@ -1,6 +1,5 @@
-// The signal monitor's start-up and queries against the simulated modem over a pty.
+// The signal monitor's start-up and queries against the simulated modem on a virtual line.
 
-#include "fast_clock.h"
 #include "monitor_view.h"
 #include "Rf_monitorthread.h"
 #include "sim_link.h"
@@ -16,8 +15,7 @@
 #include <mutex>
 #include <thread>
 
-using enginetest::FastClock;
-using enginetest::SimLink;
+using enginetest::VirtualLink;
 using testing::ElementsAre;
 
 namespace {
@@ -78,17 +76,12 @@ private:
     std::mutex m_;
 };
 
-class SimMonitor : public SimLink {
+class SimMonitor : public VirtualLink {
 protected:
-    void SetUp() override {
-        SimLink::SetUp();
-        engine::setLinkClock(clock);
-        setMonitorView(view);
-    }
+    void SetUp() override { setMonitorView(view); }
     void TearDown() override {
         setMonitorView(nullptr);
-        engine::setLinkClock(nullptr);
-        SimLink::TearDown();
+        VirtualLink::TearDown();
     }
     // The modem started and the port opened on it as the connect dialog leaves it.
     void openOn(q86sim::Scenario s) {
@@ -107,7 +100,6 @@ protected:
         return std::count(texts.begin(), texts.end(), command);
     }
     std::shared_ptr<RecordingMonitorView> view = std::make_shared<RecordingMonitorView>();
-    std::shared_ptr<FastClock> clock = std::make_shared<FastClock>();
 };
 
 TEST_F(SimMonitor, ReadySimFillsTheWindowAndEnablesPolling) {
@@ -137,54 +129,64 @@ TEST_F(SimMonitor, WithoutTheMonitorFlagNothingIsSent) {
     EXPECT_TRUE(view->calls.empty());
 }
 
-TEST_F(SimMonitor, SimStatesThatEndTheStartUp) {
-    const struct {
-        q86sim::SimState sim;
-        const char* registration;
-    } cases[] = {{q86sim::SimState::PukRequired, "Need PUK Code"},
-                 {q86sim::SimState::Absent, "Insert SIM card or error"}};
-    for (const auto& c : cases) {
-        view = std::make_shared<RecordingMonitorView>();
-        setMonitorView(view);
-        q86sim::Scenario s;
-        s.sim = c.sim;
-        runStartUp(s);
-        EXPECT_EQ(view->reg.text, c.registration);
-        EXPECT_EQ(view->timerEnabled, 0) << c.registration;
-        EXPECT_EQ(view->pinAsked, 0);
-        EXPECT_EQ(count("at+creg?"), 0);
-    }
+struct SimEnd {
+    const char* name;
+    q86sim::SimState sim;
+    const char* registration;
+};
+
+class SimMonitorSim : public SimMonitor, public testing::WithParamInterface<SimEnd> {};
+
+TEST_P(SimMonitorSim, StateEndsTheStartUp) {
+    q86sim::Scenario s;
+    s.sim = GetParam().sim;
+    runStartUp(s);
+    EXPECT_EQ(view->reg.text, GetParam().registration);
+    EXPECT_EQ(view->timerEnabled, 0);
+    EXPECT_EQ(view->pinAsked, 0);
+    EXPECT_EQ(count("at+creg?"), 0);
 }
 
-TEST_F(SimMonitor, PinEntries) {
-    const struct {
-        const char* pin;
-        const char* registration;
-        bool sent;
-        bool message;
-        bool polling;
-    } cases[] = {
-        {"1234", "Registered", true, false, true},      {"", "Need Pin Code", false, false, false},
-        {"12a4", "Need Pin Code", false, true, false},  {"123", "Need Pin Code", false, true, false},
-        {"9999", "Error Pin Code", true, false, false},
-    };
-    for (const auto& c : cases) {
-        view = std::make_shared<RecordingMonitorView>();
-        view->pins.push_back(c.pin);
-        setMonitorView(view);
-        q86sim::Scenario s;
-        s.sim = q86sim::SimState::PinRequired;
-        runStartUp(s);
-        EXPECT_EQ(view->pinAsked, 1) << c.pin;
-        EXPECT_EQ(view->reg.text, c.registration) << c.pin;
-        EXPECT_EQ(count(std::string("at+cpin=") + c.pin), c.sent ? 1 : 0) << c.pin;
-        EXPECT_EQ(view->messages.size(), c.message ? 1u : 0u) << c.pin;
-        if (c.message) {
-            EXPECT_EQ(view->messages[0], "Vantro Configurator: Invalid PIN. 4-digit PIN required.");
-        }
-        EXPECT_EQ(view->timerEnabled, c.polling ? 1 : 0) << c.pin;
+INSTANTIATE_TEST_SUITE_P(
+    SimMonitor, SimMonitorSim,
+    testing::Values(SimEnd{"PukRequired", q86sim::SimState::PukRequired, "Need PUK Code"},
+                    SimEnd{"Absent", q86sim::SimState::Absent, "Insert SIM card or error"}),
+    [](const testing::TestParamInfo<SimEnd>& info) { return info.param.name; });
+
+struct PinEntry {
+    const char* name;
+    const char* pin;
+    const char* registration;
+    bool sent;
+    bool message;
+    bool polling;
+};
+
+class SimMonitorPin : public SimMonitor, public testing::WithParamInterface<PinEntry> {};
+
+TEST_P(SimMonitorPin, Entry) {
+    const PinEntry& c = GetParam();
+    view->pins.push_back(c.pin);
+    q86sim::Scenario s;
+    s.sim = q86sim::SimState::PinRequired;
+    runStartUp(s);
+    EXPECT_EQ(view->pinAsked, 1);
+    EXPECT_EQ(view->reg.text, c.registration);
+    EXPECT_EQ(count(std::string("at+cpin=") + c.pin), c.sent ? 1 : 0);
+    EXPECT_EQ(view->messages.size(), c.message ? 1u : 0u);
+    if (c.message) {
+        EXPECT_EQ(view->messages[0], "Vantro Configurator: Invalid PIN. 4-digit PIN required.");
     }
+    EXPECT_EQ(view->timerEnabled, c.polling ? 1 : 0);
 }
+
+INSTANTIATE_TEST_SUITE_P(SimMonitor, SimMonitorPin,
+                         testing::Values(PinEntry{"Right", "1234", "Registered", true, false, true},
+                                         PinEntry{"None", "", "Need Pin Code", false, false, false},
+                                         PinEntry{"NotDigits", "12a4", "Need Pin Code", false, true, false},
+                                         PinEntry{"TooShort", "123", "Need Pin Code", false, true, false},
+                                         PinEntry{"Wrong", "9999", "Error Pin Code", true, false, false}),
+                         [](const testing::TestParamInfo<PinEntry>& info) { return info.param.name; });
 
 TEST_F(SimMonitor, UnknownModelAndSmsTunnel) {
     q86sim::Scenario refusing;
@@ -207,46 +209,47 @@ TEST_F(SimMonitor, UnknownModelAndSmsTunnel) {
 
 TEST_F(SimMonitor, SwitchingTheTunnelOffGivesTheModemFiveSeconds) {
     runStartUp({});
-    const int64_t plain = clock->sleptMs.exchange(0);
+    const int64_t plain = modem->clock().sleptMs;
     view = std::make_shared<RecordingMonitorView>();
     setMonitorView(view);
     q86sim::Scenario tunnel;
     tunnel.replyOverride["at*smstun?"] = "\r\n*SMSTUN: 1\r\n\r\nOK\r\n";
     runStartUp(tunnel);
     EXPECT_EQ(count("at*smstun=0"), 1);
-    EXPECT_GE(clock->sleptMs - plain, 5000);
-    EXPECT_LT(clock->sleptMs - plain, 5200);
+    EXPECT_GE(modem->clock().sleptMs - plain, 5000);
+    EXPECT_LT(modem->clock().sleptMs - plain, 5200);
 }
 
-TEST_F(SimMonitor, StartUpEndsEarly) {
-    const struct {
-        const char* name;
-        std::function<void(q86sim::Scenario&)> setup;
-        std::vector<std::string> labels;
-    } cases[] = {
-        {"tunnel comes up during the probe",
-         [](q86sim::Scenario& s) { s.dcdOnCommand = "at"; },
-         {"operator Checking Modem", "operator SMS Tunnel Activated", "registration Please try again"}},
-        {"no answer",
-         [](q86sim::Scenario& s) { s.mute = true; },
-         {"operator Checking Modem", "operator Check Serial setup"}},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        view = std::make_shared<RecordingMonitorView>();
-        setMonitorView(view);
-        q86sim::Scenario s;
-        c.setup(s);
-        runStartUp(s);
-        EXPECT_EQ(view->calls, c.labels);
-        EXPECT_EQ(count("at*apver"), 0);
-        EXPECT_EQ(view->timerEnabled, 0);
-    }
+struct EarlyEnd {
+    const char* name;
+    std::function<void(q86sim::Scenario&)> setup;
+    std::vector<std::string> labels;
+};
+
+class SimMonitorStartUp : public SimMonitor, public testing::WithParamInterface<EarlyEnd> {};
+
+TEST_P(SimMonitorStartUp, EndsEarly) {
+    q86sim::Scenario s;
+    GetParam().setup(s);
+    runStartUp(s);
+    EXPECT_EQ(view->calls, GetParam().labels);
+    EXPECT_EQ(count("at*apver"), 0);
+    EXPECT_EQ(view->timerEnabled, 0);
 }
+
+INSTANTIATE_TEST_SUITE_P(SimMonitor, SimMonitorStartUp,
+                         testing::Values(EarlyEnd{"TunnelComesUpDuringTheProbe",
+                                                  [](q86sim::Scenario& s) { s.dcdOnCommand = "at"; },
+                                                  {"operator Checking Modem", "operator SMS Tunnel Activated",
+                                                   "registration Please try again"}},
+                                         EarlyEnd{
+                                             "NoAnswer",
+                                             [](q86sim::Scenario& s) { s.mute = true; },
+                                             {"operator Checking Modem", "operator Check Serial setup"}}),
+                         [](const testing::TestParamInfo<EarlyEnd>& info) { return info.param.name; });
 
 TEST_F(SimMonitor, CarrierOnAtTheStartKeepsTheTunnel) {
-    // The escape needs the modem's real guard time.
-    engine::setLinkClock(nullptr);
+    // The escape waits out the modem's guard time on the line's clock.
     q86sim::Scenario s;
     s.connection = q86sim::Connection::SmsTunnel;
     s.replyOverride["at*smstun?"] = "\r\n*SMSTUN: 1\r\n\r\nOK\r\n";
@@ -260,26 +263,37 @@ TEST_F(SimMonitor, CarrierOnAtTheStartKeepsTheTunnel) {
     EXPECT_EQ(view->timerEnabled, 1);
 }
 
-TEST_F(SimMonitor, SignalReadings) {
-    const struct {
-        const char* csq;
-        const char* rssi;
-        int bars;
-        long registrationQueries;
-    } cases[] = {{"7,0", "7", 1, 1},   {"12,0", "12", 1, 0}, {"13,0", "13", 2, 0},
-                 {"21,0", "21", 3, 0}, {"0,0", "0", 0, 0},   {"31,99", "31", 3, 0}};
-    for (const auto& c : cases) {
-        q86sim::Scenario s;
-        s.csq = {c.csq};
-        openOn(s);
-        view->fields().NoSignalCount = 0;
-        Rf_MonitorThread queries(true);
-        EXPECT_EQ(queries.QuerySignalQuality(), 1) << c.csq;
-        EXPECT_EQ(view->rssi, c.rssi) << c.csq;
-        EXPECT_EQ(view->bars, c.bars) << c.csq;
-        EXPECT_EQ(count("at+creg?"), c.registrationQueries) << c.csq;
-    }
+struct Reading {
+    const char* csq;
+    const char* rssi;
+    int bars;
+    long registrationQueries;
+};
+
+class SimMonitorSignal : public SimMonitor, public testing::WithParamInterface<Reading> {};
+
+TEST_P(SimMonitorSignal, Reading) {
+    const Reading& c = GetParam();
+    q86sim::Scenario s;
+    s.csq = {c.csq};
+    openOn(s);
+    view->fields().NoSignalCount = 0;
+    Rf_MonitorThread queries(true);
+    EXPECT_EQ(queries.QuerySignalQuality(), 1);
+    EXPECT_EQ(view->rssi, c.rssi);
+    EXPECT_EQ(view->bars, c.bars);
+    EXPECT_EQ(count("at+creg?"), c.registrationQueries);
 }
+
+INSTANTIATE_TEST_SUITE_P(SimMonitor, SimMonitorSignal,
+                         testing::Values(Reading{"7,0", "7", 1, 1}, Reading{"12,0", "12", 1, 0},
+                                         Reading{"13,0", "13", 2, 0}, Reading{"21,0", "21", 3, 0},
+                                         Reading{"0,0", "0", 0, 0}, Reading{"31,99", "31", 3, 0}),
+                         [](const testing::TestParamInfo<Reading>& info) {
+                             std::string name = std::string("Csq") + info.param.csq;
+                             std::replace(name.begin(), name.end(), ',', '_');
+                             return name;
+                         });
 
 TEST_F(SimMonitor, NoSignalThenTwoReadingsQueryTheRegistration) {
     q86sim::Scenario s;
@@ -319,38 +333,41 @@ TEST_F(SimMonitor, SignalNeverAnswered) {
     EXPECT_EQ(count("at+creg?"), 1);
 }
 
-TEST_F(SimMonitor, RegistrationStates) {
-    const struct {
-        const char* stat;
-        const char* registration;
-        LabelColour colour;
-        int simState;
-        int result;
-    } cases[] = {
-        {"0", "Not Registered", LabelColour::Red, -1, 0},
-        {"1", "Registered", LabelColour::WindowText, 1, 1},
-        {"2", "Not Registered, Searching", LabelColour::Red, -1, 0},
-        {"3", "Registration Denied", LabelColour::Red, -1, 0},
-        {"4", "Unknown", LabelColour::Red, -1, 0},
-        {"5", "Registered, Roaming", LabelColour::WindowText, 1, 1},
-        {"x", "Unknown", LabelColour::Red, -2, 0},
-    };
-    for (const auto& c : cases) {
-        view = std::make_shared<RecordingMonitorView>();
-        view->op.text = "Before";
-        setMonitorView(view);
-        q86sim::Scenario s;
-        s.creg = {c.stat};
-        openOn(s);
-        Rf_MonitorThread queries(true);
-        EXPECT_EQ(queries.QueryRegistration(), c.result) << c.stat;
-        EXPECT_EQ(view->reg.text, c.registration) << c.stat;
-        EXPECT_EQ(view->reg.colour, c.colour) << c.stat;
-        EXPECT_EQ(view->fields().SimState, c.simState) << c.stat;
-        EXPECT_EQ(view->op.text, c.result ? "TestNet" : "") << c.stat;
-        EXPECT_EQ(count("at+cops?"), c.result) << c.stat;
-    }
+struct Registration {
+    const char* stat;
+    const char* registration;
+    LabelColour colour;
+    int simState;
+    int result;
+};
+
+class SimMonitorRegistration : public SimMonitor, public testing::WithParamInterface<Registration> {};
+
+TEST_P(SimMonitorRegistration, State) {
+    const Registration& c = GetParam();
+    view->op.text = "Before";
+    q86sim::Scenario s;
+    s.creg = {c.stat};
+    openOn(s);
+    Rf_MonitorThread queries(true);
+    EXPECT_EQ(queries.QueryRegistration(), c.result);
+    EXPECT_EQ(view->reg.text, c.registration);
+    EXPECT_EQ(view->reg.colour, c.colour);
+    EXPECT_EQ(view->fields().SimState, c.simState);
+    EXPECT_EQ(view->op.text, c.result ? "TestNet" : "");
+    EXPECT_EQ(count("at+cops?"), c.result);
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    SimMonitor, SimMonitorRegistration,
+    testing::Values(Registration{"0", "Not Registered", LabelColour::Red, -1, 0},
+                    Registration{"1", "Registered", LabelColour::WindowText, 1, 1},
+                    Registration{"2", "Not Registered, Searching", LabelColour::Red, -1, 0},
+                    Registration{"3", "Registration Denied", LabelColour::Red, -1, 0},
+                    Registration{"4", "Unknown", LabelColour::Red, -1, 0},
+                    Registration{"5", "Registered, Roaming", LabelColour::WindowText, 1, 1},
+                    Registration{"x", "Unknown", LabelColour::Red, -2, 0}),
+    [](const testing::TestParamInfo<Registration>& info) { return std::string("Stat") + info.param.stat; });
 
 TEST_F(SimMonitor, OperatorWithoutCodeLeavesTheLabel) {
     q86sim::Scenario s;

@@ -1,4 +1,4 @@
-// Writing settings end to end against the simulated modem on a pseudo-terminal.
+// Writing settings against the simulated modem on a virtual line.
 #include "Configstruct.h"
 #include "sim_link.h"
 
@@ -7,7 +7,7 @@
 
 #include <algorithm>
 
-using enginetest::SimLink;
+using enginetest::VirtualLink;
 using testing::ElementsAreArray;
 
 namespace {
@@ -52,7 +52,7 @@ ConfigRecord windowRecord() {
 const std::vector<int> kWindowWalk = {0,  1,  2,  3,  4,  6,  13, 14, 15, 16, 17, 18,
                                       22, 25, 28, 32, 36, 37, 38, 39, 40, 41, 42};
 
-class SimWrite : public SimLink {
+class SimWrite : public VirtualLink {
 protected:
     void checkModemHoldsTheRecord() {
         std::vector<int> keys;

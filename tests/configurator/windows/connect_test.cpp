@@ -1,6 +1,8 @@
-// The connect dialog running the operations and the scan end to end: the real windows under the
-// offscreen platform, the worker on its thread, the simulated modem behind COM3 on a pseudo-terminal.
+// The connect dialog running the operations and the scan: the real windows under the offscreen
+// platform, the worker on its thread, the simulated modem behind COM3 on a virtual line for the
+// dialog's logic, and on a pseudo-terminal for the runs that prove the real port end to end.
 #include "Connectsetup.h"
+#include "fast_clock.h"
 #include "gui.h"
 #include "Mainsetup.h"
 #include "Progressivebar.h"
@@ -15,6 +17,7 @@
 
 #include "simulated_modem.h"
 #include "temporary_port_map.h"
+#include "virtual_modem.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -44,6 +47,8 @@ protected:
         if (modem)
             modem->stop();
         WindowSetTest::TearDown();
+        onLine.reset();
+        engine::setLinkClock(nullptr);
     }
 
     q86sim::SimulatedModem& startModem(q86sim::Scenario s = {}) {
@@ -53,6 +58,16 @@ protected:
         conn().ComboBox1->setCurrentIndex(kPort - 1);
         return *modem;
     }
+
+    // The modem on a virtual line instead: the dialogues' waits take no real time.
+    void startVirtualModem(q86sim::Scenario s = {}) {
+        onLine.reset();
+        onLine = std::make_unique<enginetest::VirtualModem>("COM3", std::move(s));
+        conn().ComboBox1->setCurrentIndex(kPort - 1);
+    }
+
+    std::vector<std::string> commandLog() { return onLine ? onLine->commandTexts() : modem->commandTexts(); }
+    q86sim::Settings stored() { return onLine ? onLine->stored() : modem->stored(); }
 
     // The user's button in the main window, then OK in the connect dialog.
     void runOperation(void (TFmainset::*button)()) {
@@ -81,7 +96,7 @@ protected:
     }
 
     bool sent(const std::string& command) {
-        const auto log = modem->commandTexts();
+        const auto log = commandLog();
         return std::find(log.begin(), log.end(), command) != log.end();
     }
 
@@ -100,6 +115,7 @@ protected:
 
     q86sim::TemporaryPortMap map;
     std::unique_ptr<q86sim::SimulatedModem> modem;
+    std::unique_ptr<enginetest::VirtualModem> onLine;
 };
 
 TEST_F(ConnectRun, ReadBringsTheModemsSettingsIntoTheMainWindow) {
@@ -122,6 +138,8 @@ TEST_F(ConnectRun, ReadBringsTheModemsSettingsIntoTheMainWindow) {
 }
 
 TEST_F(ConnectRun, ApplyLeavesTheWindowsSettingsInTheModem) {
+    // The dialogue's own pauses shortened; its reads still wait on the real port.
+    engine::setLinkClock(std::make_shared<enginetest::FastClock>());
     startModem();
     main().DeviceName->setText(QStringLiteral("Station 9"));
     runOperation(&TFmainset::DownloadBtnClick);
@@ -136,47 +154,49 @@ TEST_F(ConnectRun, ApplyLeavesTheWindowsSettingsInTheModem) {
     EXPECT_TRUE(sent("at+cfun=1"));
 }
 
-TEST_F(ConnectRun, ApplyAtAnotherRateRunsTheDialogueAtTheFastRate) {
-    // Unticked "Modify": the modem goes back to the rate it was reached at; ticked, the window's
-    // own serial settings decide and no rate is sent after the dialogue.
-    for (bool modify : {false, true}) {
-        SCOPED_TRACE(modify ? "modify ticked" : "modify unticked");
-        q86sim::Scenario s;
-        s.initialSettings = q86sim::Settings::factory();
-        s.initialSettings->line.baud = 9600;
-        if (modem)
-            modem->stop();
-        startModem(s);
-        boxes->clear();
-        conn().ComboBox2->setCurrentIndex(5);
-        main().Config_serial->setChecked(modify);
-        main().ComboBox2->setCurrentIndex(9);
-        runOperation(&TFmainset::DownloadBtnClick);
+class ApplyAtAnotherRate : public ConnectRun, public testing::WithParamInterface<bool> {};
 
-        EXPECT_THAT(boxes->texts(), ElementsAre(QStringLiteral("Modem settings have been applied.")));
-        const auto log = modem->commandTexts();
-        const auto fast = std::find(log.begin(), log.end(), "at+ipr=115200");
-        const auto dialogue = std::find(log.begin(), log.end(), "at*config");
-        const auto back = std::find(log.begin(), log.end(), "at+ipr=9600");
-        ASSERT_NE(fast, log.end());
-        ASSERT_NE(dialogue, log.end());
-        EXPECT_LT(fast, dialogue);
-        if (modify) {
-            EXPECT_EQ(back, log.end());
-            EXPECT_EQ(modem->stored().line.baud, 115200u);
-        } else {
-            ASSERT_NE(back, log.end());
-            EXPECT_LT(dialogue, back);
-            EXPECT_EQ(modem->stored().line.baud, 9600u);
-        }
+// Unticked "Modify": the modem goes back to the rate it was reached at; ticked, the window's own
+// serial settings decide and no rate is sent after the dialogue.
+TEST_P(ApplyAtAnotherRate, RunsTheDialogueAtTheFastRate) {
+    const bool modify = GetParam();
+    q86sim::Scenario s;
+    s.initialSettings = q86sim::Settings::factory();
+    s.initialSettings->line.baud = 9600;
+    startVirtualModem(s);
+    conn().ComboBox2->setCurrentIndex(5);
+    main().Config_serial->setChecked(modify);
+    main().ComboBox2->setCurrentIndex(9);
+    runOperation(&TFmainset::DownloadBtnClick);
+
+    EXPECT_THAT(boxes->texts(), ElementsAre(QStringLiteral("Modem settings have been applied.")));
+    const auto log = commandLog();
+    const auto fast = std::find(log.begin(), log.end(), "at+ipr=115200");
+    const auto dialogue = std::find(log.begin(), log.end(), "at*config");
+    const auto back = std::find(log.begin(), log.end(), "at+ipr=9600");
+    ASSERT_NE(fast, log.end());
+    ASSERT_NE(dialogue, log.end());
+    EXPECT_LT(fast, dialogue);
+    if (modify) {
+        EXPECT_EQ(back, log.end());
+        EXPECT_EQ(stored().line.baud, 115200u);
+    } else {
+        ASSERT_NE(back, log.end());
+        EXPECT_LT(dialogue, back);
+        EXPECT_EQ(stored().line.baud, 9600u);
     }
 }
+
+INSTANTIATE_TEST_SUITE_P(ConnectRun, ApplyAtAnotherRate, testing::Bool(),
+                         [](const testing::TestParamInfo<bool>& info) {
+                             return info.param ? "ModifyTicked" : "ModifyUnticked";
+                         });
 
 TEST_F(ConnectRun, RestorePutsModemAndWindowBackToTheFactoryValues) {
     q86sim::Scenario s;
     s.initialSettings = q86sim::Settings::factory();
     s.initialSettings->values[0] = "Gate 2";
-    startModem(s);
+    startVirtualModem(s);
     main().DeviceName->setText(QStringLiteral("Gate 2"));
     main().Config_serial->setChecked(true);
     runOperation(&TFmainset::ResetBtnClick);
@@ -185,7 +205,7 @@ TEST_F(ConnectRun, RestorePutsModemAndWindowBackToTheFactoryValues) {
                 ElementsAre(QStringLiteral("Default settings have been applied. 115200 8-N-1")));
     EXPECT_EQ(Fconnect->RestoreResult, 1);
     EXPECT_TRUE(sent("at*default"));
-    EXPECT_EQ(modem->stored().values[0], "");
+    EXPECT_EQ(stored().values[0], "");
     EXPECT_EQ(main().DeviceName->text(), QString());
     EXPECT_EQ(main().ComboBox6->currentText(), QStringLiteral("Hardward (RTS)"));
     // Unticking runs the window's reaction: its serial boxes are locked again.
@@ -204,7 +224,7 @@ q86sim::Scenario sevenEvenOneAt9600() {
 }
 
 TEST_F(ConnectRun, AfterARestoreTheDialogShowsTheFactoryLineAndTheNextReadFindsTheModem) {
-    startModem(sevenEvenOneAt9600());
+    startVirtualModem(sevenEvenOneAt9600());
     selectLine("9600", "Even", "7");
     clickOperation(main().ResetBtn);
     EXPECT_THAT(boxes->texts(),
@@ -219,41 +239,45 @@ TEST_F(ConnectRun, AfterARestoreTheDialogShowsTheFactoryLineAndTheNextReadFindsT
 TEST_F(ConnectRun, AFailedRestoreLeavesTheDialogsLineAlone) {
     q86sim::Scenario s = sevenEvenOneAt9600();
     s.replyOverride["at*apver"] = "\r\nERROR\r\n";
-    startModem(s);
+    startVirtualModem(s);
     selectLine("9600", "Even", "7");
     clickOperation(main().ResetBtn);
     EXPECT_THAT(boxes->texts(), ElementsAre(QStringLiteral("Modem not detected.")));
     EXPECT_EQ(lineBoxes(), (QStringList{"9600", "Even", "7", "1"}));
 }
 
-TEST_F(ConnectRun, ReadOfAModemWithParityShowsItsParity) {
-    const struct {
-        uint8_t dataBits;
-        uint8_t parity;
-        const char* parityText;
-        const char* dataText;
-    } cases[] = {{7, q86sim::ParityEven, "Even", "7"},
-                 {7, q86sim::ParityOdd, "Odd", "7"},
-                 {8, q86sim::ParityNone, "None", "8"}};
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.parityText);
-        q86sim::Scenario s;
-        s.initialSettings = q86sim::Settings::factory();
-        s.initialSettings->line = {9600, c.dataBits, c.parity, 1};
-        if (modem)
-            modem->stop();
-        startModem(s);
-        boxes->clear();
-        // The window starts from another framing, so that only the read can set it.
-        main().ComboBox3->setCurrentText(QStringLiteral("Mark"));
-        main().ComboBox4->setCurrentText(c.dataBits == 7 ? QStringLiteral("8") : QStringLiteral("7"));
-        selectLine("9600", c.parityText, c.dataText);
-        clickOperation(main().UploadBtn);
-        EXPECT_THAT(boxes->texts(), ElementsAre(QStringLiteral("Query modem status sucess.")));
-        EXPECT_EQ(main().ComboBox3->currentText(), QString::fromLatin1(c.parityText));
-        EXPECT_EQ(main().ComboBox4->currentText(), QString::fromLatin1(c.dataText));
-    }
+struct Framing {
+    uint8_t dataBits;
+    uint8_t parity;
+    const char* parityText;
+    const char* dataText;
+};
+
+class ReadOfAModemWithParity : public ConnectRun, public testing::WithParamInterface<Framing> {};
+
+TEST_P(ReadOfAModemWithParity, ShowsItsParity) {
+    const Framing& c = GetParam();
+    q86sim::Scenario s;
+    s.initialSettings = q86sim::Settings::factory();
+    s.initialSettings->line = {9600, c.dataBits, c.parity, 1};
+    startVirtualModem(s);
+    // The window starts from another framing, so that only the read can set it.
+    main().ComboBox3->setCurrentText(QStringLiteral("Mark"));
+    main().ComboBox4->setCurrentText(c.dataBits == 7 ? QStringLiteral("8") : QStringLiteral("7"));
+    selectLine("9600", c.parityText, c.dataText);
+    clickOperation(main().UploadBtn);
+    EXPECT_THAT(boxes->texts(), ElementsAre(QStringLiteral("Query modem status sucess.")));
+    EXPECT_EQ(main().ComboBox3->currentText(), QString::fromLatin1(c.parityText));
+    EXPECT_EQ(main().ComboBox4->currentText(), QString::fromLatin1(c.dataText));
 }
+
+INSTANTIATE_TEST_SUITE_P(ConnectRun, ReadOfAModemWithParity,
+                         testing::Values(Framing{7, q86sim::ParityEven, "Even", "7"},
+                                         Framing{7, q86sim::ParityOdd, "Odd", "7"},
+                                         Framing{8, q86sim::ParityNone, "None", "8"}),
+                         [](const testing::TestParamInfo<Framing>& info) {
+                             return std::string(info.param.parityText) + info.param.dataText;
+                         });
 
 TEST_F(ConnectRun, AModemThatDiesAfterItsReportIsNoSuccess) {
     q86sim::Scenario s;
@@ -271,41 +295,44 @@ TEST_F(ConnectRun, AModemThatDiesAfterItsReportIsNoSuccess) {
     EXPECT_EQ(ComHandle(), nullptr);
 }
 
-TEST_F(ConnectRun, ResultMessagesOfFailedOperations) {
-    struct Case {
-        const char* name;
-        void (TFmainset::*button)();
-        std::function<void(q86sim::Scenario&)> setup;
-        QString message;
-    };
-    const Case cases[] = {
-        {"no answer", &TFmainset::DownloadBtnClick, [](q86sim::Scenario& s) { s.mute = true; }, kNoResponse},
-        {"carrier comes on", &TFmainset::DownloadBtnClick, [](q86sim::Scenario& s) { s.dcdOnEscape = true; },
-         QStringLiteral("Activating SMS Tunnel. Please try again in a moment.")},
-        {"unknown model", &TFmainset::DownloadBtnClick,
-         [](q86sim::Scenario& s) { s.replyOverride["at*apver"] = "\r\nERROR\r\n"; },
-         QStringLiteral("Vantro not detected.")},
-        {"unknown model, read", &TFmainset::UploadBtnClick,
-         [](q86sim::Scenario& s) { s.replyOverride["at*apver"] = "\r\nBREL Q86 v1\r\n"; },
-         QStringLiteral("Vantro not detected.")},
-        {"unknown model, restore", &TFmainset::ResetBtnClick,
-         [](q86sim::Scenario& s) { s.replyOverride["at*apver"] = "\r\nERROR\r\n"; },
-         QStringLiteral("Modem not detected.")},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        q86sim::Scenario s;
-        c.setup(s);
-        if (modem)
-            modem->stop();
-        startModem(s);
-        boxes->clear();
-        runOperation(c.button);
-        EXPECT_THAT(boxes->texts(), ElementsAre(c.message));
-        EXPECT_EQ(ComHandle(), nullptr);
-        EXPECT_EQ(Fmainset->OpApply + Fmainset->OpRead + Fmainset->OpRestore, 0);
-    }
+struct FailedOperation {
+    const char* name;
+    void (TFmainset::*button)();
+    std::function<void(q86sim::Scenario&)> setup;
+    QString message;
+};
+
+class ResultMessageOfAFailed : public ConnectRun, public testing::WithParamInterface<FailedOperation> {};
+
+TEST_P(ResultMessageOfAFailed, Operation) {
+    const FailedOperation& c = GetParam();
+    q86sim::Scenario s;
+    c.setup(s);
+    startVirtualModem(s);
+    runOperation(c.button);
+    EXPECT_THAT(boxes->texts(), ElementsAre(c.message));
+    EXPECT_EQ(ComHandle(), nullptr);
+    EXPECT_EQ(Fmainset->OpApply + Fmainset->OpRead + Fmainset->OpRestore, 0);
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    ConnectRun, ResultMessageOfAFailed,
+    testing::Values(
+        FailedOperation{"NoAnswer", &TFmainset::DownloadBtnClick, [](q86sim::Scenario& s) { s.mute = true; },
+                        kNoResponse},
+        FailedOperation{"CarrierComesOn", &TFmainset::DownloadBtnClick,
+                        [](q86sim::Scenario& s) { s.dcdOnEscape = true; },
+                        QStringLiteral("Activating SMS Tunnel. Please try again in a moment.")},
+        FailedOperation{"UnknownModel", &TFmainset::DownloadBtnClick,
+                        [](q86sim::Scenario& s) { s.replyOverride["at*apver"] = "\r\nERROR\r\n"; },
+                        QStringLiteral("Vantro not detected.")},
+        FailedOperation{"UnknownModelRead", &TFmainset::UploadBtnClick,
+                        [](q86sim::Scenario& s) { s.replyOverride["at*apver"] = "\r\nBREL Q86 v1\r\n"; },
+                        QStringLiteral("Vantro not detected.")},
+        FailedOperation{"UnknownModelRestore", &TFmainset::ResetBtnClick,
+                        [](q86sim::Scenario& s) { s.replyOverride["at*apver"] = "\r\nERROR\r\n"; },
+                        QStringLiteral("Modem not detected.")}),
+    [](const testing::TestParamInfo<FailedOperation>& info) { return info.param.name; });
 
 TEST_F(ConnectRun, NoModemLinesMeansNothingIsSent) {
     q86sim::Scenario s;
@@ -383,7 +410,7 @@ TEST_F(ConnectRun, DetectionFindsAModemAt9600AndTheBoxesShowIt) {
     q86sim::Scenario s;
     s.initialSettings = q86sim::Settings::factory();
     s.initialSettings->line.baud = 9600;
-    startModem(s);
+    startVirtualModem(s);
     Fmainset->UploadBtnClick();
     conn().AutoDetect->setChecked(true);
     boxes->answer({Answer::Yes});

@@ -196,58 +196,65 @@ TEST_F(MainsetFiles, SaveCancelledWritesNothing) {
     EXPECT_EQ(Fmainset->SavingToFile, 0);
 }
 
+struct LoadedFile {
+    const char* name;
+    QByteArray bytes;
+    const char* message;
+};
+
+class LoadOfAFile : public MainsetFiles, public testing::WithParamInterface<LoadedFile> {};
+
 // A refused file changes nothing; a good one without the SMS and ring keys leaves those off.
-TEST_F(MainsetFiles, LoadReportsEachBadFileAndChangesNothingForIt) {
-    const struct {
-        const char* name;
-        QByteArray bytes;
-        const char* message;
-    } cases[] = {
-        {"empty.txt", QByteArray(), "The file is empty."},
-        {"big.txt", QByteArray(int(kMaxConfigFileSize) + 1, 'x'),
-         "Configurator file invalid. Please check the file."},
-        {"nokey.txt", QByteArray(int(kMaxConfigFileSize), 'x'), "Format error in Configurator file."},
-        {"utf16.txt", QByteArray("D\0e\0v\0i\0c\0e\0 \0A\0l\0i\0a\0s\0=\0x\0", 28),
-         "Format error in Configurator file."},
-        {"nosms.txt", QByteArray("Device Alias=Pump7\r\n"), nullptr},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        main().GSM_Ring_On->setChecked(false);
-        main().SMS_IN_Data_Mode->setChecked(true);
-        main().SMS_OUT_Data_Mode->setChecked(true);
-        main().PIN1->setText(QStringLiteral("1234"));
-        main().SMSc1m->setText(QStringLiteral("+4912345"));
-        main().init1->setText(QStringLiteral("at+cgdcont=1"));
-        main().Ver->setText(QStringLiteral("Q8630  Ver 2.0.1"));
-        boxes->clear();
-        write(path(c.name), c.bytes);
-        dialogs->answer({path(c.name)});
-        main().Export1->trigger();
-        if (c.message) {
-            ASSERT_EQ(boxes->boxes().size(), 1u);
-            EXPECT_EQ(boxes->last().kind, gui::BoxKind::Plain);
-            EXPECT_EQ(boxes->last().text, QString::fromLatin1(c.message));
-        } else {
-            EXPECT_TRUE(boxes->boxes().empty());
-        }
-        const bool refused = c.message != nullptr;
-        EXPECT_EQ(main().SMS_IN_Data_Mode->isChecked(), refused);
-        EXPECT_EQ(main().SMS_OUT_Data_Mode->isChecked(), refused);
-        EXPECT_EQ(main().GroupBox6->isEnabled(), refused);
-        EXPECT_EQ(main().GroupBox7->isEnabled(), refused);
-        EXPECT_FALSE(main().GSM_Ring_On->isChecked());
-        if (refused) {
-            EXPECT_EQ(main().PIN1->text(), QStringLiteral("1234"));
-            EXPECT_EQ(main().SMSc1m->text(), QStringLiteral("+4912345"));
-            EXPECT_EQ(main().init1->text(), QStringLiteral("at+cgdcont=1"));
-            EXPECT_EQ(main().Ver->text(), QStringLiteral("Q8630  Ver 2.0.1"));
-        } else {
-            // The model shown belonged to the last modem read, not to this file.
-            EXPECT_TRUE(main().Ver->text().isEmpty());
-        }
+TEST_P(LoadOfAFile, ReportsWhatIsBadAndChangesNothingForIt) {
+    const LoadedFile& c = GetParam();
+    main().GSM_Ring_On->setChecked(false);
+    main().SMS_IN_Data_Mode->setChecked(true);
+    main().SMS_OUT_Data_Mode->setChecked(true);
+    main().PIN1->setText(QStringLiteral("1234"));
+    main().SMSc1m->setText(QStringLiteral("+4912345"));
+    main().init1->setText(QStringLiteral("at+cgdcont=1"));
+    main().Ver->setText(QStringLiteral("Q8630  Ver 2.0.1"));
+    write(path(c.name), c.bytes);
+    dialogs->answer({path(c.name)});
+    main().Export1->trigger();
+    if (c.message) {
+        ASSERT_EQ(boxes->boxes().size(), 1u);
+        EXPECT_EQ(boxes->last().kind, gui::BoxKind::Plain);
+        EXPECT_EQ(boxes->last().text, QString::fromLatin1(c.message));
+    } else {
+        EXPECT_TRUE(boxes->boxes().empty());
+    }
+    const bool refused = c.message != nullptr;
+    EXPECT_EQ(main().SMS_IN_Data_Mode->isChecked(), refused);
+    EXPECT_EQ(main().SMS_OUT_Data_Mode->isChecked(), refused);
+    EXPECT_EQ(main().GroupBox6->isEnabled(), refused);
+    EXPECT_EQ(main().GroupBox7->isEnabled(), refused);
+    EXPECT_FALSE(main().GSM_Ring_On->isChecked());
+    if (refused) {
+        EXPECT_EQ(main().PIN1->text(), QStringLiteral("1234"));
+        EXPECT_EQ(main().SMSc1m->text(), QStringLiteral("+4912345"));
+        EXPECT_EQ(main().init1->text(), QStringLiteral("at+cgdcont=1"));
+        EXPECT_EQ(main().Ver->text(), QStringLiteral("Q8630  Ver 2.0.1"));
+    } else {
+        // The model shown belonged to the last modem read, not to this file.
+        EXPECT_TRUE(main().Ver->text().isEmpty());
     }
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    MainsetFiles, LoadOfAFile,
+    testing::Values(LoadedFile{"empty.txt", QByteArray(), "The file is empty."},
+                    LoadedFile{"big.txt", QByteArray(int(kMaxConfigFileSize) + 1, 'x'),
+                               "Configurator file invalid. Please check the file."},
+                    LoadedFile{"nokey.txt", QByteArray(int(kMaxConfigFileSize), 'x'),
+                               "Format error in Configurator file."},
+                    LoadedFile{"utf16.txt", QByteArray("D\0e\0v\0i\0c\0e\0 \0A\0l\0i\0a\0s\0=\0x\0", 28),
+                               "Format error in Configurator file."},
+                    LoadedFile{"nosms.txt", QByteArray("Device Alias=Pump7\r\n"), nullptr}),
+    [](const testing::TestParamInfo<LoadedFile>& info) {
+        const std::string name = info.param.name;
+        return name.substr(0, name.find('.'));
+    });
 
 TEST_F(MainsetFiles, LoadOfAMissingFileWarnsAndChangesNothing) {
     main().SMS_IN_Data_Mode->setChecked(true);
@@ -299,44 +306,48 @@ protected:
     std::shared_ptr<shell::RecordingLauncher> launches;
 };
 
-TEST_F(MainsetLaunch, TerminalEmulatorStartsFromTheSameInstallOrSaysItIsNotFound) {
-    const QString notFound = QStringLiteral("Zerip Terminal Emulator not found");
-    const struct {
-        const char* what;
-        int program; // 0 absent, 1 not executable, 2 executable
-        bool starts;
-        bool expectLaunch;
-    } cases[] = {{"absent", 0, true, false},
-                 {"not executable", 1, true, false},
-                 {"present", 2, true, true},
-                 {"fails to start", 2, false, true}};
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.what);
-        QFile::remove(shell::installLayout().program(QStringLiteral("halvic")));
-        if (c.program)
-            placeProgram(c.program == 2);
-        boxes->clear();
-        launches = shell::RecordingLauncher::install();
-        launches->setSucceeds(c.starts);
-        main().Zerip1->trigger();
-        const auto made = launches->launches();
-        if (c.expectLaunch) {
-            ASSERT_EQ(made.size(), 1u);
-            EXPECT_EQ(made[0].kind, shell::LaunchKind::Program);
-            EXPECT_EQ(made[0].path, shell::installLayout().program(QStringLiteral("halvic")));
-            EXPECT_TRUE(made[0].arguments.isEmpty());
-        } else {
-            EXPECT_TRUE(made.empty());
-        }
-        if (c.starts && c.expectLaunch) {
-            EXPECT_TRUE(boxes->boxes().empty());
-        } else {
-            ASSERT_EQ(boxes->boxes().size(), 1u);
-            EXPECT_EQ(boxes->last().caption, QStringLiteral("Vantro Configurator"));
-            EXPECT_EQ(boxes->last().text, notFound);
-        }
+struct TerminalProgram {
+    const char* what;
+    int program; // 0 absent, 1 not executable, 2 executable
+    bool starts;
+    bool expectLaunch;
+};
+
+class TerminalEmulator : public MainsetLaunch, public testing::WithParamInterface<TerminalProgram> {};
+
+TEST_P(TerminalEmulator, StartsFromTheSameInstallOrSaysItIsNotFound) {
+    const TerminalProgram& c = GetParam();
+    QFile::remove(shell::installLayout().program(QStringLiteral("halvic")));
+    if (c.program)
+        placeProgram(c.program == 2);
+    boxes->clear();
+    launches = shell::RecordingLauncher::install();
+    launches->setSucceeds(c.starts);
+    main().Zerip1->trigger();
+    const auto made = launches->launches();
+    if (c.expectLaunch) {
+        ASSERT_EQ(made.size(), 1u);
+        EXPECT_EQ(made[0].kind, shell::LaunchKind::Program);
+        EXPECT_EQ(made[0].path, shell::installLayout().program(QStringLiteral("halvic")));
+        EXPECT_TRUE(made[0].arguments.isEmpty());
+    } else {
+        EXPECT_TRUE(made.empty());
+    }
+    if (c.starts && c.expectLaunch) {
+        EXPECT_TRUE(boxes->boxes().empty());
+    } else {
+        ASSERT_EQ(boxes->boxes().size(), 1u);
+        EXPECT_EQ(boxes->last().caption, QStringLiteral("Vantro Configurator"));
+        EXPECT_EQ(boxes->last().text, QStringLiteral("Zerip Terminal Emulator not found"));
     }
 }
+
+INSTANTIATE_TEST_SUITE_P(MainsetLaunch, TerminalEmulator,
+                         testing::Values(TerminalProgram{"Absent", 0, true, false},
+                                         TerminalProgram{"NotExecutable", 1, true, false},
+                                         TerminalProgram{"Present", 2, true, true},
+                                         TerminalProgram{"FailsToStart", 2, false, true}),
+                         [](const testing::TestParamInfo<TerminalProgram>& info) { return info.param.what; });
 
 TEST_F(MainsetLaunch, HelpOpensTheInstalledHelpFileOrSaysItIsNotFound) {
     const QString help = shell::installLayout().helpFile(QStringLiteral("Q86_Series_Help.chm"));

@@ -51,15 +51,19 @@ struct ApplyCase {
     const char* focus;
 };
 
-TEST_F(MainSettingsTest, ApplyChecks) {
-    const auto pin = [](const char* p) { return [p](MainsetControls& m) { place(m.PIN1, p); }; };
-    const auto rings = [](const char* count) {
+class ApplyCheck : public MainSettingsTest, public testing::WithParamInterface<ApplyCase> {
+public:
+    using Fill = std::function<void(MainsetControls&)>;
+    static Fill pin(const char* p) {
+        return [p](MainsetControls& m) { place(m.PIN1, p); };
+    }
+    static Fill rings(const char* count) {
         return [count](MainsetControls& m) {
             m.GSM_Ring_On->setChecked(true);
             m.GSM_Ring->setText(count);
         };
-    };
-    const auto numbers = [](const char* a, const char* b, const char* c, const char* d) {
+    }
+    static Fill numbers(const char* a, const char* b, const char* c, const char* d) {
         return [=](MainsetControls& m) {
             // Ticked so that the fields can take the focus; the check itself ignores the boxes.
             m.SMS_IN_Data_Mode->setChecked(true);
@@ -69,57 +73,60 @@ TEST_F(MainSettingsTest, ApplyChecks) {
             place(m.SMSt1m, c);
             place(m.SMSt2m, d);
         };
-    };
-    const auto init = [](const char* edit, const char* text) {
-        return [=](MainsetControls&) { Fmainset->findChild<QLineEdit*>(edit)->setText(text); };
-    };
-    const char* pinText = "The PIN must be 4 digits. Leave this empty if a PIN is not used.";
-    const char* q = "ATQ0 or ATQ1 commands not support.";
-    const ApplyCase cases[] = {
-        {"defaults", [](MainsetControls&) {}, nullptr, nullptr, nullptr},
-        {"pin of 4 digits", pin("1234"), nullptr, nullptr, nullptr},
-        {"pin of 3 digits", pin("123"), pinText, "TabSheet1", "PIN1"},
-        {"pin with a letter", pin("12a4"), pinText, "TabSheet1", "PIN1"},
-        {"rings empty", rings(""), "Must enter between 1 and 255 rings for Auto-answer on", "TabSheet2",
-         "GSM_Ring"},
-        {"rings 0", rings("0"), nullptr, nullptr, nullptr},
-        {"caller 2 without 1", numbers("+", "+4917", "+", "+"), "Please fill in Caller No. 1 first.",
-         "TabSheet3", "SMSc1m"},
-        {"target 2 without 1", numbers("+", "+", "", "+33"), "Please fill in Target No. 1 first.",
-         "TabSheet3", "SMSt1m"},
-        {"both groups", numbers("+1", "+4917", "+", "+"), nullptr, nullptr, nullptr},
-        {"plus alone", numbers("+", "+", "+", "+"), nullptr, nullptr, nullptr},
-        {"ATQ1 in CMD3", init("CMD3", "ATQ1"), q, "Init_Strings", "CMD3"},
-        {"atq0 in init1", init("init1", "atq0"), q, "Init_Strings", "init1"},
-        {"q1 inside", init("CMD1", "xq1y"), q, "Init_Strings", "CMD1"},
-        {"harmless init", init("CMD2", "at+cfun=1"), nullptr, nullptr, nullptr},
-    };
-    for (const auto& c : cases) {
-        TearDown();
-        SetUp();
-        c.setUp(main());
-        main().PageControl1->setCurrentIndex(1);
-        Fmainset->OpRead = 1;
-        boxes->clear();
-        main().DownloadBtn->click();
-        if (!c.message) {
-            EXPECT_TRUE(boxes->boxes().empty()) << c.name << ": " << boxes->last().text.toStdString();
-            EXPECT_EQ(Fmainset->OpApply, 1) << c.name;
-            EXPECT_EQ(Fmainset->OpRead, 0) << c.name;
-            EXPECT_TRUE(Fconnect->isVisible()) << c.name;
-            continue;
-        }
-        ASSERT_EQ(boxes->boxes().size(), 1u) << c.name;
-        EXPECT_EQ(boxes->last().caption, kTitle) << c.name;
-        EXPECT_EQ(boxes->last().text, c.message) << c.name;
-        EXPECT_EQ(main().PageControl1->currentWidget()->objectName(), c.page) << c.name;
-        ASSERT_NE(QApplication::focusWidget(), nullptr) << c.name;
-        EXPECT_EQ(QApplication::focusWidget()->objectName(), c.focus) << c.name;
-        EXPECT_EQ(Fmainset->OpApply, 0) << c.name;
-        EXPECT_EQ(Fmainset->OpRead, 1) << c.name;
-        EXPECT_FALSE(Fconnect->isVisible()) << c.name;
     }
+    static Fill init(const char* edit, const char* text) {
+        return [=](MainsetControls&) { Fmainset->findChild<QLineEdit*>(edit)->setText(text); };
+    }
+};
+
+TEST_P(ApplyCheck, BeforeTheConnectDialog) {
+    const ApplyCase& c = GetParam();
+    c.setUp(main());
+    main().PageControl1->setCurrentIndex(1);
+    Fmainset->OpRead = 1;
+    main().DownloadBtn->click();
+    if (!c.message) {
+        EXPECT_TRUE(boxes->boxes().empty()) << boxes->last().text.toStdString();
+        EXPECT_EQ(Fmainset->OpApply, 1);
+        EXPECT_EQ(Fmainset->OpRead, 0);
+        EXPECT_TRUE(Fconnect->isVisible());
+        return;
+    }
+    ASSERT_EQ(boxes->boxes().size(), 1u);
+    EXPECT_EQ(boxes->last().caption, kTitle);
+    EXPECT_EQ(boxes->last().text, c.message);
+    EXPECT_EQ(main().PageControl1->currentWidget()->objectName(), c.page);
+    ASSERT_NE(QApplication::focusWidget(), nullptr);
+    EXPECT_EQ(QApplication::focusWidget()->objectName(), c.focus);
+    EXPECT_EQ(Fmainset->OpApply, 0);
+    EXPECT_EQ(Fmainset->OpRead, 1);
+    EXPECT_FALSE(Fconnect->isVisible());
 }
+
+const char* const kPinText = "The PIN must be 4 digits. Leave this empty if a PIN is not used.";
+const char* const kQText = "ATQ0 or ATQ1 commands not support.";
+
+INSTANTIATE_TEST_SUITE_P(
+    MainSettingsTest, ApplyCheck,
+    testing::Values(
+        ApplyCase{"Defaults", [](MainsetControls&) {}, nullptr, nullptr, nullptr},
+        ApplyCase{"PinOfFourDigits", ApplyCheck::pin("1234"), nullptr, nullptr, nullptr},
+        ApplyCase{"PinOfThreeDigits", ApplyCheck::pin("123"), kPinText, "TabSheet1", "PIN1"},
+        ApplyCase{"PinWithALetter", ApplyCheck::pin("12a4"), kPinText, "TabSheet1", "PIN1"},
+        ApplyCase{"RingsEmpty", ApplyCheck::rings(""),
+                  "Must enter between 1 and 255 rings for Auto-answer on", "TabSheet2", "GSM_Ring"},
+        ApplyCase{"RingsZero", ApplyCheck::rings("0"), nullptr, nullptr, nullptr},
+        ApplyCase{"CallerTwoWithoutOne", ApplyCheck::numbers("+", "+4917", "+", "+"),
+                  "Please fill in Caller No. 1 first.", "TabSheet3", "SMSc1m"},
+        ApplyCase{"TargetTwoWithoutOne", ApplyCheck::numbers("+", "+", "", "+33"),
+                  "Please fill in Target No. 1 first.", "TabSheet3", "SMSt1m"},
+        ApplyCase{"BothGroups", ApplyCheck::numbers("+1", "+4917", "+", "+"), nullptr, nullptr, nullptr},
+        ApplyCase{"PlusAlone", ApplyCheck::numbers("+", "+", "+", "+"), nullptr, nullptr, nullptr},
+        ApplyCase{"Atq1InCmd3", ApplyCheck::init("CMD3", "ATQ1"), kQText, "Init_Strings", "CMD3"},
+        ApplyCase{"Atq0InInit1", ApplyCheck::init("init1", "atq0"), kQText, "Init_Strings", "init1"},
+        ApplyCase{"Q1Inside", ApplyCheck::init("CMD1", "xq1y"), kQText, "Init_Strings", "CMD1"},
+        ApplyCase{"HarmlessInit", ApplyCheck::init("CMD2", "at+cfun=1"), nullptr, nullptr, nullptr}),
+    [](const testing::TestParamInfo<ApplyCase>& info) { return info.param.name; });
 
 TEST_F(MainSettingsTest, CallerCheckPutsTheCaretAfterThePlus) {
     place(main().SMSc1m, "+");

@@ -45,6 +45,17 @@ protected:
         ::unsetenv("BREL_PORT_MAP");
         std::filesystem::remove_all(dir);
     }
+    // A modem behind COM3 and the port opened on it, without the start-up.
+    void openPortOnModem() {
+        modem = std::make_unique<q86sim::SimulatedModem>();
+        modem->start();
+        ASSERT_TRUE(modem->publish(3));
+        LinkSettings l;
+        l.PortIndex = 2;
+        l.PortText = "COM3";
+        SetLinkSettings(l);
+        ASSERT_EQ(OpenComPort(), 1);
+    }
     // What the connect dialog does for the monitor operation, with the port opened on the modem.
     void startMonitor(q86sim::Scenario s, int baudIndex = 9, const char* baudText = "115200") {
         modem = std::make_unique<q86sim::SimulatedModem>(std::move(s));
@@ -120,34 +131,41 @@ TEST_F(MonitorWindow, TicksQueryRegistrationUntilRegisteredThenTheSignal) {
     Frf_monitor->BitBtn1Click();
 }
 
-TEST_F(MonitorWindow, PinTypedIntoTheDialog) {
-    const struct {
-        const char* typed;
-        const char* registration;
-        bool box;
-    } cases[] = {{"1234", "Registered", false}, {"12a4", "Need Pin Code", true}};
-    for (const auto& c : cases) {
-        boxes->clear();
-        q86sim::Scenario s;
-        s.sim = q86sim::SimState::PinRequired;
-        QTimer typist;
-        QObject::connect(&typist, &QTimer::timeout, [&] {
-            if (auto* dialog = qobject_cast<TFinput_data*>(QApplication::activeModalWidget())) {
-                typist.stop();
-                QTest::keyClicks(dialog->InputLabelEdit, c.typed);
-                dialog->In_OK->click();
-            }
-        });
-        typist.start(10);
-        startMonitor(s);
-        ASSERT_TRUE(workerDone()) << c.typed;
-        EXPECT_EQ(registration(), c.registration) << c.typed;
-        EXPECT_EQ(count(std::string("at+cpin=") + c.typed), c.box ? 0 : 1) << c.typed;
-        EXPECT_EQ(boxes->texts().size(), c.box ? 1u : 0u) << c.typed;
-        EXPECT_EQ(Frf_monitor->RF_Timer1->isActive(), !c.box) << c.typed;
-        Frf_monitor->BitBtn1Click();
-    }
+struct TypedPin {
+    const char* name;
+    const char* typed;
+    const char* registration;
+    bool box;
+};
+
+class PinTypedIntoTheDialog : public MonitorWindow, public testing::WithParamInterface<TypedPin> {};
+
+TEST_P(PinTypedIntoTheDialog, Registers) {
+    const TypedPin& c = GetParam();
+    q86sim::Scenario s;
+    s.sim = q86sim::SimState::PinRequired;
+    QTimer typist;
+    QObject::connect(&typist, &QTimer::timeout, [&] {
+        if (auto* dialog = qobject_cast<TFinput_data*>(QApplication::activeModalWidget())) {
+            typist.stop();
+            QTest::keyClicks(dialog->InputLabelEdit, c.typed);
+            dialog->In_OK->click();
+        }
+    });
+    typist.start(10);
+    startMonitor(s);
+    ASSERT_TRUE(workerDone());
+    EXPECT_EQ(registration(), c.registration);
+    EXPECT_EQ(count(std::string("at+cpin=") + c.typed), c.box ? 0 : 1);
+    EXPECT_EQ(boxes->texts().size(), c.box ? 1u : 0u);
+    EXPECT_EQ(Frf_monitor->RF_Timer1->isActive(), !c.box);
+    Frf_monitor->BitBtn1Click();
 }
+
+INSTANTIATE_TEST_SUITE_P(MonitorWindow, PinTypedIntoTheDialog,
+                         testing::Values(TypedPin{"Digits", "1234", "Registered", false},
+                                         TypedPin{"NotDigits", "12a4", "Need Pin Code", true}),
+                         [](const testing::TestParamInfo<TypedPin>& info) { return info.param.name; });
 
 TEST_F(MonitorWindow, PukEndsWithoutPollingAndOkStillClosesThePort) {
     q86sim::Scenario s;
@@ -199,51 +217,47 @@ TEST_F(MonitorWindow, ClosingDuringAnExchangeWaitsForIt) {
     EXPECT_FALSE(Frf_monitor->RF_Timer1->isActive());
 }
 
-TEST_F(MonitorWindow, CloseSequenceRestoresWhatTheStartUpFound) {
-    const struct {
-        bool closeBox;
-        int echoProbe, tunnel, dcd, escape;
-        std::vector<std::string> sent;
-    } cases[] = {
-        {false, 1, 1, 1, 1, {"ate0", "ato"}},
-        {true, 1, 1, 1, 0, {"ate0", "at*smstun=1"}},
-        {false, 2, 1, 0, 0, {"at*smstun=1"}},
-        {true, 2, -1, 1, 2, {}},
-    };
-    for (const auto& c : cases) {
-        modem = std::make_unique<q86sim::SimulatedModem>();
-        modem->start();
-        ASSERT_TRUE(modem->publish(3));
-        LinkSettings l;
-        l.PortIndex = 2;
-        l.PortText = "COM3";
-        SetLinkSettings(l);
-        ASSERT_EQ(OpenComPort(), 1);
-        Fconnect->MonitorOpenedPort = 1;
-        Frf_monitor->show();
-        Frf_monitor->EchoProbeResult = c.echoProbe;
-        Frf_monitor->SmsTunnelWasOn = c.tunnel;
-        Frf_monitor->DcdAtStart = c.dcd;
-        Frf_monitor->EscapeResult = c.escape;
-        if (c.closeBox)
-            Frf_monitor->close();
-        else
-            monitor().BitBtn1->click();
-        EXPECT_EQ(modem->commandTexts(), c.sent) << c.closeBox << c.tunnel << c.dcd;
-        EXPECT_FALSE(Frf_monitor->isVisible());
-        EXPECT_EQ(ComHandle(), nullptr);
-    }
+struct StartUpFound {
+    const char* name;
+    bool closeBox;
+    int echoProbe, tunnel, dcd, escape;
+    std::vector<std::string> sent;
+};
+
+class CloseSequence : public MonitorWindow, public testing::WithParamInterface<StartUpFound> {};
+
+TEST_P(CloseSequence, RestoresWhatTheStartUpFound) {
+    const StartUpFound& c = GetParam();
+    openPortOnModem();
+    if (HasFatalFailure())
+        return;
+    Fconnect->MonitorOpenedPort = 1;
+    Frf_monitor->show();
+    Frf_monitor->EchoProbeResult = c.echoProbe;
+    Frf_monitor->SmsTunnelWasOn = c.tunnel;
+    Frf_monitor->DcdAtStart = c.dcd;
+    Frf_monitor->EscapeResult = c.escape;
+    if (c.closeBox)
+        Frf_monitor->close();
+    else
+        monitor().BitBtn1->click();
+    EXPECT_EQ(modem->commandTexts(), c.sent);
+    EXPECT_FALSE(Frf_monitor->isVisible());
+    EXPECT_EQ(ComHandle(), nullptr);
 }
 
+INSTANTIATE_TEST_SUITE_P(
+    MonitorWindow, CloseSequence,
+    testing::Values(StartUpFound{"OkEchoOffBackOnLine", false, 1, 1, 1, 1, {"ate0", "ato"}},
+                    StartUpFound{"CloseBoxEchoOffTunnelBackOn", true, 1, 1, 1, 0, {"ate0", "at*smstun=1"}},
+                    StartUpFound{"OkTunnelBackOn", false, 2, 1, 0, 0, {"at*smstun=1"}},
+                    StartUpFound{"CloseBoxNothingToRestore", true, 2, -1, 1, 2, {}}),
+    [](const testing::TestParamInfo<StartUpFound>& info) { return info.param.name; });
+
 TEST_F(MonitorWindow, PortTheMonitorDidNotOpenIsLeftOpen) {
-    modem = std::make_unique<q86sim::SimulatedModem>();
-    modem->start();
-    ASSERT_TRUE(modem->publish(3));
-    LinkSettings l;
-    l.PortIndex = 2;
-    l.PortText = "COM3";
-    SetLinkSettings(l);
-    ASSERT_EQ(OpenComPort(), 1);
+    openPortOnModem();
+    if (HasFatalFailure())
+        return;
     Fconnect->MonitorOpenedPort = 0;
     Frf_monitor->show();
     Frf_monitor->BitBtn1Click();

@@ -227,187 +227,199 @@ TEST_F(UpgradeRun, NewFirmwareFromTheButtonThroughTheConnectDialog) {
     expectPortClosedAndWindowsGone();
 }
 
-TEST_F(UpgradeRun, NewFirmwareEveryVerdictAndTransferFault) {
-    struct Case {
-        const char* what;
-        std::function<void(q86sim::Scenario&)> script;
-        QString message;
-        int upgradeResult;
-        // The status texts after "Finished loading."; none when the transfer failed.
-        std::vector<std::string> texts;
-        std::vector<std::string> after; // the commands after "at*upg"
-    };
-    const std::vector<std::string> closing = {"at+wind=0", "at&w"};
-    const Case cases[] = {
-        {"up OK",
-         [](q86sim::Scenario& s) { s.verdict = q86sim::UpgradeVerdict::Success; },
-         kComplete,
-         1,
-         {"Upgrading...", "Setting modem...", "Firmware upgrade successful!!"},
-         closing},
-        {"Failed",
-         [](q86sim::Scenario& s) { s.verdict = q86sim::UpgradeVerdict::Failed; },
-         kFailure,
-         -1,
-         {"Upgrading...", "Firmware upgrade failed!! Please try again."},
-         closing},
-        {"mis-match: the modem keeps its firmware, at its factory profile",
-         [](q86sim::Scenario& s) { s.verdict = q86sim::UpgradeVerdict::MisMatch; },
-         kComplete,
-         1,
-         {},
-         {"at&f", "atz", "at+wind=0", "at&w"}},
-        {"grading and storing in one read",
-         // The two progress lines back to back; the verdict in a read of its own.
-         [](q86sim::Scenario& s) { s.upgradeSecondLineMs = 0; },
-         kComplete,
-         1,
-         {"Upgrading...", "Firmware upgrade successful!!"},
-         closing},
-        {"50 silent reads",
-         [](q86sim::Scenario& s) { s.verdict = q86sim::UpgradeVerdict::Silent; },
-         kFailure,
-         0,
-         {},
-         closing},
-        {"a NAKed block is sent again",
-         [](q86sim::Scenario& s) { s.xmodemNakBlockOnce = 3; },
-         kComplete,
-         1,
-         {"Upgrading...", "Setting modem...", "Firmware upgrade successful!!"},
-         closing},
-        {"the modem cancels the transfer",
-         [](q86sim::Scenario& s) { s.xmodemCancelAtBlock = 3; },
-         kDownloadFailure,
-         0,
-         {},
-         {}},
-        {"the modem never starts the transfer",
-         [](q86sim::Scenario& s) { s.xmodemNeverStart = true; },
-         kDownloadFailure,
-         0,
-         {},
-         {}},
-    };
+struct NewFirmwareCase {
+    const char* what;
+    std::function<void(q86sim::Scenario&)> script;
+    QString message;
+    int upgradeResult;
+    // The status texts after "Finished loading."; none when the transfer failed.
+    std::vector<std::string> texts;
+    std::vector<std::string> after; // the commands after "at*upg"
+};
+
+const std::vector<std::string> kClosing = {"at+wind=0", "at&w"};
+
+class NewFirmware : public UpgradeRun, public testing::WithParamInterface<NewFirmwareCase> {};
+
+TEST_P(NewFirmware, VerdictOrTransferFault) {
+    const NewFirmwareCase& c = GetParam();
     const std::string image = q86sim::MakeFirmwareImage(Model::Q8690I, 1500);
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.what);
-        q86sim::Scenario s;
-        c.script(s);
-        startModem(s);
-        view->texts.clear();
-        setUpgradeReplyWait({s.verdict == q86sim::UpgradeVerdict::Silent ? 10 : 1000, 20});
-        if (s.xmodemNeverStart)
-            abortTransferWhenWaiting();
-        upgrade(image);
-        if (aborter.joinable())
-            aborter.join();
+    q86sim::Scenario s;
+    c.script(s);
+    startModem(s);
+    setUpgradeReplyWait({s.verdict == q86sim::UpgradeVerdict::Silent ? 10 : 1000, 20});
+    if (s.xmodemNeverStart)
+        abortTransferWhenWaiting();
+    upgrade(image);
+    if (aborter.joinable())
+        aborter.join();
 
-        EXPECT_EQ(boxes->last().text, c.message);
-        EXPECT_EQ(Fconnect->UpgradeResult, c.upgradeResult);
-        EXPECT_EQ(Fconnect->XmodemResult < 0, c.message == kDownloadFailure);
-        EXPECT_EQ(view->after("Finished loading."), c.texts);
-        EXPECT_EQ(view->saw("Finished loading."), c.message != kDownloadFailure);
-        EXPECT_EQ(commandsAfter("at*upg"), c.after);
-        if (c.upgradeResult == 1) {
-            EXPECT_EQ(modem->transferData().substr(0, image.size()), image);
-        }
-        expectPortClosedAndWindowsGone();
+    EXPECT_EQ(boxes->last().text, c.message);
+    EXPECT_EQ(Fconnect->UpgradeResult, c.upgradeResult);
+    EXPECT_EQ(Fconnect->XmodemResult < 0, c.message == kDownloadFailure);
+    EXPECT_EQ(view->after("Finished loading."), c.texts);
+    EXPECT_EQ(view->saw("Finished loading."), c.message != kDownloadFailure);
+    EXPECT_EQ(commandsAfter("at*upg"), c.after);
+    if (c.upgradeResult == 1) {
+        EXPECT_EQ(modem->transferData().substr(0, image.size()), image);
     }
+    expectPortClosedAndWindowsGone();
 }
 
-TEST_F(UpgradeRun, OldFirmwareEveryVerdictAndTheDownloadFileGoesAway) {
-    struct Case {
-        const char* what;
-        std::function<void(q86sim::Scenario&)> script;
-        QString message;
-        std::vector<std::string> texts; // after "Downloading..."
-        const char* version;            // afterwards
-        bool onlyLastText = false;      // where the reads fall decides the progress texts
-    };
-    const Case cases[] = {
-        {"up OK",
-         [](q86sim::Scenario&) {},
-         kComplete,
-         {"Upgrading...", "Setting Modem...", "Upgrade Success!!"},
-         "2.1.0"},
-        {"ad Failed",
-         [](q86sim::Scenario& s) { s.verdict = q86sim::UpgradeVerdict::Failed; },
-         kFailure,
-         {"Upgrading...", "Upgrade Fail!!"},
-         "1.0.1"},
-        {"up OK split over two reads",
-         [](q86sim::Scenario& s) {
-             s.upgradeStepMs = 0;
-             s.factoryResetMs = 0;
-             // "\r\nOK\r\n", "\r\nUpgrading firmware\r\n", "\r\nRestoring settings\r\n", "\r\nSetup O" | "K".
-             s.splits.push_back({"at*default", 59, 200});
-         },
-         kComplete,
-         {"Upgrade Success!!"},
-         "2.1.0",
-         true},
-        {"50 silent reads",
-         [](q86sim::Scenario& s) { s.verdict = q86sim::UpgradeVerdict::Silent; },
-         kFailure,
-         {},
-         "1.0.1"},
-        {"the modem cancels the transfer",
-         [](q86sim::Scenario& s) { s.xmodemCancelAtBlock = 2; },
-         kDownloadFailure,
-         {},
-         "1.0.1"},
-    };
+INSTANTIATE_TEST_SUITE_P(
+    UpgradeRun, NewFirmware,
+    testing::Values(NewFirmwareCase{"UpOk",
+                                    [](q86sim::Scenario& s) { s.verdict = q86sim::UpgradeVerdict::Success; },
+                                    kComplete,
+                                    1,
+                                    {"Upgrading...", "Setting modem...", "Firmware upgrade successful!!"},
+                                    kClosing},
+                    NewFirmwareCase{"Failed",
+                                    [](q86sim::Scenario& s) { s.verdict = q86sim::UpgradeVerdict::Failed; },
+                                    kFailure,
+                                    -1,
+                                    {"Upgrading...", "Firmware upgrade failed!! Please try again."},
+                                    kClosing},
+                    NewFirmwareCase{"MisMatchKeepsTheFirmwareAtItsFactoryProfile",
+                                    [](q86sim::Scenario& s) { s.verdict = q86sim::UpgradeVerdict::MisMatch; },
+                                    kComplete,
+                                    1,
+                                    {},
+                                    {"at&f", "atz", "at+wind=0", "at&w"}},
+                    NewFirmwareCase{"GradingAndStoringInOneRead",
+                                    // The two progress lines back to back; the verdict in a read of its own.
+                                    [](q86sim::Scenario& s) { s.upgradeSecondLineMs = 0; },
+                                    kComplete,
+                                    1,
+                                    {"Upgrading...", "Firmware upgrade successful!!"},
+                                    kClosing},
+                    NewFirmwareCase{"FiftySilentReads",
+                                    [](q86sim::Scenario& s) { s.verdict = q86sim::UpgradeVerdict::Silent; },
+                                    kFailure,
+                                    0,
+                                    {},
+                                    kClosing},
+                    NewFirmwareCase{"ANakedBlockIsSentAgain",
+                                    [](q86sim::Scenario& s) { s.xmodemNakBlockOnce = 3; },
+                                    kComplete,
+                                    1,
+                                    {"Upgrading...", "Setting modem...", "Firmware upgrade successful!!"},
+                                    kClosing},
+                    NewFirmwareCase{"TheModemCancelsTheTransfer",
+                                    [](q86sim::Scenario& s) { s.xmodemCancelAtBlock = 3; },
+                                    kDownloadFailure,
+                                    0,
+                                    {},
+                                    {}},
+                    NewFirmwareCase{"TheModemNeverStartsTheTransfer",
+                                    [](q86sim::Scenario& s) { s.xmodemNeverStart = true; },
+                                    kDownloadFailure,
+                                    0,
+                                    {},
+                                    {}}),
+    [](const testing::TestParamInfo<NewFirmwareCase>& info) { return std::string(info.param.what); });
+
+struct OldFirmwareCase {
+    const char* what;
+    std::function<void(q86sim::Scenario&)> script;
+    QString message;
+    std::vector<std::string> texts; // after "Downloading..."
+    const char* version;            // afterwards
+    bool onlyLastText = false;      // where the reads fall decides the progress texts
+};
+
+class OldFirmware : public UpgradeRun, public testing::WithParamInterface<OldFirmwareCase> {};
+
+TEST_P(OldFirmware, VerdictAndTheDownloadFileGoesAway) {
+    const OldFirmwareCase& c = GetParam();
     const std::string image = q86sim::MakeFirmwareImage(Model::Q8690I, 1500);
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.what);
-        q86sim::Scenario s;
-        s.firmwareVersion = "1.0.1";
-        c.script(s);
-        startModem(s);
-        view->texts.clear();
-        setUpgradeReplyWait({s.verdict == q86sim::UpgradeVerdict::Silent ? 10 : 1000, 20});
-        upgrade(image);
+    q86sim::Scenario s;
+    s.firmwareVersion = "1.0.1";
+    c.script(s);
+    startModem(s);
+    setUpgradeReplyWait({s.verdict == q86sim::UpgradeVerdict::Silent ? 10 : 1000, 20});
+    upgrade(image);
 
-        EXPECT_EQ(boxes->last().text, c.message);
-        EXPECT_EQ(modem->firmwareVersion(), c.version);
-        const std::vector<std::string> texts = view->after("Downloading...");
-        if (c.onlyLastText) {
-            EXPECT_EQ(texts.empty() ? "" : texts.back(), c.texts.back());
-        } else {
-            EXPECT_EQ(texts, c.texts);
-        }
-        const std::string dwl = dwlOf(image);
-        if (c.message != kDownloadFailure) {
-            EXPECT_EQ(modem->transferData().substr(0, dwl.size()), dwl);
-            EXPECT_THAT(commandsAfter("at*apver"),
-                        ElementsAre("at&w", "at+wopen=0", "at+wdwl", "at+cfun=1", "at+wopen=1", "at*default",
-                                    "at+wind=0", "at&w"));
-        } else {
-            EXPECT_THAT(commandsAfter("at*apver"), ElementsAre("at&w", "at+wopen=0", "at+wdwl"));
-        }
-        EXPECT_TRUE(QDir(docs).isEmpty()) << "the download file is deleted";
-        expectPortClosedAndWindowsGone();
+    EXPECT_EQ(boxes->last().text, c.message);
+    EXPECT_EQ(modem->firmwareVersion(), c.version);
+    const std::vector<std::string> texts = view->after("Downloading...");
+    if (c.onlyLastText) {
+        EXPECT_EQ(texts.empty() ? "" : texts.back(), c.texts.back());
+    } else {
+        EXPECT_EQ(texts, c.texts);
     }
+    const std::string dwl = dwlOf(image);
+    if (c.message != kDownloadFailure) {
+        EXPECT_EQ(modem->transferData().substr(0, dwl.size()), dwl);
+        EXPECT_THAT(commandsAfter("at*apver"), ElementsAre("at&w", "at+wopen=0", "at+wdwl", "at+cfun=1",
+                                                           "at+wopen=1", "at*default", "at+wind=0", "at&w"));
+    } else {
+        EXPECT_THAT(commandsAfter("at*apver"), ElementsAre("at&w", "at+wopen=0", "at+wdwl"));
+    }
+    EXPECT_TRUE(QDir(docs).isEmpty()) << "the download file is deleted";
+    expectPortClosedAndWindowsGone();
 }
 
-TEST_F(UpgradeRun, ModelMismatchBothWays) {
-    const struct {
-        Model modem;
-        Model image;
-    } cases[] = {{Model::Q8630, Model::Q8690I}, {Model::Q8690I, Model::Q8630}};
-    for (const auto& c : cases) {
-        q86sim::Scenario s;
-        s.model = c.modem;
-        startModem(s);
-        upgrade(q86sim::MakeFirmwareImage(c.image, 500));
-        EXPECT_EQ(boxes->last().text, QStringLiteral("Model and Firmware not match."));
-        EXPECT_EQ(boxes->texts().size(), 2u);
-        EXPECT_FALSE(sent("at*upg"));
-        EXPECT_FALSE(sent("at+wdwl"));
-        expectPortClosedAndWindowsGone();
-    }
+INSTANTIATE_TEST_SUITE_P(
+    UpgradeRun, OldFirmware,
+    testing::Values(OldFirmwareCase{"UpOk",
+                                    [](q86sim::Scenario&) {},
+                                    kComplete,
+                                    {"Upgrading...", "Setting Modem...", "Upgrade Success!!"},
+                                    "2.1.0"},
+                    OldFirmwareCase{"AdFailed",
+                                    [](q86sim::Scenario& s) { s.verdict = q86sim::UpgradeVerdict::Failed; },
+                                    kFailure,
+                                    {"Upgrading...", "Upgrade Fail!!"},
+                                    "1.0.1"},
+                    OldFirmwareCase{"UpOkSplitOverTwoReads",
+                                    [](q86sim::Scenario& s) {
+                                        s.upgradeStepMs = 0;
+                                        s.factoryResetMs = 0;
+                                        // "\r\nOK\r\n", "\r\nUpgrading firmware\r\n", "\r\nRestoring
+                                        // settings\r\n", "\r\nSetup O" | "K".
+                                        s.splits.push_back({"at*default", 59, 200});
+                                    },
+                                    kComplete,
+                                    {"Upgrade Success!!"},
+                                    "2.1.0",
+                                    true},
+                    OldFirmwareCase{"FiftySilentReads",
+                                    [](q86sim::Scenario& s) { s.verdict = q86sim::UpgradeVerdict::Silent; },
+                                    kFailure,
+                                    {},
+                                    "1.0.1"},
+                    OldFirmwareCase{"TheModemCancelsTheTransfer",
+                                    [](q86sim::Scenario& s) { s.xmodemCancelAtBlock = 2; },
+                                    kDownloadFailure,
+                                    {},
+                                    "1.0.1"}),
+    [](const testing::TestParamInfo<OldFirmwareCase>& info) { return std::string(info.param.what); });
+
+struct Mismatch {
+    const char* name;
+    Model modem;
+    Model image;
+};
+
+class ModelMismatch : public UpgradeRun, public testing::WithParamInterface<Mismatch> {};
+
+TEST_P(ModelMismatch, StopsBeforeTheTransfer) {
+    q86sim::Scenario s;
+    s.model = GetParam().modem;
+    startModem(s);
+    upgrade(q86sim::MakeFirmwareImage(GetParam().image, 500));
+    EXPECT_EQ(boxes->last().text, QStringLiteral("Model and Firmware not match."));
+    EXPECT_EQ(boxes->texts().size(), 2u);
+    EXPECT_FALSE(sent("at*upg"));
+    EXPECT_FALSE(sent("at+wdwl"));
+    expectPortClosedAndWindowsGone();
 }
+
+INSTANTIATE_TEST_SUITE_P(UpgradeRun, ModelMismatch,
+                         testing::Values(Mismatch{"Q8630ModemQ8690IImage", Model::Q8630, Model::Q8690I},
+                                         Mismatch{"Q8690IModemQ8630Image", Model::Q8690I, Model::Q8630}),
+                         [](const testing::TestParamInfo<Mismatch>& info) { return info.param.name; });
 
 TEST_F(UpgradeRun, AnEarlierSuccessIsNeverShownForALaterRun) {
     startModem();
@@ -441,44 +453,54 @@ TEST_F(UpgradeRun, AnEarlierSuccessIsNeverShownForALaterRun) {
     expectPortClosedAndWindowsGone();
 }
 
-TEST_F(UpgradeRun, TheTransferAlwaysRunsAt115200EightNoneOne) {
-    const std::vector<std::string> transfer = {"at+wind=0", "at*upg", "at+wind=0", "at&w"};
-    const struct {
-        const char* what;
-        uint32_t rate;
-        int baudIndex;
-        uint8_t dataBits;
-        uint8_t parity;
-        int parityIndex;
-        std::vector<std::string> moves;
-    } cases[] = {
-        {"9600 7E1", 9600, 5, 7, q86sim::ParityEven, 2, {"at+wind=0", "at+ipr=115200", "at+icf=3,4"}},
-        {"115200 7E1: only the framing moves", 115200, 9, 7, q86sim::ParityEven, 2, {"at+icf=3,4"}},
-        {"115200 8N1: nothing moves", 115200, 9, 8, q86sim::ParityNone, 0, {}},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.what);
-        q86sim::Scenario s;
-        s.initialSettings = q86sim::Settings::factory();
-        s.initialSettings->line = {c.rate, c.dataBits, c.parity, 1};
-        startModem(s);
-        boxes->clear();
-        boxes->answer({Answer::Yes});
-        dialogs->answer({writeImage(q86sim::MakeFirmwareImage(Model::Q8690I, 500))});
-        QTest::mouseClick(main().UpgradeBtn, Qt::LeftButton);
-        conn().ComboBox2->setCurrentIndex(c.baudIndex);
-        conn().ComboBox3->setCurrentIndex(c.parityIndex);
-        conn().ComboBox4->setCurrentIndex(c.dataBits == 7 ? 0 : 1);
-        conn().ComboBox1->setCurrentIndex(kPort - 1);
-        QTest::mouseClick(conn().OKF3Btn, Qt::LeftButton);
+struct ReachedAt {
+    const char* what;
+    uint32_t rate;
+    int baudIndex;
+    uint8_t dataBits;
+    uint8_t parity;
+    int parityIndex;
+    std::vector<std::string> moves;
+};
 
-        EXPECT_EQ(boxes->last().text, kComplete);
-        std::vector<std::string> expected = c.moves;
-        expected.insert(expected.end(), transfer.begin(), transfer.end());
-        EXPECT_EQ(commandsAfter("at*apver"), expected);
-        expectPortClosedAndWindowsGone();
-    }
+class TheTransferFromAModem : public UpgradeRun, public testing::WithParamInterface<ReachedAt> {};
+
+TEST_P(TheTransferFromAModem, AlwaysRunsAt115200EightNoneOne) {
+    const ReachedAt& c = GetParam();
+    const std::vector<std::string> transfer = {"at+wind=0", "at*upg", "at+wind=0", "at&w"};
+    q86sim::Scenario s;
+    s.initialSettings = q86sim::Settings::factory();
+    s.initialSettings->line = {c.rate, c.dataBits, c.parity, 1};
+    startModem(s);
+    boxes->answer({Answer::Yes});
+    dialogs->answer({writeImage(q86sim::MakeFirmwareImage(Model::Q8690I, 500))});
+    QTest::mouseClick(main().UpgradeBtn, Qt::LeftButton);
+    conn().ComboBox2->setCurrentIndex(c.baudIndex);
+    conn().ComboBox3->setCurrentIndex(c.parityIndex);
+    conn().ComboBox4->setCurrentIndex(c.dataBits == 7 ? 0 : 1);
+    conn().ComboBox1->setCurrentIndex(kPort - 1);
+    QTest::mouseClick(conn().OKF3Btn, Qt::LeftButton);
+
+    EXPECT_EQ(boxes->last().text, kComplete);
+    std::vector<std::string> expected = c.moves;
+    expected.insert(expected.end(), transfer.begin(), transfer.end());
+    EXPECT_EQ(commandsAfter("at*apver"), expected);
+    expectPortClosedAndWindowsGone();
 }
+
+// At 115200 7E1 only the framing moves; at 115200 8N1 nothing does.
+INSTANTIATE_TEST_SUITE_P(
+    UpgradeRun, TheTransferFromAModem,
+    testing::Values(ReachedAt{"At9600SevenEvenOne",
+                              9600,
+                              5,
+                              7,
+                              q86sim::ParityEven,
+                              2,
+                              {"at+wind=0", "at+ipr=115200", "at+icf=3,4"}},
+                    ReachedAt{"At115200SevenEvenOne", 115200, 9, 7, q86sim::ParityEven, 2, {"at+icf=3,4"}},
+                    ReachedAt{"At115200EightNoneOne", 115200, 9, 8, q86sim::ParityNone, 0, {}}),
+    [](const testing::TestParamInfo<ReachedAt>& info) { return info.param.what; });
 
 TEST_F(UpgradeRun, AnOpenSmsTunnelIsClosedBeforeTheTransfer) {
     q86sim::Scenario s;
