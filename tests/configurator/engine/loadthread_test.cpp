@@ -150,11 +150,17 @@ TEST_F(LoadJobs, EarlyEndsOfApplyAndRestoreLeaveTheirCodeAndEndTheStatusWindow) 
 }
 
 TEST_F(LoadJobs, ModelErrorIsAskedOnceOnly) {
+    // The model's line follows the ERROR after the first attempt's reads are over (two reads of at
+    // most 600 ms at 115200) but within a second attempt's: only a second attempt would see it.
     q86sim::Scenario s;
-    s.replyOverride["at*apver"] = "\r\nERROR\r\n";
+    const std::string error = "\r\nERROR\r\n";
+    s.replyOverride["at*apver"] = error + "\r\nBREL Q8690I v2.0.3 build 1234\r\n";
+    s.splits.push_back({"at*apver", error.size(), 900});
     EXPECT_EQ(run(read(), s), -4);
     const auto log = sent();
     EXPECT_EQ(std::count(log.begin(), log.end(), "at*apver"), 1);
+    EXPECT_EQ(log.back(), "at*apver");
+    EXPECT_EQ(worker->apInfo().model, "Old");
 }
 
 TEST_F(LoadJobs, ReadingAnEchoOffModemTurnsEchoOnForTheReportAndOffAgain) {
