@@ -143,6 +143,8 @@ ConfigRecord CollectFormRecord() {
 
 void CollectConfigFromForm() {
     ConfigLines = CollectFormRecord();
+    if (Fmainset)
+        Fmainset->SavingToFile = 0;
 }
 
 void ApplyConfigToForm(const ConfigRecord& record) {

@@ -12,7 +12,7 @@ FormSnapshot TakeFormSnapshot();
 // numbers while SavingToFile is 1 and AT commands otherwise.
 ConfigRecord CollectFormRecord();
 
-// Fills ConfigLines from the window.
+// Fills ConfigLines from the window, then clears SavingToFile.
 void CollectConfigFromForm();
 
 // Sets the window's controls from a parsed record (values without line ends). Each tick and text

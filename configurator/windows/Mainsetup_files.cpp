@@ -55,6 +55,8 @@ void TFmainset::SaveFileClick() {
                                      QStringLiteral("This is an existing file. Overwrite?")) !=
                 gui::Answer::Ok)
             continue;
+        // The collection clears the flag; a retry after a failed write needs it again.
+        SavingToFile = 1;
         CollectConfigFromForm();
         if (!SaveConfigFile(fileName(target), ConfigLines)) {
             gui::messenger().show(texts::ProgramTitle,

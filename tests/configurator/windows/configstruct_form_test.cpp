@@ -163,8 +163,11 @@ TEST_F(RecordTest, CommandKeysForFileAndForModem) {
         EXPECT_EQ(value(r, 43), c.rings);
         EXPECT_EQ(value(r, 44), c.dtr);
         EXPECT_EQ(value(r, 45), c.bearer);
-        EXPECT_EQ(Fmainset->SavingToFile, c.saving); // the window clears it, not the collection
+        EXPECT_EQ(Fmainset->SavingToFile, c.saving);
     }
+    Fmainset->SavingToFile = 1;
+    CollectConfigFromForm();
+    EXPECT_EQ(Fmainset->SavingToFile, 0);
     CollectConfigFromForm();
     EXPECT_EQ(ConfigLines.at(43), "ats0=3\r\n");
 }
