@@ -108,8 +108,8 @@ ParsedConfig ParseConfigText(std::string_view text) {
         // The key must be followed by at least its separator character.
         const size_t at = findKeyAtLineStart(text, key);
         if (at != std::string_view::npos && at + key.size() < text.size())
-            parsed.values[k] = valueAt(text, at + key.size() + 1, ConfigKeyTable[k].MaxLength);
-        if (parsed.values[k].empty())
+            parsed.values.at(k) = valueAt(text, at + key.size() + 1, ConfigKeyTable[k].MaxLength);
+        if (parsed.values.at(k).empty())
             ++parsed.EmptyValueCount;
     }
     return parsed;
@@ -178,7 +178,11 @@ int LoadConfigFile(const std::string& path) {
 }
 
 bool IsSavedConfigKey(int k) {
-    return k >= 0 && k < kConfigKeyCount && k != 4 && k != 5 && (k < 22 || k > 35);
+    // Files never hold the second PIN, nor the call and GPRS options the window has no controls for.
+    const bool pin2 = k == keyIndex(ConfigKey::UsePin2) || k == keyIndex(ConfigKey::Pin2Code);
+    const bool callOptions = k >= keyIndex(ConfigKey::ConfigAutoanswerAuth) &&
+                             k <= keyIndex(ConfigKey::EnableV42bisPdpDataCompression);
+    return k >= 0 && k < kConfigKeyCount && !pin2 && !callOptions;
 }
 
 std::string FormatConfigFile(const ConfigRecord& lines) {
@@ -188,7 +192,7 @@ std::string FormatConfigFile(const ConfigRecord& lines) {
             continue;
         out += ConfigKeyTable[k].KeyText;
         out += '=';
-        out += withoutLineEnd(lines[k]);
+        out += withoutLineEnd(lines.at(k));
         out += "\r\n";
     }
     return out;

@@ -4,7 +4,8 @@
 //
 // Values are 8-bit texts kept byte for byte in std::string; conversion to Qt happens in the windows.
 
-#include <array>
+#include "config_record.h"
+
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -18,16 +19,11 @@ struct ConfigKeyEntry {
     uint8_t SkipCount;   // keys the modem's dialogue advances after an empty or "No..." answer
 };
 
-constexpr int kConfigKeyCount = 46;
-constexpr int kConfigRecordSize = kConfigKeyCount + 1; // the last element closes the record
-
 // The 46 keys in record order and an all-zero terminator.
 extern const ConfigKeyEntry ConfigKeyTable[kConfigRecordSize];
 
-// Element k belongs to key k; element 46 stays empty.
-using ConfigRecord = std::array<std::string, kConfigRecordSize>;
-
-// The program's record: element k holds key k's value followed by CR LF.
+// The program's current record: each key's value followed by CR LF, as last taken from the main
+// settings window (GUI thread only).
 extern ConfigRecord ConfigLines;
 
 // A text file longer than this is not a configuration file.
@@ -91,9 +87,9 @@ int ReadModemReport();
 // (nothing changed) or no flow-control field within its first 200 bytes; -1: the read failed.
 int ReadModemProfile();
 
-// Writes ConfigLines to the modem (in command mode): first its rings, DTR and bearer elements (43
-// to 45, AT commands) each with up to two attempts, then "at&w", then answers the prompts of the
-// modem's "at*config" dialogue from elements 0 to 42, following the skip counts after empty and
-// "No" answers. 1: the dialogue ran past key 42; 0: a command was refused twice, or the modem
+// Writes the record to the modem (in command mode): first its rings, DTR and bearer elements (AT
+// commands) each with up to two attempts, then "at&w", then answers the prompts of the modem's
+// "at*config" dialogue from the record's keys up to kLastDialogueKey, following the skip counts
+// after empty and "No" answers. 1: the dialogue ran past key 42; 0: a command was refused twice, or the modem
 // showed no expected prompt in five passes in a row.
-int WriteConfigToModem();
+int WriteConfigToModem(const ConfigRecord& record);

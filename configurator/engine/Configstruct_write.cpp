@@ -1,5 +1,5 @@
 // Writing the record to the modem: the three settings its configuration dialogue does not cover as
-// commands of their own, then the "at*config" dialogue answered prompt by prompt from ConfigLines.
+// commands of their own, then the "at*config" dialogue answered prompt by prompt from the record.
 #include "Configstruct.h"
 #include "engine_view.h"
 #include "Rs232_setup.h"
@@ -9,8 +9,8 @@
 
 namespace {
 
-constexpr int kFirstCommandKey = 43; // "ats0=", "at&d", "at+cbst=": sent as commands
-constexpr int kLastAnsweredKey = 42;
+constexpr int kFirstCommandIndex = keyIndex(kFirstCommandKey); // "ats0=", "at&d", "at+cbst="
+constexpr int kLastAnsweredKey = keyIndex(kLastDialogueKey);
 constexpr int kCommandAttempts = 2;
 constexpr int kMissedPassesAllowed = 5;
 constexpr uint32_t kPromptReadSize = 50;
@@ -28,7 +28,7 @@ bool startsWith(const std::string& text, std::string_view prefix) {
 
 } // namespace
 
-int WriteConfigToModem() {
+int WriteConfigToModem(const ConfigRecord& record) {
     const auto view = engineView();
     view->setStatusText("");
     view->setStatusText("Loading...");
@@ -38,10 +38,10 @@ int WriteConfigToModem() {
     PurgeReceive();
 
     // A setting the modem refuses twice fails the write: it would be reported as applied otherwise.
-    for (int k = kFirstCommandKey; k < kConfigKeyCount; ++k) {
+    for (int k = kFirstCommandIndex; k < kConfigKeyCount; ++k) {
         bool taken = false;
         for (int attempt = 0; attempt < kCommandAttempts && !taken; ++attempt)
-            taken = sendLine(ConfigLines[k]);
+            taken = sendLine(record.at(k));
         if (!taken)
             return 0;
         SleepMs(20);
@@ -84,7 +84,7 @@ int WriteConfigToModem() {
         const size_t at = firstReadOk ? text.find(key) : std::string::npos;
         if (at != std::string::npos) {
             SleepMs(30);
-            const std::string& answer = ConfigLines[k];
+            const std::string& answer = record.at(k);
             WriteCommand(answer.data(), static_cast<int>(answer.size()));
             missedPasses = 0;
             const bool skips = startsWith(answer, "\r\n") || startsWith(answer, "No");

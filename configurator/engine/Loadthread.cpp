@@ -8,8 +8,6 @@
 
 namespace {
 
-constexpr int kBaudIndex115200 = 9;
-constexpr uint32_t kRates[kBaudChoices] = {300, 600, 1200, 2400, 4800, 9600, 19200, 38400, 57600, 115200};
 constexpr uint32_t kApverReadSize = 40;
 constexpr int kApverAttempts = 2;
 constexpr size_t kVersionWithin = 60;
@@ -183,7 +181,6 @@ int LoadThread::applySettings() {
     stopTunnelAndHangUp();
     if (checkModel() == 0)
         return -4;
-    view->collectConfigFromForm();
 
     // The dialogue runs at 115200, where its long prompts fit the read time-outs.
     const bool moved = baudIndex != kBaudIndex115200;
@@ -192,18 +189,17 @@ int LoadThread::applySettings() {
         SleepMs(20);
         send("at+ipr=115200\r\n");
         SetOpenPortLine(115200, false);
-        SetPortTimeouts(20, 10, 200, 10, 100);
+        SetPortTimeouts(kFastLineTimeouts);
     }
     SleepMs(50);
-    if (WriteConfigToModem() == 0)
+    if (WriteConfigToModem(record_) == 0)
         return -1;
     if (moved && !view->configSerialTicked()) {
-        const uint32_t rate =
-            kRates[baudIndex >= 0 && baudIndex < kBaudChoices ? baudIndex : kBaudIndex115200];
+        const uint32_t rate = BaudRateForIndex(baudIndex);
         send("at+ipr=" + IntToText(static_cast<int>(rate)) + "\r\n");
         SetOpenPortLine(rate, false);
         send("at&w\r\n");
-        SetPortTimeouts(20, 50, 200, 50, 100);
+        SetPortTimeouts(kUserRateTimeouts);
     }
     result_.store(1);
     SleepMs(1000);
@@ -294,7 +290,7 @@ int LoadThread::restoreDefaults() {
     send("at+ipr=115200\r\n");
     view->setProgress(1);
     SetOpenPortLine(115200, false);
-    SetPortTimeouts(20, 10, 200, 10, 100);
+    SetPortTimeouts(kFastLineTimeouts);
     send("at+icf=3,4\r\n");
     view->setProgress(2);
     SetOpenPortLine(std::nullopt, true);

@@ -5,6 +5,7 @@
 // window's controls go through the installed EngineView; the last act of every run ends the status
 // window's modal loop.
 
+#include "config_record.h"
 #include "upgrade_steps.h"
 
 #include <QThread>
@@ -61,6 +62,9 @@ public:
     // The modem's model and version as the run found them. Final once the thread has finished.
     ApVersionInfo apInfo() const;
 
+    // The apply job's record, taken from the main settings window before the thread starts.
+    void setRecord(ConfigRecord record) { record_ = std::move(record); }
+
     // The upgrade job's port and image; set before the thread starts.
     void setUpgrade(UpgradeJob job) { upgrade_ = std::move(job); }
     // The upgrade's transfer result: -1 the library port did not open, -2 it could not be set to
@@ -87,6 +91,7 @@ private:
     std::atomic<int> result_{0};
     mutable std::mutex infoMutex_;
     ApVersionInfo info_;
+    ConfigRecord record_;
     UpgradeJob upgrade_;
     std::atomic<int> xmodemResult_{0};
     std::atomic<int> upgradeResult_{0};

@@ -40,9 +40,7 @@ bool applyFraming(const LinkSettings& s) {
 }
 
 int applyTimeoutsFor(const LinkSettings& s) {
-    const TimeoutSet t = TimeoutsForBaudIndex(s.BaudIndex, s.OpRead);
-    return SetPortTimeouts(t.ReadInterval, t.ReadMultiplier, t.ReadConstant, t.WriteMultiplier,
-                           t.WriteConstant);
+    return SetPortTimeouts(TimeoutsForBaudIndex(s.BaudIndex, s.OpRead));
 }
 
 } // namespace
@@ -80,9 +78,14 @@ const TimeoutSet kStandardTimeouts[kBaudChoices] = {
     {20, 10, 200, 10, 100},   {20, 10, 100, 10, 100},
 };
 
+uint32_t BaudRateForIndex(int baudIndex) {
+    return kBaudRates[static_cast<std::size_t>(
+        baudIndex >= 0 && baudIndex < kBaudChoices ? baudIndex : kBaudIndex115200)];
+}
+
 TimeoutSet TimeoutsForBaudIndex(int baudIndex, bool opRead) {
     if (baudIndex < 0 || baudIndex >= kBaudChoices)
-        baudIndex = kBaudChoices - 1;
+        baudIndex = kBaudIndex115200;
     return opRead ? kReadSettingsTimeouts[baudIndex] : kStandardTimeouts[baudIndex];
 }
 
@@ -126,10 +129,13 @@ int SetPortTimeouts(int readInterval, int readMultiplier, int readConstant, int 
     return currentPort && currentPort->setTimeouts(PortTimeouts) ? 1 : 0;
 }
 
+int SetPortTimeouts(const TimeoutSet& t) {
+    return SetPortTimeouts(t.ReadInterval, t.ReadMultiplier, t.ReadConstant, t.WriteMultiplier,
+                           t.WriteConstant);
+}
+
 int BaudTextToRate(const std::string& text) {
-    static const uint32_t rates[kBaudChoices] = {300,  600,   1200,  2400,  4800,
-                                                 9600, 19200, 38400, 57600, 115200};
-    for (uint32_t rate : rates) {
+    for (uint32_t rate : kBaudRates) {
         if (text == std::to_string(rate)) {
             LineSettings.BaudRate = rate;
             return 1;

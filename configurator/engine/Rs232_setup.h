@@ -8,6 +8,7 @@
 #include "comm_port.h"
 #include "link_clock.h"
 
+#include <array>
 #include <atomic>
 #include <cstdint>
 #include <functional>
@@ -67,6 +68,18 @@ struct TimeoutSet {
     bool operator==(const TimeoutSet&) const = default;
 };
 constexpr int kBaudChoices = 10;
+// The connect dialog's rates, by baud index.
+constexpr std::array<uint32_t, kBaudChoices> kBaudRates = {300,  600,   1200,  2400,  4800,
+                                                           9600, 19200, 38400, 57600, 115200};
+constexpr int kBaudIndex115200 = kBaudChoices - 1;
+// The rate of a baud index; an index outside 0..9 takes 115200.
+uint32_t BaudRateForIndex(int baudIndex);
+
+// The steps' own time-outs.
+// At 115200, where the configuration dialogue and the firmware upgrade's preparation run.
+constexpr TimeoutSet kFastLineTimeouts = {20, 10, 200, 10, 100};
+// Back at the user's rate once the settings are applied.
+constexpr TimeoutSet kUserRateTimeouts = {20, 50, 200, 50, 100};
 // While reading settings from the modem (OpRead): room for the long report.
 extern const TimeoutSet kReadSettingsTimeouts[kBaudChoices];
 // For every other operation.
@@ -85,6 +98,7 @@ int ConfigureComPort();
 // A 0 read interval or read multiplier is stored as "none" (kMaxDword). 1 when the port took them.
 int SetPortTimeouts(int readInterval, int readMultiplier, int readConstant, int writeMultiplier,
                     int writeConstant);
+int SetPortTimeouts(const TimeoutSet& timeouts);
 
 // The texts of the dialog's boxes into LineSettings: 1 when the text is one of the box's items.
 int BaudTextToRate(const std::string& text);

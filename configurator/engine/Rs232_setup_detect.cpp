@@ -11,7 +11,6 @@
 
 namespace {
 
-constexpr uint32_t kScanRates[kBaudChoices] = {300, 600, 1200, 2400, 4800, 9600, 19200, 38400, 57600, 115200};
 constexpr TimeoutSet kScanTimeouts = {20, 10, 70, 10, 100};
 constexpr TimeoutSet kSlowScanTimeouts = {20, 10, 300, 10, 100}; // from 600 baud down
 constexpr TimeoutSet kSlowIcfTimeouts = {20, 20, 400, 10, 100};  // below 600 baud
@@ -29,10 +28,6 @@ TimeoutSet withRoomForCharacters(TimeoutSet t, uint32_t rate) {
 constexpr uint32_t kIcfReadSize = 30;
 constexpr int kIcfReads = 3;
 
-void setTimeouts(const TimeoutSet& t) {
-    SetPortTimeouts(t.ReadInterval, t.ReadMultiplier, t.ReadConstant, t.WriteMultiplier, t.WriteConstant);
-}
-
 const char* parityText(uint8_t parity) {
     static const char* const names[] = {"None", "Odd", "Even", "Mark", "Space"};
     return parity < 5 ? names[parity] : "None";
@@ -48,7 +43,7 @@ size_t skipBlanks(std::string_view text, size_t at) {
 
 int ScanBaudIndex(uint32_t rate) {
     for (int i = 0; i < kBaudChoices; ++i) {
-        if (kScanRates[i] == rate)
+        if (kBaudRates[i] == rate)
             return i;
     }
     return 0;
@@ -56,7 +51,7 @@ int ScanBaudIndex(uint32_t rate) {
 
 int ReadIcfSetting(uint32_t rate) {
     if (rate < 600)
-        setTimeouts(withRoomForCharacters(kSlowIcfTimeouts, rate));
+        SetPortTimeouts(withRoomForCharacters(kSlowIcfTimeouts, rate));
     PurgeReceive();
     WriteCommand("at+icf?\r\n", 9);
     // Everything read until the OK is looked at: the "+ICF:" line may come in an earlier read.
@@ -103,7 +98,7 @@ int AutoDetectBaud(const std::atomic<bool>& cancel) {
     comm::Port* port = ComHandle();
     if (!port)
         return 0;
-    setTimeouts(kScanTimeouts);
+    SetPortTimeouts(kScanTimeouts);
     comm::Dcb dcb;
     port->getState(dcb);
     dcb.fDtrControl = comm::LineEnable;
@@ -123,9 +118,9 @@ int AutoDetectBaud(const std::atomic<bool>& cancel) {
     static const Framing twoStop[] = {{comm::NoParity, comm::TwoStopBits}};
 
     for (int index = kBaudChoices - 1; index >= 0; --index) {
-        dcb.BaudRate = kScanRates[index];
+        dcb.BaudRate = kBaudRates[index];
         if (index <= kSlowScanFromIndex)
-            setTimeouts(withRoomForCharacters(kSlowScanTimeouts, dcb.BaudRate));
+            SetPortTimeouts(withRoomForCharacters(kSlowScanTimeouts, dcb.BaudRate));
         for (uint8_t dataBits : {uint8_t{8}, uint8_t{7}}) {
             dcb.ByteSize = dataBits;
             for (bool two : {false, true}) {

@@ -45,8 +45,6 @@ public:
         (void)box;
         (void)ticked;
     }
-    // Fills ConfigLines from the main settings window.
-    virtual void collectConfigFromForm() {}
     // Puts the main settings window's controls back to the modem's factory values.
     virtual void restoreFactoryValues() {}
 

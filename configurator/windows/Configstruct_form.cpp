@@ -5,11 +5,7 @@
 #include "ui_TFmainset.h"
 #include "Wdatacollect.h"
 
-#include <algorithm>
-
 namespace {
-
-const std::string kLineEnd = "\r\n";
 
 std::string toValue(const QString& text) {
     return text.toLatin1().toStdString();
@@ -21,16 +17,6 @@ QString fromValue(const std::string& v) {
 
 bool isYes(const std::string& v) {
     return YesNoTextToCode(v) == 1;
-}
-
-// A phone number as the record holds it: "+" and up to 59 digits, or empty when the field holds
-// fewer than two digits.
-std::string phoneValue(const QLineEdit* edit) {
-    const std::string text = toValue(edit->text().trimmed());
-    const std::string digits = TakeDigits(text, 59);
-    if (digits.size() < 2)
-        return {};
-    return "+" + digits;
 }
 
 // An init command as the window shows it: no line-end characters, at most 39 characters.
@@ -45,60 +31,34 @@ QString initCommand(const std::string& v) {
     return fromValue(text);
 }
 
-ConfigRecord collectOnGuiThread() {
+FormSnapshot snapshotOnGuiThread() {
+    FormSnapshot f;
     if (!Fmainset)
-        return {};
+        return f;
     auto& u = *Fmainset->ui;
-    ConfigRecord r;
-    r[0] = toValue(u.DeviceName->text());
-    r[1] = std::to_string(BandCodeFromForm());
-    const QString pin = u.PIN1->text();
-    const std::string pinDigits = pin.size() == 4 ? TakeDigits(toValue(pin), 4) : std::string();
-    r[2] = pinDigits.size() == 4 ? "Yes" : "No";
-    r[3] = pinDigits;
-    r[4] = "No";
-    r[5] = "";
-    r[6] = u.Config_serial->isChecked() ? "Yes" : "No";
-    r[7] = std::to_string(BaudTextToCode(u.ComboBox2->currentText()));
-    r[8] = std::to_string(DataBitsTextToCode(u.ComboBox4->currentText()));
-    r[9] = std::to_string(StopBitsTextToCode(u.ComboBox5->currentText()));
-    r[10] = std::to_string(ParityTextToCode(u.ComboBox3->currentText()));
-    r[11] = std::to_string(FlowTextToCode(u.ComboBox6->currentText()));
-    r[12] = u.Echo_Disable->isChecked() ? "No" : "Yes";
-    const bool smsIn = u.SMS_IN_Data_Mode->isChecked();
-    const bool smsOut = u.SMS_OUT_Data_Mode->isChecked();
-    if (smsIn || smsOut) {
-        r[13] = "Yes";
-        r[14] = smsIn ? "Yes" : "No";
-        r[15] = std::to_string(SmsInEncodingFromForm());
-        r[16] = phoneValue(u.SMSc1m);
-        r[17] = phoneValue(u.SMSc2m);
-        r[18] = smsOut ? "Yes" : "No";
-        r[19] = std::to_string(SmsOutEncodingFromForm());
-        r[20] = phoneValue(u.SMSt1m);
-        r[21] = phoneValue(u.SMSt2m);
-    } else {
-        r[13] = "No";
-    }
-    for (int k = 22; k <= 35; ++k)
-        r[std::size_t(k)] = "No";
+    f.deviceName = toValue(u.DeviceName->text());
+    f.bandCode = BandCodeFromForm();
+    f.pin = toValue(u.PIN1->text());
+    f.configSerial = u.Config_serial->isChecked();
+    f.baudCode = BaudTextToCode(u.ComboBox2->currentText());
+    f.dataBitsCode = DataBitsTextToCode(u.ComboBox4->currentText());
+    f.stopBitsCode = StopBitsTextToCode(u.ComboBox5->currentText());
+    f.parityCode = ParityTextToCode(u.ComboBox3->currentText());
+    f.flowCode = FlowTextToCode(u.ComboBox6->currentText());
+    f.echoDisabled = u.Echo_Disable->isChecked();
+    f.smsIn = u.SMS_IN_Data_Mode->isChecked();
+    f.smsOut = u.SMS_OUT_Data_Mode->isChecked();
+    f.smsInEncoding = SmsInEncodingFromForm();
+    f.smsOutEncoding = SmsOutEncodingFromForm();
+    f.callers = {toValue(u.SMSc1m->text()), toValue(u.SMSc2m->text())};
+    f.targets = {toValue(u.SMSt1m->text()), toValue(u.SMSt2m->text())};
     const QLineEdit* init[] = {u.CMD1, u.CMD2, u.CMD3, u.CMD4, u.CMD5, u.init1};
-    const bool anyInit = std::any_of(std::begin(init), std::end(init),
-                                     [](const QLineEdit* e) { return !e->text().isEmpty(); });
-    r[36] = anyInit ? "Yes" : "No";
-    if (anyInit) {
-        for (std::size_t i = 0; i < 6; ++i)
-            r[37 + i] = toValue(init[i]->text());
-    }
-    const bool saving = Fmainset->SavingToFile == 1;
-    r[43] = (saving ? "" : "ats0=") + std::to_string(RingsFromForm());
-    r[44] = (saving ? "" : "at&d") + std::to_string(DtrDropFromForm());
-    r[45] = (saving ? "" : "at+cbst=") + std::to_string(BearerFromForm());
-    for (std::size_t k = 0; k < 46; ++k)
-        r[k] += kLineEnd;
-    r[46] = "";
-    Fmainset->SavingToFile = 0;
-    return r;
+    for (std::size_t i = 0; i < f.initCommands.size(); ++i)
+        f.initCommands[i] = toValue(init[i]->text());
+    f.rings = RingsFromForm();
+    f.dtrDrop = DtrDropFromForm();
+    f.bearer = BearerFromForm();
+    return f;
 }
 
 void emptyPair(QLineEdit* no1, QLineEdit* no2) {
@@ -108,41 +68,42 @@ void emptyPair(QLineEdit* no1, QLineEdit* no2) {
 }
 
 void applyOnGuiThread(const ConfigRecord& v) {
+    using K = ConfigKey;
     if (!Fmainset)
         return;
     auto& u = *Fmainset->ui;
-    u.DeviceName->setText(fromValue(v[0]));
-    SetBandFromValue(v[1]);
-    if (isYes(v[2]))
-        SetPinFromValue(v[3]);
+    u.DeviceName->setText(fromValue(v[K::DeviceAlias]));
+    SetBandFromValue(v[K::CellularBandSelection]);
+    if (isYes(v[K::UsePin]))
+        SetPinFromValue(v[K::PinCode]);
     else
         u.PIN1->clear();
-    if (isYes(v[6])) {
+    if (isYes(v[K::ConfigSerialPort])) {
         u.Config_serial->setChecked(true);
-        SetBaudFromValue(v[7]);
-        SetDataBitsFromValue(v[8]);
-        SetStopBitsParityFromValue(v[9], v[10]);
-        SetFlowFromValue(v[11]);
-        SetEchoFromValue(v[12]);
+        SetBaudFromValue(v[K::Baudrate]);
+        SetDataBitsFromValue(v[K::DataLength]);
+        SetStopBitsParityFromValue(v[K::StopBits], v[K::ParityCheck]);
+        SetFlowFromValue(v[K::FlowControl]);
+        SetEchoFromValue(v[K::EchoInput]);
     } else {
         u.Config_serial->setChecked(false);
     }
-    if (isYes(v[13])) {
-        if (isYes(v[14])) {
+    if (isYes(v[K::ConfigSmsTunneling])) {
+        if (isYes(v[K::ConfigSmsToSerial])) {
             u.SMS_IN_Data_Mode->setChecked(true);
-            SetSmsInEncodingFromValue(v[15]);
-            u.SMSc1m->setText(fromValue("+" + TakeDigits(v[16], 59)));
-            u.SMSc2m->setText(fromValue("+" + TakeDigits(v[17], 59)));
+            SetSmsInEncodingFromValue(v[K::SmsInEncoding]);
+            u.SMSc1m->setText(fromValue("+" + TakeDigits(v[K::ValidSender1], 59)));
+            u.SMSc2m->setText(fromValue("+" + TakeDigits(v[K::ValidSender2], 59)));
         } else {
             emptyPair(u.SMSc1m, u.SMSc2m);
             u.SMS_IN_Data_Mode->setChecked(false);
             u.SMS_c7rm->setChecked(true);
         }
-        if (isYes(v[18])) {
+        if (isYes(v[K::ConfigSerialToSms])) {
             u.SMS_OUT_Data_Mode->setChecked(true);
-            SetSmsOutEncodingFromValue(v[19]);
-            u.SMSt1m->setText(fromValue("+" + TakeDigits(v[20], 59)));
-            u.SMSt2m->setText(fromValue("+" + TakeDigits(v[21], 59)));
+            SetSmsOutEncodingFromValue(v[K::SmsOutEncoding]);
+            u.SMSt1m->setText(fromValue("+" + TakeDigits(v[K::TargetReceiver1], 59)));
+            u.SMSt2m->setText(fromValue("+" + TakeDigits(v[K::TargetReceiver2], 59)));
         } else {
             emptyPair(u.SMSt1m, u.SMSt2m);
             u.SMS_OUT_Data_Mode->setChecked(false);
@@ -157,26 +118,33 @@ void applyOnGuiThread(const ConfigRecord& v) {
         u.SMS_t7rm->setChecked(true);
     }
     QLineEdit* init[] = {u.CMD1, u.CMD2, u.CMD3, u.CMD4, u.CMD5, u.init1};
-    const bool initOn = isYes(v[36]);
+    const bool initOn = isYes(v[K::ConfigOtherInitString]);
     for (std::size_t i = 0; i < 6; ++i) {
         if (initOn)
-            init[i]->setText(initCommand(v[37 + i]));
+            init[i]->setText(initCommand(v.at(keyIndex(K::InitCommand1) + int(i))));
         else
             init[i]->clear();
     }
-    SetRingsFromValue(v[43]);
-    SetDtrDropFromValue(v[44]);
-    SetBearerFromValue(v[45]);
+    SetRingsFromValue(v[K::AutoAnswerRings]);
+    SetDtrDropFromValue(v[K::DtrDrop]);
+    SetBearerFromValue(v[K::GsmBearer]);
 }
 
 } // namespace
 
+FormSnapshot TakeFormSnapshot() {
+    return gui::callFor<FormSnapshot>(snapshotOnGuiThread);
+}
+
 ConfigRecord CollectFormRecord() {
-    return gui::callFor<ConfigRecord>(collectOnGuiThread);
+    const bool saving = Fmainset && Fmainset->SavingToFile == 1;
+    return CollectConfig(TakeFormSnapshot(), saving ? RecordUse::File : RecordUse::Modem);
 }
 
 void CollectConfigFromForm() {
     ConfigLines = CollectFormRecord();
+    if (Fmainset)
+        Fmainset->SavingToFile = 0;
 }
 
 void ApplyConfigToForm(const ConfigRecord& record) {

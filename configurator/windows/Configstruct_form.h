@@ -1,15 +1,18 @@
 #pragma once
 // Moves the user's settings between the main settings window and the configuration record.
-// Both operations may run on a worker thread: every control is read and written on the GUI thread
-// while the caller waits.
+// The controls are read and written on the GUI thread only; a caller on another thread waits.
 
+#include "config_collect.h"
 #include "Configstruct.h"
 
-// The record as the window holds it: each value ends CR LF, the last is empty. Keys 43 to 45 are
-// plain numbers while SavingToFile is 1 and AT commands otherwise; SavingToFile is 0 afterwards.
+// The window's values as they stand.
+FormSnapshot TakeFormSnapshot();
+
+// The record as the window holds it (CollectConfig): the rings, DTR and bearer keys are plain
+// numbers while SavingToFile is 1 and AT commands otherwise.
 ConfigRecord CollectFormRecord();
 
-// Fills ConfigLines from the window.
+// Fills ConfigLines from the window, then clears SavingToFile.
 void CollectConfigFromForm();
 
 // Sets the window's controls from a parsed record (values without line ends). Each tick and text

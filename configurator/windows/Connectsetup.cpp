@@ -3,6 +3,7 @@
 #include "ui_TFconnect.h"
 
 #include "Autodetectthread.h"
+#include "Configstruct_form.h"
 #include "control_style.h"
 #include "gui.h"
 #include "Loadthread.h"
@@ -12,6 +13,7 @@
 #include "Progressivebar.h"
 #include "Rf_monitor.h"
 #include "ui_TFmainset.h"
+#include "Upgoldverthread.h"
 #include "Wdatacollect.h"
 #include "window_texts.h"
 
@@ -334,16 +336,20 @@ void TFconnect::runLoadOperation(OperationKind kind) {
         status->StatusTitle->setText(QStringLiteral("Reset Modem To Defaults"));
         status->StatusContent->setText(QStringLiteral("Checking Modem Status..."));
     }
-    LoadWorker = new LoadThread(flags, ApModel.toLatin1().toStdString());
+    LoadWorker = std::make_unique<LoadThread>(flags, ApModel.toLatin1().toStdString());
     LoadWorker->setObjectName(QStringLiteral("LoadThread"));
+    if (kind == OperationKind::Apply) {
+        // The worker writes its own copy: it never reads the window.
+        CollectConfigFromForm();
+        LoadWorker->setRecord(ConfigLines);
+    }
     LoadWorker->start(QThread::HighestPriority);
     gui::execModal(status.get());
     // The worker's last act ended the loop; its thread may still be returning.
-    gui::waitPumping(LoadWorker);
+    gui::waitPumping(LoadWorker.get());
     const int code = LoadWorker->result();
     const ApVersionInfo info = LoadWorker->apInfo();
-    delete LoadWorker;
-    LoadWorker = nullptr;
+    LoadWorker.reset();
     gui::resetModal(status.get());
     ApVersion = fromValue(info.version);
     ApBuild = fromValue(info.build);
@@ -423,15 +429,14 @@ void TFconnect::runDetection() {
     ui->OKF3Btn->setEnabled(false);
     ui->AutoDetect->setEnabled(false);
     hide();
-    AutoDetectWorker = new AutoDetectThread;
+    AutoDetectWorker = std::make_unique<AutoDetectThread>();
     AutoDetectWorker->start();
     // At once: the scan's window updates are served by this loop.
     gui::execModal(this);
-    gui::waitPumping(AutoDetectWorker);
+    gui::waitPumping(AutoDetectWorker.get());
     // A cancelled scan reports 0.
     AutoDetectResult = AutoDetectWorker->result();
-    delete AutoDetectWorker;
-    AutoDetectWorker = nullptr;
+    AutoDetectWorker.reset();
     gui::resetModal(this);
     if (AutoDetectResult == 1) {
         ui->AutoDetect->setEnabled(true);

@@ -45,7 +45,7 @@ public:
     std::unique_ptr<Ui::TFconnect> ui;
 
     // The worker of an upgrade (new firmware), apply, read or restore while it runs; null otherwise.
-    LoadThread* LoadWorker = nullptr;
+    std::unique_ptr<LoadThread> LoadWorker;
     std::int32_t XmodemResult = 0;
     std::int32_t UpgradeResult = 0;
     // Written by the detection worker and by Cancel on the GUI thread without a call between them.
@@ -59,9 +59,9 @@ public:
     QString ApBuild;
     QString ApModel;
     // The running scan; null otherwise.
-    AutoDetectThread* AutoDetectWorker = nullptr;
+    std::unique_ptr<AutoDetectThread> AutoDetectWorker;
     // The worker of an old-firmware upgrade while it runs; null otherwise.
-    UpgOldVersion1Thread* OldUpgradeWorker = nullptr;
+    std::unique_ptr<UpgOldVersion1Thread> OldUpgradeWorker;
 
     // The port and line choices as the serial link takes them, with the pending read flag of the
     // main settings window. GUI thread only.

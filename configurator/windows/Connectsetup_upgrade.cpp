@@ -21,7 +21,6 @@
 
 namespace {
 
-constexpr int kBaudIndex115200 = 9;
 constexpr int kModelQ8690I = 0x0001;
 constexpr int kModelQ8630 = 0x0101;
 
@@ -104,15 +103,14 @@ void TFconnect::StartUpgrade() {
         } else {
             send("at&w\r\n", 1);
             SleepMs(30);
-            OldUpgradeWorker = new UpgOldVersion1Thread(upgradeJob(OldFirmwareFile));
+            OldUpgradeWorker = std::make_unique<UpgOldVersion1Thread>(upgradeJob(OldFirmwareFile));
             OldUpgradeWorker->setObjectName(QStringLiteral("UpgOldVersion1Thread"));
             SleepMs(30);
             OldUpgradeWorker->start();
-            runUpgradeWorker(status, OldUpgradeWorker);
+            runUpgradeWorker(status, OldUpgradeWorker.get());
             XmodemResult = OldUpgradeWorker->xmodemResult();
             UpgradeResult = OldUpgradeWorker->upgradeResult();
-            delete OldUpgradeWorker;
-            OldUpgradeWorker = nullptr;
+            OldUpgradeWorker.reset();
             QFile::remove(OldFirmwareFile);
         }
     } else {
@@ -121,16 +119,15 @@ void TFconnect::StartUpgrade() {
         SleepMs(50);
         LoadJobFlags flags;
         flags.upgrade = true;
-        LoadWorker = new LoadThread(flags, ApModel.toLatin1().toStdString());
+        LoadWorker = std::make_unique<LoadThread>(flags, ApModel.toLatin1().toStdString());
         LoadWorker->setObjectName(QStringLiteral("LoadThread"));
         LoadWorker->setUpgrade(upgradeJob(Fmainset->FirmwareFile));
         LoadWorker->start(QThread::HighestPriority);
         SleepMs(50);
-        runUpgradeWorker(status, LoadWorker);
+        runUpgradeWorker(status, LoadWorker.get());
         XmodemResult = LoadWorker->xmodemResult();
         UpgradeResult = LoadWorker->upgradeResult();
-        delete LoadWorker;
-        LoadWorker = nullptr;
+        LoadWorker.reset();
     }
     SleepMs(10);
     if (XmodemResult < 0) {
@@ -212,7 +209,7 @@ void TFconnect::moveToUpgradeLine() {
     SleepMs(20);
     send("at+ipr=115200\r\n");
     SetOpenPortLine(115200, false);
-    SetPortTimeouts(20, 10, 200, 10, 100);
+    SetPortTimeouts(kFastLineTimeouts);
     SleepMs(20);
     PurgeReceive();
     send("at+icf=3,4\r\n", 3);

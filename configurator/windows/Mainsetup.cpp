@@ -39,8 +39,9 @@ TFmainset::TFmainset(QWidget* parent) : QMainWindow(parent), ui(std::make_unique
     ui->setupUi(this);
     Fmainset = this;
     // The window has no controls for these keys; the modem is told nothing new for them.
-    for (int k = 22; k <= 35; ++k)
-        ConfigLines[std::size_t(k)] = "\r\n";
+    for (int k = keyIndex(ConfigKey::ConfigAutoanswerAuth);
+         k <= keyIndex(ConfigKey::EnableV42bisPdpDataCompression); ++k)
+        ConfigLines.at(k) = "\r\n";
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
 

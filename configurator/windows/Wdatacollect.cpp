@@ -4,16 +4,13 @@
 #include "Mainsetup.h"
 #include "Mainwizard1.h"
 #include "phone_rules.h"
+#include "Rs232_setup.h"
 #include "ui_TFmainset.h"
 #include "ui_TFwizard.h"
 
 #include <array>
 
 namespace {
-
-bool isDigit(char c) {
-    return c >= '0' && c <= '9';
-}
 
 QString fromValue(const std::string& v) {
     return QString::fromLatin1(v.data(), qsizetype(v.size()));
@@ -63,10 +60,12 @@ std::array<QRadioButton*, 3> dtrRadios() {
 }
 
 const QStringList& baudTexts() {
-    static const QStringList texts{QStringLiteral("300"),   QStringLiteral("600"),   QStringLiteral("1200"),
-                                   QStringLiteral("2400"),  QStringLiteral("4800"),  QStringLiteral("9600"),
-                                   QStringLiteral("19200"), QStringLiteral("38400"), QStringLiteral("57600"),
-                                   QStringLiteral("115200")};
+    static const QStringList texts = [] {
+        QStringList t;
+        for (uint32_t rate : kBaudRates)
+            t << QString::number(rate);
+        return t;
+    }();
     return texts;
 }
 
@@ -78,17 +77,6 @@ void setEncodingFromValue(const std::string& v, const std::array<QRadioButton*, 
 }
 
 } // namespace
-
-std::string TakeDigits(std::string_view text, int n) {
-    std::string digits;
-    for (char c : text) {
-        if (int(digits.size()) >= n)
-            break;
-        if (isDigit(c))
-            digits.push_back(c);
-    }
-    return digits;
-}
 
 int YesNoTextToCode(std::string_view text) {
     std::string upper(text);

@@ -6,6 +6,8 @@
 // The window-to-code converters read the main settings window (Fmainset); the code-to-window
 // setters write it. Both run on the GUI thread.
 
+#include "config_collect.h"
+
 #include <QString>
 
 #include <string>
@@ -13,8 +15,6 @@
 
 class QComboBox;
 
-// The first n decimal digits of text, in order, every other character skipped.
-std::string TakeDigits(std::string_view text, int n);
 // 1 when the upper-cased text contains "YES", else 2 when it contains "NO", else 0.
 int YesNoTextToCode(std::string_view text);
 

@@ -161,11 +161,6 @@ void WindowsEngineView::setMainCheck(MainCheck box, bool ticked) {
     });
 }
 
-void WindowsEngineView::collectConfigFromForm() {
-    // It reads the controls on the GUI thread itself.
-    CollectConfigFromForm();
-}
-
 void WindowsEngineView::restoreFactoryValues() {
     onConnect([](TFconnect& d) { d.WizardData_Default(); });
 }

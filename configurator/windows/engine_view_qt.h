@@ -24,7 +24,6 @@ public:
     void selectMainBaudIndex(int index) override;
     bool configSerialTicked() override;
     void setMainCheck(MainCheck box, bool ticked) override;
-    void collectConfigFromForm() override;
     void restoreFactoryValues() override;
 
     void showDetectWindows() override;

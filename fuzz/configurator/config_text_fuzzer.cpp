@@ -15,18 +15,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const ParsedConfig parsed = ParseConfigText(text);
     int empty = 0;
     for (int k = 0; k < kConfigKeyCount; ++k) {
-        const std::string& value = parsed.values[k];
+        const std::string& value = parsed.values.at(k);
         check(value.size() <= ConfigKeyTable[k].MaxLength);
         check(value.find_first_of("\r\n") == std::string::npos);
         check(value.find('\0') == std::string::npos);
         empty += value.empty();
     }
-    check(parsed.values[kConfigKeyCount].empty());
+    check(parsed.values.at(kConfigKeyCount).empty());
     check(parsed.EmptyValueCount == empty);
 
     ConfigRecord lines;
     for (int k = 0; k < kConfigKeyCount; ++k)
-        lines[k] = parsed.values[k] + "\r\n";
+        lines.at(k) = parsed.values.at(k) + "\r\n";
     const ParsedConfig again = ParseConfigText(FormatConfigFile(lines));
     for (int k = 0; k < kConfigKeyCount; ++k) {
         // Keys sharing a text read the first line of that text, and a key that begins a longer one
@@ -36,7 +36,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             unique =
                 j == k || std::string_view(ConfigKeyTable[j].KeyText).find(ConfigKeyTable[k].KeyText) != 0;
         if (unique)
-            check(again.values[k] == parsed.values[k]);
+            check(again.values.at(k) == parsed.values.at(k));
     }
     return 0;
 }

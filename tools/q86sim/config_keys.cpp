@@ -2,7 +2,7 @@
 
 namespace q86sim {
 
-const std::array<ConfigKey, kConfigKeyCount> kConfigKeys = {{
+const std::array<KeySpec, kConfigKeyCount> kConfigKeys = {{
     {"Device Alias", 16, 1},
     {"Cellular Band Selection", 1, 1},
     {"Use PIN", 3, 4},

@@ -1,7 +1,10 @@
 #pragma once
 // The modem's own list of configuration keys: the label of each value in its report and the prompt
-// of its configuration dialogue, in dialogue order. Kept apart from the configurator's table on
-// purpose, so that a typo on either side shows up as a failed exchange.
+// of its configuration dialogue, in dialogue order. The key names and order are shared with the
+// configurator; the texts are kept apart on purpose, so that a typo on either side shows up as a
+// failed exchange.
+
+#include "config_key.h"
 
 #include <array>
 #include <cstddef>
@@ -9,35 +12,35 @@
 
 namespace q86sim {
 
-struct ConfigKey {
+struct KeySpec {
     std::string_view text;
     std::size_t maxLength; // longest value the modem keeps
     int skip;              // prompts advanced after an empty or "No" answer (1 = the next one)
 };
 
-constexpr std::size_t kConfigKeyCount = 46;
+constexpr std::size_t kConfigKeyCount = ::kConfigKeyCount;
 // The dialogue prompts keys 0..42; 43..45 are set by their own commands (S0, &D, +CBST).
-constexpr int kLastPromptedKey = 42;
+constexpr int kLastPromptedKey = keyIndex(kLastDialogueKey);
 
-extern const std::array<ConfigKey, kConfigKeyCount> kConfigKeys;
+extern const std::array<KeySpec, kConfigKeyCount> kConfigKeys;
 
 // Key numbers the modem itself acts on.
 enum KeyIndex : int {
-    kDeviceAlias = 0,
-    kBand = 1,
-    kUsePin = 2,
-    kPinCode = 3,
-    kConfigSerial = 6,
-    kBaudrate = 7,
-    kDataLength = 8,
-    kStopBits = 9,
-    kParity = 10,
-    kFlowControl = 11,
-    kEchoInput = 12,
-    kSmsTunneling = 13,
-    kRings = 43,
-    kDtrDrop = 44,
-    kBearer = 45,
+    kDeviceAlias = keyIndex(ConfigKey::DeviceAlias),
+    kBand = keyIndex(ConfigKey::CellularBandSelection),
+    kUsePin = keyIndex(ConfigKey::UsePin),
+    kPinCode = keyIndex(ConfigKey::PinCode),
+    kConfigSerial = keyIndex(ConfigKey::ConfigSerialPort),
+    kBaudrate = keyIndex(ConfigKey::Baudrate),
+    kDataLength = keyIndex(ConfigKey::DataLength),
+    kStopBits = keyIndex(ConfigKey::StopBits),
+    kParity = keyIndex(ConfigKey::ParityCheck),
+    kFlowControl = keyIndex(ConfigKey::FlowControl),
+    kEchoInput = keyIndex(ConfigKey::EchoInput),
+    kSmsTunneling = keyIndex(ConfigKey::ConfigSmsTunneling),
+    kRings = keyIndex(ConfigKey::AutoAnswerRings),
+    kDtrDrop = keyIndex(ConfigKey::DtrDrop),
+    kBearer = keyIndex(ConfigKey::GsmBearer),
 };
 
 } // namespace q86sim

@@ -20,7 +20,7 @@ void Modem::prompt(int key) {
 
 void Modem::answer(const std::string& line, Millis now) {
     const auto k = static_cast<std::size_t>(key_);
-    const ConfigKey& key = kConfigKeys[k];
+    const KeySpec& key = kConfigKeys[k];
     const std::string value = line.substr(0, key.maxLength);
     capLog(answers_);
     answers_.push_back({now, key_, value});

@@ -5,7 +5,7 @@ namespace q86sim {
 Settings Settings::factory() {
     Settings s;
     for (std::size_t k = 0; k < kConfigKeyCount; ++k) {
-        const ConfigKey& key = kConfigKeys[k];
+        const KeySpec& key = kConfigKeys[k];
         // Yes/No questions are the three-character keys that skip further prompts.
         const bool question = key.maxLength == 3 && key.skip > 1;
         s.values[k] = question ? "No" : "";

@@ -32,7 +32,7 @@ class ParseValue : public testing::TestWithParam<ParseCase> {};
 
 TEST_P(ParseValue, KeyGetsValue) {
     const ParseCase& c = GetParam();
-    EXPECT_EQ(ParseConfigText(c.text).values[c.key], c.value);
+    EXPECT_EQ(ParseConfigText(c.text).values.at(c.key), c.value);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -93,12 +93,12 @@ TEST(ParseConfigTextCount, RandomBytesNeverEscapeTheRecord) {
         const ParsedConfig parsed = ParseConfigText(text);
         int empty = 0;
         for (int k = 0; k < kConfigKeyCount; ++k) {
-            EXPECT_LE(parsed.values[k].size(), ConfigKeyTable[k].MaxLength);
-            EXPECT_EQ(parsed.values[k].find_first_of("\r\n"s + '\0'), std::string::npos);
-            empty += parsed.values[k].empty();
+            EXPECT_LE(parsed.values.at(k).size(), ConfigKeyTable[k].MaxLength);
+            EXPECT_EQ(parsed.values.at(k).find_first_of("\r\n"s + '\0'), std::string::npos);
+            empty += parsed.values.at(k).empty();
         }
         EXPECT_EQ(parsed.EmptyValueCount, empty);
-        EXPECT_TRUE(parsed.values[kConfigKeyCount].empty());
+        EXPECT_TRUE(parsed.values.at(kConfigKeyCount).empty());
     }
 }
 
@@ -133,7 +133,7 @@ TEST_F(AppliedRecord, TextWithoutKeysStillApplied) {
     ApplyConfigText("nothing\r\n");
     EXPECT_EQ(calls, 2);
     EXPECT_EQ(LastEmptyValueCount(), kConfigKeyCount);
-    EXPECT_EQ((*applied)[0], "");
+    EXPECT_EQ((*applied).at(0), "");
 }
 
 TEST_F(AppliedRecord, NoHookInstalledIsHarmless) {
@@ -157,8 +157,8 @@ TEST_F(AppliedRecord, LoadsFilesUpToTheLimit) {
     ASSERT_EQ(fs::file_size(path), static_cast<uintmax_t>(kMaxConfigFileSize));
     EXPECT_EQ(LoadConfigFile(path), 0);
     ASSERT_EQ(calls, 1);
-    EXPECT_EQ((*applied)[0], "Office");
-    EXPECT_EQ((*applied)[44], "2"); // the last bytes were read too
+    EXPECT_EQ((*applied).at(0), "Office");
+    EXPECT_EQ((*applied).at(44), "2"); // the last bytes were read too
     EXPECT_EQ(LastEmptyValueCount(), kConfigKeyCount - 2);
 }
 
@@ -195,7 +195,7 @@ TEST_F(AppliedRecord, LfOnlyFileLoadsLikeCrLfFile) {
     const ConfigRecord fromCrLf = *applied;
     ASSERT_EQ(LoadConfigFile(file("lf.cfg", lf)), 0);
     EXPECT_EQ(*applied, fromCrLf);
-    EXPECT_EQ(fromCrLf[2], "No");
+    EXPECT_EQ(fromCrLf.at(2), "No");
 }
 
 // A record as the windows fill it: every key has a value of its full length, with CR LF.
@@ -205,16 +205,16 @@ ConfigRecord fullRecord() {
         std::string v;
         for (int i = 0; i < ConfigKeyTable[k].MaxLength; ++i)
             v += static_cast<char>('a' + (k + i) % 26);
-        lines[k] = v + "\r\n";
+        lines.at(k) = v + "\r\n";
     }
     return lines;
 }
 
 TEST(FormatConfigFile, WritesSavedKeysAsCrLfLines) {
     ConfigRecord lines = fullRecord();
-    lines[3] = "\r\n"; // an empty value
-    lines[6] = "Yes";  // no line end at all
-    lines[7] = "10\n"; // LF only
+    lines.at(3) = "\r\n"; // an empty value
+    lines.at(6) = "Yes";  // no line end at all
+    lines.at(7) = "10\n"; // LF only
     const std::string text = FormatConfigFile(lines);
 
     std::vector<std::string> got;
@@ -225,14 +225,14 @@ TEST(FormatConfigFile, WritesSavedKeysAsCrLfLines) {
         start = end + 2;
     }
     ASSERT_EQ(got.size(), 30u);
-    EXPECT_EQ(got[0], "Device Alias=" + lines[0].substr(0, 16));
-    EXPECT_EQ(got[2], "Use PIN=" + lines[2].substr(0, 3));
+    EXPECT_EQ(got[0], "Device Alias=" + lines.at(0).substr(0, 16));
+    EXPECT_EQ(got[2], "Use PIN=" + lines.at(2).substr(0, 3));
     EXPECT_EQ(got[3], "PIN Code=");
     EXPECT_EQ(got[4], "Config Serial Port=Yes");
     EXPECT_EQ(got[5], "Baudrate=10");
     EXPECT_EQ(got[19].substr(0, 16), "Taget Receiver2=");
     EXPECT_EQ(got[20].substr(0, 25), "Config Other Init String="); // 22..35 left out
-    EXPECT_EQ(got[29], "GSM (Auto,V.110,V.32)=" + lines[45].substr(0, 2));
+    EXPECT_EQ(got[29], "GSM (Auto,V.110,V.32)=" + lines.at(45).substr(0, 2));
 }
 
 TEST_F(AppliedRecord, SavedFileLoadsBackTheSavedKeys) {
@@ -241,8 +241,8 @@ TEST_F(AppliedRecord, SavedFileLoadsBackTheSavedKeys) {
     ASSERT_TRUE(SaveConfigFile(path, lines));
     ASSERT_EQ(LoadConfigFile(path), 0);
     for (int k = 0; k < kConfigKeyCount; ++k) {
-        const std::string expected = IsSavedConfigKey(k) ? lines[k].substr(0, lines[k].size() - 2) : "";
-        EXPECT_EQ((*applied)[k], expected) << "key " << k;
+        const std::string expected = IsSavedConfigKey(k) ? lines.at(k).substr(0, lines.at(k).size() - 2) : "";
+        EXPECT_EQ((*applied).at(k), expected) << "key " << k;
     }
     EXPECT_EQ(LastEmptyValueCount(), 16);
 }
@@ -252,7 +252,7 @@ TEST_F(AppliedRecord, SaveReplacesWholeFilesOnly) {
     fs::permissions(path, fs::perms::owner_read | fs::perms::owner_write);
     ASSERT_TRUE(SaveConfigFile(path, fullRecord()));
     ASSERT_EQ(LoadConfigFile(path), 0);
-    EXPECT_EQ((*applied)[0], fullRecord()[0].substr(0, 16));
+    EXPECT_EQ((*applied).at(0), fullRecord().at(0).substr(0, 16));
     EXPECT_EQ(fs::status(path).permissions(), fs::perms::owner_read | fs::perms::owner_write);
 
     // A folder in the way and a missing folder: the save fails and leaves no temporary file.

@@ -121,9 +121,9 @@ TEST_F(ScriptedLink, ReportIsReadParsedAndFollowedByTheProfile) {
     };
     EXPECT_EQ(ReadModemReport(), 1);
     ASSERT_EQ(ui.applied.size(), 1u);
-    EXPECT_EQ(ui.applied[0][0], "Office");
-    EXPECT_EQ(ui.applied[0][7], "6");
-    EXPECT_EQ(ui.applied[0][45], "71");
+    EXPECT_EQ(ui.applied[0].at(0), "Office");
+    EXPECT_EQ(ui.applied[0].at(7), "6");
+    EXPECT_EQ(ui.applied[0].at(45), "71");
     EXPECT_EQ(LastEmptyValueCount(), 42);
     EXPECT_EQ(ui.view->progress, 30);
     EXPECT_TRUE(ui.view->logOf("main baud").empty()); // the report configures the serial port
@@ -156,7 +156,7 @@ TEST_F(ScriptedLink, FinalOkSplitOverTwoReadsEndsTheReport) {
         };
         EXPECT_EQ(ReadModemReport(), 1) << before;
         ASSERT_EQ(ui.applied.size(), 1u) << before;
-        EXPECT_EQ(ui.applied[0][42], "tail") << before;
+        EXPECT_EQ(ui.applied[0].at(42), "tail") << before;
         // It ends at the marker: no read waits after the report.
         EXPECT_EQ(count("read 160"), static_cast<long>((report.size() + 159) / 160)) << before;
     }
@@ -169,11 +169,11 @@ TEST_F(ScriptedLink, ValuesEndingInOkAreData) {
     answer("at*report\r\n", {report.substr(0, 20), report.substr(20)}); // "BOOK\r\n" ends a read
     EXPECT_EQ(ReadModemReport(), 1);
     ASSERT_EQ(ui.applied.size(), 1u);
-    EXPECT_EQ(ui.applied[0][0], "BOOK");
-    EXPECT_EQ(ui.applied[0][6], "Yes");
-    EXPECT_EQ(ui.applied[0][13], "Yes");
-    EXPECT_EQ(ui.applied[0][37], "at+cmee=1;OK");
-    EXPECT_EQ(ui.applied[0][45], "7");
+    EXPECT_EQ(ui.applied[0].at(0), "BOOK");
+    EXPECT_EQ(ui.applied[0].at(6), "Yes");
+    EXPECT_EQ(ui.applied[0].at(13), "Yes");
+    EXPECT_EQ(ui.applied[0].at(37), "at+cmee=1;OK");
+    EXPECT_EQ(ui.applied[0].at(45), "7");
 }
 
 TEST_F(ScriptedLink, ReportRefusalsAndShortfalls) {
@@ -211,8 +211,8 @@ TEST_F(ScriptedLink, ReportOfMoreThanAHundredBytesIsParsedAndCutAtItsOkLine) {
     answer("at*report\r\n", {body + "Use PIN=Yes\r\n"});
     EXPECT_EQ(ReadModemReport(), 1);
     ASSERT_EQ(ui.applied.size(), 1u);
-    EXPECT_EQ(ui.applied[0][0], "Z");
-    EXPECT_EQ(ui.applied[0][2], ""); // after the OK line: cut off
+    EXPECT_EQ(ui.applied[0].at(0), "Z");
+    EXPECT_EQ(ui.applied[0].at(2), ""); // after the OK line: cut off
 }
 
 TEST_F(ScriptedLink, ProfileFields) {

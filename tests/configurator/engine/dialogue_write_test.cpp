@@ -72,15 +72,15 @@ struct DialogueModem {
 ConfigRecord allNoRecord() {
     ConfigRecord r;
     for (int k = 0; k < kConfigKeyCount; ++k)
-        r[k] = "\r\n";
-    r[0] = "Office\r\n";
-    r[1] = "5\r\n";
+        r.at(k) = "\r\n";
+    r.at(0) = "Office\r\n";
+    r.at(1) = "5\r\n";
     for (int k : {2, 4, 6, 12, 13, 22, 25, 28, 32, 36})
-        r[k] = "No\r\n";
-    r[43] = "ats0=3\r\n";
-    r[44] = "at&d1\r\n";
-    r[45] = "at+cbst=71\r\n";
-    r[46] = "";
+        r.at(k) = "No\r\n";
+    r.at(43) = "ats0=3\r\n";
+    r.at(44) = "at&d1\r\n";
+    r.at(45) = "at+cbst=71\r\n";
+    r.at(46) = "";
     return r;
 }
 
@@ -104,7 +104,7 @@ protected:
     std::vector<std::string> answersExpected(const std::vector<int>& walk) {
         std::vector<std::string> out;
         for (int k : walk)
-            out.push_back(ConfigLines[k]);
+            out.push_back(ConfigLines.at(k));
         return out;
     }
     // The log entries after the dialogue was started.
@@ -120,7 +120,7 @@ protected:
 };
 
 TEST_F(Writer, SendsTheCommandLinesThenAnswersEveryPromptOfTheWalk) {
-    EXPECT_EQ(WriteConfigToModem(), 1);
+    EXPECT_EQ(WriteConfigToModem(ConfigLines), 1);
     const std::vector<std::string> before(script->writes.begin(), script->writes.begin() + 7);
     EXPECT_THAT(before, ElementsAre("at+wind=0\r\n", "ats0=3\r\n", "at&d1\r\n", "at+cbst=71\r\n",
                                     "at+cicb=0\r\n", "at&w\r\n", "at*config\r\n"));
@@ -132,16 +132,16 @@ TEST_F(Writer, SendsTheCommandLinesThenAnswersEveryPromptOfTheWalk) {
 }
 
 TEST_F(Writer, YesAnswersFollowTheirGroups) {
-    ConfigLines[2] = "Yes\r\n";
-    ConfigLines[3] = "1234\r\n";
-    ConfigLines[13] = "Yes\r\n";
-    ConfigLines[14] = "Yes\r\n";
-    ConfigLines[15] = "0\r\n";
-    ConfigLines[16] = "+123\r\n";
-    ConfigLines[18] = "No\r\n";
-    ConfigLines[36] = "Yes\r\n";
+    ConfigLines.at(2) = "Yes\r\n";
+    ConfigLines.at(3) = "1234\r\n";
+    ConfigLines.at(13) = "Yes\r\n";
+    ConfigLines.at(14) = "Yes\r\n";
+    ConfigLines.at(15) = "0\r\n";
+    ConfigLines.at(16) = "+123\r\n";
+    ConfigLines.at(18) = "No\r\n";
+    ConfigLines.at(36) = "Yes\r\n";
     modem.walk = {0, 1, 2, 3, 4, 6, 13, 14, 15, 16, 17, 18, 22, 25, 28, 32, 36, 37, 38, 39, 40, 41, 42};
-    EXPECT_EQ(WriteConfigToModem(), 1);
+    EXPECT_EQ(WriteConfigToModem(ConfigLines), 1);
     EXPECT_EQ(modem.answers, answersExpected(modem.walk));
 }
 
@@ -160,7 +160,7 @@ TEST_F(Writer, RefusedCommandLines) {
     for (const auto& c : cases) {
         SetUp();
         modem = DialogueModem{kAllNoWalk, {c.line}, c.times};
-        EXPECT_EQ(WriteConfigToModem(), c.result) << c.line << c.times;
+        EXPECT_EQ(WriteConfigToModem(ConfigLines), c.result) << c.line << c.times;
         EXPECT_EQ(std::count(script->writes.begin(), script->writes.end(), c.line), c.sent) << c.line;
         const bool configStarted =
             std::count(script->writes.begin(), script->writes.end(), "at*config\r\n") == 1;
@@ -191,16 +191,16 @@ TEST_F(Writer, PromptsArrivingLateSplitOrBehindLongText) {
         SetUp();
         modem = DialogueModem{kAllNoWalk};
         modem.place = c.place;
-        EXPECT_EQ(WriteConfigToModem(), 1) << c.name;
+        EXPECT_EQ(WriteConfigToModem(ConfigLines), 1) << c.name;
         EXPECT_EQ(modem.answers, answersExpected(kAllNoWalk)) << c.name;
     }
 }
 
 TEST_F(Writer, PromptRightAfterALongAnswerIsNotPurgedAway) {
-    ConfigLines[36] = "Yes\r\n";
-    ConfigLines[37] = std::string(39, 'i') + "\r\n"; // 41 bytes, echoed back with the next prompt at once
+    ConfigLines.at(36) = "Yes\r\n";
+    ConfigLines.at(37) = std::string(39, 'i') + "\r\n"; // 41 bytes, echoed back with the next prompt at once
     modem.walk = {0, 1, 2, 6, 13, 22, 25, 28, 32, 36, 37, 38, 39, 40, 41, 42};
-    EXPECT_EQ(WriteConfigToModem(), 1);
+    EXPECT_EQ(WriteConfigToModem(ConfigLines), 1);
     EXPECT_EQ(modem.answers, answersExpected(modem.walk));
     const auto after = logAfterConfig();
     EXPECT_EQ(std::count(after.begin(), after.end(), "purge"), 0);
@@ -208,7 +208,7 @@ TEST_F(Writer, PromptRightAfterALongAnswerIsNotPurgedAway) {
 
 TEST_F(Writer, ModemThatNeverPromptsFailsAfterFivePasses) {
     modem.silentDialogue = true;
-    EXPECT_EQ(WriteConfigToModem(), 0);
+    EXPECT_EQ(WriteConfigToModem(ConfigLines), 0);
     const auto after = logAfterConfig();
     EXPECT_EQ(std::count(after.begin(), after.end(), "read 50"), 10); // two reads per silent pass
     EXPECT_TRUE(modem.answers.empty());
@@ -218,7 +218,7 @@ TEST_F(Writer, WrongPromptIsNotAnswered) {
     modem.place = [](size_t step, const std::string& p) {
         return std::vector<std::string>{step == 3 ? std::string("\r\nReserved Option: ") : p};
     };
-    EXPECT_EQ(WriteConfigToModem(), 0);
+    EXPECT_EQ(WriteConfigToModem(ConfigLines), 0);
     EXPECT_EQ(modem.answers, answersExpected({0, 1, 2}));
 }
 

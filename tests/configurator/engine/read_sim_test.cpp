@@ -37,7 +37,7 @@ ConfigRecord expectedRecord(const q86sim::Settings& s) {
     ConfigRecord r;
     for (int k = 0; k < kConfigKeyCount; ++k) {
         const int from = (k == 30 || k == 31) ? k - 4 : k;
-        r[k] = s.reportValue(from).substr(0, ConfigKeyTable[k].MaxLength);
+        r.at(k) = s.reportValue(from).substr(0, ConfigKeyTable[k].MaxLength);
     }
     return r;
 }
@@ -100,7 +100,7 @@ TEST_F(SimRead, ValueEndingInOkAndFinalOkSplitOverReads) {
     ASSERT_EQ(readAt(9, s), 1);
     ASSERT_EQ(ui.applied.size(), 1u);
     EXPECT_EQ(ui.applied[0], expectedRecord(st));
-    EXPECT_EQ(ui.applied[0][0], "BOOK");
+    EXPECT_EQ(ui.applied[0].at(0), "BOOK");
 }
 
 struct Refusal {

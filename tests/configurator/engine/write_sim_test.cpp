@@ -17,7 +17,7 @@ namespace {
 ConfigRecord windowRecord() {
     ConfigRecord r;
     for (int k = 0; k < kConfigKeyCount; ++k)
-        r[k] = "\r\n";
+        r.at(k) = "\r\n";
     const std::map<int, std::string> values = {
         {0, "Gate 4"},
         {1, "3"},
@@ -39,13 +39,13 @@ ConfigRecord windowRecord() {
         {42, "ats7=30"},
     };
     for (const auto& [k, v] : values)
-        r[k] = v + "\r\n";
+        r.at(k) = v + "\r\n";
     for (int k = 22; k <= 35; ++k)
-        r[k] = "No\r\n";
-    r[43] = "ats0=2\r\n";
-    r[44] = "at&d2\r\n";
-    r[45] = "at+cbst=7\r\n";
-    r[46] = "";
+        r.at(k) = "No\r\n";
+    r.at(43) = "ats0=2\r\n";
+    r.at(44) = "at&d2\r\n";
+    r.at(45) = "at+cbst=7\r\n";
+    r.at(46) = "";
     return r;
 }
 
@@ -63,7 +63,7 @@ protected:
         const q86sim::Settings factory = q86sim::Settings::factory();
         for (int k = 0; k <= 42; ++k) {
             const bool answered = std::find(kWindowWalk.begin(), kWindowWalk.end(), k) != kWindowWalk.end();
-            const std::string line = ConfigLines[k];
+            const std::string line = ConfigLines.at(k);
             EXPECT_EQ(held.values[k], answered ? line.substr(0, line.size() - 2) : factory.values[k]) << k;
         }
         EXPECT_EQ(held.s0, 2);
@@ -76,7 +76,7 @@ TEST_F(SimWrite, WholeWalkWithSkipsLeavesTheModemHoldingTheRecord) {
     startModem();
     ASSERT_EQ(open(linkAt(9)), 1);
     ConfigLines = windowRecord();
-    EXPECT_EQ(WriteConfigToModem(), 1);
+    EXPECT_EQ(WriteConfigToModem(ConfigLines), 1);
     checkModemHoldsTheRecord();
     EXPECT_EQ(ui.view->progress, 46);
 }
@@ -87,7 +87,7 @@ TEST_F(SimWrite, ModemPromptingAtOnceLosesNoPrompt) {
     startModem(s);
     ASSERT_EQ(open(linkAt(9)), 1);
     ConfigLines = windowRecord();
-    EXPECT_EQ(WriteConfigToModem(), 1);
+    EXPECT_EQ(WriteConfigToModem(ConfigLines), 1);
     checkModemHoldsTheRecord();
 }
 
@@ -97,7 +97,7 @@ TEST_F(SimWrite, RefusedRingsFailTheWrite) {
     startModem(s);
     ASSERT_EQ(open(linkAt(9)), 1);
     ConfigLines = windowRecord();
-    EXPECT_EQ(WriteConfigToModem(), 0);
+    EXPECT_EQ(WriteConfigToModem(ConfigLines), 0);
     const auto commands = modem->commandTexts();
     EXPECT_EQ(std::count(commands.begin(), commands.end(), "ats0=2"), 2);
     EXPECT_EQ(std::count(commands.begin(), commands.end(), "at*config"), 0);

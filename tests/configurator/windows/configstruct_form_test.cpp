@@ -18,7 +18,7 @@ class RecordTest : public WindowSetTest {
 protected:
     // The record's value for key k without its line end; fails when the line end is missing.
     std::string value(const ConfigRecord& r, int k) {
-        const std::string& v = r[std::size_t(k)];
+        const std::string& v = r.at(std::size_t(k));
         EXPECT_TRUE(v.size() >= 2 && v.compare(v.size() - 2, 2, "\r\n") == 0) << "key " << k;
         return v.size() >= 2 ? v.substr(0, v.size() - 2) : v;
     }
@@ -53,7 +53,7 @@ TEST_F(RecordTest, FixedAndDefaultValues) {
     EXPECT_EQ(value(r, 43), "ats0=0");
     EXPECT_EQ(value(r, 44), "at&d0");
     EXPECT_EQ(value(r, 45), "at+cbst=0");
-    EXPECT_EQ(r[46], "");
+    EXPECT_EQ(r.at(46), "");
 }
 
 TEST_F(RecordTest, Pin) {
@@ -163,10 +163,13 @@ TEST_F(RecordTest, CommandKeysForFileAndForModem) {
         EXPECT_EQ(value(r, 43), c.rings);
         EXPECT_EQ(value(r, 44), c.dtr);
         EXPECT_EQ(value(r, 45), c.bearer);
-        EXPECT_EQ(Fmainset->SavingToFile, 0);
+        EXPECT_EQ(Fmainset->SavingToFile, c.saving);
     }
+    Fmainset->SavingToFile = 1;
     CollectConfigFromForm();
-    EXPECT_EQ(ConfigLines[43], "ats0=3\r\n");
+    EXPECT_EQ(Fmainset->SavingToFile, 0);
+    CollectConfigFromForm();
+    EXPECT_EQ(ConfigLines.at(43), "ats0=3\r\n");
 }
 
 TEST_F(RecordTest, ApplyEmptyRecord) {
@@ -218,28 +221,28 @@ TEST_F(RecordTest, ApplyEmptyRecordToFreshWindows) {
 TEST_F(RecordTest, ApplySerialSmsAndInitValues) {
     auto& u = main();
     ConfigRecord r = emptyRecord();
-    r[0] = "Tank 7";
-    r[1] = "2";
-    r[2] = "yes";
-    r[3] = "0042";
-    r[6] = "Yes";
-    r[7] = "6";
-    r[8] = "0";
-    r[9] = "1";
-    r[10] = "2";
-    r[11] = "1";
-    r[12] = "No";
-    r[13] = "Yes";
-    r[14] = "Yes";
-    r[15] = "2";
-    r[16] = "";
-    r[17] = "+44 77";
-    r[18] = "No";
-    r[36] = "Yes";
-    r[37] = "ate0\r\n";
-    r[42] = std::string(45, 'x');
-    r[44] = "2";
-    r[45] = "71";
+    r.at(0) = "Tank 7";
+    r.at(1) = "2";
+    r.at(2) = "yes";
+    r.at(3) = "0042";
+    r.at(6) = "Yes";
+    r.at(7) = "6";
+    r.at(8) = "0";
+    r.at(9) = "1";
+    r.at(10) = "2";
+    r.at(11) = "1";
+    r.at(12) = "No";
+    r.at(13) = "Yes";
+    r.at(14) = "Yes";
+    r.at(15) = "2";
+    r.at(16) = "";
+    r.at(17) = "+44 77";
+    r.at(18) = "No";
+    r.at(36) = "Yes";
+    r.at(37) = "ate0\r\n";
+    r.at(42) = std::string(45, 'x');
+    r.at(44) = "2";
+    r.at(45) = "71";
     ApplyConfigToForm(r);
     EXPECT_EQ(u.DeviceName->text(), "Tank 7");
     EXPECT_TRUE(u.wmbs2_rm->isChecked());
@@ -270,10 +273,10 @@ TEST_F(RecordTest, ApplySerialSmsAndInitValues) {
 TEST_F(RecordTest, LongestNumberSurvivesTheWayBack) {
     ConfigRecord r = emptyRecord();
     const std::string digits(59, '8');
-    r[13] = "Yes";
-    r[18] = "Yes";
-    r[20] = "+" + digits + "99";
-    r[21] = "+" + digits;
+    r.at(13) = "Yes";
+    r.at(18) = "Yes";
+    r.at(20) = "+" + digits + "99";
+    r.at(21) = "+" + digits;
     ApplyConfigToForm(r);
     EXPECT_EQ(main().SMSt1m->text().size(), 60);
     const ConfigRecord back = CollectFormRecord();
@@ -283,10 +286,10 @@ TEST_F(RecordTest, LongestNumberSurvivesTheWayBack) {
 
 TEST_F(RecordTest, ReactionOrder) {
     ConfigRecord r = emptyRecord();
-    r[13] = "Yes";
-    r[14] = "Yes";
-    r[16] = "+4917";
-    r[43] = "5";
+    r.at(13) = "Yes";
+    r.at(14) = "Yes";
+    r.at(16) = "+4917";
+    r.at(43) = "5";
     // Rings come last and switch the tunnel off without a word.
     ApplyConfigToForm(r);
     EXPECT_TRUE(main().GSM_Ring_On->isChecked());
@@ -342,7 +345,7 @@ TEST_F(RecordTest, RoundTripThroughTheTextFormat) {
         if (!IsSavedConfigKey(k))
             continue;
         ++compared;
-        EXPECT_EQ(again[std::size_t(k)], saved[std::size_t(k)]) << ConfigKeyTable[k].KeyText;
+        EXPECT_EQ(again.at(std::size_t(k)), saved.at(std::size_t(k))) << ConfigKeyTable[k].KeyText;
     }
     EXPECT_EQ(compared, 30);
     EXPECT_EQ(FormatConfigFile(again), FormatConfigFile(saved));
@@ -365,15 +368,15 @@ TEST_F(RecordTest, WorkerThreadTouchesNoWidget) {
     boxes->onBox([&](const gui::Box&) { note(); });
 
     ConfigRecord r = emptyRecord();
-    r[0] = "Remote";
-    r[2] = "Yes";
-    r[3] = "1111";
-    r[6] = "Yes";
-    r[13] = "Yes";
-    r[14] = "Yes";
-    r[16] = "+3161";
-    r[36] = "Yes";
-    r[37] = "ate1";
+    r.at(0) = "Remote";
+    r.at(2) = "Yes";
+    r.at(3) = "1111";
+    r.at(6) = "Yes";
+    r.at(13) = "Yes";
+    r.at(14) = "Yes";
+    r.at(16) = "+3161";
+    r.at(36) = "Yes";
+    r.at(37) = "ate1";
     ConfigRecord collected;
     std::unique_ptr<QThread> worker(QThread::create([&] {
         ApplyConfigToForm(r);

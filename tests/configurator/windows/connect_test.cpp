@@ -13,6 +13,7 @@
 #include <QApplication>
 #include <QLabel>
 #include <QTest>
+#include <QProgressBar>
 #include <QTimer>
 
 #include "simulated_modem.h"
@@ -520,6 +521,41 @@ TEST_F(ConnectRun, MonitorOpensThePortAndHandsItToTheMonitorWindow) {
     EXPECT_EQ(ComHandle(), nullptr);
     EXPECT_TRUE(Fmainset->isVisible());
     EXPECT_TRUE(boxes->texts().empty());
+}
+
+TEST_F(ConnectRun, MonitorStartUpEndsWhenTheTunnelComesUpDuringTheProbe) {
+    q86sim::Scenario s;
+    s.dcdOnCommand = "at";
+    startModem(s);
+    Fmainset->show();
+    clickOperation(main().MonitoringBtn);
+    ASSERT_TRUE(QTest::qWaitFor([] { return Frf_monitor->MonitorWorker->isFinished(); }, 15000));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(monitor().GSM_OperatorName->text(), QStringLiteral("SMS Tunnel Activated"));
+    EXPECT_EQ(monitor().GSM_Registration->text(), QStringLiteral("Please try again"));
+    EXPECT_FALSE(Frf_monitor->RF_Timer1->isActive());
+    EXPECT_FALSE(sent("at*apver")) << "the start-up went on after the tunnel came up";
+    Frf_monitor->BitBtn1Click();
+    EXPECT_EQ(ComHandle(), nullptr);
+}
+
+TEST_F(ConnectRun, RestoreShowsItsOwnStatusWindow) {
+    startModem();
+    QString title;
+    int maximum = -1;
+    QTimer watch;
+    QObject::connect(&watch, &QTimer::timeout, [&] {
+        if (Fprogressbar && gui::inModal(Fprogressbar)) {
+            title = Fprogressbar->StatusTitle->text();
+            maximum = Fprogressbar->ProgressBar1->maximum();
+            watch.stop();
+        }
+    });
+    watch.start(5);
+    clickOperation(main().ResetBtn);
+    EXPECT_EQ(Fconnect->RestoreResult, 1);
+    EXPECT_EQ(title, QStringLiteral("Reset Modem To Defaults"));
+    EXPECT_EQ(maximum, 6);
 }
 
 TEST_F(ConnectRun, MonitorOnAPortThatDoesNotOpenShowsOnlyTheMessage) {

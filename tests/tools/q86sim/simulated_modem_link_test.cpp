@@ -197,7 +197,7 @@ TEST_F(SimOnPty, ReportParsesIntoEveryKeyAndProfileHoldsItsFields) {
     EXPECT_EQ(parsed.EmptyValueCount, 0);
     for (int k = 0; k < ::kConfigKeyCount; ++k) {
         const std::string want = s.reportValue(k).substr(0, ConfigKeyTable[k].MaxLength);
-        EXPECT_EQ(parsed.values[static_cast<std::size_t>(k)], want) << ConfigKeyTable[k].KeyText;
+        EXPECT_EQ(parsed.values.at(k), want) << ConfigKeyTable[k].KeyText;
     }
 
     const std::string profile = exchange("at&v\r\n", "%C", 4, 100);
