@@ -1,8 +1,11 @@
 // How a port's reader spaces its reads. A serial driver hands bytes on a few at a time, so a read
 // that waits for the line wakes for every few bytes of a fast line (thousands of times a second at
 // 921600 baud). A read that brought little is therefore followed, a short while later, by one that
-// takes at once everything that has come meanwhile; a read that brought much is followed at once
-// (the bytes are already waiting); a read that brought nothing hands back to the waiting read.
+// takes at once everything that has come meanwhile; a read that brought much, or filled its buffer,
+// is followed at once (the bytes are already waiting); a read that brought nothing hands back to the
+// read that waits for the line. So does a read that brought little right after one that took much,
+// or after a waiting read that filled its buffer faster than a 921600-baud line could: bytes that
+// come faster than a line are not held up for the gathering.
 #pragma once
 
 #include <chrono>
@@ -18,9 +21,12 @@ public:
     static constexpr std::chrono::milliseconds AfterFailure{10};
     // The size of a read that takes what has come.
     static constexpr int TakeSize = 64 * 1024;
-    // A read that brings this many bytes is followed at once: more than a line up to 921600 baud
-    // brings while the reader gathers, so only bytes that come faster than that skip the gathering.
+    // Much for a read that takes what has come: more than a line up to 921600 baud brings while the
+    // reader gathers.
     static constexpr int Much = 2048;
+    // A waiting read that fills its buffer within this came faster than a line up to 921600 baud
+    // (1024 bytes take 11 ms).
+    static constexpr std::chrono::microseconds Quick{5000};
 
     struct Next {
         std::chrono::milliseconds before; // how long to wait first (on the reader's requests only)
@@ -28,8 +34,18 @@ public:
         bool operator==(const Next&) const = default;
     };
 
-    // The next read after one that brought `brought` bytes (negative: it failed).
-    static Next after(int brought);
+    // waitingSize: the size of the reads that wait for the line.
+    explicit ReadPacing(int waitingSize) : waitingSize_(waitingSize) {}
+
+    const Next& next() const { return next_; }
+    int size() const { return next_.waiting ? waitingSize_ : TakeSize; }
+    // The next read was made, took `took` and brought `brought` bytes (negative: it failed).
+    void after(int brought, std::chrono::microseconds took);
+
+private:
+    int waitingSize_;
+    Next next_{std::chrono::milliseconds(0), true};
+    bool fast_ = false; // the last read brought bytes faster than a line
 };
 
 } // namespace halvic

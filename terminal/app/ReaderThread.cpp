@@ -9,6 +9,14 @@ namespace halvic {
 
 using namespace std::chrono_literals;
 
+namespace {
+
+std::chrono::microseconds tookSince(std::chrono::steady_clock::time_point start) {
+    return std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - start);
+}
+
+} // namespace
+
 ReaderThread::ReaderThread(int port, terminal::TerminalType type,
                            std::shared_ptr<const terminal::TermcapTable> table,
                            std::shared_ptr<terminal::ReceivePipeline> pipeline, QObject* parent)
@@ -50,23 +58,23 @@ bool ReaderThread::waitBeforeRead(std::chrono::milliseconds gather) {
     }
 }
 
-int ReaderThread::read(const ReadPacing::Next& next, int firstByteMs, int collectMs, int size,
-                       uint8_t* buffer) {
+int ReaderThread::read(bool waiting, int firstByteMs, int collectMs, int size, uint8_t* buffer) {
     // Set before every read: whoever had the port while the reader was paused may have changed them.
-    if (next.waiting)
+    if (waiting)
         SerialSetReadTimeouts(port_, firstByteMs, collectMs);
     else
         SerialSetReadTimeouts(port_, -1, 0);
-    return SerialRead(port_, buffer, next.waiting ? size : ReadPacing::TakeSize);
+    return SerialRead(port_, buffer, size);
 }
 
 void ReaderThread::runTerminal() {
     terminal::SequenceRecogniser recogniser(table_);
     std::vector<uint8_t> buffer(ReadPacing::TakeSize);
-    ReadPacing::Next next{0ms, true};
-    while (waitBeforeRead(next.before)) {
-        const int n = read(next, 50, 100, TerminalReadSize, buffer.data());
-        next = ReadPacing::after(n);
+    ReadPacing pacing(TerminalReadSize);
+    while (waitBeforeRead(pacing.next().before)) {
+        const auto start = std::chrono::steady_clock::now();
+        const int n = read(pacing.next().waiting, 50, 100, pacing.size(), buffer.data());
+        pacing.after(n, tookSince(start));
         if (n <= 0)
             continue; // errors count as a quiet read
         ++blocksRead_;
@@ -84,10 +92,11 @@ void ReaderThread::runDumb() {
     std::vector<uint8_t> buffer(ReadPacing::TakeSize);
     auto quietSince = std::chrono::steady_clock::now();
     bool redrawPending = false;
-    ReadPacing::Next next{0ms, true};
-    while (waitBeforeRead(next.before)) {
-        const int n = read(next, DumbFirstByteMs, 0, DumbReadSize, buffer.data());
-        next = ReadPacing::after(n);
+    ReadPacing pacing(DumbReadSize);
+    while (waitBeforeRead(pacing.next().before)) {
+        const auto start = std::chrono::steady_clock::now();
+        const int n = read(pacing.next().waiting, DumbFirstByteMs, 0, pacing.size(), buffer.data());
+        pacing.after(n, tookSince(start));
         if (n > 0) {
             ++blocksRead_;
             pipeline_->rawData(buffer.data(), static_cast<size_t>(n));

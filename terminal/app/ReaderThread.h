@@ -52,9 +52,9 @@ private:
     // Looks at the requests before every read, waiting on them up to `gather` (for ever while
     // paused); false once stopped.
     bool waitBeforeRead(std::chrono::milliseconds gather);
-    // One read of the port: one that waits for the line with its own time-outs and size, or one
-    // that takes at once what has come.
-    int read(const ReadPacing::Next& next, int firstByteMs, int collectMs, int size, uint8_t* buffer);
+    // One read of the port: one that waits for the line with the reader's time-outs, or one that
+    // takes at once what has come.
+    int read(bool waiting, int firstByteMs, int collectMs, int size, uint8_t* buffer);
     void runTerminal();
     void runDumb();
     void changed();

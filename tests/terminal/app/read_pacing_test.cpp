@@ -7,7 +7,9 @@
 #include <QFile>
 
 #include <atomic>
+#include <string>
 #include <thread>
+#include <vector>
 
 using namespace halvictest;
 using halvic::ReadPacing;
@@ -15,25 +17,52 @@ using namespace std::chrono_literals;
 
 namespace {
 
-struct PacingRow {
+// One read: what it brought and how long it took.
+struct Read {
     int brought;
-    ReadPacing::Next next;
+    std::chrono::microseconds took = 11ms; // 1024 bytes at 921600 baud
+};
+
+struct PacingRow {
+    int waitingSize;
+    std::vector<Read> reads; // in turn
+    ReadPacing::Next next;   // the read after them
 };
 
 class ReadPacingRows : public ::testing::TestWithParam<PacingRow> {};
 
 TEST_P(ReadPacingRows, NextReadFollowsWhatTheLastBrought) {
-    EXPECT_EQ(ReadPacing::after(GetParam().brought), GetParam().next) << "brought " << GetParam().brought;
+    const PacingRow& row = GetParam();
+    ReadPacing pacing(row.waitingSize);
+    std::string reads;
+    for (const Read& read : row.reads) {
+        reads += std::to_string(read.brought) + (pacing.next().waiting ? " waiting in " : " taken in ") +
+                 std::to_string(read.took.count()) + " us, ";
+        pacing.after(read.brought, read.took);
+    }
+    EXPECT_EQ(pacing.next(), row.next) << reads;
+    EXPECT_EQ(pacing.size(), row.next.waiting ? row.waitingSize : ReadPacing::TakeSize) << reads;
 }
+
+constexpr int Much = ReadPacing::Much;
+constexpr ReadPacing::Next Wait{0ms, true}, Take{0ms, false}, Gather{ReadPacing::Gather, false};
+constexpr std::chrono::microseconds Quick = ReadPacing::Quick - 1us;
 
 INSTANTIATE_TEST_SUITE_P(
     ReadPacing, ReadPacingRows,
-    ::testing::Values(PacingRow{-1, {ReadPacing::AfterFailure, true}}, // failed: wait, then wait for the line
-                      PacingRow{0, {0ms, true}},                       // quiet line: wait for it at once
-                      PacingRow{1, {ReadPacing::Gather, false}},       // a trickle: let it gather
-                      PacingRow{ReadPacing::Much - 1, {ReadPacing::Gather, false}},
-                      PacingRow{ReadPacing::Much, {0ms, false}}, // more is waiting: take it now
-                      PacingRow{ReadPacing::TakeSize, {0ms, false}}));
+    ::testing::Values(PacingRow{1024, {}, Wait}, PacingRow{1024, {{-1}}, {ReadPacing::AfterFailure, true}},
+                      PacingRow{1024, {{0}}, Wait},                  // a quiet line: wait for it
+                      PacingRow{1024, {{1}}, Gather},                // a trickle: let it gather
+                      PacingRow{1024, {{1}, {Much - 1}}, Gather},    // a fast line: gather again
+                      PacingRow{1024, {{1}, {Much - 1}, {0}}, Wait}, // it went quiet
+                      PacingRow{1024, {{1024}}, Take},               // a full buffer: more is waiting
+                      PacingRow{1024, {{1024}, {100}}, Gather},      // at a line's pace
+                      PacingRow{1024, {{1024, Quick}, {100}}, Wait}, // faster than a line: never held up
+                      PacingRow{1024, {{1}, {Much}}, Take},          // more than a line brings: take again
+                      PacingRow{1024, {{1}, {Much}, {100}}, Wait},   // a flood's lull
+                      PacingRow{1024, {{1}, {Much}, {100}, {1024}}, Take},
+                      PacingRow{1024, {{1}, {ReadPacing::TakeSize}}, Take}, PacingRow{128, {{127}}, Gather},
+                      PacingRow{128, {{128}}, Take}, PacingRow{128, {{128}, {0}, {128}, {5}}, Gather}));
 
 // Voluntary and forced context switches of the port's reader thread so far (-1: not found).
 long readerSwitches() {
