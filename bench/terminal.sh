@@ -4,7 +4,8 @@
 #   - a SIZE text stream (default 16 MiB) into an ANSI, a VT100 and a Dumb window, unthrottled; the
 #     ratio is the window's throughput over termreplay's (goal >= 0.5; the Dumb window, which has no
 #     description of its own, is held to the VT100 core), with the longest time the GUI thread was
-#     held (goal <= 16 ms);
+#     held (goal <= 16 ms), and whether the window's last screen rows equal the core's after the same
+#     bytes (the Dumb window's screen is one row taller; its last rows are compared);
 #   - CPU seconds over wall seconds for a VT100 and a Dumb window fed at 921600 baud through
 #     pty_bridge 92160 for SECONDS (default 5; goal < 10%);
 #   - key to echo through a pty loopback, KEYS keys (default 200; goal median <= 10 ms, p99 <= 25 ms).
@@ -29,11 +30,15 @@ work="$(mktemp -d)"
 trap 'kill $(jobs -p) 2>/dev/null || true; rm -rf "$work"' EXIT
 awk 'BEGIN { for (n = 0;; ++n) printf "line %d of a long listing scrolling past, %s\r\n", n, "with some words in it" }' |
     head -c "$size" >"$work/text" || true
+# What the window is fed: the text and the end mark it waits for.
+{ cat "$work/text"; printf '\r\n<<window-bench-end>>'; } >"$work/text.end"
 
 now() { date +%s.%N; }
 load() { uptime | sed 's/.*load average: /load /'; }
 
 median() { sort -g | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
+# The last 24 rows of a screen as termreplay prints it (its attribute and cursor lines dropped).
+rows() { sed '/^attr /d; /^cursor /d' "$1" | tail -n 24; }
 
 echo "== throughput, $size bytes of text, medians of $repeat turns"
 for mode in ansi vt100 dumb; do
@@ -46,15 +51,17 @@ for mode in ansi vt100 dumb; do
         middle=$(now)
         "$core" "$description" "$work/text" >/dev/null
         echo "$(now) - $middle - ($middle - $start)" | bc -l >>"$work/core"
-        read -r _ windowSeconds _ paints _ held < <("$window" flood "$mode" "$work/text")
+        read -r _ windowSeconds _ paints _ held < <("$window" flood "$mode" "$work/text" "$work/screen")
         echo "$windowSeconds" >>"$work/window"
         echo "$held" >>"$work/held"
     done
+    "$core" "$description" "$work/text.end" >"$work/core.screen"
+    same=$(cmp -s <(rows "$work/core.screen") <(rows "$work/screen") && echo same || echo DIFFERS)
     coreSeconds=$(median <"$work/core")
     windowSeconds=$(median <"$work/window")
-    printf '%-6s core %6.3f s  window %6.3f s  ratio %.2f  gui held at most %s ms   [%s]\n' "$mode" \
-        "$coreSeconds" "$windowSeconds" "$(echo "$coreSeconds / $windowSeconds" | bc -l)" \
-        "$(sort -g "$work/held" | tail -1)" "$(load)"
+    printf '%-6s core %6.3f s  window %6.3f s  ratio %.2f  gui held at most %s ms  screen %s   [%s]\n' \
+        "$mode" "$coreSeconds" "$windowSeconds" "$(echo "$coreSeconds / $windowSeconds" | bc -l)" \
+        "$(sort -g "$work/held" | tail -1)" "$same" "$(load)"
 done
 
 echo "== CPU at 921600 baud (pty_bridge 92160), ${seconds} s"

@@ -1,7 +1,9 @@
 // A real port window (reader, receive pipeline, screen model, painting) under the offscreen platform,
 // measured on a pty:
-//   window_bench flood ansi|vt100|dumb FILE   the file and an end mark through the window, unthrottled;
-//       prints "seconds S paints P gui-held-ms G" once the mark is painted.
+//   window_bench flood ansi|vt100|dumb FILE [SCREEN-FILE]   the file, CR LF and an end mark through the
+//       window, unthrottled; prints "seconds S paints P gui-held-ms G" once the mark is painted, and
+//       writes the screen's rows (trailing blanks cut) and "cursor ROW COLUMN" to SCREEN-FILE, as
+//       termreplay prints them.
 //   window_bench cpu ansi|vt100|dumb PORT-PATH SECONDS   a window on a line someone else feeds; from the
 //       first bytes on, prints "cpu-seconds C wall-seconds W".
 //   window_bench echo ansi|vt100|dumb KEYS   keys typed into the window, echoed back by the far end;
@@ -165,6 +167,22 @@ public:
         return false;
     }
 
+    // The screen's rows and cursor, as termreplay prints them.
+    std::string screenText() {
+        auto state = doc().screen->lock();
+        std::string out;
+        for (int row = 0; row < state->screenLines(); ++row) {
+            const auto chars = state->rowChars(row);
+            size_t end = chars.size();
+            while (end > 0 && chars[end - 1] == ' ')
+                --end;
+            out.append(reinterpret_cast<const char*>(chars.data()), end);
+            out.push_back('\n');
+        }
+        return out + "cursor " + std::to_string(state->cursorRow()) + " " +
+               std::to_string(state->cursorColumn()) + "\n";
+    }
+
 private:
     QTemporaryDir dir_;
     std::shared_ptr<gui::ScriptedMessenger> messages_;
@@ -199,7 +217,7 @@ void runFor(int ms) {
     loop.exec();
 }
 
-int flood(int type, const std::string& file) {
+int flood(int type, const std::string& file, const char* screenFile) {
     std::ifstream in(file, std::ios::binary);
     std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     bytes += "\r\n";
@@ -239,6 +257,8 @@ int flood(int type, const std::string& file) {
         return 1;
     }
     std::printf("seconds %.3f paints %d gui-held-ms %.1f\n", seconds, watch.paints(), meter.longestMs());
+    if (screenFile)
+        std::ofstream(screenFile, std::ios::binary) << bench.screenText();
     return 0;
 }
 
@@ -333,9 +353,9 @@ int main(int argc, char** argv) {
     ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
     const std::string mode = argc > 1 ? argv[1] : "";
     const int type = argc > 2 ? typeCode(argv[2]) : -1;
-    if (type < 0 ||
-        !((mode == "flood" && argc == 4) || (mode == "cpu" && argc == 5) || (mode == "echo" && argc == 4))) {
-        std::fprintf(stderr, "usage: window_bench flood ansi|vt100|dumb FILE\n"
+    if (type < 0 || !((mode == "flood" && (argc == 4 || argc == 5)) || (mode == "cpu" && argc == 5) ||
+                      (mode == "echo" && argc == 4))) {
+        std::fprintf(stderr, "usage: window_bench flood ansi|vt100|dumb FILE [SCREEN-FILE]\n"
                              "       window_bench cpu ansi|vt100|dumb PORT-PATH SECONDS\n"
                              "       window_bench echo ansi|vt100|dumb KEYS\n");
         return 2;
@@ -343,7 +363,7 @@ int main(int argc, char** argv) {
     QApplication& qapp = gui::testApplication();
     (void)qapp;
     if (mode == "flood")
-        return flood(type, argv[3]);
+        return flood(type, argv[3], argc == 5 ? argv[4] : nullptr);
     if (mode == "cpu")
         return cpu(type, argv[3], std::atof(argv[4]));
     return echo(type, std::atoi(argv[3]));
