@@ -6,6 +6,8 @@
 #     description of its own, is held to the VT100 core), with the longest time the GUI thread was
 #     held (goal <= 16 ms), and whether the window's last screen rows equal the core's after the same
 #     bytes (the Dumb window's screen is one row taller; its last rows are compared);
+#   - the same flood into a capturing VT100 and Dumb window, next to the flood without capture
+#     (goal: throughput >= 0.9 of it), and whether the capture file holds every byte;
 #   - CPU seconds over wall seconds for a VT100 and a Dumb window fed at 921600 baud through
 #     pty_bridge 92160 for SECONDS (default 5; goal < 10%);
 #   - key to echo through a pty loopback, KEYS keys (default 200; goal median <= 10 ms, p99 <= 25 ms).
@@ -62,6 +64,23 @@ for mode in ansi vt100 dumb; do
     printf '%-6s core %6.3f s  window %6.3f s  ratio %.2f  gui held at most %s ms  screen %s   [%s]\n' \
         "$mode" "$coreSeconds" "$windowSeconds" "$(echo "$coreSeconds / $windowSeconds" | bc -l)" \
         "$(sort -g "$work/held" | tail -1)" "$same" "$(load)"
+done
+
+echo "== capture, the same flood with and without a capture file, medians of $repeat turns"
+for mode in vt100 dumb; do
+    : >"$work/plain" && : >"$work/captured"
+    for _ in $(seq "$repeat"); do
+        "$window" flood "$mode" "$work/text" | awk '{ print $2 }' >>"$work/plain"
+        "$window" capture "$mode" "$work/text" >"$work/capture.out"
+        awk '/^seconds/ { print $2 }' "$work/capture.out" >>"$work/captured"
+        bytes=$(awk '/^captured/ { print $2 }' "$work/capture.out")
+    done
+    plainSeconds=$(median <"$work/plain")
+    captureSeconds=$(median <"$work/captured")
+    printf '%-6s without %6.3f s  capturing %6.3f s  ratio %.2f  file %s   [%s]
+' "$mode" "$plainSeconds" \
+        "$captureSeconds" "$(echo "$plainSeconds / $captureSeconds" | bc -l)" \
+        "$([ "$bytes" = "$(stat -c %s "$work/text.end")" ] && echo whole || echo "SHORT ($bytes bytes)")" "$(load)"
 done
 
 echo "== CPU at 921600 baud (pty_bridge 92160), ${seconds} s"

@@ -4,6 +4,8 @@
 //       window, unthrottled; prints "seconds S paints P gui-held-ms G" once the mark is painted, and
 //       writes the screen's rows (trailing blanks cut) and "cursor ROW COLUMN" to SCREEN-FILE, as
 //       termreplay prints them.
+//   window_bench capture ansi|vt100|dumb FILE   the same flood with the window capturing to a file;
+//       prints as flood does, and "captured N" (the bytes in the capture file).
 //   window_bench cpu ansi|vt100|dumb PORT-PATH SECONDS   a window on a line someone else feeds; from the
 //       first bytes on, prints "cpu-seconds C wall-seconds W".
 //   window_bench echo ansi|vt100|dumb KEYS   keys typed into the window, echoed back by the far end;
@@ -22,6 +24,7 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
+#include <QFileInfo>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
@@ -217,7 +220,7 @@ void runFor(int ms) {
     loop.exec();
 }
 
-int flood(int type, const std::string& file, const char* screenFile) {
+int flood(int type, const std::string& file, const char* screenFile, const char* captureFile) {
     std::ifstream in(file, std::ios::binary);
     std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     bytes += "\r\n";
@@ -230,6 +233,15 @@ int flood(int type, const std::string& file, const char* screenFile) {
     watch.wanted = [&] { return bench.endMarkShown(); };
     if (!bench.readerReads(pty.master()))
         return 1;
+    if (captureFile) {
+        auto& name = bench.doc().transferSettings.captureFileName;
+        std::snprintf(name.data(), name.size(), "%s", captureFile);
+        bench.view().OnCapture();
+        if (!bench.view().capturing()) {
+            std::fprintf(stderr, "window_bench: no capture to %s\n", captureFile);
+            return 1;
+        }
+    }
     GuiHeldMeter meter;
     QElapsedTimer clock;
     std::atomic<bool> stop{false};
@@ -259,6 +271,10 @@ int flood(int type, const std::string& file, const char* screenFile) {
     std::printf("seconds %.3f paints %d gui-held-ms %.1f\n", seconds, watch.paints(), meter.longestMs());
     if (screenFile)
         std::ofstream(screenFile, std::ios::binary) << bench.screenText();
+    if (captureFile) {
+        bench.view().OnCapture();
+        std::printf("captured %lld\n", static_cast<long long>(QFileInfo(captureFile).size()));
+    }
     return 0;
 }
 
@@ -353,9 +369,10 @@ int main(int argc, char** argv) {
     ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
     const std::string mode = argc > 1 ? argv[1] : "";
     const int type = argc > 2 ? typeCode(argv[2]) : -1;
-    if (type < 0 || !((mode == "flood" && (argc == 4 || argc == 5)) || (mode == "cpu" && argc == 5) ||
-                      (mode == "echo" && argc == 4))) {
+    if (type < 0 || !((mode == "flood" && (argc == 4 || argc == 5)) || (mode == "capture" && argc == 4) ||
+                      (mode == "cpu" && argc == 5) || (mode == "echo" && argc == 4))) {
         std::fprintf(stderr, "usage: window_bench flood ansi|vt100|dumb FILE [SCREEN-FILE]\n"
+                             "       window_bench capture ansi|vt100|dumb FILE\n"
                              "       window_bench cpu ansi|vt100|dumb PORT-PATH SECONDS\n"
                              "       window_bench echo ansi|vt100|dumb KEYS\n");
         return 2;
@@ -363,7 +380,12 @@ int main(int argc, char** argv) {
     QApplication& qapp = gui::testApplication();
     (void)qapp;
     if (mode == "flood")
-        return flood(type, argv[3], argc == 5 ? argv[4] : nullptr);
+        return flood(type, argv[3], argc == 5 ? argv[4] : nullptr, nullptr);
+    if (mode == "capture") {
+        QTemporaryDir dir;
+        const std::string file = dir.filePath(QStringLiteral("capture.txt")).toStdString();
+        return flood(type, argv[3], nullptr, file.c_str());
+    }
     if (mode == "cpu")
         return cpu(type, argv[3], std::atof(argv[4]));
     return echo(type, std::atoi(argv[3]));
