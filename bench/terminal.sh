@@ -8,6 +8,10 @@
 #     bytes (the Dumb window's screen is one row taller; its last rows are compared);
 #   - the same flood into a capturing VT100 and Dumb window, next to the flood without capture
 #     (goal: throughput >= 0.9 of it), and whether the capture file holds every byte;
+#   - sz sending a DOWNLOAD-byte file (default 8 MiB) over an unthrottled pty_bridge to a VT100 window
+#     whose detector starts the download, next to the same file to our receiver alone (xfer_bench),
+#     taking turns; the time is until the received file is complete (goal: direct over window >= 0.95);
+#     skipped without xfer_bench or sz;
 #   - CPU seconds over wall seconds for a VT100 and a Dumb window fed at 921600 baud through
 #     pty_bridge 92160 for SECONDS (default 5; goal < 10%);
 #   - key to echo through a pty loopback, KEYS keys (default 200; goal median <= 10 ms, p99 <= 25 ms).
@@ -19,12 +23,14 @@ build="${BUILD_DIR:-$root/build}"
 window="$build/bin/window_bench"
 core="$build/bin/termreplay"
 bridge="$build/bin/pty_bridge"
+receiver="$build/bin/xfer_bench"
 size="${SIZE:-$((16 * 1024 * 1024))}"
 seconds="${SECONDS_FED:-5}"
 keys="${KEYS:-200}"
+downloadSize="${DOWNLOAD:-$((8 * 1024 * 1024))}"
 repeat="${REPEAT:-5}"
 for p in "$window" "$core" "$bridge"; do
-    [ -x "$p" ] || { echo "build first: window_bench termreplay pty_bridge" >&2; exit 1; }
+    [ -x "$p" ] || { echo "build first: window_bench termreplay pty_bridge (and xfer_bench)" >&2; exit 1; }
 done
 export QT_QPA_PLATFORM=offscreen
 
@@ -82,6 +88,63 @@ for mode in vt100 dumb; do
         "$captureSeconds" "$(echo "$plainSeconds / $captureSeconds" | bc -l)" \
         "$([ "$bytes" = "$(stat -c %s "$work/text.end")" ] && echo whole || echo "SHORT ($bytes bytes)")" "$(load)"
 done
+
+# download window|direct: seconds from sz's start until the received file is complete, or FAILED
+download() {
+    local how="$1" dir="$work/download" a b start complete="" receiverPid deadline
+    rm -rf "$dir" && mkdir -p "$dir/rx"
+    coproc BRIDGE { exec "$bridge"; }
+    read -r a b <&"${BRIDGE[0]}"
+    if [ "$how" = window ]; then
+        "$window" download vt100 "$b" "$dir/rx" >"$dir/out" 2>/dev/null &
+        receiverPid=$!
+        deadline=$((SECONDS + 30))
+        until grep -q ready "$dir/out" || [ $SECONDS -ge $deadline ]; do sleep 0.01; done
+    else
+        "$receiver" receive zmodem "$b" "$dir/rx" >/dev/null &
+        receiverPid=$!
+    fi
+    start=$(now)
+    (cd "$work" && exec sz -q data.bin <"$a" >"$a" 2>/dev/null) &
+    local sender=$!
+    deadline=$((SECONDS + 120))
+    while [ $SECONDS -lt $deadline ]; do
+        if [ "$(stat -c %s "$dir/rx/data.bin" 2>/dev/null || echo 0)" = "$downloadSize" ]; then
+            complete=$(now)
+            break
+        fi
+        sleep 0.002
+    done
+    wait "$receiverPid" 2>/dev/null || true
+    kill "$sender" "$BRIDGE_PID" 2>/dev/null || true
+    wait "$sender" "$BRIDGE_PID" 2>/dev/null || true
+    if [ -n "$complete" ] && cmp -s "$work/data.bin" "$dir/rx/data.bin"; then
+        echo "$complete - $start" | bc -l
+    else
+        echo FAILED
+    fi
+}
+
+if [ -x "$receiver" ] && command -v sz >/dev/null; then
+    echo "== automatic download, $downloadSize bytes by sz, medians of $repeat turns"
+    head -c "$downloadSize" /dev/urandom >"$work/data.bin"
+    : >"$work/direct" && : >"$work/window"
+    for _ in $(seq "$repeat"); do
+        download direct >>"$work/direct"
+        download window >>"$work/window"
+    done
+    if grep -q FAILED "$work/direct" "$work/window"; then
+        printf 'a transfer FAILED (direct: %s; window: %s)   [%s]\n' "$(tr '\n' ' ' <"$work/direct")" \
+            "$(tr '\n' ' ' <"$work/window")" "$(load)"
+    else
+        directSeconds=$(median <"$work/direct")
+        windowSeconds=$(median <"$work/window")
+        printf 'vt100  direct %6.3f s  window %6.3f s  ratio %.2f   [%s]\n' "$directSeconds" "$windowSeconds" \
+            "$(echo "$directSeconds / $windowSeconds" | bc -l)" "$(load)"
+    fi
+else
+    echo "== automatic download skipped: build xfer_bench and install lrzsz"
+fi
 
 echo "== CPU at 921600 baud (pty_bridge 92160), ${seconds} s"
 for mode in vt100 dumb; do

@@ -8,6 +8,9 @@
 //       prints as flood does, and "captured N" (the bytes in the capture file).
 //   window_bench cpu ansi|vt100|dumb PORT-PATH SECONDS   a window on a line someone else feeds; from the
 //       first bytes on, prints "cpu-seconds C wall-seconds W".
+//   window_bench download ansi|vt100|dumb PORT-PATH FOLDER   a window with automatic download into
+//       FOLDER on a line someone else feeds; prints "ready" once it reads, then ends after the first
+//       transfer the detector started has ended.
 //   window_bench echo ansi|vt100|dumb KEYS   keys typed into the window, echoed back by the far end;
 //       prints "median-ms M p99-ms P" from each key event to the paint that shows its glyph.
 #include "ChildFrame.h"
@@ -116,7 +119,8 @@ bool waitFor(const std::function<bool()>& condition, int ms);
 
 class Bench {
 public:
-    Bench(int type, const std::string& portPath) {
+    // downloadFolder: automatic download into it.
+    Bench(int type, const std::string& portPath, const std::string& downloadFolder = {}) {
         QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, dir_.path());
         QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, dir_.path());
         const std::string map = dir_.filePath(QStringLiteral("ports.conf")).toStdString();
@@ -129,9 +133,15 @@ public:
         terminal_.terminalType = type;
         terminal_.crCode = terminal_.lfCode = halvic::CodeUnchanged;
         terminal_.localEcho = 0; // the glyph comes back through the line
+        if (!downloadFolder.empty()) {
+            std::snprintf(transfer_.receiveDirectory.data(), transfer_.receiveDirectory.size(), "%s",
+                          downloadFolder.c_str());
+            transfer_.zmodemAutoDownload = 1;
+        }
         app_->setSettingsSheet([this](halvic::CHalvicDoc& doc, bool) {
             doc.portSettings = port_;
             doc.terminalSettings = terminal_;
+            doc.transferSettings = transfer_;
             return true;
         });
         frame_ = std::make_unique<halvic::CMainFrame>(*app_);
@@ -194,6 +204,7 @@ private:
     halvic::CChildFrame* child_ = nullptr;
     halvic::PortSettings port_;
     halvic::TerminalSettings terminal_;
+    halvic::TransferSettings transfer_;
 };
 
 // Runs the event loop as the program would (QTest's waits sleep between turns) until the condition
@@ -296,6 +307,24 @@ int cpu(int type, const std::string& portPath, double seconds) {
     return 0;
 }
 
+int download(int type, const std::string& portPath, const std::string& folder) {
+    Bench bench(type, portPath, folder);
+    if (!bench.ok() || !bench.view().readerRunning())
+        return 1;
+    std::printf("ready\n");
+    std::fflush(stdout);
+    if (!waitFor([&] { return bench.view().IsBusy(); }, 60000)) {
+        std::fprintf(stderr, "window_bench: no download started\n");
+        return 1;
+    }
+    if (!waitFor([&] { return !bench.view().IsBusy(); }, 600000)) {
+        std::fprintf(stderr, "window_bench: the download never ended\n");
+        return 1;
+    }
+    std::printf("done\n");
+    return 0;
+}
+
 int echo(int type, int keys) {
     comm::PtyPair pty;
     Bench bench(type, pty.slavePath());
@@ -370,10 +399,12 @@ int main(int argc, char** argv) {
     const std::string mode = argc > 1 ? argv[1] : "";
     const int type = argc > 2 ? typeCode(argv[2]) : -1;
     if (type < 0 || !((mode == "flood" && (argc == 4 || argc == 5)) || (mode == "capture" && argc == 4) ||
-                      (mode == "cpu" && argc == 5) || (mode == "echo" && argc == 4))) {
+                      (mode == "download" && argc == 5) || (mode == "cpu" && argc == 5) ||
+                      (mode == "echo" && argc == 4))) {
         std::fprintf(stderr, "usage: window_bench flood ansi|vt100|dumb FILE [SCREEN-FILE]\n"
                              "       window_bench capture ansi|vt100|dumb FILE\n"
                              "       window_bench cpu ansi|vt100|dumb PORT-PATH SECONDS\n"
+                             "       window_bench download ansi|vt100|dumb PORT-PATH FOLDER\n"
                              "       window_bench echo ansi|vt100|dumb KEYS\n");
         return 2;
     }
@@ -386,6 +417,8 @@ int main(int argc, char** argv) {
         const std::string file = dir.filePath(QStringLiteral("capture.txt")).toStdString();
         return flood(type, argv[3], nullptr, file.c_str());
     }
+    if (mode == "download")
+        return download(type, argv[3], argv[4]);
     if (mode == "cpu")
         return cpu(type, argv[3], std::atof(argv[4]));
     return echo(type, std::atoi(argv[3]));
