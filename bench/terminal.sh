@@ -5,7 +5,8 @@
 #     ratio is the window's throughput over termreplay's (goal >= 0.5; the Dumb window, which has no
 #     description of its own, is held to the VT100 core), with the longest time the GUI thread was
 #     held (goal <= 16 ms), and whether the window's last screen rows equal the core's after the same
-#     bytes (the Dumb window's screen is one row taller; its last rows are compared);
+#     bytes (the Dumb window's screen is one row taller; its last rows are compared); next to it the
+#     same flood through the same kind of pty read by a bare loop, the floor under the window's time;
 #   - the same flood into a capturing VT100 and Dumb window, next to the flood without capture
 #     (goal: throughput >= 0.9 of it), and whether the capture file holds every byte;
 #   - sz sending a DOWNLOAD-byte file (default 8 MiB) over an unthrottled pty_bridge to a VT100 window
@@ -51,7 +52,7 @@ rows() { sed '/^attr /d; /^cursor /d' "$1" | tail -n 24; }
 echo "== throughput, $size bytes of text, medians of $repeat turns"
 for mode in ansi vt100 dumb; do
     description="$root/terminal/resources/$([ "$mode" = dumb ] && echo vt100 || echo "$mode")"
-    : >"$work/core" && : >"$work/window" && : >"$work/held"
+    : >"$work/core" && : >"$work/window" && : >"$work/held" && : >"$work/pty"
     for _ in $(seq "$repeat"); do
         # The core's own start (description loaded, nothing fed) is taken off its time.
         start=$(now)
@@ -62,14 +63,15 @@ for mode in ansi vt100 dumb; do
         read -r _ windowSeconds _ paints _ held < <("$window" flood "$mode" "$work/text" "$work/screen")
         echo "$windowSeconds" >>"$work/window"
         echo "$held" >>"$work/held"
+        "$window" pty - "$work/text" | awk '{ print $2 }' >>"$work/pty"
     done
     "$core" "$description" "$work/text.end" >"$work/core.screen"
     same=$(cmp -s <(rows "$work/core.screen") <(rows "$work/screen") && echo same || echo DIFFERS)
     coreSeconds=$(median <"$work/core")
     windowSeconds=$(median <"$work/window")
-    printf '%-6s core %6.3f s  window %6.3f s  ratio %.2f  gui held at most %s ms  screen %s   [%s]\n' \
+    printf '%-6s core %6.3f s  window %6.3f s  ratio %.2f  gui held at most %s ms  screen %s  pty alone %.3f s   [%s]\n' \
         "$mode" "$coreSeconds" "$windowSeconds" "$(echo "$coreSeconds / $windowSeconds" | bc -l)" \
-        "$(sort -g "$work/held" | tail -1)" "$same" "$(load)"
+        "$(sort -g "$work/held" | tail -1)" "$same" "$(median <"$work/pty")" "$(load)"
 done
 
 echo "== capture, the same flood with and without a capture file, medians of $repeat turns"

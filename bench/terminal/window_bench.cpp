@@ -4,6 +4,8 @@
 //       window, unthrottled; prints "seconds S paints P gui-held-ms G" once the mark is painted, and
 //       writes the screen's rows (trailing blanks cut) and "cursor ROW COLUMN" to SCREEN-FILE, as
 //       termreplay prints them.
+//   window_bench pty - FILE   the same flood through a pty read by a bare loop, no window: the floor
+//       under the flood's figure; prints "seconds S".
 //   window_bench capture ansi|vt100|dumb FILE   the same flood with the window capturing to a file;
 //       prints as flood does, and "captured N" (the bytes in the capture file).
 //   window_bench cpu ansi|vt100|dumb PORT-PATH SECONDS   a window on a line someone else feeds; from the
@@ -45,6 +47,7 @@
 #include <poll.h>
 #include <string>
 #include <sys/resource.h>
+#include <termios.h>
 #include <thread>
 #include <unistd.h>
 #include <vector>
@@ -231,11 +234,67 @@ void runFor(int ms) {
     loop.exec();
 }
 
-int flood(int type, const std::string& file, const char* screenFile, const char* captureFile) {
+// The file, CR LF and the end mark.
+std::string floodBytes(const std::string& file) {
     std::ifstream in(file, std::ios::binary);
     std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    bytes += "\r\n";
-    bytes += kEndMark;
+    return bytes + "\r\n" + kEndMark;
+}
+
+// The far end of a flood: writes the bytes to the pty's master as fast as it takes them.
+std::thread floodPeer(int master, const std::string& bytes, const std::atomic<bool>& stop) {
+    ::fcntl(master, F_SETFL, ::fcntl(master, F_GETFL) | O_NONBLOCK);
+    return std::thread([master, &bytes, &stop] {
+        size_t sent = 0;
+        while (sent < bytes.size() && !stop) {
+            pollfd p{master, POLLOUT, 0};
+            if (::poll(&p, 1, 50) <= 0)
+                continue;
+            const ssize_t n =
+                ::write(master, bytes.data() + sent, std::min<size_t>(65536, bytes.size() - sent));
+            if (n > 0)
+                sent += size_t(n);
+        }
+    });
+}
+
+// The floor under the window's figure: the same flood through the same pty, read by a bare loop.
+int ptyAlone(const std::string& file) {
+    const std::string bytes = floodBytes(file);
+    comm::PtyPair pty;
+    const int fd = ::open(pty.slavePath().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    termios raw{};
+    if (fd < 0 || ::tcgetattr(fd, &raw) != 0)
+        return 1;
+    ::cfmakeraw(&raw);
+    ::tcsetattr(fd, TCSANOW, &raw);
+    std::atomic<bool> stop{false};
+    QElapsedTimer clock;
+    clock.start();
+    std::thread peer = floodPeer(pty.master(), bytes, stop);
+    std::vector<char> buffer(65536);
+    size_t got = 0;
+    while (got < bytes.size() && clock.elapsed() < 600000) {
+        const ssize_t n = ::read(fd, buffer.data(), buffer.size());
+        if (n > 0) {
+            got += size_t(n);
+            continue;
+        }
+        pollfd p{fd, POLLIN, 0};
+        ::poll(&p, 1, 50);
+    }
+    const double seconds = clock.nsecsElapsed() / 1e9;
+    stop = true;
+    peer.join();
+    ::close(fd);
+    if (got < bytes.size())
+        return 1;
+    std::printf("seconds %.3f\n", seconds);
+    return 0;
+}
+
+int flood(int type, const std::string& file, const char* screenFile, const char* captureFile) {
+    const std::string bytes = floodBytes(file);
     comm::PtyPair pty;
     Bench bench(type, pty.slavePath());
     if (!bench.ok())
@@ -258,19 +317,7 @@ int flood(int type, const std::string& file, const char* screenFile, const char*
     std::atomic<bool> stop{false};
     meter.start();
     clock.start();
-    std::thread peer([&] {
-        size_t sent = 0;
-        while (sent < bytes.size() && !stop) {
-            pollfd p{pty.master(), POLLOUT, 0};
-            if (::poll(&p, 1, 50) <= 0)
-                continue;
-            const ssize_t n =
-                ::write(pty.master(), bytes.data() + sent, std::min<size_t>(65536, bytes.size() - sent));
-            if (n > 0)
-                sent += size_t(n);
-        }
-    });
-    ::fcntl(pty.master(), F_SETFL, ::fcntl(pty.master(), F_GETFL) | O_NONBLOCK);
+    std::thread peer = floodPeer(pty.master(), bytes, stop);
     const bool done = waitFor([&] { return watch.lastWantedPaint.isValid(); }, 600000);
     const double seconds = clock.nsecsElapsed() / 1e9;
     stop = true;
@@ -397,11 +444,14 @@ int echo(int type, int keys) {
 int main(int argc, char** argv) {
     ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
     const std::string mode = argc > 1 ? argv[1] : "";
+    if (mode == "pty" && argc == 4)
+        return ptyAlone(argv[3]);
     const int type = argc > 2 ? typeCode(argv[2]) : -1;
     if (type < 0 || !((mode == "flood" && (argc == 4 || argc == 5)) || (mode == "capture" && argc == 4) ||
                       (mode == "download" && argc == 5) || (mode == "cpu" && argc == 5) ||
                       (mode == "echo" && argc == 4))) {
         std::fprintf(stderr, "usage: window_bench flood ansi|vt100|dumb FILE [SCREEN-FILE]\n"
+                             "       window_bench pty - FILE\n"
                              "       window_bench capture ansi|vt100|dumb FILE\n"
                              "       window_bench cpu ansi|vt100|dumb PORT-PATH SECONDS\n"
                              "       window_bench download ansi|vt100|dumb PORT-PATH FOLDER\n"
