@@ -1,9 +1,18 @@
 // A real port window (reader, receive pipeline, screen model, painting) under the offscreen platform,
 // measured on a pty:
-//   window_bench flood ansi|vt100|dumb FILE   the file and an end mark through the window, unthrottled;
-//       prints "seconds S paints P gui-held-ms G" once the mark is painted.
+//   window_bench flood ansi|vt100|dumb FILE [SCREEN-FILE]   the file, CR LF and an end mark through the
+//       window, unthrottled; prints "seconds S paints P gui-held-ms G" once the mark is painted, and
+//       writes the screen's rows (trailing blanks cut) and "cursor ROW COLUMN" to SCREEN-FILE, as
+//       termreplay prints them.
+//   window_bench pty - FILE   the same flood through a pty read by a bare loop, no window: the floor
+//       under the flood's figure; prints "seconds S".
+//   window_bench capture ansi|vt100|dumb FILE   the same flood with the window capturing to a file;
+//       prints as flood does, and "captured N" (the bytes in the capture file).
 //   window_bench cpu ansi|vt100|dumb PORT-PATH SECONDS   a window on a line someone else feeds; from the
 //       first bytes on, prints "cpu-seconds C wall-seconds W".
+//   window_bench download ansi|vt100|dumb PORT-PATH FOLDER   a window with automatic download into
+//       FOLDER on a line someone else feeds; prints "ready" once it reads, then ends after the first
+//       transfer the detector started has ended.
 //   window_bench echo ansi|vt100|dumb KEYS   keys typed into the window, echoed back by the far end;
 //       prints "median-ms M p99-ms P" from each key event to the paint that shows its glyph.
 #include "ChildFrame.h"
@@ -20,6 +29,7 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
+#include <QFileInfo>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
@@ -37,6 +47,7 @@
 #include <poll.h>
 #include <string>
 #include <sys/resource.h>
+#include <termios.h>
 #include <thread>
 #include <unistd.h>
 #include <vector>
@@ -111,7 +122,8 @@ bool waitFor(const std::function<bool()>& condition, int ms);
 
 class Bench {
 public:
-    Bench(int type, const std::string& portPath) {
+    // downloadFolder: automatic download into it.
+    Bench(int type, const std::string& portPath, const std::string& downloadFolder = {}) {
         QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, dir_.path());
         QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, dir_.path());
         const std::string map = dir_.filePath(QStringLiteral("ports.conf")).toStdString();
@@ -124,9 +136,15 @@ public:
         terminal_.terminalType = type;
         terminal_.crCode = terminal_.lfCode = halvic::CodeUnchanged;
         terminal_.localEcho = 0; // the glyph comes back through the line
+        if (!downloadFolder.empty()) {
+            std::snprintf(transfer_.receiveDirectory.data(), transfer_.receiveDirectory.size(), "%s",
+                          downloadFolder.c_str());
+            transfer_.zmodemAutoDownload = 1;
+        }
         app_->setSettingsSheet([this](halvic::CHalvicDoc& doc, bool) {
             doc.portSettings = port_;
             doc.terminalSettings = terminal_;
+            doc.transferSettings = transfer_;
             return true;
         });
         frame_ = std::make_unique<halvic::CMainFrame>(*app_);
@@ -165,6 +183,22 @@ public:
         return false;
     }
 
+    // The screen's rows and cursor, as termreplay prints them.
+    std::string screenText() {
+        auto state = doc().screen->lock();
+        std::string out;
+        for (int row = 0; row < state->screenLines(); ++row) {
+            const auto chars = state->rowChars(row);
+            size_t end = chars.size();
+            while (end > 0 && chars[end - 1] == ' ')
+                --end;
+            out.append(reinterpret_cast<const char*>(chars.data()), end);
+            out.push_back('\n');
+        }
+        return out + "cursor " + std::to_string(state->cursorRow()) + " " +
+               std::to_string(state->cursorColumn()) + "\n";
+    }
+
 private:
     QTemporaryDir dir_;
     std::shared_ptr<gui::ScriptedMessenger> messages_;
@@ -173,6 +207,7 @@ private:
     halvic::CChildFrame* child_ = nullptr;
     halvic::PortSettings port_;
     halvic::TerminalSettings terminal_;
+    halvic::TransferSettings transfer_;
 };
 
 // Runs the event loop as the program would (QTest's waits sleep between turns) until the condition
@@ -199,11 +234,67 @@ void runFor(int ms) {
     loop.exec();
 }
 
-int flood(int type, const std::string& file) {
+// The file, CR LF and the end mark.
+std::string floodBytes(const std::string& file) {
     std::ifstream in(file, std::ios::binary);
     std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    bytes += "\r\n";
-    bytes += kEndMark;
+    return bytes + "\r\n" + kEndMark;
+}
+
+// The far end of a flood: writes the bytes to the pty's master as fast as it takes them.
+std::thread floodPeer(int master, const std::string& bytes, const std::atomic<bool>& stop) {
+    ::fcntl(master, F_SETFL, ::fcntl(master, F_GETFL) | O_NONBLOCK);
+    return std::thread([master, &bytes, &stop] {
+        size_t sent = 0;
+        while (sent < bytes.size() && !stop) {
+            pollfd p{master, POLLOUT, 0};
+            if (::poll(&p, 1, 50) <= 0)
+                continue;
+            const ssize_t n =
+                ::write(master, bytes.data() + sent, std::min<size_t>(65536, bytes.size() - sent));
+            if (n > 0)
+                sent += size_t(n);
+        }
+    });
+}
+
+// The floor under the window's figure: the same flood through the same pty, read by a bare loop.
+int ptyAlone(const std::string& file) {
+    const std::string bytes = floodBytes(file);
+    comm::PtyPair pty;
+    const int fd = ::open(pty.slavePath().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    termios raw{};
+    if (fd < 0 || ::tcgetattr(fd, &raw) != 0)
+        return 1;
+    ::cfmakeraw(&raw);
+    ::tcsetattr(fd, TCSANOW, &raw);
+    std::atomic<bool> stop{false};
+    QElapsedTimer clock;
+    clock.start();
+    std::thread peer = floodPeer(pty.master(), bytes, stop);
+    std::vector<char> buffer(65536);
+    size_t got = 0;
+    while (got < bytes.size() && clock.elapsed() < 600000) {
+        const ssize_t n = ::read(fd, buffer.data(), buffer.size());
+        if (n > 0) {
+            got += size_t(n);
+            continue;
+        }
+        pollfd p{fd, POLLIN, 0};
+        ::poll(&p, 1, 50);
+    }
+    const double seconds = clock.nsecsElapsed() / 1e9;
+    stop = true;
+    peer.join();
+    ::close(fd);
+    if (got < bytes.size())
+        return 1;
+    std::printf("seconds %.3f\n", seconds);
+    return 0;
+}
+
+int flood(int type, const std::string& file, const char* screenFile, const char* captureFile) {
+    const std::string bytes = floodBytes(file);
     comm::PtyPair pty;
     Bench bench(type, pty.slavePath());
     if (!bench.ok())
@@ -212,24 +303,21 @@ int flood(int type, const std::string& file) {
     watch.wanted = [&] { return bench.endMarkShown(); };
     if (!bench.readerReads(pty.master()))
         return 1;
+    if (captureFile) {
+        auto& name = bench.doc().transferSettings.captureFileName;
+        std::snprintf(name.data(), name.size(), "%s", captureFile);
+        bench.view().OnCapture();
+        if (!bench.view().capturing()) {
+            std::fprintf(stderr, "window_bench: no capture to %s\n", captureFile);
+            return 1;
+        }
+    }
     GuiHeldMeter meter;
     QElapsedTimer clock;
     std::atomic<bool> stop{false};
     meter.start();
     clock.start();
-    std::thread peer([&] {
-        size_t sent = 0;
-        while (sent < bytes.size() && !stop) {
-            pollfd p{pty.master(), POLLOUT, 0};
-            if (::poll(&p, 1, 50) <= 0)
-                continue;
-            const ssize_t n =
-                ::write(pty.master(), bytes.data() + sent, std::min<size_t>(65536, bytes.size() - sent));
-            if (n > 0)
-                sent += size_t(n);
-        }
-    });
-    ::fcntl(pty.master(), F_SETFL, ::fcntl(pty.master(), F_GETFL) | O_NONBLOCK);
+    std::thread peer = floodPeer(pty.master(), bytes, stop);
     const bool done = waitFor([&] { return watch.lastWantedPaint.isValid(); }, 600000);
     const double seconds = clock.nsecsElapsed() / 1e9;
     stop = true;
@@ -239,6 +327,12 @@ int flood(int type, const std::string& file) {
         return 1;
     }
     std::printf("seconds %.3f paints %d gui-held-ms %.1f\n", seconds, watch.paints(), meter.longestMs());
+    if (screenFile)
+        std::ofstream(screenFile, std::ios::binary) << bench.screenText();
+    if (captureFile) {
+        bench.view().OnCapture();
+        std::printf("captured %lld\n", static_cast<long long>(QFileInfo(captureFile).size()));
+    }
     return 0;
 }
 
@@ -257,6 +351,24 @@ int cpu(int type, const std::string& portPath, double seconds) {
     runFor(int(seconds * 1000));
     const double wall = clock.nsecsElapsed() / 1e9;
     std::printf("cpu-seconds %.3f wall-seconds %.3f\n", cpuSeconds() - cpuStart, wall);
+    return 0;
+}
+
+int download(int type, const std::string& portPath, const std::string& folder) {
+    Bench bench(type, portPath, folder);
+    if (!bench.ok() || !bench.view().readerRunning())
+        return 1;
+    std::printf("ready\n");
+    std::fflush(stdout);
+    if (!waitFor([&] { return bench.view().IsBusy(); }, 60000)) {
+        std::fprintf(stderr, "window_bench: no download started\n");
+        return 1;
+    }
+    if (!waitFor([&] { return !bench.view().IsBusy(); }, 600000)) {
+        std::fprintf(stderr, "window_bench: the download never ended\n");
+        return 1;
+    }
+    std::printf("done\n");
     return 0;
 }
 
@@ -332,18 +444,31 @@ int echo(int type, int keys) {
 int main(int argc, char** argv) {
     ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
     const std::string mode = argc > 1 ? argv[1] : "";
+    if (mode == "pty" && argc == 4)
+        return ptyAlone(argv[3]);
     const int type = argc > 2 ? typeCode(argv[2]) : -1;
-    if (type < 0 ||
-        !((mode == "flood" && argc == 4) || (mode == "cpu" && argc == 5) || (mode == "echo" && argc == 4))) {
-        std::fprintf(stderr, "usage: window_bench flood ansi|vt100|dumb FILE\n"
+    if (type < 0 || !((mode == "flood" && (argc == 4 || argc == 5)) || (mode == "capture" && argc == 4) ||
+                      (mode == "download" && argc == 5) || (mode == "cpu" && argc == 5) ||
+                      (mode == "echo" && argc == 4))) {
+        std::fprintf(stderr, "usage: window_bench flood ansi|vt100|dumb FILE [SCREEN-FILE]\n"
+                             "       window_bench pty - FILE\n"
+                             "       window_bench capture ansi|vt100|dumb FILE\n"
                              "       window_bench cpu ansi|vt100|dumb PORT-PATH SECONDS\n"
+                             "       window_bench download ansi|vt100|dumb PORT-PATH FOLDER\n"
                              "       window_bench echo ansi|vt100|dumb KEYS\n");
         return 2;
     }
     QApplication& qapp = gui::testApplication();
     (void)qapp;
     if (mode == "flood")
-        return flood(type, argv[3]);
+        return flood(type, argv[3], argc == 5 ? argv[4] : nullptr, nullptr);
+    if (mode == "capture") {
+        QTemporaryDir dir;
+        const std::string file = dir.filePath(QStringLiteral("capture.txt")).toStdString();
+        return flood(type, argv[3], nullptr, file.c_str());
+    }
+    if (mode == "download")
+        return download(type, argv[3], argv[4]);
     if (mode == "cpu")
         return cpu(type, argv[3], std::atof(argv[4]));
     return echo(type, std::atoi(argv[3]));

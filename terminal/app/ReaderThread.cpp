@@ -2,12 +2,20 @@
 
 #include "seriallib.h"
 
-#include <array>
 #include <chrono>
+#include <vector>
 
 namespace halvic {
 
 using namespace std::chrono_literals;
+
+namespace {
+
+std::chrono::microseconds tookSince(std::chrono::steady_clock::time_point start) {
+    return std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - start);
+}
+
+} // namespace
 
 ReaderThread::ReaderThread(int port, terminal::TerminalType type,
                            std::shared_ptr<const terminal::TermcapTable> table,
@@ -26,11 +34,11 @@ void ReaderThread::run() {
         runTerminal();
 }
 
-bool ReaderThread::waitBeforeRead(bool lastReadFailed) {
+bool ReaderThread::waitBeforeRead(std::chrono::milliseconds gather) {
     for (;;) {
         // The reads wait for the line themselves, so the requests are only looked at; the reader
-        // waits on them only after a failed read, which returns at once.
-        const auto timeout = paused_ ? -1ms : lastReadFailed ? 10ms : 0ms;
+        // waits on them only while the line gathers bytes or after a failed read.
+        const auto timeout = paused_ ? -1ms : gather;
         switch (control_.wait(timeout)) {
         case ReaderControl::Wake::Stop:
             return false;
@@ -50,13 +58,23 @@ bool ReaderThread::waitBeforeRead(bool lastReadFailed) {
     }
 }
 
+int ReaderThread::read(bool waiting, int firstByteMs, int collectMs, int size, uint8_t* buffer) {
+    // Set before every read: whoever had the port while the reader was paused may have changed them.
+    if (waiting)
+        SerialSetReadTimeouts(port_, firstByteMs, collectMs);
+    else
+        SerialSetReadTimeouts(port_, -1, 0);
+    return SerialRead(port_, buffer, size);
+}
+
 void ReaderThread::runTerminal() {
-    SerialSetReadTimeouts(port_, 50, 100);
     terminal::SequenceRecogniser recogniser(table_);
-    std::array<uint8_t, TerminalReadSize> buffer;
-    int n = 0;
-    while (waitBeforeRead(n < 0)) {
-        n = SerialRead(port_, buffer.data(), TerminalReadSize);
+    std::vector<uint8_t> buffer(ReadPacing::TakeSize);
+    ReadPacing pacing(TerminalReadSize);
+    while (waitBeforeRead(pacing.next().before)) {
+        const auto start = std::chrono::steady_clock::now();
+        const int n = read(pacing.next().waiting, 50, 100, pacing.size(), buffer.data());
+        pacing.after(n, tookSince(start));
         if (n <= 0)
             continue; // errors count as a quiet read
         ++blocksRead_;
@@ -68,16 +86,17 @@ void ReaderThread::runTerminal() {
 void ReaderThread::runDumb() {
     if (!control_.sleepUnlessStopped(1000ms))
         return;
-    // Each read waits up to 10 ms for the first byte and returns with what has come: a read that
-    // returned at once with nothing and a 10 ms wait on the requests alone left the line unread
-    // for 10 ms at a time, and a fast line overflowed.
-    SerialSetReadTimeouts(port_, DumbFirstByteMs, 0);
-    std::array<uint8_t, DumbReadSize> buffer;
+    // A read that waits for the line waits up to 10 ms for the first byte and returns with what has
+    // come: a read that returned at once with nothing and a 10 ms wait on the requests alone left
+    // the line unread for 10 ms at a time, and a fast line overflowed.
+    std::vector<uint8_t> buffer(ReadPacing::TakeSize);
     auto quietSince = std::chrono::steady_clock::now();
     bool redrawPending = false;
-    int n = 0;
-    while (waitBeforeRead(n < 0)) {
-        n = SerialRead(port_, buffer.data(), DumbReadSize);
+    ReadPacing pacing(DumbReadSize);
+    while (waitBeforeRead(pacing.next().before)) {
+        const auto start = std::chrono::steady_clock::now();
+        const int n = read(pacing.next().waiting, DumbFirstByteMs, 0, pacing.size(), buffer.data());
+        pacing.after(n, tookSince(start));
         if (n > 0) {
             ++blocksRead_;
             pipeline_->rawData(buffer.data(), static_cast<size_t>(n));

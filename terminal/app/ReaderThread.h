@@ -6,6 +6,7 @@
 
 #include "capability_names.h"
 #include "ReaderControl.h"
+#include "ReadPacing.h"
 #include "receive_pipeline.h"
 #include "sequence_recogniser.h"
 #include "termcap_table.h"
@@ -13,6 +14,7 @@
 #include <QThread>
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <memory>
 
@@ -47,9 +49,12 @@ protected:
     void run() override;
 
 private:
-    // Looks at the requests before every read, waiting on them only after a failed read; false
-    // once stopped.
-    bool waitBeforeRead(bool lastReadFailed);
+    // Looks at the requests before every read, waiting on them up to `gather` (for ever while
+    // paused); false once stopped.
+    bool waitBeforeRead(std::chrono::milliseconds gather);
+    // One read of the port: one that waits for the line with the reader's time-outs, or one that
+    // takes at once what has come.
+    int read(bool waiting, int firstByteMs, int collectMs, int size, uint8_t* buffer);
     void runTerminal();
     void runDumb();
     void changed();
