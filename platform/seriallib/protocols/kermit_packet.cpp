@@ -293,6 +293,7 @@ Packet readPacket(TransferContext& ctx, int chkt, Clock::time_point deadline, bo
             p.status = ReadStatus::BadPacket;
             return p;
         }
+        body.reserve(total + 1);
         while (body.size() < total + 1) {
             if (!next(c))
                 return p;
@@ -392,6 +393,7 @@ void Codec::encode(const uint8_t* data, size_t size, size_t* pos, size_t capacit
 
 bool Codec::decode(const std::vector<uint8_t>& in, std::vector<uint8_t>& out) const {
     out.clear();
+    out.reserve(in.size());
     for (size_t i = 0; i < in.size();) {
         int count = 1;
         uint8_t c = in[i++];
@@ -419,7 +421,10 @@ bool Codec::decode(const std::vector<uint8_t>& in, std::vector<uint8_t>& out) co
                 c = ctl(c);
         }
         c |= high;
-        out.insert(out.end(), size_t(count), c);
+        if (count == 1)
+            out.push_back(c);
+        else
+            out.insert(out.end(), size_t(count), c);
     }
     return true;
 }
