@@ -101,7 +101,6 @@ run() {
     printf '%s %s %s %s\n' "$goodput" "$result" "${faults:-0}" "${note:-rc=$rc}"
 }
 
-
 declare -A label=([zmodem]="ZMODEM" [ymodem]="YMODEM-1K" [kermit]="Kermit")
 declare -A peer=([zmodem]="sz/rz" [ymodem]="sb -k/rb" [kermit]="C-Kermit")
 head -c "$size" /dev/urandom >"$work/noisy.bin"

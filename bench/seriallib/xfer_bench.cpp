@@ -50,7 +50,7 @@ int run(TransferContext& ctx, bool send, const std::string& protocol, const std:
 constexpr int kPort = 1;
 constexpr int kBaud115200 = 16;
 
-// The same transfer through the entry points; the port map is a file of its own next to nothing else.
+// The same transfer through the entry points, on a port that a map of its own points at TTY.
 int runOnPort(bool send, const std::string& protocol, const std::string& tty, const std::string& path) {
     const std::string map = "/tmp/xfer_bench_ports." + std::to_string(::getpid());
     std::ofstream(map) << "COM" << kPort << "=" << tty << "\n";
