@@ -11,10 +11,7 @@
 #   SEED (default 1), PROTOCOLS (default "zmodem ymodem kermit"), TX_BUFFER (bytes a writer may have
 #   queued ahead of the line, default 4096; 0: what the pty takes, about 20 KiB).
 set -euo pipefail
-root="$(cd "$(dirname "$0")/.." && pwd)"
-build="${BUILD_DIR:-$root/build}"
-bridge="$build/bin/pty_bridge"
-ours="$build/bin/xfer_bench"
+source "$(dirname "$0")/common.sh"
 size="${SIZE:-$((64 * 1024))}"
 runs="${RUNS:-3}"
 limit="${LIMIT:-40}"
@@ -24,16 +21,8 @@ protocols="${PROTOCOLS:-zmodem ymodem kermit}"
 line_rate=11520
 # What a serial port takes ahead of the line (a UART driver's 4 KiB transmit buffer).
 tx_buffer="${TX_BUFFER:-4096}"
-[ -x "$bridge" ] && [ -x "$ours" ] || {
-    echo "build first: cmake --build build --target pty_bridge xfer_bench" >&2
-    exit 1
-}
-for p in sz rz sb rb kermit; do command -v "$p" >/dev/null || { echo "$p is missing" >&2; exit 1; }; done
-
-work="$(mktemp -d)"
-trap 'kill $(jobs -p) 2>/dev/null || true; rm -rf "$work"' EXIT
-
-now() { date +%s.%N; }
+need_built pty_bridge xfer_bench
+need_programs sz rz sb rb kermit
 
 # start_side PROTOCOL SIDE(ours|peers) send|receive TTY DIR FILE: starts one end in the background.
 start_side() {
@@ -111,8 +100,6 @@ run() {
     [ "$result" = ok ] && goodput=$(awk -v n="$size" -v s="$start" -v e="$end" 'BEGIN { printf "%.0f", n / (e - s) }')
     printf '%s %s %s %s\n' "$goodput" "$result" "${faults:-0}" "${note:-rc=$rc}"
 }
-
-median() { tr ' ' '\n' | grep -v '^$' | sort -n | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
 
 declare -A label=([zmodem]="ZMODEM" [ymodem]="YMODEM-1K" [kermit]="Kermit")
 declare -A peer=([zmodem]="sz/rz" [ymodem]="sb -k/rb" [kermit]="C-Kermit")

@@ -1,113 +1,211 @@
 #!/usr/bin/env bash
-# Transfer benchmark over pseudo-terminals (not a test): our XMODEM-1K and YMODEM sender to our
-# receiver, and lrzsz's pair on the same bridge, then our YMODEM on a line held to 11520 bytes/s.
-#   SIZE (bytes, default 8 MiB), SLOW_SIZE (throttled run, default 256 KiB), LIMIT (seconds per run).
+# Transfer benchmark over pseudo-terminals (not a test). Every transfer runs on a fresh pty_bridge;
+# ours and the peer programs use the same bridge. Prints each goal as a ratio or a share of the line:
+#  - unthrottled, SIZE bytes: our sender to the peer's receiver and the peer's sender to our receiver,
+#    each against the peer's own pair in its best comparable mode: sz/rz (ZMODEM), a C-Kermit pair
+#    (CKERMIT_OPTS) and a gkermit pair; groups "ymodem" and "xmodem" (not run by default, slow) do the
+#    same against sb -k/rb and sx -k/rx, for information;
+#  - unthrottled, the port layer: our pair through SerialOpen and File* against the bare engines;
+#  - at 11520 bytes/s (a 115200-baud line), SLOW_SIZE bytes: file bytes per second as a share of the
+#    line, our pair taking turns with the peer's (sz/rz, sb -k/rb, sx -k/rx, C-Kermit).
+# The runs of one comparison take turns (the machine may be busy) and the medians are compared;
+# ratio = the baseline's seconds / these seconds, so above 1 means faster than the baseline.
+# The time is until the received file is complete or the receiver has left, whichever comes first.
+#   SIZE (default 8 MiB), SLOW_SIZE (default 256 KiB), REPEAT (turns, default 7), SLOW_REPEAT
+#   (default 3), LIMIT (seconds per run, default 120), ONLY (groups, default
+#   "zmodem kermit gkermit port line"), CKERMIT_OPTS (default "-Q -e 9024 -v 31", its fastest here).
 set -euo pipefail
-root="$(cd "$(dirname "$0")/.." && pwd)"
-build="${BUILD_DIR:-$root/build}"
-bridge="$build/bin/pty_bridge"
-ours="$build/bin/xfer_bench"
+source "$(dirname "$0")/common.sh"
 size="${SIZE:-$((8 * 1024 * 1024))}"
 slow_size="${SLOW_SIZE:-$((256 * 1024))}"
-limit="${LIMIT:-300}"
-rate=11520
-[ -x "$bridge" ] && [ -x "$ours" ] || { echo "build first: scripts/build.sh" >&2; exit 1; }
-for p in sx rx sb rb; do command -v "$p" >/dev/null || { echo "lrzsz is missing ($p)" >&2; exit 1; }; done
-
-work="$(mktemp -d)"
-trap 'kill $(jobs -p) 2>/dev/null || true; rm -rf "$work"' EXIT
-
-now() { date +%s.%N; }
-
-# run NAME RATE FILE KIND(xmodem|ymodem) SIDE(ours|lrzsz): prints "seconds ok|FAILED note"
-run() {
-    local name="$1" line_rate="$2" file="$3" kind="$4" side="$5"
-    local dir="$work/$name" out
-    mkdir -p "$dir/rx"
-    coproc BRIDGE { exec "$bridge" "$line_rate"; }
-    local a b
-    read -r a b <&"${BRIDGE[0]}"
-    local start end rpid spid note=""
-    start=$(now)
-    if [ "$side" = ours ]; then
-        if [ "$kind" = xmodem ]; then
-            "$ours" receive xmodem1k "$b" "$dir/rx/out.bin" >"$dir/rx.txt" &
-            rpid=$!
-            "$ours" send xmodem1k "$a" "$file" >"$dir/tx.txt" &
-            spid=$!
-        else
-            "$ours" receive ymodem "$b" "$dir/rx" >"$dir/rx.txt" &
-            rpid=$!
-            "$ours" send ymodem "$a" "$file" >"$dir/tx.txt" &
-            spid=$!
-        fi
-    else
-        if [ "$kind" = xmodem ]; then
-            (cd "$dir/rx" && exec rx -c out.bin <"$b" >"$b" 2>"$dir/rx.log") &
-            rpid=$!
-            (exec sx -k "$file" <"$a" >"$a" 2>"$dir/tx.log") &
-            spid=$!
-        else
-            (cd "$dir/rx" && exec rb <"$b" >"$b" 2>"$dir/rx.log") &
-            rpid=$!
-            (exec sb "$file" <"$a" >"$a" 2>"$dir/tx.log") &
-            spid=$!
-        fi
-    fi
-    # The receiver decides: it has the whole file when it leaves. A sender still waiting then has
-    # lost the receiver's last answer (lrzsz on a pty does that).
-    local deadline=$((SECONDS + limit))
-    while kill -0 "$rpid" 2>/dev/null; do
-        sleep 0.01
-        if [ $SECONDS -ge $deadline ]; then
-            kill "$rpid" "$spid" 2>/dev/null || true
-            note="stopped at the ${limit} s limit"
-            break
-        fi
-    done
-    wait "$rpid" 2>/dev/null || true
-    end=$(now)
-    local grace=$((SECONDS + 3))
-    while kill -0 "$spid" 2>/dev/null && [ $SECONDS -lt $grace ]; do sleep 0.01; done
-    if kill -0 "$spid" 2>/dev/null; then
-        kill "$spid" 2>/dev/null || true
-        note="${note:+$note, }sender hung after the receiver left"
-    else
-        end=$(now)
-    fi
-    wait "$spid" 2>/dev/null || true
-    kill "${BRIDGE_PID}" 2>/dev/null || true
-    wait "${BRIDGE_PID}" 2>/dev/null || true
-    out="$dir/rx/$( [ "$kind" = xmodem ] && echo out.bin || basename "$file")"
-    local ok=FAILED n
-    n=$(stat -c %s "$file")
-    if [ -f "$out" ] && cmp -s -n "$n" "$file" "$out"; then
-        if [ "$kind" = ymodem ] && [ "$(stat -c %s "$out")" != "$n" ]; then ok=FAILED; else ok=ok; fi
-    fi
-    local retries=""
-    if [ "$side" = ours ]; then
-        retries="retries $(awk '{print $3}' "$dir/tx.txt")/$(awk '{print $3}' "$dir/rx.txt")"
-    fi
-    printf '%s %s %s\n' "$(echo "$end - $start" | bc)" "$ok" "$retries${note:+ ($note)}"
-}
+repeat="${REPEAT:-7}"
+slow_repeat="${SLOW_REPEAT:-3}"
+limit="${LIMIT:-120}"
+only="${ONLY:-zmodem kermit gkermit port line}"
+port_protocols="${PORT_PROTOCOLS:-zmodem kermit}"
+ckermit_opts="${CKERMIT_OPTS:--Q -e 9024 -v 31}"
+line_rate=11520
+need_built pty_bridge xfer_bench xfer_watch
+need_programs sz rz sb rb sx rx kermit gkermit bc
 
 head -c "$size" /dev/urandom >"$work/data.bin"
 head -c "$slow_size" /dev/urandom >"$work/slow.bin"
+mkdir -p "$work/src" "$work/slow"
+mv "$work/data.bin" "$work/src/data.bin"
+mv "$work/slow.bin" "$work/slow/data.bin"
 
-echo "Unthrottled pty bridge, $size bytes"
-printf '%-12s %12s %12s %8s\n' protocol "ours (s)" "lrzsz (s)" ratio
-for kind in xmodem ymodem; do
-    read -r t_ours ok_ours note_ours < <(run "$kind-ours" 0 "$work/data.bin" "$kind" ours)
-    read -r t_lrz ok_lrz note_lrz < <(run "$kind-lrzsz" 0 "$work/data.bin" "$kind" lrzsz)
-    label=$([ "$kind" = xmodem ] && echo XMODEM-1K || echo YMODEM)
-    printf '%-12s %12.2f %12.2f %8.2f   ours %s %s; lrzsz %s %s\n' "$label" "$t_ours" "$t_lrz" \
-        "$(echo "$t_lrz / $t_ours" | bc -l)" "$ok_ours" "$note_ours" "$ok_lrz" "$note_lrz"
+# launch SIDE PROTOCOL send|receive TTY DIR: one end in the background; the sender in the file's
+# folder sends data.bin, the receiver writes data.bin into DIR.
+launch() {
+    local side="$1" protocol="$2" role="$3" tty="$4" dir="$5" log="$dir/$3.log" port=""
+    case "$side" in
+    ours | port)
+        [ "$side" = port ] && port=--port
+        local path="$dir"
+        [ "$role" = send ] && path="$src/data.bin"
+        [ "$role" = receive ] && [ "$protocol" = xmodem1k ] && path="$dir/data.bin"
+        "$ours" $port "$role" "$protocol" "$tty" "$path" >"$log" 2>&1 &
+        return
+        ;;
+    esac
+    local cmd
+    case "$side-$protocol-$role" in
+    lrzsz-zmodem-send) cmd="sz -q data.bin" ;;
+    lrzsz-zmodem-receive) cmd="rz -q" ;;
+    lrzsz-ymodem-send) cmd="sb -k -q data.bin" ;;
+    lrzsz-ymodem-receive) cmd="rb -q" ;;
+    lrzsz-xmodem1k-send) cmd="sx -k -q data.bin" ;;
+    lrzsz-xmodem1k-receive) cmd="rx -q -c data.bin" ;;
+    gkermit-kermit-send) cmd="gkermit -q -P -i -e 9000 -S -s data.bin" ;;
+    gkermit-kermit-receive) cmd="gkermit -q -P -i -e 9000 -S -r" ;;
+    gkstream-kermit-send) cmd="gkermit -q -P -i -e 9000 -s data.bin" ;;
+    gkstream-kermit-receive) cmd="gkermit -q -P -i -e 9000 -r" ;;
+    ckermit-kermit-send | ckermit-kermit-receive)
+        local action="-s data.bin -a data.bin"
+        [ "$role" = receive ] && action="-r"
+        # shellcheck disable=SC2086
+        (cd "$([ "$role" = send ] && echo "$src" || echo "$dir")" &&
+            exec kermit -Y -q -l "$tty" -b 115200 -i $ckermit_opts $action >"$log" 2>&1 </dev/null) &
+        return
+        ;;
+    *) echo "no $side $protocol $role" >&2 && exit 1 ;;
+    esac
+    # shellcheck disable=SC2086
+    (cd "$([ "$role" = send ] && echo "$src" || echo "$dir")" && exec $cmd <"$tty" >"$tty" 2>"$log") &
+}
+
+# run RATE PROTOCOL SENDER RECEIVER: prints the seconds until the file is complete, or FAILED.
+run() {
+    local rate="$1" protocol="$2" sender="$3" receiver="$4" dir="$work/run"
+    rm -rf "$dir" && mkdir -p "$dir"
+    coproc BRIDGE { exec "$bridge" "$rate"; }
+    local a b rpid spid start end how
+    read -r a b <&"${BRIDGE[0]}"
+    start=$(now)
+    launch "$receiver" "$protocol" receive "$b" "$dir"
+    rpid=$!
+    launch "$sender" "$protocol" send "$a" "$dir"
+    spid=$!
+    read -r end how < <("$watch" "$rpid" "$dir/data.bin" "$(stat -c %s "$src/data.bin")" "$limit")
+    # The receiver decides: a sender still waiting when it has left lost its last answer.
+    local grace=$((SECONDS + 5))
+    while kill -0 "$rpid" 2>/dev/null && [ $SECONDS -lt $grace ]; do sleep 0.01; done
+    kill "$rpid" 2>/dev/null || true
+    wait "$rpid" 2>/dev/null || true
+    grace=$((SECONDS + 3))
+    while kill -0 "$spid" 2>/dev/null && [ $SECONDS -lt $grace ]; do sleep 0.01; done
+    kill "$spid" 2>/dev/null || true
+    wait "$spid" 2>/dev/null || true
+    kill "${BRIDGE_PID}" 2>/dev/null || true
+    wait "${BRIDGE_PID}" 2>/dev/null || true
+    if [ "$how" != limit ] && cmp -s "$src/data.bin" "$dir/data.bin"; then
+        echo "$end - $start" | bc
+    else
+        echo FAILED
+    fi
+}
+
+goals="$work/goals"
+: >"$goals"
+failed=0
+
+# turns RATE PROTOCOL "SENDER RECEIVER"...: each pair runs once a turn, REPEAT turns (SLOW_REPEAT on
+# a throttled line); the seconds of pair k go to $work/times.k.
+turns() {
+    local rate="$1" protocol="$2" n="$repeat" i k t
+    shift 2
+    local pairs=("$@")
+    [ "$rate" != 0 ] && n="$slow_repeat"
+    for k in "${!pairs[@]}"; do : >"$work/times.$k"; done
+    for ((i = 0; i < n; i++)); do
+        for k in "${!pairs[@]}"; do
+            # shellcheck disable=SC2086
+            t=$(run "$rate" "$protocol" ${pairs[$k]})
+            if [ "$t" = FAILED ]; then
+                failed=$((failed + 1))
+                echo "  turn $i: $protocol ${pairs[$k]} at rate $rate FAILED" >&2
+            else
+                echo "$t" >>"$work/times.$k"
+            fi
+        done
+    done
+}
+
+# goal LABEL VALUE WANTED: a row of the goals table; WANTED "-" is for information only.
+goal() {
+    printf '%-44s %7.2f %6s\n' "$1" "$2" "$3" >>"$goals"
+}
+
+# compare LABEL PROTOCOL GOAL "SENDER RECEIVER" (baseline) "SENDER RECEIVER"...: unthrottled turns,
+# the medians and each pair's ratio to the baseline, recorded with the goal ("-": none). A pair
+# named "... (info)" is shown but is no goal.
+compare() {
+    local label="$1" protocol="$2" want="$3" k t ratio name base
+    shift 3
+    local pairs=("$@") plain=()
+    for k in "${!pairs[@]}"; do plain[$k]="${pairs[$k]% (info)}"; done
+    turns 0 "$protocol" "${plain[@]}"
+    echo "$label, $size bytes unthrottled, medians of $repeat turns"
+    base=$(median <"$work/times.0")
+    for k in "${!pairs[@]}"; do
+        t=$(median <"$work/times.$k")
+        ratio=$(echo "$base / $t" | bc -l 2>/dev/null || echo 0)
+        name=$(echo "${pairs[$k]}" | sed 's/ / -> /')
+        printf '  %-26s %8.3f s  ratio %5.2f  (%d runs)\n' "$name" "$t" "$ratio" "$(wc -l <"$work/times.$k")"
+        [ "$k" -gt 0 ] && goal "$label: $name" "$ratio" "$([[ "$name" == *info* ]] && echo - || echo "$want")"
+    done
+}
+
+# line PROTOCOL GOAL PEER: our pair and the peer's pair take turns on the throttled line; file bytes
+# per second as a percentage of it; the goal is ours.
+line() {
+    local protocol="$1" want="$2" peer="$3" keep="$src" k t pct
+    src="$work/slow"
+    turns "$line_rate" "$protocol" "ours ours" "$peer $peer"
+    src="$keep"
+    for k in 0 1; do
+        t=$(median <"$work/times.$k")
+        pct=$(echo "100 * $slow_size / $t / $line_rate" | bc -l 2>/dev/null || echo 0)
+        printf '  %-10s %-8s %8.3f s  %5.1f%% of the line  (%d runs)\n' "$protocol" \
+            "$([ $k = 0 ] && echo ours || echo "$peer")" "$t" "$pct" "$(wc -l <"$work/times.$k")"
+        goal "line $line_rate B/s: $protocol, $([ $k = 0 ] && echo ours || echo "$peer (info)") %" "$pct" \
+            "$([ $k = 0 ] && echo "$want" || echo -)"
+    done
+}
+
+src="$work/src"
+echo "load before: $(uptime)"
+for group in $only; do
+    case "$group" in
+    zmodem) compare ZMODEM zmodem 1.0 "lrzsz lrzsz" "ours lrzsz" "lrzsz ours" ;;
+    kermit) compare C-Kermit kermit 1.0 "ckermit ckermit" "ours ckermit" "ckermit ours" ;;
+    # gkermit has no sliding windows; its pair streams (no ACKs at all) unless told not to, which no
+    # Kermit here does on a serial line: the baseline is its pair with packets acknowledged.
+    gkermit) compare gkermit kermit 1.0 "gkermit gkermit" "ours gkermit" "gkermit ours" "gkstream gkstream (info)" ;;
+    ymodem) compare YMODEM-1K ymodem - "lrzsz lrzsz" "ours lrzsz" "lrzsz ours" ;;
+    xmodem) compare XMODEM-1K xmodem1k - "lrzsz lrzsz" "ours lrzsz" "lrzsz ours" ;;
+    port)
+        for p in $port_protocols; do compare "port layer $p" "$p" 0.95 "ours ours" "port port"; done
+        ;;
+    line)
+        echo "At $line_rate bytes/s each way, $slow_size bytes, medians of $slow_repeat turns"
+        line zmodem 96 lrzsz
+        line ymodem 92 lrzsz
+        line xmodem1k 92 lrzsz
+        line kermit 88 ckermit
+        ;;
+    *) echo "unknown group $group" >&2 && exit 1 ;;
+    esac
 done
-echo "(ratio = lrzsz seconds / our seconds; above 1 means ours is faster)"
-
 echo
-echo "Throttled to $rate bytes/s each way, $slow_size bytes, YMODEM-1K"
-read -r t_slow ok_slow note_slow < <(run ymodem-slow "$rate" "$work/slow.bin" ymodem ours)
-eff=$(echo "$slow_size / $t_slow / $rate * 100" | bc -l)
-printf 'ours: %.2f s, %.0f file bytes/s, efficiency %.1f%% of the line, %s %s\n' "$t_slow" \
-    "$(echo "$slow_size / $t_slow" | bc -l)" "$eff" "$ok_slow" "$note_slow"
+echo "Goals (ratio: baseline seconds / these seconds; line: file bytes per second / $line_rate)"
+printf '%-44s %7s %6s %s\n' goal measured wanted verdict
+while read -r row; do
+    value=$(echo "$row" | awk '{print $(NF-1)}')
+    want=$(echo "$row" | awk '{print $NF}')
+    verdict=info
+    [ "$want" != - ] && verdict=$([ "$(echo "$value >= $want" | bc -l)" = 1 ] && echo met || echo "NOT met")
+    printf '%s %s\n' "$row" "$verdict"
+done <"$goals"
+echo "failed runs: $failed"
+echo "load after: $(uptime)"

@@ -53,6 +53,13 @@ public:
         if (size == 0)
             return 0;
         std::lock_guard lock(port_.readMutex);
+        // Bytes that are there cost one read: a transfer reads again soon enough, and the
+        // planned read would look once more for what else has come.
+        const ssize_t got = ::read(port_.fd, buffer, size);
+        if (got > 0)
+            return static_cast<int>(got);
+        if (got == 0 || (errno != EAGAIN && errno != EINTR))
+            return -1; // a hang-up or an I/O error
         comm::tty::ReadPlan plan;
         plan.returnOnFirstChunk = true;
         plan.total = until(deadline);

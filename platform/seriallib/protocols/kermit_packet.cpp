@@ -293,6 +293,7 @@ Packet readPacket(TransferContext& ctx, int chkt, Clock::time_point deadline, bo
             p.status = ReadStatus::BadPacket;
             return p;
         }
+        body.reserve(total + 1);
         while (body.size() < total + 1) {
             if (!next(c))
                 return p;
@@ -358,7 +359,9 @@ void Codec::encodeOne(uint8_t c, std::vector<uint8_t>& out) const {
     if (low < 32 || low == 127) {
         out.push_back(qctl_);
         c = ctl(c);
-    } else if (low == qctl_ || (qbin_ && low == qbin_) || (rept_ && low == rept_)) {
+    } else if (const uint8_t key = eightBit_ ? c : low;
+               key == qctl_ || (qbin_ && key == qbin_) || (rept_ && key == rept_)) {
+        // On an 8-bit line the prefixes' high copies are plain data to the decoder.
         out.push_back(qctl_);
     }
     out.push_back(c);
@@ -390,6 +393,7 @@ void Codec::encode(const uint8_t* data, size_t size, size_t* pos, size_t capacit
 
 bool Codec::decode(const std::vector<uint8_t>& in, std::vector<uint8_t>& out) const {
     out.clear();
+    out.reserve(in.size());
     for (size_t i = 0; i < in.size();) {
         int count = 1;
         uint8_t c = in[i++];
@@ -417,7 +421,10 @@ bool Codec::decode(const std::vector<uint8_t>& in, std::vector<uint8_t>& out) co
                 c = ctl(c);
         }
         c |= high;
-        out.insert(out.end(), size_t(count), c);
+        if (count == 1)
+            out.push_back(c);
+        else
+            out.insert(out.end(), size_t(count), c);
     }
     return true;
 }
