@@ -10,4 +10,6 @@ cd "$build_dir"
 # A test that fails is run once more: the end-to-end tests talk to real peers over pseudo-terminals in
 # real time, and a machine running the whole suite in parallel can hold a peer past a reply's time.
 # A test that fails twice fails the run.
-ctest --output-on-failure -j "$(nproc)" --repeat until-pass:2 "$@"
+# Most tests spend their time waiting on peers, timers and pseudo-terminals (at one job per core the
+# machine is two-thirds idle), so two jobs per core by default; TEST_JOBS sets another number.
+ctest --output-on-failure -j "${TEST_JOBS:-$((2 * $(nproc)))}" --repeat until-pass:2 "$@"

@@ -21,11 +21,18 @@ export QT_QPA_PLATFORM=offscreen HOME="$prefix/home" XDG_CONFIG_HOME="$prefix/ho
 export XDG_RUNTIME_DIR="$prefix/run" BREL_PORT_MAP="$prefix/home/ports.conf"
 mkdir -p "$HOME" "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
 cd "$prefix"
+# Both are started at once; each one's status is checked on its own.
+pids=()
 for program in halvic vantro-configurator; do
+    timeout 3 "$prefix/bin/$program" >"$prefix/$program.log" 2>&1 &
+    pids+=($!)
+done
+programs=(halvic vantro-configurator)
+for i in 0 1; do
     status=0
-    timeout 3 "$prefix/bin/$program" >"$prefix/$program.log" 2>&1 || status=$?
+    wait "${pids[$i]}" || status=$?
     if [ "$status" -ne 124 ]; then
-        echo "$program exited with status $status:"; cat "$prefix/$program.log"; exit 1
+        echo "${programs[$i]} exited with status $status:"; cat "$prefix/${programs[$i]}.log"; exit 1
     fi
 done
 echo "both programs start from $prefix"
