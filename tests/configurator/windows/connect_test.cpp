@@ -12,8 +12,8 @@
 
 #include <QApplication>
 #include <QLabel>
-#include <QTest>
 #include <QProgressBar>
+#include <QTest>
 #include <QTimer>
 
 #include "simulated_modem.h"
