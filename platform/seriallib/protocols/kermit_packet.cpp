@@ -359,9 +359,8 @@ void Codec::encodeOne(uint8_t c, std::vector<uint8_t>& out) const {
     if (low < 32 || low == 127) {
         out.push_back(qctl_);
         c = ctl(c);
-    } else if (const uint8_t key = eightBit_ ? c : low;
-               key == qctl_ || (qbin_ && key == qbin_) || (rept_ && key == rept_)) {
-        // On an 8-bit line the prefixes' high copies are plain data to the decoder.
+    } else if (low == qctl_ || (qbin_ && low == qbin_) || (rept_ && low == rept_)) {
+        // The prefixes' high copies keep their prefix on any line: a peer may compare 7 bits.
         out.push_back(qctl_);
     }
     out.push_back(c);

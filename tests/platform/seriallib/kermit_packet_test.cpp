@@ -243,26 +243,26 @@ TEST(KermitPacket, PacketsRoundTripAndSpoiltOnesAreRejected) {
     EXPECT_EQ(p.seq, 2);
 }
 
-// Only what the decoder would take for a prefix gets one: on an 8-bit line the high copies of the
-// prefix characters are plain data and go bare (a line that strips the 8th bit would turn them into
-// prefixes, so there they keep theirs).
-TEST(KermitPacket, HighCopiesOfThePrefixesGoBareOnAnEightBitLine) {
+// The high copies of the prefix characters are prefixed on an 8-bit line too, as a peer that compares
+// only 7 bits would take a bare one for a prefix; sent bare by a peer, they are still read as data.
+TEST(KermitPacket, HighCopiesOfThePrefixesArePrefixedAndReadEitherWay) {
     const std::vector<uint8_t> data{0x80 | '#', 0x80 | '~', '#', '~', 0x80 | '&'};
-    struct Case {
-        bool eightBit;
-        std::vector<uint8_t> wire;
-    };
-    for (const Case& c : {Case{true, {0xa3, 0xfe, '#', '#', '#', '~', 0xa6}},
-                          Case{false, {'#', 0xa3, '#', 0xfe, '#', '#', '#', '~', 0xa6}}}) {
-        const Codec codec('#', 0, '~', true, c.eightBit);
+    const std::vector<uint8_t> prefixed{'#', 0xa3, '#', 0xfe, '#', '#', '#', '~', 0xa6};
+    for (bool eightBit : {true, false}) {
+        SCOPED_TRACE(eightBit ? "8-bit line" : "7-bit line");
+        const Codec codec('#', 0, '~', true, eightBit);
         std::vector<uint8_t> out;
         size_t pos = 0;
         codec.encode(data.data(), data.size(), &pos, 100, out);
-        EXPECT_EQ(out, c.wire) << c.eightBit;
+        EXPECT_EQ(out, prefixed);
         std::vector<uint8_t> back;
         ASSERT_TRUE(codec.decode(out, back));
         EXPECT_EQ(back, data);
     }
+    const Codec eightBitCodec('#', 0, '~', true, true);
+    std::vector<uint8_t> back;
+    ASSERT_TRUE(eightBitCodec.decode({0xa3, 0xfe, '#', '#', '#', '~', 0xa6}, back));
+    EXPECT_EQ(back, data);
 }
 
 } // namespace
