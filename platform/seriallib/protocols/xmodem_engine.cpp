@@ -158,12 +158,21 @@ int BlockReceiver::fail(int code) {
     return code;
 }
 
-int BlockReceiver::somethingFollows(milliseconds grace) {
-    uint8_t extra;
-    int n = ctx_.read(&extra, 1, ctx_.after(grace));
+int BlockReceiver::somethingFollows(milliseconds grace, uint8_t* extra) {
+    uint8_t byte;
+    int n = ctx_.read(&byte, 1, ctx_.after(grace));
     if (n == ReadTimedOut)
         return 0;
+    if (n > 0 && extra)
+        *extra = byte;
     return n < 0 ? n : 1;
+}
+
+int BlockReceiver::secondCancel() {
+    int second = ctx_.readByte(ctx_.after(ctx_.timings().byteGap));
+    if (second == CAN)
+        return TransferErrRemoteAbort;
+    return second < 0 && second != ReadTimedOut ? second : 0;
 }
 
 int BlockReceiver::next(Packet& packet, milliseconds wait) {
@@ -183,11 +192,8 @@ int BlockReceiver::next(Packet& packet, milliseconds wait) {
             return 0;
         }
     } else if (c == CAN) {
-        int second = ctx_.readByte(ctx_.after(t.byteGap));
-        if (second == CAN)
-            return TransferErrRemoteAbort;
-        if (second < 0 && second != ReadTimedOut)
-            return second;
+        if (int r = secondCancel())
+            return r;
     } else if (c == SOH || c == STX) {
         size_t blockSize = c == STX ? kLargeBlock : kSmallBlock;
         uint8_t rest[2 + kLargeBlock + 2];
@@ -202,9 +208,14 @@ int BlockReceiver::next(Packet& packet, milliseconds wait) {
             auto grace = std::min<milliseconds>(
                 t.quiet,
                 std::max<milliseconds>(milliseconds(2), std::chrono::ceil<milliseconds>(4 * perByte)));
-            int more = somethingFollows(grace);
+            uint8_t extra = 0;
+            int more = somethingFollows(grace, &extra);
             if (more < 0)
                 return more;
+            // A sender that stops right after a block cancels right behind it.
+            if (more == 1 && extra == CAN)
+                if (int r = secondCancel())
+                    return r;
             if (more == 0) {
                 packet.kind = Block;
                 packet.number = rest[0];

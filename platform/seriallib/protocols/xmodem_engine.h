@@ -71,8 +71,10 @@ public:
     int fail(int code);
 
 private:
-    // 1 when a byte arrives within grace (it is dropped), 0 when none does, or a negative code.
-    int somethingFollows(milliseconds grace);
+    // 1 when a byte comes within grace (the byte in *extra when given), 0 when none, or an error.
+    int somethingFollows(milliseconds grace, uint8_t* extra = nullptr);
+    // After a first CAN: TransferErrRemoteAbort when a second follows, a line error, or 0.
+    int secondCancel();
 
     TransferContext& ctx_;
     bool crc_;

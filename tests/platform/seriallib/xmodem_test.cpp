@@ -288,6 +288,19 @@ TEST(XmodemFaults, CancelFromThePeerGivesTheRemoteAbortCode) {
         EXPECT_EQ(run.receiver.finish(), TransferErrRemoteAbort);
         EXPECT_TRUE(run.dir.names().empty()); // the partial file is not kept
     }
+    {
+        SCOPED_TRACE("sender cancels right behind a block");
+        ScriptedSender run(XmodemVariant::Crc);
+        ASSERT_NO_FATAL_FAILURE(run.sendBlockOne(testData(128), true));
+        const auto data = testData(128, 2);
+        auto frame = xmodem::frameBlock(2, data.data(), data.size(), data.size(), true);
+        frame.insert(frame.end(), {CAN, CAN});
+        auto sent = Clock::now();
+        run.peer.send(frame);
+        EXPECT_EQ(run.receiver.finish(), TransferErrRemoteAbort);
+        EXPECT_LT(Clock::now() - sent, quickTimings().blockWait) << "ended at once, not on its time-outs";
+        EXPECT_TRUE(run.dir.names().empty());
+    }
 }
 
 // A sender and a receiver, each on a line with nobody at the other end, both at once.
