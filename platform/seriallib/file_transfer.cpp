@@ -3,7 +3,7 @@
 // callback or SerialAbortTransmit / SerialAbortReceive.
 
 #include "ascii.h"
-#include "port_channel.h"
+#include "port_transfer.h"
 #include "seriallib.h"
 #include "xmodem.h"
 
@@ -15,13 +15,6 @@ using namespace seriallib;
 namespace {
 
 constexpr int kDefaultIdleSeconds = 30;
-
-int runOnPort(int port, TransferProgressCallback callback, const std::function<int(TransferContext&)>& body) {
-    return withPortChannel(port, [&](ByteChannel& channel, PortAbort& abort) {
-        TransferContext ctx(channel, &abort, callback);
-        return body(ctx);
-    });
-}
 
 int sendXmodem(int port, const char* path, TransferProgressCallback callback, XmodemVariant variant) {
     if (!path)

@@ -1,6 +1,6 @@
 #pragma once
-// The batch protocols' entry points share how they reach an open port: one file out, or whatever
-// the sender offers into a folder.
+// How the File* entry points reach an open port: a transfer on its channel, one file out, or
+// whatever the sender offers into a folder.
 
 #include "receive_folder.h"
 #include "seriallib.h"
@@ -10,6 +10,9 @@
 #include <string>
 
 namespace seriallib {
+
+// Runs body on the port's channel with a transfer context of the port's abort flags.
+int runOnPort(int port, TransferProgressCallback callback, const std::function<int(TransferContext&)>& body);
 
 // Sends the file at path on the port's channel; TransferErrFile without a path.
 int sendFromPort(int port, const char* path, TransferProgressCallback callback,
