@@ -1,6 +1,8 @@
 #pragma once
 // A file being sent: opened once, read in order or at any offset. Reads go through a large buffer,
-// so a protocol's small blocks cost no system call each.
+// so a protocol's small blocks cost no system call each. The size taken at the open is the size a sender
+// announces: reads never give bytes past it, and a file that shrank under the sender (a log cut while it
+// is sent) fails the read instead of looking like an early end.
 
 #include <cstddef>
 #include <cstdint>
@@ -23,8 +25,12 @@ public:
     // The last path component, as a sender announces it.
     const std::string& name() const { return name_; }
     int64_t modified() const { return mtime_; }
-    // Reads up to size bytes at offset; fewer only at the end of the file; -1 on a read error.
+    // Reads up to size bytes at offset; fewer only at the announced end; -1 on a read error or when the
+    // file ended before its announced size (changed() is then true).
     long readAt(uint64_t offset, uint8_t* buffer, size_t size);
+    // True when the file is no longer the one announced: a read found it shorter, or its size or
+    // modification time now differ from those at the open. A sender asks before it claims the end.
+    bool changed();
 
 private:
     long readDirect(uint64_t offset, uint8_t* buffer, size_t size);
@@ -35,6 +41,8 @@ private:
     int fd_ = -1;
     uint64_t size_ = 0;
     int64_t mtime_ = 0;
+    int64_t mtimeNs_ = 0;
+    bool shrank_ = false;
     std::string name_;
 };
 

@@ -1,7 +1,9 @@
 #include "source_file.h"
 #include "transfer_test_support.h"
 
+#include <cstdio>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 namespace {
 
@@ -33,6 +35,44 @@ TEST(SourceFile, ReadsAtAnyOffsetGiveTheFilesBytes) {
                 std::equal(buf.begin(), buf.begin() + long(r.expected), data.begin() + long(r.offset)));
         }
     }
+}
+
+} // namespace
+
+namespace {
+
+// A file cut or extended while it is sent: reads stop at the announced size, a cut fails the read
+// rather than looking like the end, and either is reported as changed.
+TEST(SourceFile, AFileThatChangesUnderTheSenderIsReportedNotSentAsItIs) {
+    ScratchDir dir;
+    const auto data = transfer_test::testData(300000, 5);
+    const std::string path = dir.file("log");
+    std::vector<uint8_t> buf(4096);
+
+    transfer_test::writeFile(path, data);
+    SourceFile unchanged;
+    ASSERT_TRUE(unchanged.open(path));
+    ASSERT_EQ(unchanged.readAt(0, buf.data(), buf.size()), long(buf.size()));
+    EXPECT_FALSE(unchanged.changed());
+
+    SourceFile cut;
+    ASSERT_TRUE(cut.open(path));
+    ASSERT_EQ(::truncate(path.c_str(), 250000), 0);
+    EXPECT_TRUE(cut.changed());
+    EXPECT_EQ(cut.readAt(249000, buf.data(), buf.size()), -1);
+
+    transfer_test::writeFile(path, data);
+    SourceFile grown;
+    ASSERT_TRUE(grown.open(path));
+    {
+        std::FILE* f = std::fopen(path.c_str(), "ab");
+        ASSERT_NE(f, nullptr);
+        std::fputs("728 more bytes", f);
+        std::fclose(f);
+    }
+    EXPECT_TRUE(grown.changed());
+    EXPECT_EQ(grown.readAt(data.size() - 10, buf.data(), buf.size()), 10);
+    EXPECT_EQ(grown.readAt(data.size(), buf.data(), buf.size()), 0);
 }
 
 } // namespace
