@@ -122,7 +122,14 @@ LoadResult LoadTermcap(TermcapSource& source, std::string_view fileName) {
             return result;
         }
     }
-    result.table = builder.finish();
+    auto table = builder.finish();
+    if (table->nodeCount() == 0) {
+        // An empty or all-NUL file would make a window that shows every sequence as text.
+        result.status = LoadResult::Status::ReadFail;
+        result.reason = Reason::NoCapability;
+        return result;
+    }
+    result.table = std::move(table);
     return result;
 }
 

@@ -28,6 +28,7 @@ struct LoadResult {
         TrieFull,
         Duplicate,
         LineTooLong,
+        NoCapability, // the file names no capability: empty, all NUL, or only comments and keys
     };
 
     Status status = Status::Ok;

@@ -36,6 +36,7 @@ public:
     FileTermcapSource(const FileTermcapSource&) = delete;
     FileTermcapSource& operator=(const FileTermcapSource&) = delete;
 
+    // Only a regular file opens: a FIFO or a device would hold the program at its start.
     bool isOpen() const { return file_ != nullptr; }
     int get() override;
 

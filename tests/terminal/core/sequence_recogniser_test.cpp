@@ -39,7 +39,7 @@ const Case Cases[] = {
     // Fails after its parameters, then once more with the digits as plain bytes: text.
     {CursorAddressOnly, {"\x1b[12;5x"}, {"text:^[[12;5x"}},
     {CursorAddressOnly, {"\x1b[12;5"}, {}},
-    {"", {std::string("a\0b\x1b", 4)}, {"text:a^@b^["}},
+    {"bell = ^G\r\n", {std::string("a\0b\x1b", 4)}, {"text:a^@b^["}},
     // Longest match, also when the longer sequence fails only in a later read.
     {WithPrefixes, {"\x1b[Hxy"}, {"cursor_home()", "text:xy"}},
     {WithPrefixes, {"\x1b[H\x1b[J"}, {"clear_screen()"}},

@@ -10,6 +10,8 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace terminal;
 using Reason = LoadResult::Reason;
@@ -188,11 +190,15 @@ std::vector<LoadCase> loadCases() {
          "clear_screen = \\E[H\\E[J\r\ncursor_home = \\E[H\r\nbell = \\E[H\r\n", Status::SyntaxError,
          Reason::Duplicate, 3},
         {"LineTooLong", lineTooLong, Status::SyntaxError, Reason::LineTooLong, 3},
+        // Refused: a description that names no capability would show every sequence as text.
+        {"OnlyCommentsAndBlankLines", "# only comments\r\n\r\n   \r\n  # indented comment\r\n",
+         Status::ReadFail, Reason::NoCapability, 0},
+        {"Empty", "", Status::ReadFail, Reason::NoCapability, 0},
+        {"AllNul", std::string(64, '\0'), Status::ReadFail, Reason::NoCapability, 0},
+        {"OnlyKeys", "key_up = \\EOA\r\n", Status::ReadFail, Reason::NoCapability, 0},
         // Accepted: unknown names (even with values the loader could not read), blank lines, comments.
-        {"OnlyCommentsAndBlankLines", "# only comments\r\n\r\n   \r\n  # indented comment\r\n", Status::Ok,
-         Reason::None, 0},
         {"UnknownNameWithABadValue", "smkx = %x\r\nbell = ^G\r\n", Status::Ok, Reason::None, 0},
-        {"PercentInAKey", "key_up = 50%%\r\n", Status::Ok, Reason::None, 0},
+        {"PercentInAKey", "bell = ^G\r\nkey_up = 50%%\r\n", Status::Ok, Reason::None, 0},
         {"NameTooLong", std::string(40, 'n') + " = 1\r\n", Status::SyntaxError, Reason::NameTooLong, 1},
     };
 }
@@ -216,6 +222,29 @@ TEST(TermcapLoader, Messages) {
               "Termcap file syntax error : line 3");
     EXPECT_EQ(LoadTermcapFile("/nonexistent/dir/vt100", "vt100").message(), "Termcap file vt100 open fail");
     EXPECT_EQ(LoadTermcapText("bell = ^G\r\n", "ansi").message(), "");
+    EXPECT_EQ(LoadTermcapText("", "ansi").message(), "Termcap file ansi read fail");
+}
+
+// A FIFO with no writer would block a plain open for ever (the program hung at its start); a folder
+// or a device is no description either.
+TEST(TermcapLoader, OnlyARegularFileIsRead) {
+    char dir[] = "/tmp/termcap-kinds-XXXXXX";
+    ASSERT_NE(::mkdtemp(dir), nullptr);
+    const std::string fifo = std::string(dir) + "/vt100";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    for (const std::string& path : {fifo, std::string(dir), std::string("/dev/null")}) {
+        const LoadResult r = LoadTermcapFile(path, "vt100");
+        EXPECT_EQ(r.message(), "Termcap file vt100 open fail") << path;
+        EXPECT_EQ(r.table, nullptr);
+    }
+    const std::string empty = std::string(dir) + "/ansi";
+    std::FILE* f = std::fopen(empty.c_str(), "wb");
+    ASSERT_NE(f, nullptr);
+    std::fclose(f);
+    EXPECT_EQ(LoadTermcapFile(empty, "ansi").message(), "Termcap file ansi read fail");
+    ::unlink(empty.c_str());
+    ::unlink(fifo.c_str());
+    ::rmdir(dir);
 }
 
 // A source whose every read fails after a first good line.
@@ -270,7 +299,8 @@ class TermcapDimensions : public testing::TestWithParam<DimensionsCase> {};
 
 TEST_P(TermcapDimensions, DimensionsAreLimited) {
     const DimensionsCase& c = GetParam();
-    const LoadResult r = LoadTermcapText(c.text, "x");
+    // A description needs a capability; the sizes are what the rows vary.
+    const LoadResult r = LoadTermcapText(std::string("bell = ^G\r\n") + c.text, "x");
     ASSERT_TRUE(r.ok()) << c.text;
     EXPECT_EQ(r.table->columns(), c.columns) << c.text;
     EXPECT_EQ(r.table->lines(), c.lines) << c.text;
@@ -313,7 +343,7 @@ TEST(TermcapLoader, TrieHoldsExactlyOneHundredNodes) {
 
 TEST(TermcapLoader, KeyPoolHoldsFiveHundredTwelveWrittenBytes) {
     auto keysOf = [](int total, int last) {
-        std::string text;
+        std::string text = "bell = ^G\r\n"; // a capability, which takes no pool room
         int left = total;
         for (int k = 0; left > 0; ++k) {
             const int n = k < 3 ? 128 : left;
@@ -335,7 +365,8 @@ TEST(TermcapLoader, KeyPoolHoldsFiveHundredTwelveWrittenBytes) {
 }
 
 TEST(TermcapKeys, DefinedUndefinedAndRedefined) {
-    const auto table = termtest::described("key_up = \\E[A\r\nkey_up = \\EOA\r\nkey_f10 = \\E[21~\r\n");
+    const auto table =
+        termtest::described("bell = ^G\r\nkey_up = \\E[A\r\nkey_up = \\EOA\r\nkey_f10 = \\E[21~\r\n");
     std::string out;
     EXPECT_EQ(table->GetKeyString(0x26, out), 1);
     EXPECT_EQ(out, "\x1bOA");
