@@ -131,8 +131,15 @@ void CHalvicView::OnInitialUpdate() {
 
 void CHalvicView::OnOpenPort() {
     if (!doc_.IsPortOpen()) {
-        if (!doc_.OpenPort() || !doc_.IsPortOpen() || !startReaderOrClose())
+        // A type chosen while the port was disabled needs a screen of its own, as a reopen builds it.
+        const bool typeChanged = doc_.screen->lock()->type() != doc_.terminalType();
+        const bool opened = typeChanged ? doc_.PreparePort() : doc_.OpenPort();
+        if (!opened || !doc_.IsPortOpen() || !startReaderOrClose())
             return;
+        if (typeChanged) {
+            OnClearScreen();
+            ResizeFrameToTerminal();
+        }
     }
     setFocus();
     emit portStateChanged(true);

@@ -209,6 +209,29 @@ TEST_F(SettingsSheetTest, PropertiesChangingTheTypeReopensThePort) {
     EXPECT_TRUE(waitFor([&] { return rowText(child->document(), 0) == "new"; }));
 }
 
+// A type chosen while the port is disabled is in force once it is enabled again: the screen is the
+// new type's, not the old one's under the new title.
+TEST_F(SettingsSheetTest, TypeChangedWhileDisabledIsTheScreensTypeAfterPortEnable) {
+    halvic::CChildFrame* child = openFromMenu(kPort, 2);
+    ASSERT_NE(child, nullptr);
+    trigger("portDisable");
+    ASSERT_TRUE(waitFor([&] { return !child->document().IsPortOpen(); }));
+    steps.push_back([&](halvic::CSetup& sheet) {
+        showPage(sheet, 1);
+        choose(sheet, "terminalType", 1);
+        clickButton(sheet, QDialogButtonBox::Ok);
+    });
+    trigger("properties");
+    ASSERT_TRUE(waitFor([&] { return child->windowTitle().endsWith(QStringLiteral("VT100")); }));
+    mainFrame().updateActions();
+    trigger("portEnable");
+    ASSERT_TRUE(waitFor([&] { return child->view().readerRunning(); }));
+    EXPECT_EQ(child->document().screen->lock()->type(), terminal::TerminalType::Vt100);
+    putTo(pty.master(), "ab\x1b[Hc");
+    EXPECT_TRUE(waitFor([&] { return rowText(child->document(), 0) == "cb"; }))
+        << rowText(child->document(), 0);
+}
+
 TEST_F(SettingsSheetTest, RefusedSettingRestoresTheRecordsAndKeepsThePortOpen) {
     halvic::CChildFrame* child = openFromMenu(kPort, 2);
     ASSERT_NE(child, nullptr);
