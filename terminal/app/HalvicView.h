@@ -144,6 +144,8 @@ private:
                   const uint16_t* attrs, int columns);
     void writeToPort(const QByteArray& bytes, int times);
     void MarkSelection(bool on);
+    // Keeps the selection's ends on the text it was made on, or drops it when that text has gone.
+    void keepSelectionOnItsText();
     QPoint cellAt(const QPoint& pos, bool endPoint) const;
     void forgetReader();
     void finishAfterStop(int timerId);
@@ -166,6 +168,8 @@ private:
     int clientWidth_ = 0;
     int clientHeight_ = 0;
     int anchorColumn_ = 0, anchorLine_ = 0, endColumn_ = 0, endLine_ = 0;
+    // The model's counters when the ends were last known to be right.
+    uint64_t selectionDiscarded_ = 0, selectionMoves_ = 0;
     bool selecting_ = false;
     QColor background_ = QColor(0xFF, 0xFF, 0xFF);
     QColor text_ = QColor(0, 0, 0);

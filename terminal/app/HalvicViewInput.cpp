@@ -164,22 +164,60 @@ void CHalvicView::MarkSelection(bool on) {
     updateLines(startLine, endLine);
 }
 
+// The ends are absolute lines. Output that drops the oldest lines moves the text up under them, and a
+// move inside the buffer (a region scroll, inserted lines, clearing) puts other text there: the ends
+// follow the first, and the second, or text that left the buffer, ends the selection.
+void CHalvicView::keepSelectionOnItsText() {
+    bool dropped = false;
+    {
+        auto state = doc_.screen->lock();
+        const int64_t shift = int64_t(state->discardedLines() - selectionDiscarded_);
+        selectionDiscarded_ = state->discardedLines();
+        if (!hasSelection() && !selecting_) {
+            selectionMoves_ = state->textMoves();
+            return;
+        }
+        anchorLine_ -= int(std::min<int64_t>(shift, state->bufferLines() + 1));
+        endLine_ -= int(std::min<int64_t>(shift, state->bufferLines() + 1));
+        dropped = state->textMoves() != selectionMoves_ || std::min(anchorLine_, endLine_) < 0;
+        if (dropped && state->bufferLines() > 0)
+            state->MarkSelection(0, state->columns(), 0, state->bufferLines() - 1, false);
+    }
+    if (!dropped)
+        return;
+    const bool had = hasSelection();
+    anchorColumn_ = endColumn_ = 0;
+    anchorLine_ = endLine_ = 0;
+    selecting_ = false;
+    viewport()->update();
+    if (had)
+        emit selectionChanged(false);
+}
+
 void CHalvicView::mousePressEvent(QMouseEvent* event) {
     if (event->button() != Qt::LeftButton) {
         QAbstractScrollArea::mousePressEvent(event);
         return;
     }
+    keepSelectionOnItsText();
     const bool had = hasSelection();
     MarkSelection(false);
     const QPoint cell = cellAt(event->position().toPoint(), false);
     anchorColumn_ = endColumn_ = cell.x();
     anchorLine_ = endLine_ = cell.y();
+    {
+        auto state = doc_.screen->lock();
+        selectionDiscarded_ = state->discardedLines();
+        selectionMoves_ = state->textMoves();
+    }
     selecting_ = true;
     if (had)
         emit selectionChanged(false);
 }
 
 void CHalvicView::mouseMoveEvent(QMouseEvent* event) {
+    if (selecting_)
+        keepSelectionOnItsText();
     if (!selecting_)
         return;
     MarkSelection(false);
@@ -200,6 +238,9 @@ void CHalvicView::mouseReleaseEvent(QMouseEvent* event) {
         QAbstractScrollArea::mouseReleaseEvent(event);
         return;
     }
+    keepSelectionOnItsText();
+    if (!selecting_)
+        return;
     selecting_ = false;
     const QPoint cell = cellAt(event->position().toPoint(), true);
     if (cell != QPoint(endColumn_, endLine_)) {
@@ -216,6 +257,7 @@ bool CHalvicView::hasSelection() const {
 }
 
 void CHalvicView::OnEditCopy() {
+    keepSelectionOnItsText();
     if (!hasSelection())
         return;
     QClipboard* clipboard = QGuiApplication::clipboard();

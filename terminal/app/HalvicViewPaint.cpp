@@ -152,6 +152,7 @@ void CHalvicView::takeScreenChanges() {
         cursorColumn = state->cursorColumn();
         cursorLine = state->cursorLine();
     }
+    keepSelectionOnItsText();
     if (damage.full || damage.scrolled != 0) {
         viewport()->update();
     } else {

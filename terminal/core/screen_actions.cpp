@@ -220,6 +220,7 @@ void ScreenState::deleteCharacter() {
     const int line = bufferRow(cursorRow_);
     uint8_t* chars = charsOf(line);
     uint16_t* attrs = attrsOf(line);
+    ++textMoves_;
     std::copy(chars + cursorColumn_ + 1, chars + columns_, chars + cursorColumn_);
     std::copy(attrs + cursorColumn_ + 1, attrs + columns_, attrs + cursorColumn_);
     blankRow(cursorRow_, columns_ - 1, columns_, AttrNormal);
@@ -231,6 +232,7 @@ void ScreenState::insertCharacter() {
     const int line = bufferRow(cursorRow_);
     uint8_t* chars = charsOf(line);
     uint16_t* attrs = attrsOf(line);
+    ++textMoves_;
     std::copy_backward(chars + cursorColumn_, chars + columns_ - 1, chars + columns_);
     std::copy_backward(attrs + cursorColumn_, attrs + columns_ - 1, attrs + columns_);
     blankRow(cursorRow_, cursorColumn_, cursorColumn_ + 1, AttrNormal);

@@ -37,6 +37,7 @@ void ScreenState::FreeScreenBuffer() {
     cursorColumn_ = cursorRow_ = 0;
     oldestLine_ = screenTop_ = historyCount_ = 0;
     scrollTop_ = scrollBottom_ = 0;
+    ++textMoves_;
     damage_.full = true;
 }
 
@@ -46,6 +47,7 @@ void ScreenState::ClearBuffer() {
     const int history = type_ == TerminalType::Dumb ? 0 : bufferLines_ - screenLines_;
     screenTop_ = historyCount_ = history;
     oldestLine_ = 0;
+    ++textMoves_;
     cursorColumn_ = cursorRow_ = 0;
     savedColumn_ = savedRow_ = 0;
     attribute_ = AttrNormal;
@@ -149,6 +151,7 @@ void ScreenState::blankRow(int row, int from, int to, uint16_t attribute) {
 void ScreenState::copyRow(int fromRow, int toRow) {
     const int from = bufferRow(fromRow);
     const int to = bufferRow(toRow);
+    ++textMoves_;
     std::copy_n(charsOf(from), columns_, charsOf(to));
     std::copy_n(attrsOf(from), columns_, attrsOf(to));
 }
@@ -156,9 +159,10 @@ void ScreenState::copyRow(int fromRow, int toRow) {
 void ScreenState::scrollWithHistory() {
     screenTop_ = (screenTop_ + 1) % bufferLines_;
     const int bottom = bufferRow(screenLines_ - 1);
-    if (bottom == oldestLine_)
+    if (bottom == oldestLine_) {
         oldestLine_ = (oldestLine_ + 1) % bufferLines_;
-    else
+        ++discardedLines_;
+    } else
         ++historyCount_;
     std::fill(charsOf(bottom), charsOf(bottom) + columns_, ' ');
     std::fill(attrsOf(bottom), attrsOf(bottom) + columns_, AttrNormal);

@@ -90,6 +90,13 @@ public:
     // Copies absolute lines firstLine..lastLine (limited to the buffer) into `out`, reusing its storage.
     void snapshot(int firstLine, int lastLine, ScreenSnapshot& out) const;
 
+    // Lines dropped off the oldest end of the buffer since it was made: an absolute line number taken
+    // earlier names the same text after subtracting the lines dropped since.
+    uint64_t discardedLines() const { return discardedLines_; }
+    // Counts every move of text inside the buffer other than that (region scrolls, inserted and
+    // deleted lines or characters, clearing): a range taken before such a move may hold other text.
+    uint64_t textMoves() const { return textMoves_; }
+
     // Sets or clears the selection bit from (startColumn, firstLine) up to before (endColumn, lastLine);
     // the two ends may come in either order and are limited to the buffer.
     void MarkSelection(int startColumn, int endColumn, int firstLine, int lastLine, bool on);
@@ -139,6 +146,8 @@ private:
     int oldestLine_ = 0;
     int screenTop_ = 0;
     int historyCount_ = 0;
+    uint64_t discardedLines_ = 0;
+    uint64_t textMoves_ = 0;
     LineEndTranslation crTranslation_ = LineEndTranslation::CrLf;
     LineEndTranslation lfTranslation_ = LineEndTranslation::CrLf;
     std::array<int32_t, CapabilityEvent::MaxParameters> parameters_{};

@@ -77,6 +77,67 @@ TEST_F(ViewTest, DragBackwardsSelectsAndCopiesAcrossLines) {
     EXPECT_EQ(QGuiApplication::clipboard()->text(), expected);
 }
 
+// Output goes on after a selection was made: Copy gives the text that was selected (the ends follow
+// the text as the oldest lines drop off), or nothing once that text has gone or other text was moved
+// under it.
+struct ScrollAfterSelection {
+    const char* name;
+    terminal::TerminalType type;
+    int linesAfter;  // lines of output after the selection
+    bool insertLine; // a line inserted above the selection (a region scroll)
+    bool keepsText;
+};
+
+class SelectionAfterOutput : public ViewTest, public testing::WithParamInterface<ScrollAfterSelection> {};
+
+TEST_P(SelectionAfterOutput, CopyGivesTheSelectedTextOrNothing) {
+    const ScrollAfterSelection& c = GetParam();
+    doc->screen->lock()->AllocScreenBuffer(80, c.type == terminal::TerminalType::Dumb ? 25 : 24,
+                                           terminal::HistoryLines, c.type);
+    auto output = [&](const std::string& text) {
+        auto state = doc->screen->lock();
+        const auto* bytes = reinterpret_cast<const uint8_t*>(text.data());
+        if (c.type == terminal::TerminalType::Dumb)
+            state->PutDumbChars(bytes, text.size());
+        else
+            state->PutTerminalChars(bytes, text.size());
+    };
+    // Enough lines that the buffer is full and every further line drops the oldest one.
+    for (int i = 0; i < 60; ++i)
+        output("line" + std::to_string(i) + "\r\n");
+    QCoreApplication::processEvents();
+    view->verticalScrollBar()->setValue(screenStart());
+    const int selected = screenStart() + 10;
+    std::string selectedText;
+    {
+        const auto chars = doc->screen->lock()->lineChars(selected);
+        selectedText.assign(chars.begin(), chars.begin() + 6);
+    }
+    QTest::mousePress(view->viewport(), Qt::LeftButton, {}, cellCentre(0, selected));
+    QTest::mouseMove(view->viewport(), cellCentre(3, selected));
+    QTest::mouseRelease(view->viewport(), Qt::LeftButton, {}, cellCentre(6, selected));
+    ASSERT_TRUE(view->hasSelection());
+    for (int i = 0; i < c.linesAfter; ++i)
+        output("more" + std::to_string(i) + "\r\n");
+    if (c.insertLine) {
+        run(terminal::CapCursorHome);
+        run(terminal::CapInsertLine);
+    }
+    QGuiApplication::clipboard()->setText(QStringLiteral("before"));
+    view->OnEditCopy();
+    EXPECT_EQ(view->hasSelection(), c.keepsText);
+    EXPECT_EQ(QGuiApplication::clipboard()->text().toStdString(), c.keepsText ? selectedText : "before");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, SelectionAfterOutput,
+    testing::Values(
+        ScrollAfterSelection{"HistoryKeepsScrolling", terminal::TerminalType::Vt100, 2, false, true},
+        ScrollAfterSelection{"DumbScreenScrolls", terminal::TerminalType::Dumb, 2, false, true},
+        ScrollAfterSelection{"TextScrolledOutOfTheBuffer", terminal::TerminalType::Dumb, 30, false, false},
+        ScrollAfterSelection{"LineInsertedAboveIt", terminal::TerminalType::Vt100, 0, true, false}),
+    [](const testing::TestParamInfo<ScrollAfterSelection>& i) { return std::string(i.param.name); });
+
 TEST_F(ViewTest, AClickWithoutADragSelectsNothing) {
     QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, cellCentre(4, screenStart()));
     EXPECT_FALSE(view->hasSelection());
