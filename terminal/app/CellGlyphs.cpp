@@ -1,6 +1,7 @@
 #include "CellGlyphs.h"
 
 #include "Cp437.h"
+#include "LineGlyphs.h"
 
 #include <QGlyphRun>
 #include <QList>
@@ -25,7 +26,10 @@ void CellGlyphs::setFont(const QFont& font) {
     }
 }
 
-void CellGlyphs::drawRun(QPainter& painter, const uint8_t* cells, int count, QPoint origin, int pitch) const {
+void CellGlyphs::drawRun(QPainter& painter, const uint8_t* cells, int count, const QRect& firstCell,
+                         int ascent) const {
+    const QPoint origin(firstCell.left(), firstCell.top() + ascent);
+    const int pitch = firstCell.width();
     QList<quint32> indexes;
     QList<QPointF> positions;
     indexes.reserve(count);
@@ -35,6 +39,10 @@ void CellGlyphs::drawRun(QPainter& painter, const uint8_t* cells, int count, QPo
         if (byte <= 0x20)
             continue;
         const int x = origin.x() + i * pitch;
+        if (IsLineGlyph(byte)) {
+            drawLineGlyph(painter, byte, firstCell.translated(i * pitch, 0), painter.pen().color());
+            continue;
+        }
         const quint32 glyph = glyphs_[byte];
         if (glyph == 0) {
             painter.drawText(x, origin.y(), QString(cp437Char(byte)));

@@ -15,9 +15,11 @@ namespace halvic {
 class CellGlyphs {
 public:
     void setFont(const QFont& font);
-    // Draws `count` cells whose first baseline point is `origin`, `pitch` pixels apart; blanks and
-    // control bytes draw nothing. The painter's pen and font are used.
-    void drawRun(QPainter& painter, const uint8_t* cells, int count, QPoint origin, int pitch) const;
+    // Draws `count` cells from `firstCell` on, each as wide as it, with the baseline `ascent` below its
+    // top; blanks and control bytes draw nothing, shades, lines and blocks fill their cells. The
+    // painter's pen and font are used.
+    void drawRun(QPainter& painter, const uint8_t* cells, int count, const QRect& firstCell,
+                 int ascent) const;
 
 private:
     QRawFont raw_;

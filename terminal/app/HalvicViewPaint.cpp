@@ -195,7 +195,8 @@ void CHalvicView::drawLine(QPainter& painter, int line, int row, int screenStart
                 x, y + ascent_,
                 decoder.decode(QByteArrayView(reinterpret_cast<const char*>(chars + start), end - start)));
         } else {
-            glyphs_.drawRun(painter, chars + start, end - start, QPoint(x, y + ascent_), charWidth_);
+            glyphs_.drawRun(painter, chars + start, end - start, QRect(x, y, charWidth_, charHeight_),
+                            ascent_);
         }
         if (attribute & terminal::AttrUnderline) {
             const int uy = y + charHeight_ - underlineOffset_;

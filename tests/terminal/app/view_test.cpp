@@ -1,6 +1,8 @@
 // The view paints the screen, scrolls over its history and copies the mouse selection.
+#include "CellGlyphs.h"
 #include "Cp437.h"
 #include "halvic_fixture.h"
+#include "LineGlyphs.h"
 #include "TerminalFont.h"
 
 #include <QClipboard>
@@ -221,6 +223,49 @@ TEST_F(ViewTest, UnderlineAndHistoryAreDrawnTheirWay) {
     EXPECT_EQ(black, 0);
 }
 
+// Boxes and bars join from cell to cell whatever the font's line spacing: drawn into cells taller and
+// wider than the font's glyphs, a vertical line reaches the top and bottom edge, a horizontal one the
+// left and right edge, a block fills its cell, and a double corner's outer lines meet.
+TEST(CellGlyphs, LinesAndBlocksReachTheirCellsEdges) {
+    gui::testApplication();
+    const QFont font = halvic::TerminalFont{}.toQFont();
+    const QFontMetrics metrics(font);
+    halvic::CellGlyphs glyphs;
+    glyphs.setFont(font);
+    const QRect cell(0, 0, metrics.horizontalAdvance(QLatin1Char('M')) + 4, metrics.height() + 6);
+    auto drawn = [&](uint8_t byte) {
+        QImage image(cell.size(), QImage::Format_RGB32);
+        image.fill(Qt::white);
+        QPainter painter(&image);
+        painter.setFont(font);
+        painter.setPen(Qt::black);
+        glyphs.drawRun(painter, &byte, 1, cell, metrics.ascent() + 3);
+        return image;
+    };
+    auto dark = [](const QImage& image, int x, int y) { return qGray(image.pixel(x, y)) < 100; };
+    auto anyDark = [&](const QImage& image, bool row, int at) {
+        const int length = row ? image.width() : image.height();
+        for (int i = 0; i < length; ++i)
+            if (row ? dark(image, i, at) : dark(image, at, i))
+                return true;
+        return false;
+    };
+    const QImage vertical = drawn(0xB3);
+    EXPECT_TRUE(anyDark(vertical, true, 0) && anyDark(vertical, true, cell.height() - 1)) << "\\xB3";
+    const QImage horizontal = drawn(0xC4);
+    EXPECT_TRUE(anyDark(horizontal, false, 0) && anyDark(horizontal, false, cell.width() - 1)) << "\\xC4";
+    const QImage block = drawn(0xDB);
+    int light = 0;
+    for (int y = 0; y < cell.height(); ++y)
+        for (int x = 0; x < cell.width(); ++x)
+            light += !dark(block, x, y);
+    EXPECT_EQ(light, 0) << "\\xDB";
+    const QImage corner = drawn(0xC9); // double, down and right
+    EXPECT_TRUE(anyDark(corner, false, cell.width() - 1) && anyDark(corner, true, cell.height() - 1));
+    EXPECT_FALSE(dark(corner, 0, 0));
+    EXPECT_FALSE(anyDark(corner, false, 0)) << "nothing reaches the left edge";
+}
+
 // The screen drawn cell by cell, each glyph on its own at its cell: what runs must look like.
 QImage cellByCell(const halvic::CHalvicView& view, terminal::ScreenModel& model, QSize size, int lines) {
     QImage image(size, QImage::Format_RGB32);
@@ -240,7 +285,9 @@ QImage cellByCell(const halvic::CHalvicView& view, terminal::ScreenModel& model,
             const QRect cell = view.cellRect(column, line);
             painter.fillRect(cell, inverted ? Qt::black : Qt::white);
             painter.setPen(inverted ? Qt::white : Qt::black);
-            if (byte > 0x20)
+            if (halvic::IsLineGlyph(byte))
+                halvic::drawLineGlyph(painter, byte, cell, inverted ? Qt::white : Qt::black);
+            else if (byte > 0x20)
                 painter.drawText(cell.left(), cell.top() + metrics.ascent(),
                                  QString(halvic::cp437Char(byte)));
             if (attribute & terminal::AttrUnderline) {
