@@ -3,12 +3,15 @@
 // window sizes a font change keeps, and the settings sheet's tabs whole.
 #include "halvic_fixture.h"
 
+#include "PatternSettings.h"
 #include "PortRecords.h"
 #include "scripted_file_dialogs.h"
+#include "SendPatternDlg.h"
 #include "SettingsSheet.h"
 #include "SettingsValues.h"
 #include "TerminalFontDlg.h"
 #include "TransferDialogs.h"
+#include "TransmitPatternDlg.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -17,6 +20,7 @@
 #include <QFileInfo>
 #include <QFontDatabase>
 #include <QLabel>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
 #include <QPushButton>
@@ -267,6 +271,26 @@ TEST_F(HighPortNames, Com12IsShownAsCom12AndStoredAsTheRecordHasIt) {
     QTest::mouseClick(progress->button(), Qt::LeftButton);
     ASSERT_TRUE(waitFor([&] { return messages->boxes().size() > before; }, 15000));
     EXPECT_EQ(messages->last().caption, QStringLiteral("COM12"));
+    ASSERT_TRUE(waitFor([&] { return !child->view().IsBusy(); }));
+
+    // The Transmit Pattern dialog's "Port:" row.
+    halvic::resetPatternSettings();
+    QTimer::singleShot(0, [&] {
+        auto* dlg = qobject_cast<halvic::CSendPatternDlg*>(QApplication::activeModalWidget());
+        ASSERT_NE(dlg, nullptr);
+        QTest::keyClicks(dlg->findChild<QLineEdit*>(QStringLiteral("1038")), QStringLiteral("41"));
+        auto* end = dlg->findChild<QLineEdit*>(QStringLiteral("1039"));
+        end->setFocus();
+        QTest::keyClicks(end, QStringLiteral("42"));
+        QTest::mouseClick(dlg->findChild<QAbstractButton*>(QStringLiteral("startSend")), Qt::LeftButton);
+    });
+    action("sendPattern")->trigger();
+    halvic::CTransmitPatternDlg* sending = nullptr;
+    ASSERT_TRUE(
+        waitFor([&] { return (sending = child->window()->findChild<halvic::CTransmitPatternDlg*>()); }));
+    EXPECT_EQ(sending->findChild<QLabel*>(QStringLiteral("1047"))->text(), QStringLiteral("COM12"));
+    sending->close();
+    EXPECT_TRUE(waitFor([&] { return !child->view().IsBusy(); }));
 }
 
 TEST_F(HighPortNames, AnOpenErrorOfCom13IsCaptionedCom13) {
