@@ -15,6 +15,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QFileInfo>
+#include <QKeyEvent>
 #include <QMdiArea>
 #include <QMenuBar>
 #include <QScreen>
@@ -90,6 +91,20 @@ void CMainFrame::setPrompt(QAction* command, const QString& prompt) {
     const qsizetype split = prompt.indexOf(QLatin1Char('\n'));
     command->setStatusTip(prompt.left(split));
     command->setToolTip(split < 0 ? prompt : prompt.mid(split + 1));
+}
+
+void CMainFrame::keyPressEvent(QKeyEvent* event) {
+    // F10 that no port window took (no string for it in the description) opens the menus, as the
+    // system's own key does.
+    if (event->key() == Qt::Key_F10 && event->modifiers() == Qt::NoModifier) {
+        for (QAction* menu : menuBar()->actions())
+            if (menu->isVisible() && menu->isEnabled()) {
+                menuBar()->setActiveAction(menu);
+                event->accept();
+                return;
+            }
+    }
+    QMainWindow::keyPressEvent(event);
 }
 
 bool CMainFrame::event(QEvent* event) {

@@ -143,6 +143,45 @@ INSTANTIATE_TEST_SUITE_P(
                     MenuKeyRow{"Window_Cascade", Qt::Key_W, Qt::Key_C, "cascade"}),
     [](const testing::TestParamInfo<MenuKeyRow>& info) { return std::string(info.param.name); });
 
+struct F10Row {
+    const char* name;
+    int terminalType;
+    const char* sent;
+    bool menuOpens;
+};
+
+void PrintTo(const F10Row& row, std::ostream* os) {
+    *os << row.name;
+}
+
+class F10Key : public DesktopTest, public testing::WithParamInterface<F10Row> {};
+
+TEST_P(F10Key, SendsTheDescriptionsStringOrElseOpensTheMenus) {
+    const F10Row& row = GetParam();
+    wantedTerminal.terminalType = row.terminalType;
+    halvic::CChildFrame* child = openWindow();
+    ASSERT_NE(child, nullptr);
+    QWidget* view = &child->view();
+    QApplication::setActiveWindow(&mainFrame());
+    view->setFocus();
+    ASSERT_TRUE(waitFor([&] { return view->hasFocus(); }));
+    QTest::keyClick(view, Qt::Key_F10);
+    EXPECT_EQ(onTheLine(), row.sent);
+    auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+    EXPECT_EQ(menu != nullptr, row.menuOpens);
+    if (menu) {
+        EXPECT_EQ(menu->title(), QStringLiteral("&Profile"));
+        QTest::keyClick(menu, Qt::Key_Escape);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Types, F10Key,
+                         testing::Values(F10Row{"Ansi_SendsKeyF10", 0, "\x1b[V", false},
+                                         F10Row{"Dumb_OpensTheMenus", 2, "", true}),
+                         [](const testing::TestParamInfo<F10Row>& info) {
+                             return std::string(info.param.name);
+                         });
+
 // ---- New windows' folders are the user's ----
 
 struct FolderRow {
