@@ -78,9 +78,21 @@ void setInstallLayout(std::optional<InstallLayout> layout) {
     installed() = std::move(layout);
 }
 
+namespace {
+
+QString userFolder(QStandardPaths::StandardLocation location) {
+    const QString folder = QStandardPaths::writableLocation(location);
+    return folder.isEmpty() || !QFileInfo(folder).isDir() ? QDir::homePath() : folder;
+}
+
+} // namespace
+
 QString documentsFolder() {
-    const QString docs = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
-    return docs.isEmpty() ? QDir::homePath() : docs;
+    return userFolder(QStandardPaths::DocumentsLocation);
+}
+
+QString downloadsFolder() {
+    return userFolder(QStandardPaths::DownloadLocation);
 }
 
 QString dataFolder() {

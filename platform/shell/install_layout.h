@@ -37,8 +37,10 @@ private:
 InstallLayout installLayout();
 void setInstallLayout(std::optional<InstallLayout> layout);
 
-// The user's Documents folder (the home folder when the system names none).
+// The user's Documents and Downloads folders (the home folder when the system names none or the
+// folder does not exist).
 QString documentsFolder();
+QString downloadsFolder();
 
 // A user-writable folder for the files the programs keep for themselves; made when missing.
 // Empty when it cannot be made.

@@ -14,6 +14,7 @@
 #include <QMainWindow>
 #include <QMdiArea>
 #include <QMenu>
+#include <QResizeEvent>
 #include <QScrollBar>
 #include <QStatusBar>
 #include <QStyle>
@@ -187,6 +188,25 @@ QString CChildFrame::statusPaneText() const {
     return statusBar_->paneText(PortStatusBar::MessagePane);
 }
 
+void CChildFrame::ShowPrompt(const QString& text) {
+    if (!text.isEmpty()) {
+        if (!prompting_) {
+            promptSaved_ = statusBar_->paneText(PortStatusBar::MessagePane);
+            promptSavedHighlight_ = statusBar_->highlighted();
+            prompting_ = true;
+        }
+        statusBar_->setPaneText(PortStatusBar::MessagePane, text);
+        return;
+    }
+    if (!prompting_)
+        return;
+    prompting_ = false;
+    if (promptSavedHighlight_)
+        statusBar_->SetStatusPane(promptSaved_);
+    else
+        statusBar_->setPaneText(PortStatusBar::MessagePane, promptSaved_);
+}
+
 QString CChildFrame::stateText() const {
     return statusBar_->paneText(PortStatusBar::StatePane);
 }
@@ -236,6 +256,7 @@ ChildPlacement CChildFrame::GetPlacement() const {
 }
 
 void CChildFrame::SetPlacement(const ChildPlacement& placement) {
+    const OwnGeometry own(ownGeometry_);
     normal_ = placement;
     setGeometry(
         QRect(QPoint(placement.left, placement.top), QPoint(placement.right - 1, placement.bottom - 1)));
@@ -243,14 +264,23 @@ void CChildFrame::SetPlacement(const ChildPlacement& placement) {
 }
 
 void CChildFrame::SetTerminalSize(int width, int height) {
+    const bool first = terminal_.isEmpty();
     terminal_ = QSize(width, height);
-    applySizeLimits();
+    if (terminal_.isEmpty())
+        return;
+    // The first size fits the window to its terminal; later ones (a font, a terminal type) keep the
+    // size the user gave it, only clipped by the new limit.
+    const OwnGeometry own(ownGeometry_);
+    RecalcSizeLimits();
+    if (first)
+        resize(maximumSize());
 }
 
-void CChildFrame::applySizeLimits() {
-    RecalcSizeLimits();
-    if (!terminal_.isEmpty())
-        resize(maximumSize());
+void CChildFrame::resizeEvent(QResizeEvent* event) {
+    // A size given by the user, not by the frame itself, ends its own maximise.
+    if (ownGeometry_ == 0 && !(windowState() & Qt::WindowMaximized))
+        ownMaximised_ = false;
+    QMdiSubWindow::resizeEvent(event);
 }
 
 void CChildFrame::RecalcSizeLimits() {
@@ -271,6 +301,7 @@ void CChildFrame::RecalcSizeLimits() {
         if (limit.height() > client.height())
             limit.rheight() = std::max(client.height(), 1);
     }
+    const OwnGeometry own(ownGeometry_);
     setMaximumSize(limit);
     if (ownMaximised_)
         setGeometry(QRect(QPoint(0, 0), limit));
@@ -284,6 +315,7 @@ void CChildFrame::OnWindowStateChanged(Qt::WindowStates, Qt::WindowStates now) {
 }
 
 void CChildFrame::OnOwnMaximise() {
+    const OwnGeometry own(ownGeometry_);
     setWindowState(windowState() & ~Qt::WindowMaximized);
     if (ownMaximised_) {
         ownMaximised_ = false;

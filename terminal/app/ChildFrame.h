@@ -42,6 +42,9 @@ public:
     // Shows a notice highlighted in the message pane.
     void SetStatusPane(const QString& text);
     QString statusPaneText() const;
+    // A command's status text in the message pane while it is pointed at; an empty text puts back the
+    // notice that was there.
+    void ShowPrompt(const QString& text);
     QString stateText() const;
     int lineIndicators() const { return lines_; }
 
@@ -69,12 +72,21 @@ protected:
     void closeEvent(QCloseEvent* event) override;
     void timerEvent(QTimerEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
+    // Marks the frame's own moves and resizes while it lives; only other resizes end the own maximise.
+    struct OwnGeometry {
+        explicit OwnGeometry(int& depth) : depth_(depth) { ++depth_; }
+        ~OwnGeometry() { --depth_; }
+        OwnGeometry(const OwnGeometry&) = delete;
+        OwnGeometry& operator=(const OwnGeometry&) = delete;
+        int& depth_;
+    };
+
     void showPortState(bool open);
     void updateButtons();
     void showLamps();
-    void applySizeLimits();
     void OnWindowStateChanged(Qt::WindowStates before, Qt::WindowStates now);
     void OnOwnMaximise();
 
@@ -91,6 +103,10 @@ private:
     int lines_ = 0;
     int blinkCount_ = 0;
     bool ownMaximised_ = false;
+    int ownGeometry_ = 0;
+    bool prompting_ = false;
+    QString promptSaved_;
+    bool promptSavedHighlight_ = false;
     ChildPlacement normal_; // its saved normal rectangle
     QBasicTimer closeWaitTimer_;
     QBasicTimer blinkTimer_;

@@ -15,6 +15,10 @@ namespace {
 
 CHalvicApp* theApp = nullptr;
 
+QString withSeparator(const QString& folder) {
+    return folder.endsWith(QLatin1Char('/')) ? folder : folder + QLatin1Char('/');
+}
+
 bool inTable(int port) {
     return port >= 1 && port <= CHalvicApp::PortCount;
 }
@@ -24,11 +28,19 @@ bool inTable(int port) {
 CHalvicApp::CHalvicApp(const QString& programDir, QObject* parent)
     : QObject(parent),
       programDirectory_(programDir.endsWith(QLatin1Char('/')) ? programDir : programDir + QLatin1Char('/')),
-      optionFile_(programDirectory_) {
+      optionFile_(shell::documentsFolder()) {
     ResetTransfers();
     optionFile_.setLinkPath(HalvicSettings()->value(QStringLiteral("Link_Path"), QString()).toString());
     sheet_ = RunSetupSheet;
     theApp = this;
+}
+
+QString CHalvicApp::DocumentsFolder() {
+    return withSeparator(shell::documentsFolder());
+}
+
+QString CHalvicApp::ReceiveFolder() const {
+    return optionFile_.folderOfFile() ? optionFile_.folder() : withSeparator(shell::downloadsFolder());
 }
 
 CHalvicApp::~CHalvicApp() {

@@ -28,7 +28,7 @@ class CHalvicApp : public QObject {
 public:
     static constexpr int PortCount = 256;
 
-    // programDir: the folder of the program, the default transmit and receive folder of new windows.
+    // programDir: the folder of the program.
     explicit CHalvicApp(const QString& programDir, QObject* parent = nullptr);
     ~CHalvicApp() override;
 
@@ -46,7 +46,13 @@ public:
     bool AnyViewBusy() const;
 
     QString ProgramDirectory() const { return programDirectory_; }
+    // The folder of the option file read last; until then the user's Documents folder, where the save
+    // dialog starts and new windows' captures go.
     QString OptionFileFolder() const { return optionFile_.folder(); }
+    // A new window's receive folder: the Downloads folder until an option file was read, then its
+    // folder. Every folder here ends in '/'.
+    QString ReceiveFolder() const;
+    static QString DocumentsFolder();
 
     // Option-file state: the profiles a file handed out and whether one was read or written.
     OptionFile& optionFile() { return optionFile_; }

@@ -39,7 +39,7 @@ CHalvicDoc::~CHalvicDoc() {
 }
 
 QString CHalvicDoc::caption() const {
-    return QString::fromLatin1(terminal::fieldText(portSettings.portName));
+    return QString::fromStdString(DisplayPortName(terminal::fieldText(portSettings.portName)));
 }
 
 terminal::TerminalType CHalvicDoc::terminalType() const {
@@ -47,9 +47,9 @@ terminal::TerminalType CHalvicDoc::terminalType() const {
 }
 
 bool CHalvicDoc::OnNewDocument() {
-    const std::string dir = app_.ProgramDirectory().toStdString();
-    terminal::setFieldText(transferSettings.transmitFolder, dir);
-    terminal::setFieldText(transferSettings.receiveDirectory, dir);
+    // User folders, not the program's: files are sent from Documents and received into Downloads.
+    terminal::setFieldText(transferSettings.transmitFolder, CHalvicApp::DocumentsFolder().toStdString());
+    terminal::setFieldText(transferSettings.receiveDirectory, app_.ReceiveFolder().toStdString());
     if (terminal::fieldText(portSettings.portName).empty())
         SetPort(portSettings, portSettings.portNumber);
     return SetupConnection();

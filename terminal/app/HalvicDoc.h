@@ -51,7 +51,8 @@ public:
     void OnCloseDocument();
 
     int activePort() const { return activePort_; }
-    // The caption of the document's messages: the port name text.
+    // The caption of the document's messages and the port's name in its dialogs: "COM12", as a person
+    // reads it (the record keeps the port name text).
     QString caption() const;
     bool fromProfile() const { return fromProfile_; }
     terminal::TerminalType terminalType() const;

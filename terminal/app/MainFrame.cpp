@@ -8,23 +8,20 @@
 #include "install_layout.h"
 #include "launcher.h"
 #include "messenger.h"
+#include "TerminalFontDlg.h"
 #include "WaitDlg.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QFileInfo>
-#include <QFontDialog>
-#include <QGroupBox>
-#include <QLabel>
+#include <QKeyEvent>
 #include <QMdiArea>
 #include <QMenuBar>
 #include <QScreen>
+#include <QStatusTipEvent>
 #include <QTimerEvent>
 #include <QToolBar>
-
-#include <algorithm>
-#include <cmath>
 
 namespace halvic {
 
@@ -89,6 +86,38 @@ QAction* CMainFrame::addCommand(QMenu* menu, const QString& name, const QString&
     return a;
 }
 
+// A command's prompt: the status line's text, then after a line break the tooltip's.
+void CMainFrame::setPrompt(QAction* command, const QString& prompt) {
+    const qsizetype split = prompt.indexOf(QLatin1Char('\n'));
+    command->setStatusTip(prompt.left(split));
+    command->setToolTip(split < 0 ? prompt : prompt.mid(split + 1));
+}
+
+void CMainFrame::keyPressEvent(QKeyEvent* event) {
+    // F10 that no port window took (no string for it in the description) opens the menus, as the
+    // system's own key does.
+    if (event->key() == Qt::Key_F10 && event->modifiers() == Qt::NoModifier) {
+        for (QAction* menu : menuBar()->actions())
+            if (menu->isVisible() && menu->isEnabled()) {
+                menuBar()->setActiveAction(menu);
+                event->accept();
+                return;
+            }
+    }
+    QMainWindow::keyPressEvent(event);
+}
+
+bool CMainFrame::event(QEvent* event) {
+    // The main window has no status line of its own: a command's status text goes to the active port
+    // window's, and an empty one puts back what was there.
+    if (event->type() == QEvent::StatusTip) {
+        if (CChildFrame* child = activeChild())
+            child->ShowPrompt(static_cast<QStatusTipEvent*>(event)->tip());
+        return true;
+    }
+    return QMainWindow::event(event);
+}
+
 QAction* CMainFrame::action(const QString& name) const {
     return findChild<QAction*>(name, Qt::FindDirectChildrenOnly);
 }
@@ -150,6 +179,7 @@ void CMainFrame::createMenus() {
     QAction* transfer = addCommand(port, QStringLiteral("fileTransfer"), QStringLiteral("File &Transfer"));
     viewCommand(transfer, &CHalvicView::OnFileTransfer);
     QAction* pattern = addCommand(port, QStringLiteral("sendPattern"), QStringLiteral("Send &Pattern"));
+    setPrompt(pattern, QStringLiteral("Send special pattern\nSend pattern"));
     viewCommand(pattern, &CHalvicView::OnSendPattern);
     QAction* sendBreak =
         addCommand(port, QStringLiteral("sendBreak"), QStringLiteral("Send &Break"), ctrlAlt(Qt::Key_Pause));
@@ -195,6 +225,7 @@ void CMainFrame::createMenus() {
     windowMenus_ = {profile->menuAction(), edit->menuAction(), port->menuAction(), window->menuAction()};
 
     QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
+    helpMenu_ = help->menuAction();
     QAction* helpItem = addCommand(help, QStringLiteral("help"), QStringLiteral("&Help"));
     connect(helpItem, &QAction::triggered, this, &CMainFrame::OnHelp);
     QAction* about =
@@ -402,39 +433,28 @@ void CMainFrame::routePortBreak(int port) {
 }
 
 void CMainFrame::OnSetFont() {
-    QFontDialog dialog(font_.toQFont(), this);
-    dialog.setOption(QFontDialog::MonospacedFonts);
-    dialog.setOption(QFontDialog::ScalableFonts, false);
-    dialog.setOption(QFontDialog::NonScalableFonts, false);
-    dialog.setOption(QFontDialog::DontUseNativeDialog);
-    // No effects and no script choice: the terminal draws its own underline and takes 8-bit cells.
-    for (QGroupBox* group : dialog.findChildren<QGroupBox*>())
-        if (group->title().contains(QStringLiteral("Effects")))
-            group->hide();
-    for (QLabel* label : dialog.findChildren<QLabel*>())
-        if (label->text().contains(QStringLiteral("Writing System")) && label->buddy()) {
-            label->buddy()->hide();
-            label->hide();
-        }
+    const QScreen* screen = this->screen();
+    CTerminalFontDlg dialog(font_, screen ? screen->logicalDotsPerInchY() : 96.0, this);
     if (dialog.exec() != QDialog::Accepted)
         return;
-    const QFont chosen = dialog.selectedFont();
-    TerminalFont font = font_;
-    font.lfFaceName = chosen.family();
-    // 8 to 14 points, kept as the character height in pixels at the screen's resolution.
-    const double points = std::clamp(chosen.pointSizeF() > 0 ? chosen.pointSizeF() : 8.0, 8.0, 14.0);
-    const QScreen* screen = this->screen();
-    const double dpi = screen ? screen->logicalDotsPerInchY() : 96.0;
-    font.lfHeight = -static_cast<int>(std::lround(points * dpi / 72.0));
-    font.lfWeight = chosen.weight();
-    font.lfItalic = chosen.italic() ? 1 : 0;
-    setTerminalFont(font);
+    setTerminalFont(dialog.selectedFont());
 }
 
 void CMainFrame::setTerminalFont(const TerminalFont& font) {
     font_ = font;
     for (CChildFrame* frame : childFrames())
         frame->view().SetViewFont(font_);
+}
+
+// The menus of the state are in the bar and the others are out of it: a hidden menu would still take
+// its Alt+letter, and two menus on one letter open neither.
+void CMainFrame::showMenus(const QList<QAction*>& wanted, const QList<QAction*>& unwanted) {
+    QMenuBar* bar = menuBar();
+    for (QAction* menu : unwanted)
+        if (bar->actions().contains(menu))
+            bar->removeAction(menu);
+    if (!bar->actions().contains(wanted.first()))
+        bar->insertActions(helpMenu_, wanted);
 }
 
 void CMainFrame::updateActions() {
@@ -445,10 +465,7 @@ void CMainFrame::updateActions() {
     const bool open = hasChild && child->document().IsPortOpen();
     const bool idle = hasChild && !child->view().IsBusy();
     const bool anyWindow = !childFrames().isEmpty();
-    for (QAction* menu : noWindowMenus_)
-        menu->setVisible(!anyWindow);
-    for (QAction* menu : windowMenus_)
-        menu->setVisible(anyWindow);
+    showMenus(anyWindow ? windowMenus_ : noWindowMenus_, anyWindow ? noWindowMenus_ : windowMenus_);
     const auto enable = [this](const char* name, bool on) {
         action(QString::fromLatin1(name))->setEnabled(on);
     };

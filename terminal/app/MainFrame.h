@@ -60,12 +60,16 @@ public:
     QAction* action(const QString& name) const;
 
 protected:
+    bool event(QEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void timerEvent(QTimerEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void createMenus();
+    static void setPrompt(QAction* command, const QString& prompt);
+    void showMenus(const QList<QAction*>& wanted, const QList<QAction*>& unwanted);
     void tile(Qt::Orientation orientation);
     CHalvicView* activeView() const;
     QAction* addCommand(QMenu* menu, const QString& name, const QString& text, const QKeySequence& keys = {});
@@ -75,6 +79,7 @@ private:
     QToolBar* toolBar_ = nullptr;
     QList<QAction*> noWindowMenus_; // the menus without a port window
     QList<QAction*> windowMenus_;
+    QAction* helpMenu_ = nullptr;
     TerminalFont font_;
     bool asked_ = false;
     // The save question before windows close: false when the user cancelled or the save failed.

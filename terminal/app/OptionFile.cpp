@@ -112,6 +112,7 @@ int OptionFile::ReadOptionFile(const QString& name) {
     }
     path_ = path;
     folder_ = path.left(path.lastIndexOf(QLatin1Char('/')) + 1);
+    folderOfFile_ = true;
     loaded_ = true;
     hasName_ = true;
     return 1;

@@ -12,7 +12,7 @@ class QWidget;
 
 class OptionFile {
 public:
-    // folder: where the save dialog starts until a file has been read (the program's directory).
+    // folder: where the save dialog starts until a file has been read (the user's Documents folder).
     explicit OptionFile(const QString& folder);
 
     // Reads and checks the whole file, keeps its profiles and places the main window (when one is set).
@@ -37,6 +37,8 @@ public:
 
     const QString& path() const { return path_; }
     const QString& folder() const { return folder_; } // ends in '/'
+    // Whether folder() is that of a file read, not the one given at the start.
+    bool folderOfFile() const { return folderOfFile_; }
     const QString& linkPath() const { return linkPath_; }
     void setLinkPath(const QString& folder) { linkPath_ = folder; }
     const QString& title() const { return title_; }
@@ -58,6 +60,7 @@ private:
     terminal::WindowPlacement placement_;
     int next_ = 0;
     bool loaded_ = false;
+    bool folderOfFile_ = false;
     bool hasName_ = false;
 };
 

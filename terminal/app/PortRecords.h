@@ -6,6 +6,7 @@
 
 #include <cstdio>
 #include <string>
+#include <string_view>
 
 namespace halvic {
 
@@ -28,6 +29,14 @@ inline bool SoftwareFlow(const PortSettings& settings) {
 inline std::string MakePortName(int port) {
     char name[20];
     std::snprintf(name, sizeof name, port >= 10 ? "\\\\.\\COM%d" : "COM%d", port);
+    return name;
+}
+
+// The name a person reads ("COM12"): the record's name without its device-namespace prefix.
+inline std::string DisplayPortName(std::string name) {
+    constexpr std::string_view prefix = "\\\\.\\";
+    if (name.starts_with(prefix))
+        name.erase(0, prefix.size());
     return name;
 }
 

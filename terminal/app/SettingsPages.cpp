@@ -87,6 +87,11 @@ QString optionFileFolder() {
     return app ? app->OptionFileFolder() : QString();
 }
 
+QString receiveFolder() {
+    CHalvicApp* app = CHalvicApp::instance();
+    return app ? app->ReceiveFolder() : QString();
+}
+
 bool portInUse(int port) {
     CHalvicApp* app = CHalvicApp::instance();
     return app && app->IsPortInUse(port);
@@ -289,7 +294,7 @@ void CTransferOpt::LoadFrom(const TransferSettings& settings) {
 
 void CTransferOpt::StoreTo(TransferSettings& settings) {
     if (!loaded_)
-        directory_ = optionFileFolder();
+        directory_ = receiveFolder();
     storePath(settings.receiveDirectory, directory_);
     settings.zmodemAutoDownload = programPageValues().zmodemAutoDownload ? 1 : 0;
 }
@@ -300,7 +305,7 @@ void CTransferOpt::OnInitDialog() {
 
 void CTransferOpt::OnSetActive() {
     if (!loaded_)
-        directory_ = optionFileFolder();
+        directory_ = receiveFolder();
     shown_->setText(directory_);
     zmodem_->setChecked(programPageValues().zmodemAutoDownload);
 }

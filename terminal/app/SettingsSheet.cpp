@@ -5,6 +5,7 @@
 #include "SettingsPages.h"
 
 #include <QDialogButtonBox>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QVBoxLayout>
 
@@ -14,6 +15,9 @@ CSetup::CSetup(QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("CSetup"));
     setWindowTitle(QStringLiteral("Property"));
     tabs_ = new QTabWidget;
+    // Every tab whole: the sheet widens to its tabs rather than hiding one behind scroll arrows.
+    tabs_->tabBar()->setUsesScrollButtons(false);
+    tabs_->tabBar()->setElideMode(Qt::ElideNone);
     portPage_ = new CPSet;
     terminalPage_ = new COption;
     transferPage_ = new CTransferOpt;

@@ -23,7 +23,9 @@ TEST_F(DocumentTest, OpensItsPortBindsTheDescriptionAndRegistersThePort) {
         EXPECT_EQ(state->screenLines(), 24);
         EXPECT_EQ(state->bufferLines(), 24 + 25);
     }
-    EXPECT_EQ(terminal::fieldText(doc.transferSettings.receiveDirectory),
+    // The user's folder, never the program's.
+    EXPECT_EQ(terminal::fieldText(doc.transferSettings.receiveDirectory), app->ReceiveFolder().toStdString());
+    EXPECT_NE(terminal::fieldText(doc.transferSettings.receiveDirectory),
               app->ProgramDirectory().toStdString());
     EXPECT_TRUE(messages->boxes().empty());
     // The port is really held: the same device under another number is refused.

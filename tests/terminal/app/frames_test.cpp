@@ -2,12 +2,15 @@
 // among the settings and waits for readers before it closes; a port window keeps to its terminal's size.
 #include "halvic_fixture.h"
 #include "TerminalFont.h"
+#include "TerminalFontDlg.h"
 #include "test_application.h"
 
 #include <QAction>
+#include <QCheckBox>
 #include <QElapsedTimer>
-#include <QFontDialog>
+#include <QFontDatabase>
 #include <QGroupBox>
+#include <QListWidget>
 #include <QMdiArea>
 #include <QMenu>
 #include <QMenuBar>
@@ -180,19 +183,25 @@ TEST_F(FramesTest, ToolBarEntriesAreNamedToolBar) {
 }
 
 TEST_F(FramesTest, FontDialogOffersFixedPitchWithoutEffects) {
-    bool monospacedOnly = false;
+    QStringList families;
     bool effectsShown = true;
     QTimer::singleShot(0, [&] {
-        QTRY_VERIFY(qobject_cast<QFontDialog*>(QApplication::activeModalWidget()));
-        auto* dialog = qobject_cast<QFontDialog*>(QApplication::activeModalWidget());
-        monospacedOnly = dialog->testOption(QFontDialog::MonospacedFonts);
+        QTRY_VERIFY(qobject_cast<halvic::CTerminalFontDlg*>(QApplication::activeModalWidget()));
+        auto* dialog = qobject_cast<halvic::CTerminalFontDlg*>(QApplication::activeModalWidget());
+        auto* list = dialog->findChild<QListWidget*>(QStringLiteral("fontFamilies"));
+        for (int i = 0; i < list->count(); ++i)
+            families << list->item(i)->text();
         effectsShown = false;
         for (QGroupBox* group : dialog->findChildren<QGroupBox*>())
             effectsShown |= group->title().contains(QStringLiteral("Effects")) && group->isVisible();
+        for (QCheckBox* box : dialog->findChildren<QCheckBox*>())
+            effectsShown |= box->isVisible();
         dialog->reject();
     });
     mainFrame().action(QStringLiteral("setFont"))->trigger();
-    EXPECT_TRUE(monospacedOnly);
+    EXPECT_FALSE(families.isEmpty());
+    for (const QString& family : families)
+        EXPECT_TRUE(QFontDatabase::isFixedPitch(family)) << family.toStdString();
     EXPECT_FALSE(effectsShown);
 }
 
