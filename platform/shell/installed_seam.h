@@ -1,0 +1,42 @@
+#pragma once
+// The implementation of a seam in force, for every thread: Real until another is installed. Tests
+// install a scripted one; the programs keep the real one.
+//
+//   Messenger& messenger() { return seam().get(); }             // seam(): a function-local static
+//   void setMessenger(std::shared_ptr<Messenger> m) { seam().set(std::move(m)); }
+//   ... ScriptedMessenger::install() { return shell::installFresh<ScriptedMessenger>(setMessenger); }
+
+#include <memory>
+#include <mutex>
+
+namespace shell {
+
+template <class Seam, class Real>
+class InstalledSeam {
+public:
+    Seam& get() {
+        const std::lock_guard lock(mutex_);
+        if (!current_) {
+            current_ = std::make_shared<Real>();
+        }
+        return *current_;
+    }
+    void set(std::shared_ptr<Seam> s) {
+        const std::lock_guard lock(mutex_);
+        current_ = std::move(s);
+    }
+
+private:
+    std::mutex mutex_;
+    std::shared_ptr<Seam> current_;
+};
+
+// Makes a Fake, puts it in force through set and returns it, for the caller to script and read.
+template <class Fake, class Seam>
+std::shared_ptr<Fake> installFresh(void (*set)(std::shared_ptr<Seam>)) {
+    auto fake = std::make_shared<Fake>();
+    set(fake);
+    return fake;
+}
+
+} // namespace shell
