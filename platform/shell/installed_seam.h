@@ -2,8 +2,9 @@
 // The implementation of a seam in force, for every thread: Real until another is installed. Tests
 // install a scripted one; the programs keep the real one.
 //
-//   Messenger& messenger() { return seam().get(); }             // seam(): a function-local static
-//   void setMessenger(std::shared_ptr<Messenger> m) { seam().set(std::move(m)); }
+//   Messenger& messenger() { return shell::installedSeam<Messenger, QtMessenger>().get(); }
+//   void setMessenger(std::shared_ptr<Messenger> m) { shell::installedSeam<Messenger, QtMessenger>().set(m);
+//   }
 //   ... ScriptedMessenger::install() { return shell::installFresh<ScriptedMessenger>(setMessenger); }
 
 #include <memory>
@@ -30,6 +31,13 @@ private:
     std::mutex mutex_;
     std::shared_ptr<Seam> current_;
 };
+
+// The one InstalledSeam of a seam, made on first use.
+template <class Seam, class Real>
+InstalledSeam<Seam, Real>& installedSeam() {
+    static InstalledSeam<Seam, Real> seam;
+    return seam;
+}
 
 // Makes a Fake, puts it in force through set and returns it, for the caller to script and read.
 template <class Fake, class Seam>

@@ -5,21 +5,12 @@
 
 namespace shell {
 
-namespace {
-
-InstalledSeam<Launcher, QtLauncher>& seam() {
-    static InstalledSeam<Launcher, QtLauncher> s;
-    return s;
-}
-
-} // namespace
-
 Launcher& launcher() {
-    return seam().get();
+    return installedSeam<Launcher, QtLauncher>().get();
 }
 
 void setLauncher(std::shared_ptr<Launcher> l) {
-    seam().set(std::move(l));
+    installedSeam<Launcher, QtLauncher>().set(std::move(l));
 }
 
 } // namespace shell

@@ -7,21 +7,12 @@
 
 namespace gui {
 
-namespace {
-
-shell::InstalledSeam<FileDialogs, QtFileDialogs>& seam() {
-    static shell::InstalledSeam<FileDialogs, QtFileDialogs> s;
-    return s;
-}
-
-} // namespace
-
 FileDialogs& fileDialogs() {
-    return seam().get();
+    return shell::installedSeam<FileDialogs, QtFileDialogs>().get();
 }
 
 void setFileDialogs(std::shared_ptr<FileDialogs> d) {
-    seam().set(std::move(d));
+    shell::installedSeam<FileDialogs, QtFileDialogs>().set(std::move(d));
 }
 
 QString qtFilter(const QString& barFilter) {

@@ -5,21 +5,12 @@
 
 namespace gui {
 
-namespace {
-
-shell::InstalledSeam<Messenger, QtMessenger>& seam() {
-    static shell::InstalledSeam<Messenger, QtMessenger> s;
-    return s;
-}
-
-} // namespace
-
 Messenger& messenger() {
-    return seam().get();
+    return shell::installedSeam<Messenger, QtMessenger>().get();
 }
 
 void setMessenger(std::shared_ptr<Messenger> m) {
-    seam().set(std::move(m));
+    shell::installedSeam<Messenger, QtMessenger>().set(std::move(m));
 }
 
 } // namespace gui
