@@ -22,6 +22,18 @@ macro(brel_require_pkgconfig prefix module debian)
     endif()
 endmacro()
 
+# brel_require_programs(DEBIAN_PACKAGE program...): each program on the PATH, or a stop naming the package.
+# Tests that run a peer program need it: without it they would only be skipped.
+macro(brel_require_programs debian)
+    foreach(program ${ARGN})
+        string(MAKE_C_IDENTIFIER "BREL_PROGRAM_${program}" var)
+        find_program(${var} ${program})
+        if(NOT ${var})
+            message(FATAL_ERROR "${program} not found: install the Debian package ${debian} (scripts/deps.sh test does)")
+        endif()
+    endforeach()
+endmacro()
+
 add_compile_options(-Wall -Wextra -Wpedantic)
 if(BREL_WERROR)
     add_compile_options(-Werror)

@@ -1,5 +1,7 @@
 #include "recording_launcher.h"
 
+#include "installed_seam.h"
+
 namespace shell {
 
 bool RecordingLauncher::startProgram(const QString& program, const QStringList& arguments) {
@@ -25,9 +27,7 @@ std::vector<Launch> RecordingLauncher::launches() const {
 }
 
 std::shared_ptr<RecordingLauncher> RecordingLauncher::install() {
-    auto l = std::make_shared<RecordingLauncher>();
-    setLauncher(l);
-    return l;
+    return installFresh<RecordingLauncher>(setLauncher);
 }
 
 } // namespace shell

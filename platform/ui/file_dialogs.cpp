@@ -1,38 +1,18 @@
 #include "file_dialogs.h"
 
+#include "installed_seam.h"
 #include "qt_file_dialogs.h"
 
 #include <QStringList>
 
-#include <mutex>
-
 namespace gui {
 
-namespace {
-
-std::mutex& dialogsMutex() {
-    static std::mutex m;
-    return m;
-}
-
-std::shared_ptr<FileDialogs>& current() {
-    static std::shared_ptr<FileDialogs> d;
-    return d;
-}
-
-} // namespace
-
 FileDialogs& fileDialogs() {
-    const std::lock_guard lock(dialogsMutex());
-    if (!current()) {
-        current() = std::make_shared<QtFileDialogs>();
-    }
-    return *current();
+    return shell::installedSeam<FileDialogs, QtFileDialogs>().get();
 }
 
 void setFileDialogs(std::shared_ptr<FileDialogs> d) {
-    const std::lock_guard lock(dialogsMutex());
-    current() = std::move(d);
+    shell::installedSeam<FileDialogs, QtFileDialogs>().set(std::move(d));
 }
 
 QString qtFilter(const QString& barFilter) {

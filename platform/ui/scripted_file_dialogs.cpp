@@ -1,5 +1,7 @@
 #include "scripted_file_dialogs.h"
 
+#include "installed_seam.h"
+
 namespace gui {
 
 QString ScriptedFileDialogs::record(DialogKind kind, const QString& caption, const QString& start,
@@ -50,9 +52,7 @@ void ScriptedFileDialogs::clear() {
 }
 
 std::shared_ptr<ScriptedFileDialogs> ScriptedFileDialogs::install() {
-    auto d = std::make_shared<ScriptedFileDialogs>();
-    setFileDialogs(d);
-    return d;
+    return shell::installFresh<ScriptedFileDialogs>(setFileDialogs);
 }
 
 } // namespace gui

@@ -1,5 +1,7 @@
 #include "scripted_messenger.h"
 
+#include "installed_seam.h"
+
 namespace gui {
 
 namespace {
@@ -104,9 +106,7 @@ void ScriptedMessenger::clear() {
 }
 
 std::shared_ptr<ScriptedMessenger> ScriptedMessenger::install() {
-    auto m = std::make_shared<ScriptedMessenger>();
-    setMessenger(m);
-    return m;
+    return shell::installFresh<ScriptedMessenger>(setMessenger);
 }
 
 } // namespace gui

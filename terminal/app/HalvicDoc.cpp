@@ -86,7 +86,8 @@ bool CHalvicDoc::SetupConnection() {
 bool CHalvicDoc::RunSettingsSheet(bool fromProperties) {
     const SettingsSheetRunner& sheet = app_.settingsSheet();
     for (;;) {
-        // A sheet shown again after the in-use message may still be cancelled: no window then.
+        // The runner shows the sheet once; the in-use check is made here alone. A sheet shown again
+        // after the in-use message may still be cancelled: no window then.
         if (!sheet || !sheet(*this, fromProperties))
             return false;
         giveTranslationsToScreen();

@@ -1,5 +1,6 @@
 #include "SendPatternDlg.h"
 
+#include "ControlIds.h"
 #include "HexPatternEdit.h"
 #include "messenger.h"
 #include "PatternEdits.h"
@@ -68,15 +69,15 @@ CSendPatternDlg::CSendPatternDlg(QWidget* parent) : QDialog(parent) {
     setFont(f);
 
     auto* data = new QGroupBox(QStringLiteral(" Data Pattern "), this);
-    ascii_ = radio(QStringLiteral("ASCII"), "1032", data);
-    hex_ = radio(QStringLiteral("HEX"), "1033", data);
-    range_ = radio(QStringLiteral("Range(Hex)"), "1034", data);
+    ascii_ = radio(QStringLiteral("ASCII"), kIdcAsciiRadio, data);
+    hex_ = radio(QStringLiteral("HEX"), kIdcHexRadio, data);
+    range_ = radio(QStringLiteral("Range(Hex)"), kIdcRangeRadio, data);
     auto* typeGroup = new QButtonGroup(this);
     for (QRadioButton* r : {ascii_, hex_, range_})
         typeGroup->addButton(r);
 
     auto* frame = new QFrame(data); // frames the pattern line
-    frame->setObjectName(QStringLiteral("1043"));
+    frame->setObjectName(QLatin1String(kIdcPatternLineFrame));
     frame->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
     line_ = new CHexPatternEdit(frame);
     auto* frameLayout = new QHBoxLayout(frame);
@@ -85,13 +86,13 @@ CSendPatternDlg::CSendPatternDlg(QWidget* parent) : QDialog(parent) {
     auto* ruler = new PatternRuler(line_, data);
 
     hexField_ = new HexEdit(data);
-    hexField_->setObjectName(QStringLiteral("1037"));
+    hexField_->setObjectName(QLatin1String(kIdcHexEdit));
     hexField_->setMaxLength(40);
     start_ = new HexEdit(data);
-    start_->setObjectName(QStringLiteral("1038"));
+    start_->setObjectName(QLatin1String(kIdcRangeStartEdit));
     start_->setMaxLength(2);
     end_ = new HexEdit(data);
-    end_->setObjectName(QStringLiteral("1039"));
+    end_->setObjectName(QLatin1String(kIdcRangeEndEdit));
     end_->setMaxLength(2);
     for (HexEdit* e : {start_, end_})
         e->setFixedWidth(e->fontMetrics().horizontalAdvance(QStringLiteral("WWW")) + 8);
@@ -110,10 +111,10 @@ CSendPatternDlg::CSendPatternDlg(QWidget* parent) : QDialog(parent) {
     grid->setColumnStretch(5, 1);
 
     auto* count = new QGroupBox(QStringLiteral(" Count "), this);
-    untilBreak_ = radio(QStringLiteral("Send until user break"), "1041", count);
-    repeat_ = radio(QStringLiteral("Repeat Count :"), "1040", count);
+    untilBreak_ = radio(QStringLiteral("Send until user break"), kIdcUntilBreakRadio, count);
+    repeat_ = radio(QStringLiteral("Repeat Count :"), kIdcRepeatRadio, count);
     repeatCount_ = new DigitEdit(count);
-    repeatCount_->setObjectName(QStringLiteral("1042"));
+    repeatCount_->setObjectName(QLatin1String(kIdcRepeatCountEdit));
     repeatCount_->setMaxLength(8);
     auto* countGroup = new QButtonGroup(this);
     countGroup->addButton(untilBreak_);

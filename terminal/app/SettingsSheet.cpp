@@ -1,6 +1,5 @@
 #include "SettingsSheet.h"
 
-#include "HalvicApp.h"
 #include "HalvicDoc.h"
 #include "SettingsPages.h"
 
@@ -78,17 +77,12 @@ void CSetup::accept() {
 
 bool RunSetupSheet(CHalvicDoc& doc, bool portFixed) {
     CSetup sheet;
-    CHalvicApp& app = doc.app();
-    for (;;) {
-        if (portFixed)
-            sheet.LoadPages(doc.portSettings, doc.terminalSettings, doc.transferSettings, true);
-        if (!sheet.run())
-            return false;
-        sheet.StorePages(doc.portSettings, doc.terminalSettings, doc.transferSettings);
-        if (portFixed || !app.IsPortInUse(doc.portSettings.portNumber))
-            return true;
-        CHalvicDoc::ShowPortInUse(doc.caption());
-    }
+    if (portFixed)
+        sheet.LoadPages(doc.portSettings, doc.terminalSettings, doc.transferSettings, true);
+    if (!sheet.run())
+        return false;
+    sheet.StorePages(doc.portSettings, doc.terminalSettings, doc.transferSettings);
+    return true;
 }
 
 } // namespace halvic

@@ -41,8 +41,8 @@ private:
     int current_ = 0;
 };
 
-// The sheet for a document's records, shown again after "Port %1 has been opened !" until the user
-// picks a free port or cancels. True when the records were changed.
+// Shows the sheet once for a document's records; true when they were changed. The document shows it
+// again while the chosen port is in use.
 bool RunSetupSheet(CHalvicDoc& doc, bool portFixed);
 
 } // namespace halvic

@@ -1,5 +1,6 @@
 #include "TransmitPatternDlg.h"
 
+#include "ControlIds.h"
 #include "PatternSendThread.h"
 #include "seriallib.h"
 
@@ -32,10 +33,10 @@ CTransmitPatternDlg::CTransmitPatternDlg(int port, std::shared_ptr<StopSignal> s
     f.setPointSize(8);
     setFont(f);
     auto* form = new QFormLayout;
-    form->addRow(QStringLiteral("Port:"), value(portName, "1047", this));
-    form->addRow(QStringLiteral("Transmit Pattern(Hex): "), value(patternText, "1044", this));
-    form->addRow(QStringLiteral("Repeat Count :"), value(repeatText, "1046", this));
-    count_ = value(QString(), "1045", this);
+    form->addRow(QStringLiteral("Port:"), value(portName, kIdcTransmitPort, this));
+    form->addRow(QStringLiteral("Transmit Pattern(Hex): "), value(patternText, kIdcTransmitPattern, this));
+    form->addRow(QStringLiteral("Repeat Count :"), value(repeatText, kIdcTransmitRepeatCount, this));
+    count_ = value(QString(), kIdcTransmitCount, this);
     form->addRow(QStringLiteral("Transmit Count :"), count_);
     auto* stopButton = new QPushButton(QStringLiteral("Stop"), this);
     stopButton->setObjectName(QStringLiteral("stop"));

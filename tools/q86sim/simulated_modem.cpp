@@ -98,9 +98,7 @@ private:
 };
 
 SimulatedModem::SimulatedModem(Scenario scenario)
-    : modem_(std::move(scenario), 0), lines_(std::make_shared<Lines>()) {
-    wire_ = modem_.active().line;
-}
+    : modem_(std::move(scenario), 0), scheduler_(modem_, *this), lines_(std::make_shared<Lines>()) {}
 
 SimulatedModem::~SimulatedModem() {
     stop();
@@ -119,9 +117,7 @@ void SimulatedModem::start() {
         std::lock_guard lock(mutex_);
         lines_->cts = modem_.cts();
         lines_->dcd = modem_.dcd();
-        for (Action& a : modem_.takeActions()) {
-            queue_.push_back(std::move(a));
-        }
+        scheduler_.takeActions();
     }
     lines_->share();
     comm::setLineControl(devicePath_, lines_);
@@ -187,16 +183,12 @@ void SimulatedModem::wake() {
     }
 }
 
-int64_t SimulatedModem::byteUs(const LineSetting& l) const {
-    return std::max<int64_t>(1, int64_t{l.bitsPerChar()} * 1'000'000 / std::max<uint32_t>(l.baud, 1));
-}
-
-bool SimulatedModem::applicationMatches() const {
+bool SimulatedModem::applicationMatches(const LineSetting& wire) {
     termios t{};
     if (::tcgetattr(pty_->master(), &t) != 0) {
         return false;
     }
-    LineSetting app = wire_;
+    LineSetting app = wire;
     app.baud = rateOf(cfgetospeed(&t));
     app.stopBits = (t.c_cflag & CSTOPB) ? 2 : 1;
     // Data bits and parity come from the application's port layer in this process; a pty drops them.
@@ -204,7 +196,29 @@ bool SimulatedModem::applicationMatches() const {
         app.dataBits = applied->dataBits;
         app.parity = applied->parity;
     }
-    return app == wire_;
+    return app == wire;
+}
+
+std::optional<std::size_t> SimulatedModem::deliver(std::string_view bytes) {
+    const ssize_t n = ::write(pty_->master(), bytes.data(), bytes.size());
+    if (n < 0) {
+        if (errno == EAGAIN) {
+            return std::nullopt; // the application is not reading
+        }
+        return bytes.size(); // no reader at all: the bytes are lost on the line
+    }
+    sent_ += static_cast<std::size_t>(n);
+    return static_cast<std::size_t>(n);
+}
+
+void SimulatedModem::setDcd(bool on) {
+    lines_->dcd = on;
+    lines_->share();
+}
+
+void SimulatedModem::setCts(bool on) {
+    lines_->cts = on;
+    lines_->share();
 }
 
 void SimulatedModem::run() {
@@ -213,7 +227,12 @@ void SimulatedModem::run() {
     char buf[4096];
     while (!stopping_) {
         int64_t now = steadyUs() - origin;
-        const int64_t wait = std::clamp<int64_t>(nextWakeUs(now) - now, 0, 100'000);
+        int64_t next = 0;
+        {
+            std::lock_guard lock(mutex_);
+            next = scheduler_.nextEventUs(now);
+        }
+        const int64_t wait = std::clamp<int64_t>(next - now, 0, 100'000);
         pollfd fds[2] = {{master, POLLIN, 0}, {wakeFd_, POLLIN, 0}};
         const bool listening = now >= hangupUntilUs_;
         // To the microsecond: a byte's time on a fast line is well under a millisecond.
@@ -234,138 +253,17 @@ void SimulatedModem::run() {
                     break;
                 }
                 std::lock_guard lock(mutex_);
-                for (ssize_t i = 0; i < n; ++i) {
-                    inputFreeUs_ = std::max(now, inputFreeUs_) + byteUs(wire_);
-                    input_.push_back({inputFreeUs_, buf[i]});
-                }
+                scheduler_.lineIn(std::string_view(buf, static_cast<std::size_t>(n)), now);
             }
         } else if (listening && (fds[0].revents & (POLLHUP | POLLERR))) {
             hangupUntilUs_ = now + 20'000;
         }
-        pump(now); // output and line changes due by now come first: they happened before
         {
             std::lock_guard lock(mutex_);
-            // A byte is judged when it has crossed the line: a rate switch that happens while the
-            // application's next command is on its way is in force for it.
-            std::string noise;
-            const bool match = input_.empty() || applicationMatches();
-            while (!input_.empty() && input_.front().dueUs <= now) {
-                const Pending p = input_.front();
-                input_.pop_front();
-                if (match) {
-                    modem_.receive(std::string_view(&p.byte, 1), p.dueUs / 1000);
-                } else {
-                    ++ignored_;
-                    // What a receiver at another rate makes of it: nothing that reads as text.
-                    noise.push_back(static_cast<char>(0x80 | ((p.dueUs / 7 + p.byte) & 0x7F)));
-                }
-            }
-            if (!noise.empty() && modem_.scenario().noiseOnMismatch &&
-                ::write(master, noise.data(), noise.size()) > 0) {
-                sent_ += noise.size();
-            }
-            if (auto d = modem_.nextDeadline(); d && *d * 1000 <= now) {
-                modem_.tick(now / 1000);
-            }
-            for (Action& a : modem_.takeActions()) {
-                queue_.push_back(std::move(a));
-            }
+            scheduler_.step(now);
         }
-        pump(now);
         changed_.notify_all();
     }
-}
-
-void SimulatedModem::pump(int64_t now) {
-    std::lock_guard lock(mutex_);
-    while (!queue_.empty()) {
-        Action& a = queue_.front();
-        switch (a.kind) {
-        case Action::Kind::Pause:
-            if (pauseUntilUs_ < 0) {
-                pauseUntilUs_ = now + int64_t{a.pauseMs} * 1000;
-            }
-            if (now < pauseUntilUs_) {
-                return;
-            }
-            pauseUntilUs_ = -1;
-            break;
-        case Action::Kind::SetLine:
-            wire_ = a.line;
-            break;
-        case Action::Kind::SetDcd:
-            lines_->dcd = a.on;
-            lines_->share();
-            break;
-        case Action::Kind::SetCts:
-            lines_->cts = a.on;
-            lines_->share();
-            break;
-        case Action::Kind::Send: {
-            const int64_t per = byteUs(wire_);
-            if (sendStartUs_ < 0) {
-                sendStartUs_ = now;
-            }
-            const auto due =
-                std::min<std::size_t>(a.bytes.size(), static_cast<std::size_t>((now - sendStartUs_) / per));
-            if (due > sendOffset_) {
-                if (applicationMatches()) {
-                    const ssize_t n =
-                        ::write(pty_->master(), a.bytes.data() + sendOffset_, due - sendOffset_);
-                    if (n < 0) {
-                        if (errno == EAGAIN) {
-                            blockedUntilUs_ = now + 20'000; // the application is not reading
-                            return;
-                        }
-                        sendOffset_ = due; // no reader at all: the bytes are lost on the line
-                    } else {
-                        sendOffset_ += static_cast<std::size_t>(n);
-                        sent_ += static_cast<std::size_t>(n);
-                    }
-                } else {
-                    sendOffset_ = due; // garbage at the other rate: lost
-                }
-            }
-            if (sendOffset_ < a.bytes.size()) {
-                return;
-            }
-            // The next burst follows this one without a gap if it is already waiting.
-            sendStartUs_ = std::max(now, sendStartUs_ + static_cast<int64_t>(a.bytes.size()) * per);
-            sendOffset_ = 0;
-            queue_.pop_front();
-            if (queue_.empty() || queue_.front().kind != Action::Kind::Send) {
-                sendStartUs_ = -1;
-            }
-            continue;
-        }
-        }
-        queue_.pop_front();
-    }
-}
-
-int64_t SimulatedModem::nextWakeUs(int64_t now) const {
-    int64_t next = now + 100'000;
-    std::lock_guard lock(mutex_);
-    const bool blocked = now < blockedUntilUs_;
-    if (auto d = modem_.nextDeadline()) {
-        next = std::min(next, *d * 1000);
-    }
-    if (!input_.empty()) {
-        next = std::min(next, input_.front().dueUs);
-    }
-    if (!queue_.empty()) {
-        const Action& a = queue_.front();
-        if (a.kind == Action::Kind::Pause && pauseUntilUs_ >= 0) {
-            next = std::min(next, pauseUntilUs_);
-        } else if (a.kind == Action::Kind::Send && blocked) {
-            next = std::min(next, blockedUntilUs_);
-        } else if (a.kind == Action::Kind::Send && sendStartUs_ >= 0) {
-            next = std::min(next, sendStartUs_ + int64_t(sendOffset_ + 1) * byteUs(wire_));
-        } else {
-            next = now;
-        }
-    }
-    return next;
 }
 
 std::vector<CommandRecord> SimulatedModem::commands() const {
@@ -398,7 +296,12 @@ Settings SimulatedModem::stored() const {
 
 LineSetting SimulatedModem::line() const {
     std::lock_guard lock(mutex_);
-    return wire_;
+    return scheduler_.wire();
+}
+
+std::size_t SimulatedModem::ignoredBytes() const {
+    std::lock_guard lock(mutex_);
+    return scheduler_.ignoredBytes();
 }
 
 bool SimulatedModem::dcd() const {
@@ -450,8 +353,7 @@ bool SimulatedModem::waitForCommand(const std::string& text, std::chrono::millis
 
 bool SimulatedModem::waitIdle(std::chrono::milliseconds timeout) {
     std::unique_lock lock(mutex_);
-    return changed_.wait_for(lock, timeout,
-                             [this] { return queue_.empty() && input_.empty() && !modem_.hasActions(); });
+    return changed_.wait_for(lock, timeout, [this] { return scheduler_.idle(); });
 }
 
 } // namespace q86sim

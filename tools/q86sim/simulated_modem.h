@@ -17,6 +17,7 @@
 // Replies leave at the simulated line rate, so read sizes and time-outs behave as on a real line.
 
 #include "action.h"
+#include "action_scheduler.h"
 #include "line_control.h"
 #include "modem.h"
 #include "pty_pair.h"
@@ -25,21 +26,21 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
-#include <deque>
 #include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <thread>
 #include <vector>
 
 namespace q86sim {
 
-class SimulatedModem {
+class SimulatedModem : private LineEnd {
 public:
     explicit SimulatedModem(Scenario scenario = {});
-    ~SimulatedModem();
+    ~SimulatedModem() override;
     SimulatedModem(const SimulatedModem&) = delete;
     SimulatedModem& operator=(const SimulatedModem&) = delete;
 
@@ -74,7 +75,7 @@ public:
     std::string transferData() const;
     XmodemReceiver::State transferState() const;
     // Bytes that arrived while the application's side had another rate or framing.
-    std::size_t ignoredBytes() const { return ignored_.load(); }
+    std::size_t ignoredBytes() const;
     // Bytes the modem has put on the wire.
     std::size_t sentBytes() const { return sent_.load(); }
 
@@ -89,21 +90,19 @@ public:
 
 private:
     class Lines;
-    struct Pending {
-        int64_t dueUs;
-        char byte;
-    };
 
     void run();
-    void pump(int64_t nowUs);
-    bool applicationMatches() const;
-    int64_t byteUs(const LineSetting& l) const;
-    int64_t nextWakeUs(int64_t nowUs) const;
     void wake();
+    // The line's end on the pty, for the scheduler (called under mutex_).
+    bool applicationMatches(const LineSetting& wire) override;
+    std::optional<std::size_t> deliver(std::string_view bytes) override;
+    void setDcd(bool on) override;
+    void setCts(bool on) override;
 
     mutable std::mutex mutex_;
     std::condition_variable changed_;
     Modem modem_;
+    ActionScheduler scheduler_; // under mutex_
     std::unique_ptr<comm::PtyPair> pty_;
     std::shared_ptr<Lines> lines_;
     std::string devicePath_;
@@ -111,18 +110,8 @@ private:
     std::thread thread_;
     std::atomic<bool> stopping_{false};
 
-    // Written by the thread only, under mutex_.
-    std::deque<Action> queue_;
-    std::size_t sendOffset_ = 0;
-    int64_t sendStartUs_ = -1;
-    int64_t pauseUntilUs_ = -1;
-    std::deque<Pending> input_;
-    int64_t inputFreeUs_ = 0;
-    int64_t hangupUntilUs_ = 0;
-    int64_t blockedUntilUs_ = 0;
-    LineSetting wire_;
+    int64_t hangupUntilUs_ = 0; // the thread's own
 
-    std::atomic<std::size_t> ignored_{0};
     std::atomic<std::size_t> sent_{0};
     std::string sharedLines_;
     std::string publishedMap_;

@@ -40,10 +40,7 @@ public:
         std::lock_guard lock(line_->mutex_);
         VirtualLine& l = *line_;
         const auto* bytes = static_cast<const char*>(buffer);
-        for (uint32_t i = 0; i < size; ++i) {
-            l.inputFreeUs_ = std::max(l.now_, l.inputFreeUs_) + l.byteUs();
-            l.input_.push_back({l.inputFreeUs_, bytes[i]});
-        }
+        l.scheduler_.lineIn(std::string_view(bytes, size), l.now_);
         if (written) {
             *written = size;
         }
@@ -95,7 +92,7 @@ bool VirtualPort::read(void* buffer, uint32_t size, uint32_t* got) {
         if (out.size() >= size || (firstByteOnly && !out.empty())) {
             break;
         }
-        int64_t wake = std::min(totalDeadline, l.nextEventUs());
+        int64_t wake = std::min(totalDeadline, l.scheduler_.nextEventUs(l.now_));
         if (interval >= 0 && lastByte >= 0) {
             wake = std::min(wake, lastByte + interval);
         }
@@ -105,7 +102,7 @@ bool VirtualPort::read(void* buffer, uint32_t size, uint32_t* got) {
         if (wake > l.now_) {
             l.runUntil(wake);
         } else {
-            l.step();
+            l.scheduler_.step(l.now_);
         }
         if (take() > 0) {
             lastByte = l.now_;
@@ -122,13 +119,10 @@ bool VirtualPort::read(void* buffer, uint32_t size, uint32_t* got) {
     return true;
 }
 
-VirtualLine::VirtualLine(Scenario scenario) : modem_(std::move(scenario), 0) {
-    wire_ = modem_.active().line;
+VirtualLine::VirtualLine(Scenario scenario) : modem_(std::move(scenario), 0), scheduler_(modem_, *this) {
     dcd_ = modem_.dcd();
     cts_ = modem_.cts();
-    for (Action& a : modem_.takeActions()) {
-        queue_.push_back(std::move(a));
-    }
+    scheduler_.takeActions();
 }
 
 std::unique_ptr<comm::Port> VirtualLine::open() {
@@ -152,10 +146,8 @@ void VirtualLine::advanceUs(int64_t us) {
 void VirtualLine::withModem(const std::function<void(Modem&)>& f) {
     std::lock_guard lock(mutex_);
     f(modem_);
-    for (Action& a : modem_.takeActions()) {
-        queue_.push_back(std::move(a));
-    }
-    step();
+    scheduler_.takeActions();
+    scheduler_.step(now_);
 }
 
 std::vector<std::string> VirtualLine::commandTexts() const {
@@ -169,7 +161,7 @@ std::vector<std::string> VirtualLine::commandTexts() const {
 
 LineSetting VirtualLine::wire() const {
     std::lock_guard lock(mutex_);
-    return wire_;
+    return scheduler_.wire();
 }
 
 bool VirtualLine::dcd() const {
@@ -182,112 +174,27 @@ bool VirtualLine::cts() const {
     return cts_;
 }
 
-int64_t VirtualLine::byteUs() const {
-    return std::max<int64_t>(1, int64_t{wire_.bitsPerChar()} * 1'000'000 / std::max<uint32_t>(wire_.baud, 1));
-}
-
-bool VirtualLine::appMatches() const {
+bool VirtualLine::applicationMatches(const LineSetting& wire) {
     const LineSetting app{app_.BaudRate, app_.ByteSize, app_.Parity,
                           static_cast<uint8_t>(app_.StopBits == comm::TwoStopBits ? 2 : 1)};
-    return app == wire_;
+    return app == wire;
 }
 
-int64_t VirtualLine::nextEventUs() const {
-    int64_t next = INT64_MAX;
-    if (auto d = modem_.nextDeadline()) {
-        next = std::min(next, std::max(now_, *d * 1000));
-    }
-    if (!input_.empty()) {
-        next = std::min(next, input_.front().dueUs);
-    }
-    if (!queue_.empty()) {
-        const Action& a = queue_.front();
-        if (a.kind == Action::Kind::Pause) {
-            next = std::min(next, pauseUntilUs_ >= 0 ? pauseUntilUs_ : now_);
-        } else if (a.kind == Action::Kind::Send) {
-            next =
-                std::min(next, sendStartUs_ >= 0 ? sendStartUs_ + int64_t(sendOffset_ + 1) * byteUs() : now_);
-        } else {
-            next = now_;
-        }
-    }
-    return next;
+std::optional<std::size_t> VirtualLine::deliver(std::string_view bytes) {
+    rx_.append(bytes);
+    return bytes.size();
 }
 
 void VirtualLine::runUntil(int64_t us) {
     while (true) {
-        const int64_t e = nextEventUs();
+        const int64_t e = scheduler_.nextEventUs(now_);
         if (e > us) {
             break;
         }
         now_ = std::max(now_, e);
-        step();
+        scheduler_.step(now_);
     }
     now_ = std::max(now_, us);
-}
-
-void VirtualLine::step() {
-    // Output and line changes due by now happened first; a byte is judged when it has crossed.
-    drainQueue();
-    const bool match = appMatches();
-    while (!input_.empty() && input_.front().dueUs <= now_) {
-        const Pending p = input_.front();
-        input_.pop_front();
-        if (match) {
-            modem_.receive(std::string_view(&p.byte, 1), p.dueUs / 1000);
-        }
-    }
-    if (auto d = modem_.nextDeadline(); d && *d * 1000 <= now_) {
-        modem_.tick(now_ / 1000);
-    }
-    for (Action& a : modem_.takeActions()) {
-        queue_.push_back(std::move(a));
-    }
-    drainQueue();
-}
-
-void VirtualLine::drainQueue() {
-    while (!queue_.empty()) {
-        Action& a = queue_.front();
-        if (a.kind == Action::Kind::Pause) {
-            if (pauseUntilUs_ < 0) {
-                pauseUntilUs_ = now_ + int64_t{a.pauseMs} * 1000;
-            }
-            if (now_ < pauseUntilUs_) {
-                return;
-            }
-            pauseUntilUs_ = -1;
-        } else if (a.kind == Action::Kind::SetLine) {
-            wire_ = a.line;
-        } else if (a.kind == Action::Kind::SetDcd) {
-            dcd_ = a.on;
-        } else if (a.kind == Action::Kind::SetCts) {
-            cts_ = a.on;
-        } else {
-            if (sendStartUs_ < 0) {
-                sendStartUs_ = now_;
-            }
-            const auto due = std::min<std::size_t>(
-                a.bytes.size(), static_cast<std::size_t>((now_ - sendStartUs_) / byteUs()));
-            if (due > sendOffset_) {
-                if (appMatches()) {
-                    rx_.append(a.bytes, sendOffset_, due - sendOffset_);
-                }
-                sendOffset_ = due;
-            }
-            if (sendOffset_ < a.bytes.size()) {
-                return;
-            }
-            sendStartUs_ = sendStartUs_ + static_cast<int64_t>(a.bytes.size()) * byteUs();
-            sendOffset_ = 0;
-            queue_.pop_front();
-            if (queue_.empty() || queue_.front().kind != Action::Kind::Send) {
-                sendStartUs_ = -1;
-            }
-            continue;
-        }
-        queue_.pop_front();
-    }
 }
 
 } // namespace q86sim

@@ -13,20 +13,22 @@
 // device control block matches the modem's line setting. Safe to use from one thread at a time
 // plus readers of the logs.
 
+#include "action_scheduler.h"
 #include "comm_port.h"
 #include "modem.h"
 #include "scenario.h"
 
 #include <cstdint>
-#include <deque>
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
+#include <string_view>
 
 namespace q86sim {
 
-class VirtualLine : public std::enable_shared_from_this<VirtualLine> {
+class VirtualLine : public std::enable_shared_from_this<VirtualLine>, private LineEnd {
 public:
     explicit VirtualLine(Scenario scenario = {});
 
@@ -46,29 +48,19 @@ public:
 
 private:
     friend class VirtualPort;
-    struct Pending {
-        int64_t dueUs;
-        char byte;
-    };
 
-    void runUntil(int64_t us);   // lock held
-    int64_t nextEventUs() const; // lock held; INT64_MAX when nothing is due
-    void step();                 // lock held: carries out what is due at now_
-    void drainQueue();           // lock held: the modem's actions due at now_
-    bool appMatches() const;     // lock held
-    int64_t byteUs() const;      // lock held
+    void runUntil(int64_t us); // lock held
+    // The line's end at the application's port, for the scheduler (lock held).
+    bool applicationMatches(const LineSetting& wire) override;
+    std::optional<std::size_t> deliver(std::string_view bytes) override;
+    void setDcd(bool on) override { dcd_ = on; }
+    void setCts(bool on) override { cts_ = on; }
 
     mutable std::mutex mutex_;
     Modem modem_;
+    ActionScheduler scheduler_;
     int64_t now_ = 0;
-    std::deque<Action> queue_;
-    int64_t sendStartUs_ = -1;
-    std::size_t sendOffset_ = 0;
-    int64_t pauseUntilUs_ = -1;
-    std::deque<Pending> input_;
-    int64_t inputFreeUs_ = 0;
     std::string rx_; // bytes arrived at the application, not yet read
-    LineSetting wire_;
     comm::Dcb app_;
     bool dcd_ = false;
     bool cts_ = true;

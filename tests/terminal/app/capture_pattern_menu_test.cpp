@@ -3,6 +3,7 @@
 #include "halvic_fixture.h"
 
 #include "CaptureSink.h"
+#include "ControlIds.h"
 #include "option_file_codec.h"
 #include "PatternSender.h"
 #include "PatternSettings.h"
@@ -116,14 +117,14 @@ TEST_F(CaptureMenuTest, SendPatternFromTheMenuKeepsTheWindowBusyUntilDone) {
     QTimer::singleShot(0, [&] {
         auto* dlg = qobject_cast<halvic::CSendPatternDlg*>(QApplication::activeModalWidget());
         ASSERT_TRUE(dlg);
-        auto* start = dlg->findChild<QLineEdit*>(QStringLiteral("1038"));
+        auto* start = dlg->findChild<QLineEdit*>(QLatin1String(halvic::kIdcRangeStartEdit));
         QTest::keyClicks(start, QStringLiteral("41"));
-        auto* end = dlg->findChild<QLineEdit*>(QStringLiteral("1039"));
+        auto* end = dlg->findChild<QLineEdit*>(QLatin1String(halvic::kIdcRangeEndEdit));
         end->setFocus();
         QTest::keyClicks(end, QStringLiteral("43"));
-        auto* repeat = dlg->findChild<QRadioButton*>(QStringLiteral("1040"));
+        auto* repeat = dlg->findChild<QRadioButton*>(QLatin1String(halvic::kIdcRepeatRadio));
         QTest::mouseClick(repeat, Qt::LeftButton, {}, QPoint(6, repeat->height() / 2));
-        auto* count = dlg->findChild<QLineEdit*>(QStringLiteral("1042"));
+        auto* count = dlg->findChild<QLineEdit*>(QLatin1String(halvic::kIdcRepeatCountEdit));
         count->selectAll();
         QTest::keyClicks(count, QStringLiteral("40"));
         QTest::mouseClick(dlg->findChild<QAbstractButton*>(QStringLiteral("startSend")), Qt::LeftButton);
@@ -157,8 +158,9 @@ TEST_F(CaptureMenuTest, AnAutomaticDownloadWaitsForARunningPattern) {
     QTimer::singleShot(0, [] {
         auto* dlg = qobject_cast<halvic::CSendPatternDlg*>(QApplication::activeModalWidget());
         ASSERT_TRUE(dlg);
-        QTest::keyClicks(dlg->findChild<QLineEdit*>(QStringLiteral("1038")), QStringLiteral("41"));
-        auto* end = dlg->findChild<QLineEdit*>(QStringLiteral("1039"));
+        QTest::keyClicks(dlg->findChild<QLineEdit*>(QLatin1String(halvic::kIdcRangeStartEdit)),
+                         QStringLiteral("41"));
+        auto* end = dlg->findChild<QLineEdit*>(QLatin1String(halvic::kIdcRangeEndEdit));
         end->setFocus();
         QTest::keyClicks(end, QStringLiteral("5a"));
         QTest::mouseClick(dlg->findChild<QAbstractButton*>(QStringLiteral("startSend")), Qt::LeftButton);

@@ -1,5 +1,6 @@
 // The Send Pattern dialog driven by keys and clicks: the pattern line and the HEX field in step, the
 // field filters, the checks of Start Send and the entries kept for the next time.
+#include "ControlIds.h"
 #include "Cp437.h"
 #include "HexPatternEdit.h"
 #include "PatternSettings.h"
@@ -17,8 +18,7 @@
 
 namespace {
 
-using halvic::CHexPatternEdit;
-using halvic::CSendPatternDlg;
+using namespace halvic;
 
 // Types keys into the focus widget: plain characters, and {Home} {End} {Left} {Right} {Del} {BS} {^A}.
 void typeKeys(QWidget* target, const QString& keys) {
@@ -85,13 +85,13 @@ protected:
 
 TEST_F(PatternDialogTest, StartsWithTheRangeAndUntilUserBreak) {
     EXPECT_EQ(dlg->windowTitle(), QStringLiteral("Send Pattern"));
-    EXPECT_TRUE(child<QRadioButton>("1034")->isChecked());
-    EXPECT_TRUE(child<QRadioButton>("1041")->isChecked());
-    EXPECT_EQ(field("1042")->text(), QStringLiteral("1"));
-    EXPECT_FALSE(field("1042")->isEnabled());
-    EXPECT_FALSE(field("1037")->isEnabled());
+    EXPECT_TRUE(child<QRadioButton>(kIdcRangeRadio)->isChecked());
+    EXPECT_TRUE(child<QRadioButton>(kIdcUntilBreakRadio)->isChecked());
+    EXPECT_EQ(field(kIdcRepeatCountEdit)->text(), QStringLiteral("1"));
+    EXPECT_FALSE(field(kIdcRepeatCountEdit)->isEnabled());
+    EXPECT_FALSE(field(kIdcHexEdit)->isEnabled());
     EXPECT_FALSE(dlg->patternLine()->isEnabled());
-    EXPECT_TRUE(field("1038")->hasFocus());
+    EXPECT_TRUE(field(kIdcRangeStartEdit)->hasFocus());
 }
 
 struct KeysRow {
@@ -110,21 +110,22 @@ std::vector<KeysRow> keysRows() {
         fullHex += QString::number(c.unicode(), 16).toUpper();
     const QString insertedHex = QStringLiteral("5A") + fullHex.left(38);
     return {
-        {"AsciiText", "1032", "patternLine", QStringLiteral("hello"), "68656C6C6F", "68656C6C6F"},
-        {"HexOneDigit", "1033", "1037", QStringLiteral("3"), "3", "03"},
-        {"HexOddDigits", "1033", "1037", QStringLiteral("ABC"), "ABC", "AB0C"},
-        {"HexOnlyDigitsTaken", "1033", "1037", QStringLiteral("x4g1-z"), "41", "41"},
-        {"ControlCharacter", "1032", "patternLine", QStringLiteral("{^A}"), "01", "01"},
+        {"AsciiText", kIdcAsciiRadio, "patternLine", QStringLiteral("hello"), "68656C6C6F", "68656C6C6F"},
+        {"HexOneDigit", kIdcHexRadio, kIdcHexEdit, QStringLiteral("3"), "3", "03"},
+        {"HexOddDigits", kIdcHexRadio, kIdcHexEdit, QStringLiteral("ABC"), "ABC", "AB0C"},
+        {"HexOnlyDigitsTaken", kIdcHexRadio, kIdcHexEdit, QStringLiteral("x4g1-z"), "41", "41"},
+        {"ControlCharacter", kIdcAsciiRadio, "patternLine", QStringLiteral("{^A}"), "01", "01"},
         // 21st character at the end: ignored
-        {"TwentyFirstCharacterIgnored", "1032", "patternLine", full + QStringLiteral("u"), fullHex, fullHex},
-        {"InsertIntoAFullLine", "1032", "patternLine", full + QStringLiteral("{Home}Z"), insertedHex,
+        {"TwentyFirstCharacterIgnored", kIdcAsciiRadio, "patternLine", full + QStringLiteral("u"), fullHex,
+         fullHex},
+        {"InsertIntoAFullLine", kIdcAsciiRadio, "patternLine", full + QStringLiteral("{Home}Z"), insertedHex,
          insertedHex},
-        {"Backspace", "1032", "patternLine", QStringLiteral("abc{Left}{BS}"), "6163", "6163"},
-        {"DeleteAtStart", "1032", "patternLine", QStringLiteral("abc{Home}{Del}"), "6263", "6263"},
-        {"DeleteAtEnd", "1032", "patternLine", QStringLiteral("abc{End}{Del}"), "616263", "616263"},
-        {"BackspaceAtStartThenInsert", "1032", "patternLine", QStringLiteral("abc{Home}{BS}{Right}x"),
+        {"Backspace", kIdcAsciiRadio, "patternLine", QStringLiteral("abc{Left}{BS}"), "6163", "6163"},
+        {"DeleteAtStart", kIdcAsciiRadio, "patternLine", QStringLiteral("abc{Home}{Del}"), "6263", "6263"},
+        {"DeleteAtEnd", kIdcAsciiRadio, "patternLine", QStringLiteral("abc{End}{Del}"), "616263", "616263"},
+        {"BackspaceAtStartThenInsert", kIdcAsciiRadio, "patternLine", QStringLiteral("abc{Home}{BS}{Right}x"),
          "61786263", "61786263"},
-        {"LeftPastTheStart", "1032", "patternLine", QStringLiteral("ab{Left}{Left}{Left}x"), "786162",
+        {"LeftPastTheStart", kIdcAsciiRadio, "patternLine", QStringLiteral("ab{Left}{Left}{Left}x"), "786162",
          "786162"},
     };
 }
@@ -137,7 +138,7 @@ TEST_P(PatternDialogKeys, KeysKeepThePatternLineAndTheHexFieldInStep) {
     QWidget* target = child(row.target);
     ASSERT_TRUE(target->hasFocus());
     typeKeys(target, row.keys);
-    EXPECT_EQ(field("1037")->text(), row.hexField);
+    EXPECT_EQ(field(kIdcHexEdit)->text(), row.hexField);
     EXPECT_EQ(lineBytes(dlg->patternLine()), row.line);
 }
 
@@ -179,11 +180,16 @@ TEST_P(PatternDialogDigits, TheSmallFieldsTakeOnlyTheirDigits) {
 
 INSTANTIATE_TEST_SUITE_P(
     Fields, PatternDialogDigits,
-    testing::Values(DigitsRow{"RangeStartHexOnly", "1034", "1038", "g7z", "7", false},
-                    DigitsRow{"RangeEndTwoDigitsAtMost", "1034", "1039", "fFf", "fF", false},
-                    DigitsRow{"RepeatDecimalAfterTheStoredOne", "1040", "1042", "12a3", "1123", false},
-                    DigitsRow{"RepeatEightDigitsAtMost", "1040", "1042", "123456789", "12345678", true}),
+    testing::Values(DigitsRow{"RangeStartHexOnly", kIdcRangeRadio, kIdcRangeStartEdit, "g7z", "7", false},
+                    DigitsRow{"RangeEndTwoDigitsAtMost", kIdcRangeRadio, kIdcRangeEndEdit, "fFf", "fF",
+                              false},
+                    DigitsRow{"RepeatDecimalAfterTheStoredOne", kIdcRepeatRadio, kIdcRepeatCountEdit, "12a3",
+                              "1123", false},
+                    DigitsRow{"RepeatEightDigitsAtMost", kIdcRepeatRadio, kIdcRepeatCountEdit, "123456789",
+                              "12345678", true}),
     [](const testing::TestParamInfo<DigitsRow>& i) { return std::string(i.param.name); });
+
+constexpr const char* kNoPattern = "No pattern defined !";
 
 struct StartRow {
     const char* name;
@@ -202,12 +208,12 @@ class PatternDialogStart : public PatternDialogTest, public testing::WithParamIn
 
 TEST_P(PatternDialogStart, StartSendChecksThePattern) {
     const StartRow& row = GetParam();
-    field("1037")->setText(QLatin1String(row.hex));
-    field("1038")->setText(QLatin1String(row.start));
-    field("1039")->setText(QLatin1String(row.end));
+    field(kIdcHexEdit)->setText(QLatin1String(row.hex));
+    field(kIdcRangeStartEdit)->setText(QLatin1String(row.start));
+    field(kIdcRangeEndEdit)->setText(QLatin1String(row.end));
     if (row.repeat) {
-        click("1040");
-        field("1042")->setText(QLatin1String(row.repeat));
+        click(kIdcRepeatRadio);
+        field(kIdcRepeatCountEdit)->setText(QLatin1String(row.repeat));
     }
     click(row.radio);
     click("startSend");
@@ -231,35 +237,53 @@ TEST_P(PatternDialogStart, StartSendChecksThePattern) {
 INSTANTIATE_TEST_SUITE_P(
     Patterns, PatternDialogStart,
     testing::Values(
-        StartRow{"EmptyRange", "1034", "", "", "", nullptr, "No pattern defined !", "1038", nullptr, {}},
-        StartRow{"Range00To00", "1034", "", "00", "0", nullptr, "No pattern defined !", "1038", nullptr, {}},
         StartRow{
-            "RangeBackwards", "1034", "", "41", "40", nullptr, "No pattern defined !", "1038", nullptr, {}},
+            "EmptyRange", kIdcRangeRadio, "", "", "", nullptr, kNoPattern, kIdcRangeStartEdit, nullptr, {}},
+        StartRow{"Range00To00",
+                 kIdcRangeRadio,
+                 "",
+                 "00",
+                 "0",
+                 nullptr,
+                 kNoPattern,
+                 kIdcRangeStartEdit,
+                 nullptr,
+                 {}},
+        StartRow{"RangeBackwards",
+                 kIdcRangeRadio,
+                 "",
+                 "41",
+                 "40",
+                 nullptr,
+                 kNoPattern,
+                 kIdcRangeStartEdit,
+                 nullptr,
+                 {}},
+        StartRow{"EmptyAscii", kIdcAsciiRadio, "", "", "", nullptr, kNoPattern, "patternLine", nullptr, {}},
+        StartRow{"EmptyHex", kIdcHexRadio, "", "", "", nullptr, kNoPattern, kIdcHexEdit, nullptr, {}},
+        StartRow{"RepeatZero", kIdcHexRadio, "41", "", "", "0", "Repeat count error", "", nullptr, {}},
+        StartRow{"Range41To41", kIdcRangeRadio, "", "41", "41", nullptr, nullptr, nullptr, "41..41", {0x41}},
         StartRow{
-            "EmptyAscii", "1032", "", "", "", nullptr, "No pattern defined !", "patternLine", nullptr, {}},
-        StartRow{"EmptyHex", "1033", "", "", "", nullptr, "No pattern defined !", "1037", nullptr, {}},
-        StartRow{"RepeatZero", "1033", "41", "", "", "0", "Repeat count error", "", nullptr, {}},
-        StartRow{"Range41To41", "1034", "", "41", "41", nullptr, nullptr, nullptr, "41..41", {0x41}},
-        StartRow{"RangefeToFF", "1034", "", "fe", "FF", "2", nullptr, nullptr, "fe..ff", {0xFE, 0xFF}},
-        StartRow{"Hex", "1033", "0d0a", "", "", nullptr, nullptr, nullptr, "0d0a", {0x0D, 0x0A}}),
+            "RangefeToFF", kIdcRangeRadio, "", "fe", "FF", "2", nullptr, nullptr, "fe..ff", {0xFE, 0xFF}},
+        StartRow{"Hex", kIdcHexRadio, "0d0a", "", "", nullptr, nullptr, nullptr, "0d0a", {0x0D, 0x0A}}),
     [](const testing::TestParamInfo<StartRow>& i) { return std::string(i.param.name); });
 
 TEST_F(PatternDialogTest, CancelKeepsTheEntriesForTheNextTime) {
-    click("1033");
-    typeKeys(field("1037"), QStringLiteral("4142"));
-    click("1040");
-    field("1042")->setText(QStringLiteral("7"));
-    field("1038")->setText(QStringLiteral("1"));
+    click(kIdcHexRadio);
+    typeKeys(field(kIdcHexEdit), QStringLiteral("4142"));
+    click(kIdcRepeatRadio);
+    field(kIdcRepeatCountEdit)->setText(QStringLiteral("7"));
+    field(kIdcRangeStartEdit)->setText(QStringLiteral("1"));
     click("cancel");
     EXPECT_EQ(dlg->result(), QDialog::Rejected);
     open();
-    EXPECT_TRUE(child<QRadioButton>("1033")->isChecked());
-    EXPECT_EQ(field("1037")->text(), QStringLiteral("4142"));
+    EXPECT_TRUE(child<QRadioButton>(kIdcHexRadio)->isChecked());
+    EXPECT_EQ(field(kIdcHexEdit)->text(), QStringLiteral("4142"));
     EXPECT_EQ(lineBytes(dlg->patternLine()), QStringLiteral("4142"));
-    EXPECT_TRUE(child<QRadioButton>("1040")->isChecked());
-    EXPECT_TRUE(field("1042")->isEnabled());
-    EXPECT_EQ(field("1042")->text(), QStringLiteral("7"));
-    EXPECT_EQ(field("1038")->text(), QStringLiteral("1"));
+    EXPECT_TRUE(child<QRadioButton>(kIdcRepeatRadio)->isChecked());
+    EXPECT_TRUE(field(kIdcRepeatCountEdit)->isEnabled());
+    EXPECT_EQ(field(kIdcRepeatCountEdit)->text(), QStringLiteral("7"));
+    EXPECT_EQ(field(kIdcRangeStartEdit)->text(), QStringLiteral("1"));
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 // Pattern jobs on a pty, set up through the real dialogs: the far end counts the bytes.
 #include "halvic_fixture.h"
 
+#include "ControlIds.h"
 #include "PatternSender.h"
 #include "PatternSettings.h"
 #include "SendPatternDlg.h"
@@ -40,16 +41,16 @@ protected:
                 QAbstractButton* button = dlg->findChild<QAbstractButton*>(QLatin1String(name));
                 QTest::mouseClick(button, Qt::LeftButton, {}, QPoint(6, button->height() / 2));
             };
-            click("1034");
-            QTest::keyClicks(field("1038"), QLatin1String(start));
-            field("1039")->setFocus();
-            QTest::keyClicks(field("1039"), QLatin1String(end));
+            click(halvic::kIdcRangeRadio);
+            QTest::keyClicks(field(halvic::kIdcRangeStartEdit), QLatin1String(start));
+            field(halvic::kIdcRangeEndEdit)->setFocus();
+            QTest::keyClicks(field(halvic::kIdcRangeEndEdit), QLatin1String(end));
             if (repeat) {
-                click("1040");
-                field("1042")->clear();
-                QTest::keyClicks(field("1042"), QLatin1String(repeat));
+                click(halvic::kIdcRepeatRadio);
+                field(halvic::kIdcRepeatCountEdit)->clear();
+                QTest::keyClicks(field(halvic::kIdcRepeatCountEdit), QLatin1String(repeat));
             } else {
-                click("1041");
+                click(halvic::kIdcUntilBreakRadio);
             }
             click("startSend");
         });
@@ -75,9 +76,9 @@ TEST_F(PatternSendTest, RangeRepeatedThreeTimesReachesTheFarEndByteForByte) {
     ASSERT_TRUE(sender.SendPattern(kPort, QStringLiteral("COM5"), nullptr));
     ASSERT_TRUE(sender.progressDialog());
     EXPECT_EQ(sender.progressDialog()->windowTitle(), QStringLiteral("Transmit Pattern"));
-    EXPECT_EQ(shown("1047"), QStringLiteral("COM5"));
-    EXPECT_EQ(shown("1044"), QStringLiteral("0..ff"));
-    EXPECT_EQ(shown("1046"), QStringLiteral("3"));
+    EXPECT_EQ(shown(halvic::kIdcTransmitPort), QStringLiteral("COM5"));
+    EXPECT_EQ(shown(halvic::kIdcTransmitPattern), QStringLiteral("0..ff"));
+    EXPECT_EQ(shown(halvic::kIdcTransmitRepeatCount), QStringLiteral("3"));
     ASSERT_EQ(busy.size(), 1);
     EXPECT_TRUE(busy[0][0].toBool());
 
@@ -96,15 +97,15 @@ TEST_F(PatternSendTest, RangeRepeatedThreeTimesReachesTheFarEndByteForByte) {
 TEST_F(PatternSendTest, StopEndsAnEndlessJobAtOnceWithWholePatternsOnly) {
     answerDialog("41", "5a", nullptr);
     ASSERT_TRUE(sender.SendPattern(kPort, QStringLiteral("COM5"), nullptr));
-    EXPECT_EQ(shown("1046"), QStringLiteral("Until user break"));
-    EXPECT_EQ(shown("1045"), QString());
+    EXPECT_EQ(shown(halvic::kIdcTransmitRepeatCount), QStringLiteral("Until user break"));
+    EXPECT_EQ(shown(halvic::kIdcTransmitCount), QString());
     const std::string pass = rangePass(0x41, 0x5a);
     std::string got;
     // The count is shown while it runs.
     for (const auto end = Clock::now() + std::chrono::seconds(3);
-         shown("1045").isEmpty() && Clock::now() < end;)
+         shown(halvic::kIdcTransmitCount).isEmpty() && Clock::now() < end;)
         got += takeFrom(pty.master(), 1u << 20, 20);
-    const long counted = shown("1045").toLong();
+    const long counted = shown(halvic::kIdcTransmitCount).toLong();
     EXPECT_GT(counted, 10);
     EXPECT_GE(long(got.size()) / long(pass.size()), counted - 1);
 

@@ -75,6 +75,23 @@ TEST_F(OnVirtualLine, SilentAtAnotherRate) {
     EXPECT_EQ(SendAtExpectOk("at\r\n", 4), 1);
 }
 
+// The same knob as on the pty: each byte at a wrong rate is answered with a byte of noise.
+TEST_F(OnVirtualLine, NoiseAtAWrongRateNeverReadsAsAnAnswer) {
+    Scenario sc;
+    sc.noiseOnMismatch = true;
+    start(sc);
+    ASSERT_EQ(open(5, "9600"), 1);
+    PurgeReceive();
+    WriteCommand("at\r\n", 4);
+    line->advanceMs(100);
+    std::string noise;
+    ASSERT_TRUE(ReadChunk(noise, 30));
+    EXPECT_EQ(noise.size(), 4u);
+    EXPECT_EQ(noise.find("OK"), std::string::npos);
+    EXPECT_EQ(noise.find("at"), std::string::npos);
+    EXPECT_TRUE(line->commandTexts().empty());
+}
+
 // The application switches as soon as it has read "OK", while the modem's last LF is still on its
 // way: the modem has switched by the time the next command has crossed the line.
 TEST_F(OnVirtualLine, RateSwitchHoldsForTheNextCommand) {
