@@ -1,12 +1,13 @@
-// Help in each program opens its own help page in the desktop's browser. The pages are looked for where
-// the programs look: below the build tree, or below an install prefix when BREL_HELP_ROOT names one
-// (the install test runs this program again on its prefix).
+// Help in each program opens its own help page in the desktop's browser, and About names the version. The
+// pages are looked for where the programs look: below the build tree, or below an install prefix when
+// BREL_HELP_ROOT names one (the install test runs this program again on its prefix).
 #include "configurator_app.h"
 #include "form_controls.h"
 #include "HalvicApp.h"
 #include "install_layout.h"
 #include "MainFrame.h"
 #include "Mainsetup.h"
+#include "program_version.h"
 #include "recording_launcher.h"
 #include "scripted_messenger.h"
 #include "test_application.h"
@@ -92,5 +93,21 @@ INSTANTIATE_TEST_SUITE_P(Programs, HelpPage,
                                          HelpCase{"Configurator", "vantro-configurator.html",
                                                   "Vantro Configurator Help", configuratorHelp}),
                          [](const testing::TestParamInfo<HelpCase>& i) { return std::string(i.param.name); });
+
+// Halvic's About names the build's version, as --version does.
+TEST(HalvicAbout, ShowsTheBuildsVersion) {
+    gui::testApplication();
+    const auto boxes = gui::ScriptedMessenger::install();
+    QTemporaryDir settings;
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settings.path());
+    halvic::CHalvicApp app(QCoreApplication::applicationDirPath());
+    halvic::CMainFrame frame(app);
+    frame.show();
+    frame.action(QStringLiteral("about"))->trigger();
+    ASSERT_EQ(boxes->boxes().size(), 1u);
+    EXPECT_TRUE(boxes->last().text.endsWith(QLatin1Char('\n') + shell::programVersion()))
+        << boxes->last().text.toStdString();
+    EXPECT_FALSE(boxes->last().text.contains(QStringLiteral("Version")));
+}
 
 } // namespace
