@@ -1,4 +1,5 @@
-// Help in each program opens its own help page in the desktop's browser, and About names the version. The
+// Help in each program opens its own help page in the desktop's browser, the configurator starts the
+// Halvic beside it, and About names the version. The
 // pages are looked for where the programs look: below the build tree, or below an install prefix when
 // BREL_HELP_ROOT names one (the install test runs this program again on its prefix).
 #include "configurator_app.h"
@@ -93,6 +94,20 @@ INSTANTIATE_TEST_SUITE_P(Programs, HelpPage,
                                          HelpCase{"Configurator", "vantro-configurator.html",
                                                   "Vantro Configurator Help", configuratorHelp}),
                          [](const testing::TestParamInfo<HelpCase>& i) { return std::string(i.param.name); });
+
+// The configurator's Terminal Emulator menu starts the Halvic beside it, with no message.
+TEST_F(HelpPage, TerminalEmulatorStartsTheHalvicOfTheSameTree) {
+    CreateConfiguratorWindows();
+    Fmainset->show();
+    MainsetControls(Fmainset).Zerip1->trigger();
+    DestroyConfiguratorWindows();
+    EXPECT_TRUE(boxes->boxes().empty()) << boxes->last().text.toStdString();
+    const auto made = launches->launches();
+    ASSERT_EQ(made.size(), 1u);
+    EXPECT_EQ(made[0].kind, shell::LaunchKind::Program);
+    EXPECT_EQ(made[0].path, installRoot() + QStringLiteral("/bin/halvic"));
+    EXPECT_TRUE(QFileInfo(made[0].path).isExecutable());
+}
 
 // Halvic's About names the build's version, as --version does.
 TEST(HalvicAbout, ShowsTheBuildsVersion) {
