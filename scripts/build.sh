@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Configures and builds the tree. BUILD_DIR (default build), SANITIZE=1 for ASan+UBSan, WERROR=1.
+# Configures and builds the tree. BUILD_DIR (default build), SANITIZE=1 for ASan+UBSan, WERROR=1,
+# JOBS (default: every processor).
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 build_dir="${BUILD_DIR:-$root/build}"
@@ -14,4 +15,4 @@ if [ ! -f "$build_dir/CMakeCache.txt" ]; then
 else
     cmake -S "$root" -B "$build_dir" "${args[@]}" >/dev/null
 fi
-cmake --build "$build_dir" -j "$(nproc)" "$@"
+cmake --build "$build_dir" -j "${JOBS:-$(nproc)}" "$@"

@@ -1,15 +1,19 @@
 #!/usr/bin/env bash
-# Installs what is needed, builds, starts a simulated modem on COM1 of a private port map and the
-# configurator on the same map, and stops the modem when the configurator exits.
+# Installs what is needed, builds both programs, starts a simulated modem on COM1 of a private port map
+# and the configurator on the same map, and stops the modem when the configurator exits.
 # Q86SIM_OPTS passes options to the simulated modem (see q86sim --help), e.g. "--baud 9600".
+# The firmware images for "Upgrade FW" are kept in DEMO_FIRMWARE_DIR (default build/demo-firmware);
+# the upgrade's file dialog opens there. The configurator's Terminal Emulator menu starts the Halvic of
+# the same build, on the same port map. `cmake --install build` installs what the demo built.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 "$root/scripts/deps.sh" build demo
-"$root/scripts/build.sh" --target vantro-configurator q86sim-program q86sim-image
+"$root/scripts/build.sh" --target vantro-configurator halvic q86sim-program q86sim-image help_pages
 build_dir="${BUILD_DIR:-$root/build}"
 
 map="$(mktemp -t brel-ports.XXXXXX)"
-images="$(mktemp -d -t brel-images.XXXXXX)"
+images="${DEMO_FIRMWARE_DIR:-$build_dir/demo-firmware}"
+mkdir -p "$images"
 sim_pid=""
 cleanup() {
     if [ -n "$sim_pid" ]; then
@@ -17,7 +21,6 @@ cleanup() {
         wait "$sim_pid" 2>/dev/null || true
     fi
     rm -f "$map"
-    rm -rf "$images"
 }
 trap cleanup EXIT
 trap 'exit 130' INT TERM
@@ -37,6 +40,7 @@ echo "demo: simulated modem on COM1 ($(sed -n 's/^COM1=\([^;]*\).*/\1/p' "$map")
 # Images for "Upgrade FW": the simulated modem takes the one of its model.
 "$build_dir/bin/q86sim-image" --model Q8690I "$images/Q8690I.img"
 "$build_dir/bin/q86sim-image" --model Q8630 "$images/Q8630.img"
-echo "demo: firmware images in $images" >&2
+echo "demo: firmware images in $images (kept)" >&2
+export BREL_FIRMWARE_DIR="$images"
 
 "$build_dir/bin/vantro-configurator" "$@"

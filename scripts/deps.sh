@@ -5,7 +5,8 @@ set -euo pipefail
 
 build_pkgs=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-base-dev-tools libgl-dev libgtest-dev libgmock-dev
             libbenchmark-dev)
-test_pkgs=(lrzsz gkermit ckermit socat libvterm-dev libncurses-dev ncurses-bin clang libclang-rt-14-dev)
+test_pkgs=(lrzsz gkermit ckermit socat libvterm-dev libncurses-dev ncurses-bin clang libclang-rt-14-dev
+           desktop-file-utils shared-mime-info man-db groff-base)
 demo_pkgs=()
 
 want=("${build_pkgs[@]}")

@@ -1,5 +1,7 @@
 #include "About.h"
 
+#include "program_version.h"
+
 #include "ui_TFabout.h"
 
 #include <QApplication>
@@ -75,6 +77,7 @@ TFabout::TFabout(QWidget* parent) : QDialog(parent), ui_(std::make_unique<Ui::TF
     StaticText3 = ui_->StaticText3;
     StaticText4 = ui_->StaticText4;
     AboutOK = ui_->AboutOK;
+    StaticText2->setText(QStringLiteral("Ver ") + shell::programVersion());
 
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowCloseButtonHint);

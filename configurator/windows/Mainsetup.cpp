@@ -186,8 +186,10 @@ void TFmainset::UpgradeBtnClick() {
     FirmwareFile.clear();
     FirmwareFileSize = 0;
     FirmwareModelCode = 0;
-    const QString path = gui::fileDialogs().openFile(
-        QString(), QString(), gui::qtFilter(QStringLiteral("Img files (*.img)|*.img")));
+    // BREL_FIRMWARE_DIR names a folder of images (the demo's) for the dialog to start in.
+    const QString path =
+        gui::fileDialogs().openFile(QString(), qEnvironmentVariable("BREL_FIRMWARE_DIR"),
+                                    gui::qtFilter(QStringLiteral("Img files (*.img)|*.img")));
     if (!path.isEmpty())
         acceptFirmwareImage(path);
     // Without an accepted image the upgrade is dropped.

@@ -113,7 +113,7 @@ void TFmainset::Zerip1Click() {
 }
 
 void TFmainset::HelpClick() {
-    const QString help = shell::installLayout().helpFile(QStringLiteral("Q86_Series_Help.chm"));
+    const QString help = shell::installLayout().helpFile(QStringLiteral("vantro-configurator.html"));
     if (!QFileInfo(help).isFile() || !shell::launcher().openDocument(help))
         gui::messenger().show(texts::ProgramTitle, QStringLiteral("Help file not found"));
 }

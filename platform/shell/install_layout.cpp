@@ -1,5 +1,7 @@
 #include "install_layout.h"
 
+#include "build_config.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
@@ -25,6 +27,12 @@ QString join(const QString& dir, const QString& relative) {
     return QDir::cleanPath(dir + QLatin1Char('/') + relative);
 }
 
+// A data folder of the install: below the root unless the build was told an absolute one.
+QString dataDir(const QString& root, const char* subdir) {
+    const QString sub = QString::fromUtf8(subdir);
+    return QDir::isAbsolutePath(sub) ? QDir::cleanPath(sub) : join(root, sub);
+}
+
 } // namespace
 
 InstallLayout::InstallLayout(const QString& programDir)
@@ -41,7 +49,7 @@ QStringList InstallLayout::descriptionDirs() const {
     if (bin != programDir_) {
         dirs.append(bin);
     }
-    dirs.append(join(root_, QStringLiteral("share/halvic")));
+    dirs.append(dataDir(root_, BREL_DESCRIPTION_SUBDIR));
     return dirs;
 }
 
@@ -56,7 +64,7 @@ QString InstallLayout::descriptionFile(const QString& name) const {
 }
 
 QString InstallLayout::helpDir() const {
-    return join(root_, QStringLiteral("share/doc/vantro"));
+    return dataDir(root_, BREL_HELP_SUBDIR);
 }
 
 QString InstallLayout::helpFile(const QString& name) const {

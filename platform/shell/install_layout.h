@@ -20,7 +20,7 @@ public:
     // A program of the same install: <root>/bin/<name>.
     QString program(const QString& name) const;
     // Where the terminal-description files are looked for, in order: beside the program, the
-    // install's bin folder, <root>/share/halvic.
+    // install's bin folder, <root>/share/halvic (the data folders as the build was configured).
     QStringList descriptionDirs() const;
     // The first existing file of that name in descriptionDirs(); the one beside the program if none.
     QString descriptionFile(const QString& name) const;

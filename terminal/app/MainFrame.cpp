@@ -8,6 +8,7 @@
 #include "install_layout.h"
 #include "launcher.h"
 #include "messenger.h"
+#include "program_version.h"
 #include "TerminalFontDlg.h"
 #include "WaitDlg.h"
 
@@ -273,7 +274,7 @@ void CMainFrame::tile(Qt::Orientation orientation) {
 }
 
 void CMainFrame::OnHelp() {
-    const QString help = shell::installLayout().helpFile(QStringLiteral("Halvic.html"));
+    const QString help = shell::installLayout().helpFile(QStringLiteral("halvic.html"));
     if (!QFileInfo(help).isFile() || !shell::launcher().openDocument(help))
         gui::messenger().show(QStringLiteral("Zerip Terminal Emulator"),
                               QStringLiteral("Help file not found"));
@@ -338,14 +339,15 @@ void CMainFrame::CloseAll() {
 }
 
 void CMainFrame::OnAppAbout() {
-    // The program's own version values; a value the program was not given keeps its name.
+    // The program's own version values; a value the program was not given keeps its name. The version is
+    // the build's own, so it is always there.
     auto value = [](const QString& v, const char* name) {
         return v.isEmpty() ? QString::fromLatin1(name) : v;
     };
     const QString product = value(QCoreApplication::applicationName(), "ProductName");
     const QString text = value(QCoreApplication::organizationName(), "CompanyName") + QLatin1Char('\n') +
                          value(QGuiApplication::applicationDisplayName(), "FileDescription") +
-                         QLatin1Char('\n') + value(QCoreApplication::applicationVersion(), "ProductVersion");
+                         QLatin1Char('\n') + shell::programVersion();
     gui::messenger().show(QStringLiteral("About ") + product, text, gui::Icon::Information);
 }
 

@@ -1,6 +1,7 @@
 // q86sim: a simulated modem on a pseudo-terminal, published as COMn in the port map, served until
 // SIGINT or SIGTERM.
 
+#include "build_config.h"
 #include "port_map.h"
 #include "simulated_modem.h"
 
@@ -48,7 +49,9 @@ SIM ready, registered).
   --no-reply CMD       leave this command unanswered (repeatable; a trailing * matches a prefix)
   --report-refusal T   answer "at*report" with the line T instead, e.g. "Enter SMS text"
   --quiet              do not print the commands received
-  --help
+  -h, --help           show this help and exit
+  -v, --version        show the version and exit
+See q86sim(1).
 )";
 
 bool parseFraming(const std::string& f, q86sim::LineSetting& l) {
@@ -77,8 +80,10 @@ std::vector<std::string> splitList(const std::string& s) {
     return out;
 }
 
-int fail(const std::string& message) {
-    std::cerr << "q86sim: " << message << "\n(see q86sim --help)\n";
+// A value the option does not take names the option; an option the program does not know gets the usage.
+int fail(const std::string& message, bool withUsage = false) {
+    std::cerr << "q86sim: " << message << "\n";
+    std::cerr << (withUsage ? kUsage : "(see q86sim --help)\n");
     return 2;
 }
 
@@ -118,6 +123,9 @@ int main(int argc, char** argv) {
         int n = 0;
         if (a == "--help" || a == "-h") {
             std::cout << kUsage;
+            return 0;
+        } else if (a == "--version" || a == "-v") {
+            std::cout << "q86sim " << BREL_VERSION << "\n";
             return 0;
         } else if (a == "--port") {
             if (!number(port, portmap::kMinPort, portmap::kMaxPort)) {
@@ -243,7 +251,7 @@ int main(int argc, char** argv) {
         } else if (a == "--quiet") {
             quiet = true;
         } else {
-            return fail("unknown option " + a);
+            return fail("unknown option " + a, true);
         }
     }
     if (settings.line.stopBits == 2 && settings.line.parity != q86sim::ParityNone) {

@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QTemporaryDir>
 
+#include <cstdlib>
 #include <functional>
 #include <string>
 #include <vector>
@@ -139,6 +140,29 @@ TEST_F(UpgradeButtonTest, AcceptedImageShowsTheConnectDialog) {
     ASSERT_EQ(dialogs->requests().size(), 1u);
     EXPECT_EQ(dialogs->requests()[0].filter, "Img files (*.img)");
     EXPECT_EQ(boxes->boxes().size(), 1u); // the question only
+}
+
+// The demo names its folder of images; without it the dialog starts where the toolkit chooses.
+TEST_F(UpgradeButtonTest, TheFileDialogStartsInTheNamedFirmwareFolder) {
+    const struct {
+        const char* name;
+        bool named;
+    } cases[] = {{"Named", true}, {"Unset", false}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        if (c.named)
+            ::setenv("BREL_FIRMWARE_DIR", dir.path().toLocal8Bit().constData(), 1);
+        else
+            ::unsetenv("BREL_FIRMWARE_DIR");
+        dialogs->clear();
+        boxes->clear();
+        boxes->answer({gui::Answer::Yes});
+        dialogs->answer({QString()});
+        main().UpgradeBtn->click();
+        ASSERT_EQ(dialogs->requests().size(), 1u);
+        EXPECT_EQ(dialogs->requests()[0].start, c.named ? dir.path() : QString());
+    }
+    ::unsetenv("BREL_FIRMWARE_DIR");
 }
 
 TEST_F(UpgradeButtonTest, RefusedImages) {

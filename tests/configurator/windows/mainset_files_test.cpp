@@ -300,7 +300,7 @@ protected:
     }
     void placeHelp() {
         ASSERT_TRUE(QDir().mkpath(shell::installLayout().helpDir()));
-        write(shell::installLayout().helpFile(QStringLiteral("Q86_Series_Help.chm")), "help");
+        write(shell::installLayout().helpFile(QStringLiteral("vantro-configurator.html")), "help");
     }
 
     std::shared_ptr<shell::RecordingLauncher> launches;
@@ -350,7 +350,7 @@ INSTANTIATE_TEST_SUITE_P(MainsetLaunch, TerminalEmulator,
                          [](const testing::TestParamInfo<TerminalProgram>& info) { return info.param.what; });
 
 TEST_F(MainsetLaunch, HelpOpensTheInstalledHelpFileOrSaysItIsNotFound) {
-    const QString help = shell::installLayout().helpFile(QStringLiteral("Q86_Series_Help.chm"));
+    const QString help = shell::installLayout().helpFile(QStringLiteral("vantro-configurator.html"));
     main().Help->trigger();
     EXPECT_TRUE(launches->launches().empty());
     ASSERT_EQ(boxes->boxes().size(), 1u);

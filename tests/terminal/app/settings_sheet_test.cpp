@@ -1,8 +1,10 @@
 // A newcomer's road through the real menus and the settings sheet: a port window opened and talked
 // to, Properties changing it, Save and Open, exit, and the keys that belong to the terminal.
 #include "halvic_fixture.h"
+#include "install_layout.h"
 #include "KeyInput.h"
 #include "line_control.h"
+#include "recording_launcher.h"
 #include "scripted_file_dialogs.h"
 #include "SettingsPages.h"
 #include "SettingsSheet.h"
@@ -461,8 +463,12 @@ TEST_F(SettingsSheetTest, AcceleratorsAndHelpStayWithTheProgram) {
     QTest::keyClick(&child->view(), Qt::Key_Q, Qt::ControlModifier | Qt::AltModifier);
     EXPECT_TRUE(waitFor([&] { return !child->document().IsPortOpen(); }));
     mainFrame().updateActions();
+    // Help opens the build tree's help page, recorded instead of shown in a browser.
+    const auto launches = shell::RecordingLauncher::install();
     trigger("help");
-    EXPECT_EQ(messages->last().text, QStringLiteral("Help file not found"));
+    shell::setLauncher(nullptr);
+    ASSERT_EQ(launches->launches().size(), 1u);
+    EXPECT_EQ(launches->launches()[0].path, shell::installLayout().helpFile(QStringLiteral("halvic.html")));
 }
 
 TEST_F(SettingsSheetTest, PortCommandsFollowTheOpenIdleRule) {
