@@ -105,6 +105,8 @@ Created create(const std::string& file, int* err) {
         }
         return ok;
     };
+    // The name carries our PID: one left by a crashed program of the same PID is nobody's.
+    ::unlink(temp.c_str());
     if (!writeNew(temp)) {
         *err = errno;
         return Created::Unwritable;

@@ -104,6 +104,14 @@ TEST_F(LockFolderTest, StaleLockIsReplacedAndRemovedAtClose) {
     EXPECT_FALSE(fs::exists(lockFile));
 }
 
+TEST_F(LockFolderTest, LeftoversOfACrashedProgramWithOurPidAreNoObstacle) {
+    for (int n = 0; n < 64; ++n)
+        writeLock((folder / ("LTMP." + std::to_string(::getpid()) + "." + std::to_string(n))).string(), "");
+    auto port = comm::openPort(pty.slavePath());
+    ASSERT_TRUE(port) << std::strerror(errno);
+    EXPECT_EQ(contents(lockFile), hdb(::getpid()));
+}
+
 struct LiveLock {
     const char* name;
     // The lock's text; a child that lives through the test is given for kChild.
