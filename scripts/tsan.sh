@@ -4,7 +4,7 @@
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 "$root/scripts/deps.sh" build test
-programs=(portmap_tests comm_tests seriallib_tests terminal_core_tests q86sim_core_tests
+programs=(portmap_tests comm_tests held_port_tests seriallib_tests terminal_core_tests q86sim_core_tests
           configurator_engine_config_tests configurator_engine_link_tests configurator_engine_pty_tests
           configurator_engine_read_tests configurator_engine_write_tests configurator_engine_detect_tests
           configurator_engine_sim_read_tests configurator_engine_sim_write_tests

@@ -2,11 +2,14 @@
 
 #include "port_map.h"
 #include "shared_lines.h"
+#include "uucp_lock.h"
 
 #include <cerrno>
 #include <cstdio>
 #include <fcntl.h>
 #include <grp.h>
+#include <map>
+#include <mutex>
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
@@ -51,6 +54,16 @@ bool sameRate(uint32_t wanted, uint32_t got) {
     return diff * 50 <= wanted;
 }
 
+// The lock file each open descriptor holds, removed when it closes.
+struct HeldLocks {
+    std::mutex mutex;
+    std::map<int, std::string> byFd;
+};
+HeldLocks& heldLocks() {
+    static auto* locks = new HeldLocks; // never destroyed: ports may close during exit
+    return *locks;
+}
+
 } // namespace
 
 std::string devicePathFor(const std::string& name) {
@@ -86,34 +99,40 @@ std::string permissionHint(const std::string& path) {
 int openExclusive(const std::string& path) {
     // Only a character device is opened: anything else in its place (a FIFO would block) is no port.
     struct stat st {};
-    if (::stat(path.c_str(), &st) == 0 && !S_ISCHR(st.st_mode)) {
+    const bool present = ::stat(path.c_str(), &st) == 0;
+    if (present && !S_ISCHR(st.st_mode)) {
         errno = ENOTTY;
         return -1;
     }
-    int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) {
-        if (errno == EACCES) {
-            std::fprintf(stderr, "%s\n", permissionHint(path).c_str());
-            errno = EACCES;
-        }
+    // The lock file comes first: a program that honours only it must never see the device open.
+    std::string lockFile;
+    if (present && !takeLock(path, &lockFile))
         return -1;
-    }
-    auto fail = [fd](int err) {
-        ::close(fd);
+    auto fail = [&lockFile](int fd, int err) {
+        if (fd >= 0)
+            ::close(fd);
+        releaseLock(lockFile);
         errno = err;
         return -1;
     };
+    int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        int err = errno;
+        if (err == EACCES)
+            std::fprintf(stderr, "%s\n", permissionHint(path).c_str());
+        return fail(-1, err);
+    }
     if (::fstat(fd, &st) != 0 || !S_ISCHR(st.st_mode) || !::isatty(fd))
-        return fail(ENOTTY);
+        return fail(fd, ENOTTY);
     if (::flock(fd, LOCK_EX | LOCK_NB) != 0)
-        return fail(errno == EWOULDBLOCK ? EBUSY : errno);
+        return fail(fd, errno == EWOULDBLOCK ? EBUSY : errno);
     if (::ioctl(fd, TIOCEXCL) != 0)
-        return fail(errno);
+        return fail(fd, errno);
     termios t{};
     if (::tcgetattr(fd, &t) != 0) {
         int err = errno;
         ::ioctl(fd, TIOCNXCL);
-        return fail(err);
+        return fail(fd, err);
     }
     ::cfmakeraw(&t);
     t.c_cflag |= CLOCAL | CREAD;
@@ -122,7 +141,12 @@ int openExclusive(const std::string& path) {
     if (::tcsetattr(fd, TCSANOW, &t) != 0) {
         int err = errno;
         ::ioctl(fd, TIOCNXCL);
-        return fail(err);
+        return fail(fd, err);
+    }
+    if (!lockFile.empty()) {
+        HeldLocks& locks = heldLocks();
+        std::lock_guard lock(locks.mutex);
+        locks.byFd[fd] = std::move(lockFile);
     }
     return fd;
 }
@@ -130,9 +154,20 @@ int openExclusive(const std::string& path) {
 void closeExclusive(int fd) {
     if (fd < 0)
         return;
+    std::string lockFile;
+    {
+        HeldLocks& locks = heldLocks();
+        std::lock_guard lock(locks.mutex);
+        if (auto it = locks.byFd.find(fd); it != locks.byFd.end()) {
+            lockFile = std::move(it->second);
+            locks.byFd.erase(it);
+        }
+    }
     dropSharedLinesOnClose(fd);
     ::ioctl(fd, TIOCNXCL);
     ::close(fd);
+    // Only once the device is closed may a program that honours the lock file alone take it.
+    releaseLock(lockFile);
 }
 
 bool isPseudoTerminal(int fd) {

@@ -17,13 +17,13 @@ std::string devicePathFor(const std::string& name);
 // EACCES (printed on stderr by openExclusive).
 std::string permissionHint(const std::string& path);
 
-// Opens a device as the only holder: O_RDWR|O_NOCTTY|O_NONBLOCK|O_CLOEXEC, flock(LOCK_EX|LOCK_NB),
-// TIOCEXCL, raw mode with CLOCAL|CREAD. Returns the descriptor, or -1 with errno (EBUSY when the
-// device is held elsewhere, ENOTTY when it is no terminal: anything but a character device is
-// refused before it is opened).
+// Opens a device as the only holder: its UUCP lock file first (uucp_lock.h), then
+// O_RDWR|O_NOCTTY|O_NONBLOCK|O_CLOEXEC, flock(LOCK_EX|LOCK_NB), TIOCEXCL, raw mode with
+// CLOCAL|CREAD. Returns the descriptor, or -1 with errno (EBUSY when the device is held elsewhere,
+// ENOTTY when it is no terminal: anything but a character device is refused before it is opened).
 int openExclusive(const std::string& path);
-// Clears TIOCEXCL (another holder of the tty would otherwise keep later opens out) and closes; a pty
-// with shared lines drops its DTR and RTS there first.
+// Clears TIOCEXCL (another holder of the tty would otherwise keep later opens out) and closes, then
+// removes the lock file; a pty with shared lines drops its DTR and RTS first.
 void closeExclusive(int fd);
 
 // A pseudo-terminal slave: it forces 8 data bits and no parity.

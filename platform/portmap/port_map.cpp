@@ -257,17 +257,41 @@ bool validPath(const std::string& path) {
            path.find(kLinesKey) == std::string::npos && trim(path).size() == path.size();
 }
 
+// The map is replaced by a rename, so it cannot carry its own lock: a file beside it does, and is
+// removed again by its holder. A writer that waited on a lock file that was removed meanwhile takes
+// the lock anew on the file now under that name.
+int lockMap(const std::string& lockFile) {
+    for (;;) {
+        int fd = ::open(lockFile.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0644);
+        if (fd < 0)
+            return -1;
+        while (::flock(fd, LOCK_EX) != 0 && errno == EINTR) {
+        }
+        struct stat held {
+        }, named{};
+        if (::fstat(fd, &held) == 0 && ::stat(lockFile.c_str(), &named) == 0 && held.st_dev == named.st_dev &&
+            held.st_ino == named.st_ino)
+            return fd;
+        ::close(fd);
+    }
+}
+
+// Removed while still held: nobody can lock the old file and believe it current.
+void unlockMap(int fd, const std::string& lockFile) {
+    ::unlink(lockFile.c_str());
+    ::close(fd);
+}
+
 // Rewrites mapFile under its lock: edit gets the old text (empty when there is none) and returns
 // the new one, or nothing to leave the file alone.
 bool editMapFile(const std::string& mapFile,
                  const std::function<std::optional<std::string>(const std::string&)>& edit) {
     if (!makeFolders(mapFile))
         return false;
-    int lock = ::open((mapFile + ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    const std::string lockFile = mapFile + ".lock";
+    int lock = lockMap(lockFile);
     if (lock < 0)
         return false;
-    while (::flock(lock, LOCK_EX) != 0 && errno == EINTR) {
-    }
     std::string old;
     bool ok = readRegularFile(mapFile, &old) || errno == ENOENT;
     std::optional<std::string> text;
@@ -293,7 +317,7 @@ bool editMapFile(const std::string& mapFile,
         ok = false;
     }
     int saved = errno;
-    ::close(lock);
+    unlockMap(lock, lockFile);
     errno = saved;
     return ok;
 }

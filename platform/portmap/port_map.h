@@ -100,9 +100,9 @@ private:
 
 // Points COMn at devicePath in mapFile, replacing an existing COMn line or appending one; an empty
 // devicePath removes the entry. linesFile, when given, is added as ";lines=". Other lines are kept
-// as they are. Written to a temporary file and renamed over the old one, under an advisory lock so
-// that concurrent writers do not lose entries. The folder is created when missing. Returns false
-// with errno set on failure.
+// as they are. Written to a temporary file and renamed over the old one, under an advisory lock (a
+// "<map>.lock" file beside it, removed again when the write is done) so that concurrent writers do
+// not lose entries. The folder is created when missing. Returns false with errno set on failure.
 bool writeEntry(const std::string& mapFile, int port, const std::string& devicePath,
                 const std::string& linesFile = {});
 

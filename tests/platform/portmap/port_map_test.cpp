@@ -1,6 +1,7 @@
 #include "port_map.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -8,7 +9,9 @@
 #include <optional>
 #include <sstream>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <thread>
+#include <unistd.h>
 #include <vector>
 
 namespace fs = std::filesystem;
@@ -21,6 +24,14 @@ std::string readText(const fs::path& p) {
     std::stringstream s;
     s << in.rdbuf();
     return s.str();
+}
+
+std::vector<std::string> namesIn(const fs::path& folder) {
+    std::vector<std::string> names;
+    for (const auto& e : fs::directory_iterator(folder))
+        names.push_back(e.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
 }
 
 class TempDir {
@@ -261,12 +272,8 @@ TEST(WriteEntry, ReplacesAppendsRemovesAndKeepsOtherLines) {
     EXPECT_EQ(readText(file), "# mine\nCOM4=/dev/pts/2\nnot a line\nCOM12=/dev/pts/3\n");
     EXPECT_EQ(PortMap(file.string()).devicePath(12), "/dev/pts/3");
 
-    // Nothing but the map file and its lock remain beside it.
-    std::vector<std::string> names;
-    for (const auto& e : fs::directory_iterator(file.parent_path()))
-        names.push_back(e.path().filename().string());
-    std::sort(names.begin(), names.end());
-    EXPECT_EQ(names, (std::vector<std::string>{"ports.conf", "ports.conf.lock"}));
+    // Nothing but the map file remains beside it: no lock, no temporary file.
+    EXPECT_EQ(namesIn(file.parent_path()), (std::vector<std::string>{"ports.conf"}));
 }
 
 TEST(WriteEntry, RejectsBadArguments) {
@@ -280,21 +287,58 @@ TEST(WriteEntry, RejectsBadArguments) {
     EXPECT_FALSE(portmap::writeEntry("/proc/no-such-folder/ports.conf", 3, "/dev/x"));
 }
 
-TEST(WriteEntry, ConcurrentWritersLoseNoEntry) {
+// Writers in one program (threads) and in several (processes).
+struct Writers {
+    const char* name;
+    bool processes;
+};
+
+class ConcurrentWriters : public testing::TestWithParam<Writers> {};
+
+TEST_P(ConcurrentWriters, LoseNoEntryAndLeaveNoLock) {
     TempDir dir;
     fs::path file = dir.path() / "ports.conf";
-    std::vector<std::thread> writers;
-    for (int t = 0; t < 8; ++t)
-        writers.emplace_back([&, t] {
-            for (int i = 0; i < 10; ++i)
-                portmap::writeEntry(file, 1 + t * 10 + i, "/dev/pts/" + std::to_string(t));
-        });
-    for (auto& w : writers)
-        w.join();
+    auto write = [&](int t) {
+        bool ok = true;
+        for (int i = 0; i < 10; ++i)
+            ok = portmap::writeEntry(file, 1 + t * 10 + i, "/dev/pts/" + std::to_string(t)) && ok;
+        return ok;
+    };
+    if (GetParam().processes) {
+        std::vector<pid_t> children;
+        for (int t = 0; t < 8; ++t) {
+            pid_t child = ::fork();
+            ASSERT_GE(child, 0);
+            if (child == 0)
+                ::_exit(write(t) ? 0 : 1);
+            children.push_back(child);
+        }
+        for (pid_t child : children) {
+            int status = 0;
+            ASSERT_EQ(::waitpid(child, &status, 0), child);
+            EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+        }
+    } else {
+        std::vector<std::thread> writers;
+        std::atomic<bool> ok{true};
+        for (int t = 0; t < 8; ++t)
+            writers.emplace_back([&, t] {
+                if (!write(t))
+                    ok = false;
+            });
+        for (auto& w : writers)
+            w.join();
+        EXPECT_TRUE(ok);
+    }
     auto parsed = portmap::parseMapFile(readText(file));
     EXPECT_EQ(parsed.entries.size(), 80u);
     EXPECT_TRUE(parsed.warnings.empty());
+    EXPECT_EQ(namesIn(dir.path()), (std::vector<std::string>{"ports.conf"}));
 }
+
+INSTANTIATE_TEST_SUITE_P(WriteEntry, ConcurrentWriters,
+                         testing::Values(Writers{"Threads", false}, Writers{"Processes", true}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 // A fake /dev in a temporary folder: by-id links, their devices and ttyS devices as plain files.
 class DeviceTreeTest : public testing::Test {

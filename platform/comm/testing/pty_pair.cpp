@@ -1,5 +1,7 @@
 #include "pty_pair.h"
 
+#include "uucp_lock.h"
+
 #include <cerrno>
 #include <fcntl.h>
 #include <pty.h>
@@ -7,6 +9,7 @@
 #include <termios.h>
 #include <unistd.h>
 #include <utility>
+#include <vector>
 
 namespace comm {
 
@@ -23,11 +26,21 @@ void makeRaw(int fd) {
 
 } // namespace
 
+// A slave whose name another program has locked is no line a port could open: another pty is
+// taken instead (the ones passed over are kept open meanwhile, so that they are not given again).
+constexpr int kLockedSlavesPassedOver = 8;
+
 PtyPair::PtyPair() {
-    char name[256] = {};
-    if (::openpty(&master_, &slave_, name, nullptr, nullptr) != 0)
-        throw std::system_error(errno, std::generic_category(), "openpty");
-    slavePath_ = name;
+    std::vector<PtyPair> passedOver;
+    for (;;) {
+        char name[256] = {};
+        if (::openpty(&master_, &slave_, name, nullptr, nullptr) != 0)
+            throw std::system_error(errno, std::generic_category(), "openpty");
+        slavePath_ = name;
+        if (int(passedOver.size()) == kLockedSlavesPassedOver || !tty::lockedByLiveProcess(slavePath_))
+            break;
+        passedOver.push_back(std::move(*this));
+    }
     for (int fd : {master_, slave_}) {
         ::fcntl(fd, F_SETFD, FD_CLOEXEC);
         makeRaw(fd);
