@@ -107,8 +107,9 @@ bool CHalvicView::startTransfer(TransferProgressDlg* dialog, int protocol, bool 
     transferDlg_ = dialog;
     dialog->Create();
     ReaderControl* reader = reader_ ? &reader_->control() : nullptr;
+    // A transmit takes over a request the receiver made while the reader still had the line.
     if (reader)
-        reader->pause();
+        reader->pause(!receive);
     TransferJob job{doc_.activePort(), protocol, receive, TransferPath, folder.toLocal8Bit().toStdString()};
     worker_ = std::make_unique<TransferWorker>(std::move(job), reader, TransferStopEvent);
     // Progress comes on the worker's thread; the dialog takes it on the GUI thread.

@@ -15,6 +15,7 @@
 #include <QRadioButton>
 #include <QTimer>
 
+#include <algorithm>
 #include <deque>
 #include <fcntl.h>
 #include <signal.h>
@@ -269,6 +270,61 @@ INSTANTIATE_TEST_SUITE_P(
                       Row{"zmodem_send", Zmodem, false, {"rz"}},
                       Row{"zmodem_receive", Zmodem, true, {"sz", "data.bin"}}),
     [](const ::testing::TestParamInfo<Row>& info) { return std::string(info.param.name); });
+
+struct WaitingRow {
+    const char* name;
+    int protocol;
+    size_t size;
+    std::vector<std::string> peer;
+};
+
+void PrintTo(const WaitingRow& row, std::ostream* os) {
+    *os << row.name;
+}
+
+class WaitingReceiverRoad : public FileTransferTest, public ::testing::WithParamInterface<WaitingRow> {};
+
+// The usual order: the receiver is started first and asks at once; its request reaches the window's
+// reader, and the next one comes only 10-14 s later.
+TEST_P(WaitingReceiverRoad, ARequestReadBeforeTheTransferStartsTheFirstBlockAtOnce) {
+    const WaitingRow& row = GetParam();
+    halvic::CChildFrame* child = openWindow();
+    ASSERT_NE(child, nullptr);
+    halvic::CHalvicView& view = child->view();
+    const auto data = testData(row.size, 17);
+    writeFile(mine() + "/data.bin", data);
+    const int readsBefore = view.reader()->blocksRead();
+    auto peer = runPeer(row.peer);
+    ASSERT_TRUE(waitFor([&] { return view.reader()->blocksRead() > readsBefore; }, 5000)) << readLog();
+    QTest::qWait(300); // the user reads the screen and opens the menu
+    dialogs->answer({QString::fromStdString(mine() + "/data.bin")});
+    const auto ok = std::chrono::steady_clock::now();
+    fileTransferMenu(row.protocol, 0);
+    ASSERT_TRUE(waitForBox(30000)) << readLog();
+    const auto took = std::chrono::steady_clock::now() - ok;
+    EXPECT_EQ(messages->last().text, QStringLiteral("(COM5) Transmit file ok"));
+    // A first block within a second, then the receiver's own end game (rx answers the EOT after ~1 s);
+    // a lost request costs the receiver's repeat, 10-14 s.
+    EXPECT_LT(took, 5s) << std::chrono::duration_cast<std::chrono::milliseconds>(took).count() << " ms";
+    EXPECT_EQ(peer->wait(10s), 0);
+    // rx keeps an XMODEM file's padding of its last block.
+    auto arrived = readFile(peers() + "/data.bin");
+    if (row.protocol != Ymodem && arrived.size() > data.size() &&
+        std::all_of(arrived.begin() + std::ptrdiff_t(data.size()), arrived.end(),
+                    [](auto c) { return c == 0x1a; }))
+        arrived.resize(data.size());
+    EXPECT_EQ(arrived, data);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    StartedFirst, WaitingReceiverRoad,
+    ::testing::Values(WaitingRow{"xmodem_crc_1k_file", XmodemCrc, 1024, {"rx", "-c", "data.bin"}},
+                      WaitingRow{"xmodem_crc_one_byte", XmodemCrc, 1, {"rx", "-c", "data.bin"}},
+                      WaitingRow{"xmodem_crc_empty", XmodemCrc, 0, {"rx", "-c", "data.bin"}},
+                      WaitingRow{"xmodem_checksum_one_byte", XmodemChecksum, 1, {"rx", "data.bin"}},
+                      WaitingRow{"xmodem1k_one_byte", Xmodem1K, 1, {"rx", "-c", "data.bin"}},
+                      WaitingRow{"ymodem_one_byte", Ymodem, 1, {"rb"}}),
+    [](const ::testing::TestParamInfo<WaitingRow>& info) { return std::string(info.param.name); });
 
 TEST_F(FileTransferTest, CancellingTheChoiceStartsNothingAndTheLastChoiceIsKept) {
     halvic::CChildFrame* child = openWindow();
