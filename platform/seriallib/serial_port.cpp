@@ -74,39 +74,24 @@ public:
         std::lock_guard lock(port_.readMutex);
         if (const size_t handed = takeUnread(port_, buffer, size))
             return static_cast<int>(handed);
-        // One read takes what is there; only a line with nothing waits, in one poll on the line and
-        // the abort event, and then reads once: a fast line makes this the loop of every transfer.
-        for (;;) {
-            const ssize_t got = ::read(port_.fd, buffer, size);
-            if (got > 0)
-                return static_cast<int>(got);
-            if (got == 0 || (errno != EAGAIN && errno != EINTR))
-                return -1; // a hang-up or an I/O error
-            // An abort request ends the wait at once, so the transfer sees it without waiting out
-            // its deadline; the transfer then writes its cancel sequence, which the abort does not
-            // stop.
-            if (port_.abort.transmit || port_.abort.receive)
-                return 0;
-            const Millis left = until(deadline);
-            if (left.count() == 0)
-                return 0;
-            pollfd p[2] = {{port_.fd, POLLIN, 0}, {port_.abortEvent, POLLIN, 0}};
-            const int r = ::poll(p, 2, static_cast<int>(std::min<Millis::rep>(left.count(), 1 << 30)));
-            if (r < 0 && errno != EINTR)
-                return -1;
-            if (r > 0 && (p[0].revents & POLLNVAL))
-                return -1;
-            if (r > 0 && (p[0].revents & (POLLHUP | POLLERR)) && !(p[0].revents & POLLIN)) {
-                const ssize_t last = ::read(port_.fd, buffer, size);
-                return last > 0 ? static_cast<int>(last) : -1;
-            }
-            if (r > 0 && (p[1].revents & POLLIN)) {
-                if (closing())
-                    return -1;
-                const ssize_t more = ::read(port_.fd, buffer, size);
-                return more > 0 ? static_cast<int>(more) : 0;
-            }
-        }
+        // Bytes that are there cost one read: a transfer reads again soon enough, and the
+        // planned read would look once more for what else has come.
+        const ssize_t got = ::read(port_.fd, buffer, size);
+        if (got > 0)
+            return static_cast<int>(got);
+        if (got == 0 || (errno != EAGAIN && errno != EINTR))
+            return -1; // a hang-up or an I/O error
+        comm::tty::ReadPlan plan;
+        plan.returnOnFirstChunk = true;
+        plan.total = until(deadline);
+        // An abort request ends the wait at once, so the transfer sees it without waiting out its
+        // deadline; the transfer then writes its cancel sequence, which the abort does not stop.
+        if (port_.abort.transmit || port_.abort.receive)
+            plan.immediate = true;
+        auto r = comm::tty::readPlanned(port_.fd, buffer, size, plan, port_.abortEvent);
+        if (r.failed || (r.woken && closing()))
+            return -1;
+        return static_cast<int>(r.count);
     }
 
     int write(const uint8_t* buffer, size_t size, Clock::time_point deadline) override {
