@@ -5,7 +5,8 @@
 #    each against the peer's own pair in its best comparable mode: sz/rz (ZMODEM), a C-Kermit pair
 #    (CKERMIT_OPTS) and a gkermit pair; groups "ymodem" and "xmodem" (not run by default, slow) do the
 #    same against sb -k/rb and sx -k/rx, for information;
-#  - unthrottled, the port layer: our pair through SerialOpen and File* against the bare engines;
+#  - unthrottled, the port layer: our pair through SerialOpen and File* against the bare engines,
+#    and ZMODEM through SerialOpen and File* to and from lrzsz against the sz -> rz pair;
 #  - at 11520 bytes/s (a 115200-baud line), SLOW_SIZE bytes: file bytes per second as a share of the
 #    line, our pair taking turns with the peer's (sz/rz, sb -k/rb, sx -k/rx, C-Kermit).
 # The runs of one comparison take turns (the machine may be busy) and the medians are compared;
@@ -186,6 +187,8 @@ for group in $only; do
     xmodem) compare XMODEM-1K xmodem1k - "lrzsz lrzsz" "ours lrzsz" "lrzsz ours" ;;
     port)
         for p in $port_protocols; do compare "port layer $p" "$p" 0.95 "ours ours" "port port"; done
+        # As the programs use it: SerialOpen and the File* calls on one end, lrzsz on the other.
+        compare "ZMODEM through the port" zmodem 1.0 "lrzsz lrzsz" "port lrzsz" "lrzsz port"
         ;;
     line)
         echo "At $line_rate bytes/s each way, $slow_size bytes, medians of $slow_repeat turns"

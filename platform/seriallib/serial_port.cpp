@@ -1,11 +1,14 @@
 // Opening and closing ports, reads and writes with the library's time-outs, flush, and the byte
 // channel that transfers run over.
 #include "serial_port_table.h"
+#include "serial_unread.h"
 
 #include "tty_io.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdint>
+#include <cstring>
 #include <poll.h>
 #include <termios.h>
 #include <unistd.h>
@@ -38,6 +41,22 @@ void clearEvent(int fd) {
     }
 }
 
+// Moves up to size handed-back bytes into buffer; how many.
+size_t takeUnread(OpenPort& port, uint8_t* buffer, size_t size) {
+    std::lock_guard lock(port.unreadMutex);
+    const size_t n = std::min(size, port.unread.size());
+    if (n > 0) {
+        std::memcpy(buffer, port.unread.data(), n);
+        port.unread.erase(0, n);
+    }
+    return n;
+}
+
+void dropUnread(OpenPort& port) {
+    std::lock_guard lock(port.unreadMutex);
+    port.unread.clear();
+}
+
 Millis until(Clock::time_point deadline) {
     auto left = deadline - Clock::now();
     return left > Clock::duration::zero() ? std::chrono::ceil<Millis>(left) : Millis(0);
@@ -53,6 +72,8 @@ public:
         if (size == 0)
             return 0;
         std::lock_guard lock(port_.readMutex);
+        if (const size_t handed = takeUnread(port_, buffer, size))
+            return static_cast<int>(handed);
         // Bytes that are there cost one read: a transfer reads again soon enough, and the
         // planned read would look once more for what else has come.
         const ssize_t got = ::read(port_.fd, buffer, size);
@@ -83,7 +104,10 @@ public:
         return static_cast<int>(r.count);
     }
 
-    void purgeInput() override { ::tcflush(port_.fd, TCIFLUSH); }
+    void purgeInput() override {
+        dropUnread(port_);
+        ::tcflush(port_.fd, TCIFLUSH);
+    }
 
     void drainOutput(Clock::time_point deadline) override {
         std::lock_guard lock(port_.writeMutex);
@@ -129,6 +153,8 @@ int SerialRead(int port, void* buffer, int size) {
         plan = readPlanOf(call->firstByteMs, call->collectMs, call->line);
     }
     std::lock_guard lock(call->readMutex);
+    if (const size_t handed = takeUnread(*call, static_cast<uint8_t*>(buffer), size_t(size)))
+        return static_cast<int>(handed);
     auto r = comm::tty::readPlanned(call->fd, buffer, size_t(size), plan, call->closeEvent);
     if (r.failed)
         return r.count ? int(r.count) : SerialErrSystem;
@@ -211,8 +237,24 @@ int SerialFlush(int port, int which) {
         std::lock_guard lock(call->writeMutex);
         comm::tty::drainOutput(call->fd, Millis(timeoutMs), call->closeEvent);
     }
-    if (which != 1 && ::tcflush(call->fd, TCIFLUSH) != 0)
-        return SerialErrSystem;
+    if (which != 1) {
+        dropUnread(*call);
+        if (::tcflush(call->fd, TCIFLUSH) != 0)
+            return SerialErrSystem;
+    }
+    return 0;
+}
+
+int SerialUnread(int port, const void* bytes, int length) {
+    PortCall call(port);
+    if (!call)
+        return SerialErrNotOpen;
+    if (length < 0)
+        return SerialErrBadParam;
+    if (!bytes)
+        return SerialErrNoData;
+    std::lock_guard lock(call->unreadMutex);
+    call->unread.insert(0, static_cast<const char*>(bytes), size_t(length));
     return 0;
 }
 
@@ -288,5 +330,8 @@ int seriallib::withPortChannel(int port,
     call->abort.receive = false;
     clearEvent(call->abortEvent);
     PortByteChannel channel(*call);
-    return fn(channel, call->abort);
+    const int result = fn(channel, call->abort);
+    // What the transfer left of a hand-back belonged to it, not to the next reader.
+    dropUnread(*call);
+    return result;
 }

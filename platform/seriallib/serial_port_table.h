@@ -41,6 +41,8 @@ struct OpenPort {
     int writeTimeoutMs = kDefaultWriteTimeoutMs;
 
     std::mutex readMutex;        // one reader at a time
+    std::mutex unreadMutex;      // unread
+    std::string unread;          // handed back by SerialUnread: read before the device
     std::timed_mutex writeMutex; // writes are never interleaved
     PortAbort abort;
     std::atomic<unsigned> transmitAborts{0}; // SerialAbortTransmit calls so far

@@ -40,6 +40,10 @@ int RegisterTransfer(const void* thread, ProgressTarget dialog, std::shared_ptr<
 void UnregisterTransfer(int slot);
 void ResetTransfers();
 
+// A batch receive on the calling thread has started the file `name`: it becomes the slot's path
+// text, and the dialog hears of it at once.
+void ReceivedFileName(const std::string& name);
+
 // The library's progress callbacks: -1 to abort, 0 to go on.
 int TransmitProgress(int done, int, int, int total);
 int ReceiveProgress(int done, int, int, int total);

@@ -65,9 +65,14 @@ bool CHalvicView::event(QEvent* event) {
 
 // Keys the terminal does not take are passed on, never used to scroll the view.
 void CHalvicView::keyPressEvent(QKeyEvent* event) {
-    // A running transfer or pattern owns the line: typed bytes would break into its stream.
-    if (busy_ || ((event->modifiers() & Qt::ControlModifier) && (event->modifiers() & Qt::AltModifier))) {
+    if ((event->modifiers() & Qt::ControlModifier) && (event->modifiers() & Qt::AltModifier)) {
         event->ignore();
+        return;
+    }
+    // A running transfer or pattern owns the line: typed bytes would break into its stream. The key
+    // ends here, taken and dropped, instead of travelling on through the window's parents.
+    if (busy_) {
+        event->accept();
         return;
     }
     const int repeat = std::max(1, event->count());

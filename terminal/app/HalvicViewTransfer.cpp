@@ -6,6 +6,7 @@
 #include "gui.h"
 #include "HalvicDoc.h"
 #include "HalvicView.h"
+#include "LatestProgress.h"
 #include "messenger.h"
 #include "PortErrors.h"
 #include "ReaderThread.h"
@@ -107,14 +108,25 @@ bool CHalvicView::startTransfer(TransferProgressDlg* dialog, int protocol, bool 
     transferDlg_ = dialog;
     dialog->Create();
     ReaderControl* reader = reader_ ? &reader_->control() : nullptr;
+    // A transmit takes over a request the receiver made while the reader still had the line.
     if (reader)
-        reader->pause();
+        reader->pause(!receive);
     TransferJob job{doc_.activePort(), protocol, receive, TransferPath, folder.toLocal8Bit().toStdString()};
     worker_ = std::make_unique<TransferWorker>(std::move(job), reader, TransferStopEvent);
-    // Progress comes on the worker's thread; the dialog takes it on the GUI thread.
-    ProgressTarget toDialog = [dialog](const TransferProgress& progress) {
+    // Progress comes on the worker's thread; the dialog takes it on the GUI thread. Only the latest
+    // block waits there: a fast line makes thousands a second, and one repaint each held the GUI
+    // thread behind a queue that everything else (keys, the end of the transfer) waited for.
+    auto latest = std::make_shared<LatestProgress>();
+    ProgressTarget toDialog = [dialog, latest](const TransferProgress& progress) {
+        if (!latest->put(progress))
+            return;
         QMetaObject::invokeMethod(
-            dialog, [dialog, progress] { dialog->showProgress(progress); }, Qt::QueuedConnection);
+            dialog,
+            [dialog, latest] {
+                if (const auto block = latest->take())
+                    dialog->showProgress(*block);
+            },
+            Qt::QueuedConnection);
     };
     TransferSlot = RegisterTransfer(worker_.get(), std::move(toDialog), TransferStopEvent, TransferPath);
     if (TransferSlot < 0)

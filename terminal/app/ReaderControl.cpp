@@ -10,9 +10,10 @@ void ReaderControl::stop() {
     changed_.notify_all();
 }
 
-void ReaderControl::pause() {
+void ReaderControl::pause(bool handBackRequest) {
     {
         std::lock_guard lock(mutex_);
+        handBack_ = handBackRequest;
         // The later request wins: a resume not yet taken must not let the reader run into the next
         // transfer.
         pause_ = true;
@@ -28,6 +29,11 @@ void ReaderControl::resume() {
         pause_ = false;
     }
     changed_.notify_all();
+}
+
+bool ReaderControl::handBackRequested() const {
+    std::lock_guard lock(mutex_);
+    return handBack_;
 }
 
 bool ReaderControl::stopped() const {

@@ -14,9 +14,12 @@ public:
     enum class Wake { Stop, Pause, Resume, Timeout };
 
     void stop();
-    void pause();
+    // handBackRequest: a transmit follows, which wants a receiver's request the reader just read.
+    void pause(bool handBackRequest = false);
     void resume();
     bool stopped() const;
+    // Whether the pause last asked for wants the request handed back.
+    bool handBackRequested() const;
 
     // Waits for a request, at most `timeout` (forever when it is negative).
     Wake wait(std::chrono::milliseconds timeout);
@@ -34,6 +37,7 @@ private:
     bool stop_ = false;
     bool pause_ = false;
     bool resume_ = false;
+    bool handBack_ = false;
     bool pausedAck_ = false;
 };
 

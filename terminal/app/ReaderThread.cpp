@@ -1,5 +1,6 @@
 #include "ReaderThread.h"
 
+#include "serial_unread.h"
 #include "seriallib.h"
 
 #include <chrono>
@@ -44,6 +45,7 @@ bool ReaderThread::waitBeforeRead(std::chrono::milliseconds gather) {
             return false;
         case ReaderControl::Wake::Pause:
             paused_ = true;
+            handBackRequest();
             control_.setPausedAck(true);
             continue;
         case ReaderControl::Wake::Resume:
@@ -78,6 +80,7 @@ void ReaderThread::runTerminal() {
         if (n <= 0)
             continue; // errors count as a quiet read
         ++blocksRead_;
+        noteRead(buffer.data(), n);
         writeReplies(pipeline_->terminalData(recogniser, buffer.data(), static_cast<size_t>(n)));
         changed();
     }
@@ -99,6 +102,7 @@ void ReaderThread::runDumb() {
         pacing.after(n, tookSince(start));
         if (n > 0) {
             ++blocksRead_;
+            noteRead(buffer.data(), n);
             pipeline_->rawData(buffer.data(), static_cast<size_t>(n));
             changed();
             redrawPending = doubleByte_;
@@ -108,6 +112,18 @@ void ReaderThread::runDumb() {
             emit repaintAll();
         }
     }
+}
+
+void ReaderThread::noteRead(const uint8_t* bytes, int size) {
+    request_.read(bytes, static_cast<size_t>(size), ReceiverRequest::Clock::now());
+}
+
+void ReaderThread::handBackRequest() {
+    // Whatever the pause was for, what was read before it is not a request for a later transfer.
+    const auto request = request_.pending(ReceiverRequest::Clock::now());
+    request_.clear();
+    if (request && control_.handBackRequested())
+        SerialUnread(port_, &*request, 1);
 }
 
 void ReaderThread::changed() {

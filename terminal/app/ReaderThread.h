@@ -8,6 +8,7 @@
 #include "ReaderControl.h"
 #include "ReadPacing.h"
 #include "receive_pipeline.h"
+#include "ReceiverRequest.h"
 #include "sequence_recogniser.h"
 #include "termcap_table.h"
 
@@ -58,6 +59,10 @@ private:
     void runTerminal();
     void runDumb();
     void changed();
+    // Bytes a read brought, before they go to the pipeline.
+    void noteRead(const uint8_t* bytes, int size);
+    // On taking a pause for a transmit: a receiver's request read last goes back to the port.
+    void handBackRequest();
     void writeReplies(const std::string& replies);
 
     const int port_;
@@ -66,6 +71,7 @@ private:
     std::shared_ptr<terminal::ReceivePipeline> pipeline_;
     ReaderControl control_;
     bool paused_ = false;
+    ReceiverRequest request_;
     std::atomic<bool> doubleByte_{false};
     std::atomic<bool> updatePending_{false};
     std::atomic<int> blocksRead_{0};

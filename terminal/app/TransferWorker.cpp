@@ -1,6 +1,7 @@
 #include "TransferWorker.h"
 
 #include "ReaderControl.h"
+#include "received_name.h"
 #include "seriallib.h"
 
 #include <array>
@@ -83,9 +84,15 @@ void TransferWorker::run() {
             return;
         }
     }
+    // A batch receive names each file in its dialog as soon as the sender has given the name.
+    const bool batch = job_.receive && IsBatchReceive(job_.protocol);
+    if (batch)
+        SerialSetReceivedNameListener([](const std::string& name) { ReceivedFileName(name); });
     errno = 0;
     result_ = RunTransferJob(job_);
     systemError_ = errno;
+    if (batch)
+        SerialSetReceivedNameListener({});
 }
 
 } // namespace halvic

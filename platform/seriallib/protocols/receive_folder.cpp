@@ -1,5 +1,7 @@
 #include "receive_folder.h"
 
+#include "received_name_report.h"
+
 #include <atomic>
 #include <cctype>
 #include <cerrno>
@@ -271,7 +273,10 @@ bool ReceiveFolder::valid() const {
 IncomingFile ReceiveFolder::begin(std::string_view senderName) const {
     if (!valid())
         return {};
-    return IncomingFile::create(folder_, sanitiseReceivedName(senderName), false);
+    IncomingFile file = IncomingFile::create(folder_, sanitiseReceivedName(senderName), false);
+    if (file.valid())
+        reportReceivedName(file.name());
+    return file;
 }
 
 namespace {

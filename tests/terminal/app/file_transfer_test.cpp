@@ -15,8 +15,10 @@
 #include <QRadioButton>
 #include <QTimer>
 
+#include <algorithm>
 #include <deque>
 #include <fcntl.h>
+#include <mutex>
 #include <signal.h>
 #include <sys/socket.h>
 
@@ -44,6 +46,12 @@ public:
         thread_.join();
     }
 
+    // Every byte our end has put on the line so far.
+    std::string sent() const {
+        std::lock_guard lock(sentMutex_);
+        return sent_;
+    }
+
 private:
     using Clock = std::chrono::steady_clock;
     struct Chunk {
@@ -62,6 +70,10 @@ private:
                 char buf[4096];
                 const ssize_t n =
                     (p[i].revents & POLLIN) ? ::read(fds_[i], buf, rate_ > 0 ? 64 : sizeof buf) : 0;
+                if (n > 0 && i == 0) {
+                    std::lock_guard lock(sentMutex_);
+                    sent_.append(buf, size_t(n));
+                }
                 if (n > 0) {
                     auto due = now;
                     if (rate_ > 0)
@@ -86,6 +98,8 @@ private:
     int fds_[2];
     double rate_;
     std::atomic<bool> stop_{false};
+    mutable std::mutex sentMutex_;
+    std::string sent_;
     std::thread thread_;
 };
 
@@ -270,6 +284,106 @@ INSTANTIATE_TEST_SUITE_P(
                       Row{"zmodem_receive", Zmodem, true, {"sz", "data.bin"}}),
     [](const ::testing::TestParamInfo<Row>& info) { return std::string(info.param.name); });
 
+struct WaitingRow {
+    const char* name;
+    int protocol;
+    size_t size;
+    std::vector<std::string> peer;
+};
+
+void PrintTo(const WaitingRow& row, std::ostream* os) {
+    *os << row.name;
+}
+
+class WaitingReceiverRoad : public FileTransferTest, public ::testing::WithParamInterface<WaitingRow> {};
+
+// The usual order: the receiver is started first and asks at once; its request reaches the window's
+// reader, and the next one comes only 10-14 s later.
+TEST_P(WaitingReceiverRoad, ARequestReadBeforeTheTransferStartsTheFirstBlockAtOnce) {
+    const WaitingRow& row = GetParam();
+    halvic::CChildFrame* child = openWindow();
+    ASSERT_NE(child, nullptr);
+    halvic::CHalvicView& view = child->view();
+    const auto data = testData(row.size, 17);
+    writeFile(mine() + "/data.bin", data);
+    const int readsBefore = view.reader()->blocksRead();
+    auto peer = runPeer(row.peer);
+    ASSERT_TRUE(waitFor([&] { return view.reader()->blocksRead() > readsBefore; }, 5000)) << readLog();
+    QTest::qWait(300); // the user reads the screen and opens the menu
+    dialogs->answer({QString::fromStdString(mine() + "/data.bin")});
+    const auto ok = std::chrono::steady_clock::now();
+    fileTransferMenu(row.protocol, 0);
+    ASSERT_TRUE(waitForBox(30000)) << readLog();
+    const auto took = std::chrono::steady_clock::now() - ok;
+    EXPECT_EQ(messages->last().text, QStringLiteral("(COM5) Transmit file ok"));
+    // A first block within a second, then the receiver's own end game (rx answers the EOT after ~1 s);
+    // a lost request costs the receiver's repeat, 10-14 s.
+    EXPECT_LT(took, 5s) << std::chrono::duration_cast<std::chrono::milliseconds>(took).count() << " ms";
+    EXPECT_EQ(peer->wait(10s), 0);
+    // rx keeps an XMODEM file's padding of its last block.
+    auto arrived = readFile(peers() + "/data.bin");
+    if (row.protocol != Ymodem && arrived.size() > data.size() &&
+        std::all_of(arrived.begin() + std::ptrdiff_t(data.size()), arrived.end(),
+                    [](auto c) { return c == 0x1a; }))
+        arrived.resize(data.size());
+    EXPECT_EQ(arrived, data);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    StartedFirst, WaitingReceiverRoad,
+    ::testing::Values(WaitingRow{"xmodem_crc_1k_file", XmodemCrc, 1024, {"rx", "-c", "data.bin"}},
+                      WaitingRow{"xmodem_crc_one_byte", XmodemCrc, 1, {"rx", "-c", "data.bin"}},
+                      WaitingRow{"xmodem_crc_empty", XmodemCrc, 0, {"rx", "-c", "data.bin"}},
+                      WaitingRow{"xmodem_checksum_one_byte", XmodemChecksum, 1, {"rx", "data.bin"}},
+                      WaitingRow{"xmodem1k_one_byte", Xmodem1K, 1, {"rx", "-c", "data.bin"}},
+                      WaitingRow{"ymodem_one_byte", Ymodem, 1, {"rb"}}),
+    [](const ::testing::TestParamInfo<WaitingRow>& info) { return std::string(info.param.name); });
+
+struct BatchRow {
+    const char* name;
+    int protocol;
+    std::vector<std::string> peer;
+};
+
+void PrintTo(const BatchRow& row, std::ostream* os) {
+    *os << row.name;
+}
+
+class BatchReceiveRoad : public FileTransferTest, public ::testing::WithParamInterface<BatchRow> {};
+
+TEST_P(BatchReceiveRoad, TheDialogNamesTheFileWhileItArrives) {
+    const BatchRow& row = GetParam();
+    slowLine(20000);
+    halvic::CChildFrame* child = openWindow();
+    ASSERT_NE(child, nullptr);
+    halvic::CHalvicView& view = child->view();
+    const auto data = testData(60000, 23);
+    writeFile(peers() + "/data.bin", data);
+    dialogs->answer({QString::fromStdString(mine())});
+    fileTransferMenu(row.protocol, 1);
+    halvic::TransferProgressDlg* dialog = view.transferDialog();
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_EQ(dialog->field(QStringLiteral("fileName")).toStdString(), mine() + "/");
+    ASSERT_TRUE(view.reader()->control().waitPausedAck(2s));
+    auto peer = runPeer(row.peer);
+    // Named before the data is all in: at 20000 bytes a second the file takes three seconds.
+    ASSERT_TRUE(waitFor(
+        [&] { return dialog->field(QStringLiteral("fileName")).toStdString() == mine() + "/data.bin"; },
+        10000))
+        << readLog();
+    EXPECT_LT(dialog->field(QStringLiteral("length")).toLongLong(), static_cast<long long>(data.size()));
+    ASSERT_TRUE(waitForBox()) << readLog();
+    EXPECT_EQ(messages->last().text, QStringLiteral("(COM5) Receive file ok"));
+    EXPECT_EQ(readFile(mine() + "/data.bin"), data);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    EveryBatchProtocol, BatchReceiveRoad,
+    ::testing::Values(BatchRow{"ymodem", Ymodem, {"sb", "data.bin"}},
+                      BatchRow{"zmodem", Zmodem, {"sz", "data.bin"}},
+                      BatchRow{"kermit", Kermit, {"gkermit", "-i", "-P", "-s", "data.bin"}}),
+    [](const ::testing::TestParamInfo<BatchRow>& info) { return std::string(info.param.name); });
+
 TEST_F(FileTransferTest, CancellingTheChoiceStartsNothingAndTheLastChoiceIsKept) {
     halvic::CChildFrame* child = openWindow();
     ASSERT_NE(child, nullptr);
@@ -380,7 +494,11 @@ TEST_F(FileTransferTest, SzOnTheFarEndDownloadsByItselfWhenAutoDownloadIsOn) {
     ASSERT_TRUE(waitFor([&] { return view.transferDialog() != nullptr; }, 10000)) << readLog();
     EXPECT_EQ(view.transferDialog()->objectName(), QStringLiteral("CReceiveFileDlg"));
     EXPECT_EQ(view.transferDialog()->field(QStringLiteral("protocol")), QStringLiteral("ZModem"));
-    EXPECT_EQ(view.transferDialog()->field(QStringLiteral("fileName")).toStdString(), mine() + "/");
+    // The folder first, then the file's name once the sender has given it, while the file arrives.
+    EXPECT_TRUE(waitFor([&] {
+        auto* dialog = view.transferDialog();
+        return dialog && dialog->field(QStringLiteral("fileName")).toStdString() == mine() + "/data.bin";
+    }));
     EXPECT_TRUE(dialogs->requests().empty()); // nothing asked
     ASSERT_TRUE(waitForBox()) << readLog();
     EXPECT_EQ(messages->last().caption, QStringLiteral("File Transfer"));
@@ -394,6 +512,46 @@ TEST_F(FileTransferTest, SzOnTheFarEndDownloadsByItselfWhenAutoDownloadIsOn) {
     auto again = runPeer({"sz", "second.bin"});
     ASSERT_TRUE(waitFor([&] { return messages->boxes().size() == 2; }, 30000)) << readLog();
     EXPECT_EQ(readFile(mine() + "/second.bin"), data);
+}
+
+// Keys typed into a window whose port is busy with a download stay off the line and cost it nothing.
+TEST_F(FileTransferTest, KeysTypedDuringAnAutomaticDownloadCostItNothing) {
+    autoDownload = true;
+    slowLine(3e6);
+    halvic::CChildFrame* child = openWindow();
+    ASSERT_NE(child, nullptr);
+    halvic::CHalvicView& view = child->view();
+    const auto data = testData(3 * 1024 * 1024, 21);
+    writeFile(peers() + "/plain.bin", data);
+    writeFile(peers() + "/typed.bin", data);
+    const auto download = [&](const std::string& name, int keys) {
+        const size_t boxes = messages->boxes().size();
+        auto peer = runPeer({"sz", name});
+        EXPECT_TRUE(waitFor([&] { return view.transferDialog() != nullptr; }, 10000)) << readLog();
+        // From the download's start to its end: the peer's own start is no part of it.
+        const auto start = std::chrono::steady_clock::now();
+        // The user goes back to the window and types on.
+        QApplication::setActiveWindow(&mainFrame());
+        view.setFocus();
+        for (int typed = 0; typed < keys && view.transferDialog(); ++typed) {
+            QWidget* focused = QApplication::focusWidget();
+            EXPECT_EQ(focused, &view);
+            QTest::keyClick(focused ? focused : &view, Qt::Key_Q);
+            QTest::qWait(40);
+        }
+        EXPECT_TRUE(waitFor([&] { return messages->boxes().size() > boxes; }, 60000)) << readLog();
+        const auto took = std::chrono::steady_clock::now() - start;
+        EXPECT_EQ(messages->last().text, QStringLiteral("(COM5) Receive file ok"));
+        EXPECT_EQ(readFile(mine() + "/" + name), data);
+        EXPECT_EQ(peer->wait(10s), 0);
+        return std::chrono::duration_cast<std::chrono::milliseconds>(took);
+    };
+    view.setFocus();
+    const auto plain = download("plain.bin", 0);
+    const auto typed = download("typed.bin", 15);
+    EXPECT_LT(typed.count(), plain.count() * 12 / 10 + 200) << plain.count() << " ms without keys";
+    // Hex headers and the receiver's answers only: no typed "q" went out.
+    EXPECT_EQ(bridge->sent().find('q'), std::string::npos);
 }
 
 TEST_F(FileTransferTest, SzStartsNothingWhenAutoDownloadIsOff) {
