@@ -30,7 +30,8 @@ int asciiSend(TransferContext& ctx, const std::string& path) {
             return r;
     }
     ctx.channel().drainOutput(ctx.after(ctx.timings().writeStall));
-    return 0;
+    // A file that grew or was rewritten while it was sent is not the one announced.
+    return file.changed() ? TransferErrFile : 0;
 }
 
 int asciiReceive(TransferContext& ctx, const std::string& path, std::chrono::milliseconds idle) {

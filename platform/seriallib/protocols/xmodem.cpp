@@ -51,6 +51,9 @@ int sendFileData(TransferContext& ctx, BlockSender& sender, SourceFile& file, bo
         if (int r = ctx.progress(static_cast<int64_t>(done), static_cast<int64_t>(total)))
             return sender.fail(r);
     }
+    // A file that grew or was rewritten while it was sent is not the one announced.
+    if (file.changed())
+        return sender.fail(TransferErrFile);
     return sender.sendEot(batch);
 }
 

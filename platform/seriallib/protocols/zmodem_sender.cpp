@@ -332,6 +332,9 @@ private:
 
     // End of file: ZEOF until the receiver asks for the next file or for data again.
     Next sendEndOfFile(DataRun& run) {
+        // A file that grew or was rewritten while it was sent is not the one announced.
+        if (run.f.changed())
+            return done(run, link_.abortWith(TransferErrFile));
         for (int tries = 0; tries <= link_.timings().retries;) {
             appendBinaryHeader(link_.out(), Header::at(ZEOF, run.pos), crc32_, link_.esc());
             if (int rc = link_.flush(); rc != 0)
