@@ -54,7 +54,7 @@ int sendFileData(TransferContext& ctx, BlockSender& sender, SourceFile& file, bo
     // A file that grew or was rewritten while it was sent is not the one announced.
     if (file.changed())
         return sender.fail(TransferErrFile);
-    return sender.sendEot(batch);
+    return sender.sendEot(batch, total > 0);
 }
 
 // Sends the start request and receives blocks 1, 2, ... up to the EOT. Bytes beyond limit are not
