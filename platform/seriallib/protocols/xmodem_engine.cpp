@@ -206,13 +206,13 @@ int BlockReceiver::next(Packet& packet, milliseconds wait) {
             return n;
         if (n == static_cast<int>(need) && static_cast<uint8_t>(rest[0] ^ rest[1]) == 0xFF &&
             checkMatches(rest + 2, blockSize, rest + 2 + blockSize, crc_)) {
-            // A byte shifted out of the block arrives within a few byte times of its neighbours.
-            auto perByte = (Clock::now() - headerSeen) / need;
-            auto grace = std::min<milliseconds>(
-                t.quiet,
-                std::max<milliseconds>(milliseconds(2), std::chrono::ceil<milliseconds>(4 * perByte)));
+            // A byte shifted out of the block arrives within a few byte times of its neighbours. On a
+            // line whose bytes come a millisecond apart or more that is worth a wait; on a fast one
+            // it has come with the block, and only a byte already here is looked at.
+            const auto perByte = (Clock::now() - headerSeen) / need;
+            const auto grace = std::chrono::floor<milliseconds>(4 * perByte);
             uint8_t extra = 0;
-            int more = somethingFollows(grace, &extra);
+            int more = somethingFollows(std::min(t.quiet, grace), &extra);
             if (more < 0)
                 return more;
             // A sender that stops right after a block cancels right behind it.
