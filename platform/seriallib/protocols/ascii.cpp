@@ -50,8 +50,9 @@ int asciiReceive(TransferContext& ctx, const std::string& path, std::chrono::mil
                 continue;
             n = ctx.stopCode();
         }
-        if (n == ReadTimedOut && file.size() == 0)
-            return TransferErrTimeout;
+        // Nothing came: no file, whether the line went quiet, hung up or the transfer was stopped.
+        if (file.size() == 0)
+            return n == ReadTimedOut ? TransferErrTimeout : n;
         if (file.commit().empty())
             return TransferErrFile;
         return n == ReadTimedOut ? 0 : n;
