@@ -8,13 +8,15 @@
 #  - unthrottled, the port layer: our pair through SerialOpen and File* against the bare engines,
 #    and ZMODEM through SerialOpen and File* to and from lrzsz against the sz -> rz pair;
 #  - at 11520 bytes/s (a 115200-baud line), SLOW_SIZE bytes: file bytes per second as a share of the
-#    line, our pair taking turns with the peer's (sz/rz, sb -k/rb, sx -k/rx, C-Kermit).
+#    line, our pair taking turns with the peer's (sz/rz, sb -k/rb, sx -k/rx, C-Kermit);
+#  - at 92160 bytes/s (a 921600-baud line), SLOW_SIZE bytes: YMODEM-1K and XMODEM-1K from lrzsz's
+#    sender (sb -k, sx -k) into our receiver against rb and rx, and our sender into theirs (info).
 # The runs of one comparison take turns (the machine may be busy) and the medians are compared;
 # ratio = the baseline's seconds / these seconds, so above 1 means faster than the baseline.
 # The time is until the received file is complete or the receiver has left, whichever comes first.
 #   SIZE (default 8 MiB), SLOW_SIZE (default 256 KiB), REPEAT (turns, default 7), SLOW_REPEAT
 #   (default 3), LIMIT (seconds per run, default 120), ONLY (groups, default
-#   "zmodem kermit gkermit port line"), CKERMIT_OPTS (default "-Q -e 9024 -v 31", its fastest here).
+#   "zmodem kermit gkermit port line fast"), CKERMIT_OPTS (default "-Q -e 9024 -v 31", its fastest here).
 set -euo pipefail
 source "$(dirname "$0")/common.sh"
 size="${SIZE:-$((8 * 1024 * 1024))}"
@@ -22,10 +24,11 @@ slow_size="${SLOW_SIZE:-$((256 * 1024))}"
 repeat="${REPEAT:-7}"
 slow_repeat="${SLOW_REPEAT:-3}"
 limit="${LIMIT:-120}"
-only="${ONLY:-zmodem kermit gkermit port line}"
+only="${ONLY:-zmodem kermit gkermit port line fast}"
 port_protocols="${PORT_PROTOCOLS:-zmodem kermit}"
 ckermit_opts="${CKERMIT_OPTS:--Q -e 9024 -v 31}"
 line_rate=11520
+fast_rate=92160
 need_built pty_bridge xfer_bench xfer_watch
 need_programs sz rz sb rb sx rx kermit gkermit bc
 
@@ -174,6 +177,28 @@ line() {
     done
 }
 
+# fast PROTOCOL: on the 921600-baud line, lrzsz's pair, its sender into our receiver and our sender
+# into its receiver take turns; our receiver's ratio to lrzsz's is the goal.
+fast() {
+    local protocol="$1" keep="$src" k t base ratio pct
+    local pairs=("lrzsz lrzsz" "lrzsz ours" "ours lrzsz") names=("lrzsz pair" "into ours" "from ours")
+    src="$work/slow"
+    turns "$fast_rate" "$protocol" "${pairs[@]}"
+    src="$keep"
+    base=$(median <"$work/times.0")
+    for k in 0 1 2; do
+        t=$(median <"$work/times.$k")
+        ratio=$(echo "$base / $t" | bc -l 2>/dev/null || echo 0)
+        pct=$(echo "100 * $slow_size / $t / $fast_rate" | bc -l 2>/dev/null || echo 0)
+        printf '  %-10s %-10s %8.3f s  ratio %5.2f  %5.1f%% of the line  (%d runs)\n' "$protocol" \
+            "${names[$k]}" "$t" "$ratio" "$pct" "$(wc -l <"$work/times.$k")"
+    done
+    ratio=$(echo "$base / $(median <"$work/times.1")" | bc -l 2>/dev/null || echo 0)
+    goal "line $fast_rate B/s: $protocol into ours / lrzsz" "$ratio" 1.0
+    ratio=$(echo "$base / $(median <"$work/times.2")" | bc -l 2>/dev/null || echo 0)
+    goal "line $fast_rate B/s: $protocol from ours / lrzsz" "$ratio" -
+}
+
 src="$work/src"
 echo "load before: $(uptime)"
 for group in $only; do
@@ -196,6 +221,11 @@ for group in $only; do
         line ymodem 92 lrzsz
         line xmodem1k 92 lrzsz
         line kermit 88 ckermit
+        ;;
+    fast)
+        echo "At $fast_rate bytes/s each way, $slow_size bytes, medians of $slow_repeat turns"
+        fast ymodem
+        fast xmodem1k
         ;;
     *) echo "unknown group $group" >&2 && exit 1 ;;
     esac

@@ -98,6 +98,11 @@ TEST_P(LrzszInterop, FileArrivesIdentical) {
         break;
     }
     }
+    // An empty file is confirmed only by the answer to its EOT, which rx may lose as it leaves (and
+    // hangs up): the sender then cannot claim it.
+    const bool emptyToRx = size == 0 && !mode.peerSends && peerKind != Peer::Rb;
+    if (emptyToRx && (result == TransferErrTimeout || result == TransferErrNotOpen))
+        result = 0;
     EXPECT_EQ(result, 0) << peer.log();
     // lrzsz on a pty may lose its last answer as it leaves: its exit status does not decide.
     int status = peer.wait(mode.peerSends ? 5s : 15s);

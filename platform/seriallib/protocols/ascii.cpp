@@ -30,7 +30,8 @@ int asciiSend(TransferContext& ctx, const std::string& path) {
             return r;
     }
     ctx.channel().drainOutput(ctx.after(ctx.timings().writeStall));
-    return 0;
+    // A file that grew or was rewritten while it was sent is not the one announced.
+    return file.changed() ? TransferErrFile : 0;
 }
 
 int asciiReceive(TransferContext& ctx, const std::string& path, std::chrono::milliseconds idle) {
@@ -49,8 +50,9 @@ int asciiReceive(TransferContext& ctx, const std::string& path, std::chrono::mil
                 continue;
             n = ctx.stopCode();
         }
-        if (n == ReadTimedOut && file.size() == 0)
-            return TransferErrTimeout;
+        // Nothing came: no file, whether the line went quiet, hung up or the transfer was stopped.
+        if (file.size() == 0)
+            return n == ReadTimedOut ? TransferErrTimeout : n;
         if (file.commit().empty())
             return TransferErrFile;
         return n == ReadTimedOut ? 0 : n;

@@ -31,6 +31,9 @@ struct TransferTimings {
     // discard their input right after answering (on a pty the next block can arrive before that).
     // A real line's own delay covers it, so there is none by default.
     std::chrono::microseconds turnaround{0};
+    // Silence after a sender's last word (its EOT, the batch's closing block) that means the
+    // receiver took it and left: one that is still there answers well within it.
+    milliseconds leaveWait{1500};
 };
 
 // A read that reached its deadline. Never returned from a transfer.

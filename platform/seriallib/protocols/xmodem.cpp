@@ -51,7 +51,10 @@ int sendFileData(TransferContext& ctx, BlockSender& sender, SourceFile& file, bo
         if (int r = ctx.progress(static_cast<int64_t>(done), static_cast<int64_t>(total)))
             return sender.fail(r);
     }
-    return sender.sendEot(batch);
+    // A file that grew or was rewritten while it was sent is not the one announced.
+    if (file.changed())
+        return sender.fail(TransferErrFile);
+    return sender.sendEot(batch, total > 0);
 }
 
 // Sends the start request and receives blocks 1, 2, ... up to the EOT. Bytes beyond limit are not

@@ -25,6 +25,11 @@ int BlockSender::awaitAnswer(Clock::time_point deadline) {
     }
 }
 
+milliseconds BlockSender::answerWait() const {
+    const auto& t = ctx_.timings();
+    return closing_ ? t.leaveWait : t.responseWait;
+}
+
 void BlockSender::turnaround() {
     if (ctx_.timings().turnaround.count() > 0)
         std::this_thread::sleep_for(ctx_.timings().turnaround);
@@ -62,7 +67,7 @@ int BlockSender::sendBlock(uint8_t number, const uint8_t* data, size_t size, siz
         if (int r = ctx_.write(frame))
             return leftOr(r);
         for (;;) {
-            int c = awaitAnswer(ctx_.after(ctx_.timings().responseWait));
+            int c = awaitAnswer(ctx_.after(answerWait()));
             if (c == ACK) {
                 ctx_.stats().blocks++;
                 return 0;
@@ -88,27 +93,23 @@ int BlockSender::sendBlock(uint8_t number, const uint8_t* data, size_t size, siz
     return fail(lastTimedOut ? TransferErrTimeout : TransferErrProtocol);
 }
 
-int BlockSender::sendEot(bool batch) {
+int BlockSender::sendEot(bool batch, bool dataAcknowledged) {
     const uint8_t eot = EOT;
-    // A receiver still waiting for the end asks again on its own time-out, about once per response
-    // wait; one that stays silent through three EOTs in a row has taken one and left.
-    constexpr int kSilentEotsToLeave = 3;
-    int silent = 0;
+    // An EOT goes out first, then once more for each NAK: a receiver that answers is there to read
+    // it. Silence is never answered with another EOT: a receiver that acknowledged one and left (its
+    // ACK lost as it flushed its line on the way out) would leave it to whatever reads the line next,
+    // a shell that takes it for the end of its input.
     for (int attempt = 0; attempt <= ctx_.timings().retries; ++attempt) {
-        if (silent > 0)
+        if (attempt > 1)
             ctx_.stats().retries++; // a NAK of the first EOT is the rule, not a retry
         turnaround();
-        if (int r = ctx_.write(&eot, 1)) {
-            if (r == TransferErrNotOpen) {
-                peerLeft_ = true;
-                return 0;
-            }
-            return fail(r);
+        int c = ctx_.write(&eot, 1);
+        if (c == 0) {
+            auto deadline = ctx_.after(ctx_.timings().leaveWait);
+            c = awaitAnswer(deadline);
+            while (c == CRC_START && !batch)
+                c = awaitAnswer(deadline); // no answer to an EOT outside a batch
         }
-        auto deadline = ctx_.after(ctx_.timings().responseWait);
-        int c = awaitAnswer(deadline);
-        while (c == CRC_START && !batch)
-            c = awaitAnswer(deadline); // no answer to an EOT outside a batch
         if (c == ACK)
             return 0;
         if (c == CRC_START) {
@@ -116,16 +117,18 @@ int BlockSender::sendEot(bool batch) {
             crc_ = true;
             return 0;
         }
-        if (c == TransferErrNotOpen || (c == ReadTimedOut && ++silent >= kSilentEotsToLeave)) {
+        if (c == TransferErrNotOpen || c == ReadTimedOut) {
+            // Every block was acknowledged: the receiver has the file. Without one, nothing says it
+            // has even the empty one, and there is nobody left to tell.
+            if (!dataAcknowledged)
+                return c == ReadTimedOut ? TransferErrTimeout : c;
             peerLeft_ = true;
             return 0;
         }
         if (c == CAN)
             return fail(TransferErrRemoteAbort);
-        if (c < 0 && c != ReadTimedOut)
+        if (c < 0)
             return fail(c);
-        if (c == NAK)
-            silent = 0;
     }
     return fail(TransferErrProtocol);
 }
@@ -203,13 +206,13 @@ int BlockReceiver::next(Packet& packet, milliseconds wait) {
             return n;
         if (n == static_cast<int>(need) && static_cast<uint8_t>(rest[0] ^ rest[1]) == 0xFF &&
             checkMatches(rest + 2, blockSize, rest + 2 + blockSize, crc_)) {
-            // A byte shifted out of the block arrives within a few byte times of its neighbours.
-            auto perByte = (Clock::now() - headerSeen) / need;
-            auto grace = std::min<milliseconds>(
-                t.quiet,
-                std::max<milliseconds>(milliseconds(2), std::chrono::ceil<milliseconds>(4 * perByte)));
+            // A byte shifted out of the block arrives within a few byte times of its neighbours. On a
+            // line whose bytes come a millisecond apart or more that is worth a wait; on a fast one
+            // it has come with the block, and only a byte already here is looked at.
+            const auto perByte = (Clock::now() - headerSeen) / need;
+            const auto grace = std::chrono::floor<milliseconds>(4 * perByte);
             uint8_t extra = 0;
-            int more = somethingFollows(grace, &extra);
+            int more = somethingFollows(std::min(t.quiet, grace), &extra);
             if (more < 0)
                 return more;
             // A sender that stops right after a block cancels right behind it.

@@ -20,10 +20,11 @@ public:
     // Sends one block and waits for its ACK, sending it again after a NAK or a time-out. On the first
     // block after a start request, a repeated request counts as a NAK.
     int sendBlock(uint8_t number, const uint8_t* data, size_t size, size_t blockSize, bool first);
-    // Sends EOT until it is acknowledged. In a batch, the receiver's next start request also shows
-    // that the EOT arrived. Every data block has been acknowledged by then, so a receiver that hangs
-    // up, or stays silent through three EOTs in a row, took one and left: that is no failure.
-    int sendEot(bool batch);
+    // Sends EOT until it is acknowledged; in a batch, the receiver's next start request also shows
+    // that the EOT arrived. A receiver that hangs up or falls silent for the leave wait after an EOT
+    // took it and left when every data block was acknowledged (dataAcknowledged); an empty file
+    // ends well only on an answer.
+    int sendEot(bool batch, bool dataAcknowledged);
     // From now on the receiver holds every file: the rest only closes the batch, and a receiver that
     // leaves (hangs up or goes silent) instead of answering it has lost nothing.
     void closing() { closing_ = true; }
@@ -34,6 +35,8 @@ public:
 
 private:
     void turnaround();
+    // How long a block's answer is waited for: the leave wait once only the closing is left.
+    milliseconds answerWait() const;
     // ACK, NAK, CRC_START, CAN (after two of them), ReadTimedOut or a negative code.
     int awaitAnswer(Clock::time_point deadline);
     // While closing: a receiver that has gone ends the exchange well (0, peerLeft() set); otherwise

@@ -28,7 +28,7 @@ int ymodemSend(TransferContext& ctx, const std::string& path) {
     // The receiver acknowledged the EOT and so keeps the file; the empty block 0 only ends the
     // batch, and a receiver that leaves as soon as it has it may take our last answer with it.
     sender.closing();
-    if (int r = sender.awaitStart(ctx.timings().responseWait))
+    if (int r = sender.awaitStart(ctx.timings().leaveWait))
         return r;
     if (sender.peerLeft())
         return 0;

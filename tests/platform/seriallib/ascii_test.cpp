@@ -60,6 +60,10 @@ TEST(Ascii, ACaptureThatGetsNothingTimesOutAndLeavesThePathAlone) {
     EXPECT_EQ(readFile(dir.file("out")), testData(3));
     EXPECT_EQ(asciiSend(ctx, dir.file("missing")), TransferErrFile);
     EXPECT_EQ(asciiReceive(ctx, dir.file("no/such/out"), 100ms), TransferErrFile);
+    // A line that hangs up before anything came leaves it alone as well.
+    line.close();
+    EXPECT_EQ(asciiReceive(ctx, dir.file("out"), 100ms), TransferErrNotOpen);
+    EXPECT_EQ(readFile(dir.file("out")), testData(3));
 }
 
 } // namespace

@@ -39,7 +39,10 @@ inline seriallib::TransferTimings pacedTimings(const Pace& p) {
             .blockWait = p.blockWait,
             .quiet = p.quiet,
             .writeStall = 1s,
-            .retries = 10};
+            .retries = 10,
+            // Our receiver asks again after its block wait: a sender hears it before it takes
+            // silence for the receiver having left, even when a request or two is lost.
+            .leaveWait = 3 * p.blockWait};
 }
 
 // Waits short enough for tests on a line that delivers everything at once.
