@@ -6,7 +6,9 @@
 # the receiver kept the exact file, and "FALSE" when the sender reported success without it.
 #   SIZE (bytes, default 20000), SEEDS (default 40), RATE (default 1e-3), LIMIT (seconds before a run
 #   is stopped and counted hung, default 120), JOBS (runs side by side, default 6), PAIRINGS (default
-#   "ckermit gkermit pair"), KINDS (faults, default "fi": flipped bits and inserted bytes).
+#   "ckermit gkermit pair"; "ours" is our sender to our receiver), KINDS (faults, default "fi":
+#   flipped bits and inserted bytes), KEEP_SLOW (seconds: runs slower than this keep their folder in
+#   KEEP_DIR, default /tmp/kermit_slow), TRACE (set: our sender runs under strace, kept with the run).
 set -euo pipefail
 source "$(dirname "$0")/common.sh"
 size="${SIZE:-20000}"
@@ -34,6 +36,7 @@ one() {
     local rpid spid
     case "$pairing" in
     gkermit) (cd "$dir/rx" && exec gkermit -P -r <"$b" >"$b" 2>"$dir/rx.log") & ;;
+    ours) "$ours" receive kermit "$b" "$dir/rx" >"$dir/rx.log" 2>&1 & ;;
     *) (cd "$dir/rx" && exec kermit -Y -q -l "$b" -b 115200 -i -r >"$dir/rx.log" 2>&1 </dev/null) & ;;
     esac
     rpid=$!
@@ -42,7 +45,8 @@ one() {
     if [ "$pairing" = pair ]; then
         (cd "$work" && exec kermit -Y -q -l "$a" -b 115200 -i -s noisy.bin >"$dir/tx.log" 2>&1 </dev/null) &
     else
-        "$ours" send kermit "$a" "$work/noisy.bin" >"$dir/tx.log" 2>&1 &
+        ${TRACE:+strace -tt -e trace=read,write -o "$dir/tx.strace"} "$ours" send kermit "$a" "$work/noisy.bin" \
+            >"$dir/tx.log" 2>&1 &
     fi
     spid=$!
     local deadline=$((SECONDS + limit)) hung=""
@@ -75,6 +79,9 @@ one() {
     [ -n "$hung" ] && result=hung
     local flag=""
     [ "$result" = ok ] && [ "$state" != whole ] && flag=FALSE
+    if [ -n "${KEEP_SLOW:-}" ] && awk -v s="$start" -v e="$end" -v k="$KEEP_SLOW" 'BEGIN { exit !(e - s > k) }'; then
+        mkdir -p "${KEEP_DIR:-/tmp/kermit_slow}" && cp -r "$dir" "${KEEP_DIR:-/tmp/kermit_slow}/"
+    fi
     printf '%s %s %s %.2f %s %s\n' "$pairing" "$seed" "$result" \
         "$(awk -v s="$start" -v e="$end" 'BEGIN { print e - s }')" "$state" "$flag"
 }
