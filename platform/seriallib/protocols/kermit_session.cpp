@@ -123,7 +123,7 @@ public:
         if (samples_ == 0)
             return most_;
         const double ms = std::max(2 * mean_, mean_ + 4 * spread_);
-        return std::clamp(milliseconds(long(ms)), kLeast, most_);
+        return std::min(most_, std::max(kLeast, milliseconds(long(ms))));
     }
 
 private:
@@ -159,7 +159,10 @@ public:
             if (cancelBatch_)
                 break;
         }
-        return exchange('B', {}, nullptr);
+        if (int rc = exchange('B', {}, nullptr); rc != 0)
+            return rc;
+        // A file the receiver refused or stopped was not delivered: that is no success.
+        return refused_ ? TransferErrRemoteAbort : 0;
     }
 
 private:
@@ -181,7 +184,7 @@ private:
             if (int rc = exchange('A', data, &reply); rc != 0)
                 return rc;
             if (!reply.empty() && reply[0] == 'N')
-                return exchange('Z', {'D'}, nullptr); // the receiver does not want it
+                return discard(); // the receiver does not want it
         }
         if (agreed_.window > 1)
             return sendWindowed(f);
@@ -200,10 +203,16 @@ private:
                 return fail(rc, seq_);
             if (!reply.empty() && (reply[0] == 'X' || reply[0] == 'Z')) {
                 cancelBatch_ = reply[0] == 'Z';
-                return exchange('Z', {'D'}, nullptr);
+                return discard();
             }
         }
         return endFile(f);
+    }
+
+    // The Z packet that gives the file up, at the receiver's word.
+    int discard() {
+        refused_ = true;
+        return exchange('Z', {'D'}, nullptr);
     }
 
     // The Z packet that claims the whole file: only for the file as it was announced.
@@ -332,7 +341,8 @@ private:
 
         for (;;) {
             // Answers that keep coming damaged must not keep us here when nothing moves.
-            if (Clock::now() - lastMove > limit + t.responseWait)
+            if (Clock::now() - lastMove >
+                std::min<milliseconds>(limit + t.responseWait, kMostWithoutProgress))
                 return fail(TransferErrProtocol, seq_);
             while (!flight.empty() && flight.front().acked) {
                 if (flight.front().tries == 0)
@@ -372,7 +382,7 @@ private:
             if (int rc = onReply(read(agreed_.chkt, wait), true); rc != 0)
                 return rc;
         }
-        return stop ? exchange('Z', {'D'}, nullptr) : endFile(f);
+        return stop ? discard() : endFile(f);
     }
 
     // Sends one packet until the receiver acknowledges it; reply gets the ACK's data.
@@ -382,7 +392,8 @@ private:
         const auto& t = ctx_.timings();
         // A receiver that keeps answering with NAKs is alive: the packet may go again for as long
         // as the retries would wait in silence.
-        const auto giveUp = Clock::now() + (start ? t.startWait : patience(t.responseWait, t.retries));
+        const auto began = Clock::now();
+        const auto giveUp = began + (start ? t.startWait : patience(t.responseWait, t.retries));
         if (int rc = send(seq_, type, data, chkt); rc != 0)
             return fail(rc, seq_);
         // Copies of this packet sent after a time-out, whose answers may yet come.
@@ -440,7 +451,9 @@ private:
                     continue;
                 tries = t.retries; // answers that acknowledge nothing for that long end it too
             }
-            if (++tries > t.retries && Clock::now() >= giveUp) {
+            // However long each wait, a minute without the ACK ends it.
+            if ((++tries > t.retries && Clock::now() >= giveUp) ||
+                (!start && Clock::now() >= began + kMostWithoutProgress)) {
                 // Every file was confirmed by the ACK to its Z: a receiver that has ended the
                 // session cannot answer the B any more.
                 if (type == 'B')
@@ -462,6 +475,7 @@ private:
     int seq_ = 0;
     int echoes_ = 0; // answers still to come to copies of the previous packet sent after a time-out
     bool cancelBatch_ = false;
+    bool refused_ = false;       // the receiver refused or stopped a file
     size_t capacity_ = SIZE_MAX; // data characters per packet for now
     int clean_ = 0;              // exchanges without trouble since the last change of capacity_
     unsigned sizing_ = 0;        // counts the changes of capacity_
