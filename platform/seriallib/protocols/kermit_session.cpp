@@ -421,8 +421,9 @@ private:
                     return 0;
                 }
                 // Without windows a NAK for the next packet says this one arrived; with windows a
-                // NAK acknowledges nothing.
-                if (p.type == 'N' && p.seq == ((seq_ + 1) & 63) && agreed_.window == 1) {
+                // NAK acknowledges nothing, nor does it ever the S packet, whose ACK carries the
+                // receiver's parameters.
+                if (p.type == 'N' && p.seq == ((seq_ + 1) & 63) && agreed_.window == 1 && type != 'S') {
                     if (reply)
                         reply->clear();
                     seq_ = (seq_ + 1) & 63;

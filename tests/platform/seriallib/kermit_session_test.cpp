@@ -768,3 +768,54 @@ INSTANTIATE_TEST_SUITE_P(
     [](const testing::TestParamInfo<ReceivedName>& info) { return transfer_test::rowName(info.param.sent); });
 
 } // namespace
+
+namespace {
+
+// A file the receiver refuses (N in the ACK to its attributes) or stops (X in an ACK to its data)
+// is given up with a discarding Z, and the send does not report a success.
+class KermitRefusedFile : public testing::TestWithParam<const char*> {};
+
+TEST_P(KermitRefusedFile, IsNoSuccess) {
+    using namespace kermit;
+    const std::string how = GetParam();
+    ScratchDir src;
+    transfer_test::writeFile(src.file("r"), transfer_test::testData(2000, 14));
+    MemoryChannelPair line;
+    auto tx = transfer_test::runAsync([&] {
+        TransferContext ctx(line.a(), nullptr, {}, quick());
+        return kermitSend(ctx, {src.file("r")});
+    });
+    PacketPeer peer(line.b());
+    Packet p = peer.read(CheckInit);
+    ASSERT_EQ(p.type, 'S');
+    Params answer;
+    answer.chkt = 3;
+    answer.attributes = true;
+    const auto init = answer.encode();
+    peer.send(0, 'Y', std::string(init.begin(), init.end()), 1);
+    bool discarded = false, sawAttributes = false;
+    for (;;) {
+        p = peer.read(3);
+        ASSERT_EQ(p.status, ReadStatus::Ok);
+        std::string answer;
+        if ((p.type == 'A' && how == "attributes") || (p.type == 'D' && how == "data"))
+            answer = p.type == 'A' ? "N" : "X";
+        sawAttributes = sawAttributes || p.type == 'A';
+        if (p.type == 'Z')
+            discarded = p.data == std::vector<uint8_t>{'D'};
+        peer.send(p.seq, 'Y', answer, 3);
+        if (p.type == 'B')
+            break;
+    }
+    ASSERT_TRUE(transfer_test::ready(tx));
+    EXPECT_EQ(tx.get(), TransferErrRemoteAbort);
+    EXPECT_TRUE(discarded);
+    EXPECT_TRUE(sawAttributes);
+}
+
+INSTANTIATE_TEST_SUITE_P(Answers, KermitRefusedFile, testing::Values("attributes", "data"),
+                         [](const testing::TestParamInfo<const char*>& info) {
+                             return std::string(info.param);
+                         });
+
+} // namespace
