@@ -2,12 +2,13 @@
 // the other slave's program reads. Optionally each direction is held to a line rate, and spoils
 // bytes like a noisy line.
 //
-//   pty_bridge [bytes-per-second [fault-rate [seed [transmit-buffer]]]]
+//   pty_bridge [bytes-per-second [fault-rate [seed [transmit-buffer [kinds]]]]]
 // prints "A B" (the two slave paths) on its first line, then runs until SIGTERM or SIGINT and
 // prints the bytes carried each way; with faults, then the faults made each way. A fault hits a
 // byte with the given probability and is, with equal chances, a flipped bit, a lost byte or a
 // random byte inserted before it. The same seed gives the same faults for the same bytes. A
 // transmit buffer (bytes) holds each writer to what a serial port would take ahead of the line.
+// Kinds limits the faults to some of f (flipped bit), d (lost byte) and i (inserted byte): "fi".
 
 #include <algorithm>
 #include <atomic>
@@ -22,9 +23,11 @@
 #include <poll.h>
 #include <pty.h>
 #include <random>
+#include <string>
 #include <termios.h>
 #include <thread>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -39,7 +42,15 @@ void onSignal(int) {
 // The faults of one direction.
 class Noise {
 public:
-    Noise(double rate, unsigned long long seed) : rate_(rate), random_(seed) {}
+    Noise(double rate, unsigned long long seed, const std::string& kinds = "fdi")
+        : rate_(rate), random_(seed) {
+        for (char k : kinds)
+            if (k == 'f' || k == 'd' || k == 'i')
+                kinds_.push_back(k == 'f' ? 0 : k == 'd' ? 1 : 2);
+        if (kinds_.empty())
+            kinds_ = {0, 1, 2};
+        kind_ = std::uniform_int_distribution<int>(0, static_cast<int>(kinds_.size()) - 1);
+    }
 
     // Copies in to out (room for 2n bytes) with the faults; returns the bytes out.
     size_t apply(const unsigned char* in, size_t n, unsigned char* out) {
@@ -50,7 +61,7 @@ public:
                 continue;
             }
             ++count;
-            switch (kind_(random_)) {
+            switch (kinds_[static_cast<size_t>(kind_(random_))]) {
             case 0: // flip one bit
                 out[m++] = static_cast<unsigned char>(in[i] ^ (1u << bit_(random_)));
                 break;
@@ -71,6 +82,7 @@ private:
     double rate_;
     std::mt19937_64 random_;
     std::bernoulli_distribution hit_{rate_ > 0 ? rate_ : 0};
+    std::vector<int> kinds_;
     std::uniform_int_distribution<int> kind_{0, 2};
     std::uniform_int_distribution<int> bit_{0, 7};
     std::uniform_int_distribution<int> byte_{0, 255};
@@ -187,6 +199,7 @@ int main(int argc, char** argv) {
     double faultRate = argc > 2 ? std::atof(argv[2]) : 0;
     unsigned long long seed = argc > 3 ? std::strtoull(argv[3], nullptr, 10) : 1;
     size_t transmitBuffer = argc > 4 ? std::strtoull(argv[4], nullptr, 10) : 0;
+    const std::string kinds = argc > 5 ? argv[5] : "fdi";
     int a = -1, b = -1;
     char nameA[128], nameB[128];
     int slaveA = openPair(a, nameA), slaveB = openPair(b, nameB);
@@ -200,7 +213,7 @@ int main(int argc, char** argv) {
     std::fflush(stdout);
     std::atomic<unsigned long long> aToB{0}, bToA{0};
     // Each direction has its own stream of faults, so one side's traffic does not move the other's.
-    Noise noiseAB(faultRate, seed * 2), noiseBA(faultRate, seed * 2 + 1);
+    Noise noiseAB(faultRate, seed * 2, kinds), noiseBA(faultRate, seed * 2 + 1, kinds);
     std::unique_ptr<TransmitBuffer> heldA, heldB;
     if (transmitBuffer > 0) {
         heldA = std::make_unique<TransmitBuffer>(a, slaveA, transmitBuffer);

@@ -15,7 +15,9 @@
 #include <cctype>
 #include <cstdio>
 #include <cstdlib>
+#include <future>
 #include <iterator>
+#include <optional>
 #include <random>
 
 #include <tuple>
@@ -210,32 +212,44 @@ TEST_P(KermitInteropBatch, TextFileFromThePeerKeepsItsLineEnds) {
     EXPECT_EQ(size_t(lastDone), data.size());
 }
 
-// Our end of the line with one bit of a byte flipped now and then, both ways (seeded).
+// Our end of the line with one bit of a byte flipped now and then, and (when asked) a stray byte
+// inserted now and then, both ways (seeded).
 class NoisyChannel : public ByteChannel {
 public:
-    NoisyChannel(ByteChannel& inner, double rate, uint32_t seed) : inner_(inner), flip_(rate), rng_(seed) {}
+    NoisyChannel(ByteChannel& inner, double rate, uint32_t seed, double insertRate = 0)
+        : inner_(inner), flip_(rate), insert_(insertRate), rng_(seed) {}
     int read(uint8_t* buffer, size_t size, Clock::time_point deadline) override {
-        const int n = inner_.read(buffer, size, deadline);
-        for (int i = 0; i < n; ++i)
-            spoil(buffer[i]);
-        return n;
+        // Half the room, so that every byte may bring a stray one.
+        const int n = inner_.read(buffer, std::max<size_t>(size / 2, 1), deadline);
+        if (n <= 0)
+            return n;
+        std::vector<uint8_t> in(buffer, buffer + n), out;
+        carry(in, out);
+        const size_t m = std::min(out.size(), size);
+        std::copy_n(out.begin(), m, buffer);
+        return int(m);
     }
     int write(const uint8_t* buffer, size_t size, Clock::time_point deadline) override {
-        std::vector<uint8_t> copy(buffer, buffer + size);
-        for (auto& b : copy)
-            spoil(b);
-        return inner_.write(copy.data(), copy.size(), deadline);
+        std::vector<uint8_t> in(buffer, buffer + size), out;
+        carry(in, out);
+        const int rc = inner_.write(out.data(), out.size(), deadline);
+        return rc < 0 ? rc : size_t(rc) == out.size() ? int(size) : std::min(rc, int(size));
     }
     void purgeInput() override { inner_.purgeInput(); }
     void drainOutput(Clock::time_point deadline) override { inner_.drainOutput(deadline); }
 
 private:
-    void spoil(uint8_t& b) {
-        if (flip_(rng_))
-            b ^= uint8_t(1u << (rng_() % 8));
+    void carry(const std::vector<uint8_t>& in, std::vector<uint8_t>& out) {
+        for (uint8_t b : in) {
+            if (insert_(rng_))
+                out.push_back(uint8_t(rng_()));
+            if (flip_(rng_))
+                b ^= uint8_t(1u << (rng_() % 8));
+            out.push_back(b);
+        }
     }
     ByteChannel& inner_;
-    std::bernoulli_distribution flip_;
+    std::bernoulli_distribution flip_, insert_;
     std::mt19937 rng_;
 };
 
@@ -288,6 +302,81 @@ TEST_P(KermitInteropBatch, NoisyLineAgainstThePeer) {
         }
     }
 }
+
+// Our sender on a line that flips bits and inserts bytes at 1e-3, both ways: to C-Kermit (its
+// default sliding windows), to gkermit (no windows) and to our own receiver. Whatever the line
+// does, a success means the receiver has the whole file, and every run ends in seconds; on this
+// line most runs deliver.
+struct NoisySendCase {
+    std::string name;
+    std::optional<PeerKind> peer; // none: our own receiver
+};
+
+void PrintTo(const NoisySendCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class KermitNoisySend : public ::testing::TestWithParam<NoisySendCase> {};
+
+TEST_P(KermitNoisySend, SucceedsOnlyWithTheWholeFileAtTheReceiver) {
+    const NoisySendCase& c = GetParam();
+    if (c.peer && !interop::havePeer(*c.peer == PeerKind::GKermit ? "gkermit" : "kermit"))
+        GTEST_SKIP() << "peer program not installed";
+    const auto data = transfer_test::testData(20000, 21);
+    ScratchDir src, logs;
+    transfer_test::writeFile(src.file("noisy.bin"), data);
+    int delivered = 0;
+    constexpr uint32_t kSeeds[] = {1, 2, 3};
+    for (uint32_t seed : kSeeds) {
+        SCOPED_TRACE("seed " + std::to_string(seed));
+        interop::PtyLine line;
+        ASSERT_TRUE(line.ok());
+        ScratchDir dst;
+        std::optional<interop::Peer> peer;
+        std::future<int> ours;
+        if (c.peer) {
+            peer.emplace(command(*c.peer, line, false, {}), dst.path(),
+                         *c.peer == PeerKind::GKermit ? line.slave() : -1, logs.file("peer.log"));
+            ASSERT_TRUE(peer->started());
+        } else {
+            ours = transfer_test::runAsync([&] {
+                FdChannel fd(line.slave());
+                ReceiveFolder folder(dst.path());
+                FolderFiles files(folder);
+                TransferContext ctx(fd, nullptr, {}, interopTimings());
+                return kermitReceive(ctx, files);
+            });
+        }
+        FdChannel fd(line.master());
+        NoisyChannel channel(fd, 1e-3, seed, 1e-3);
+        // A lost packet costs the answer wait: a second on this fast line keeps the runs short.
+        TransferTimings t = interopTimings();
+        t.responseWait = 1s;
+        TransferContext ctx(channel, nullptr, {}, t);
+        const auto t0 = Clock::now();
+        const int rc = kermitSend(ctx, {src.file("noisy.bin")});
+        EXPECT_LT(Clock::now() - t0, 20s);
+        if (peer)
+            peer->wait(10s);
+        else
+            ASSERT_TRUE(transfer_test::ready(ours));
+        const auto names = dst.names();
+        const bool whole = names.size() == 1 && transfer_test::readFile(dst.file(names[0])) == data;
+        if (rc == 0) {
+            EXPECT_TRUE(whole) << "success claimed without the whole file at the receiver";
+            delivered += whole;
+        } else {
+            EXPECT_LT(rc, 0);
+        }
+    }
+    EXPECT_GE(delivered, 2);
+}
+
+INSTANTIATE_TEST_SUITE_P(Receivers, KermitNoisySend,
+                         ::testing::Values(NoisySendCase{"ckermit_windows", PeerKind::CKermit},
+                                           NoisySendCase{"gkermit", PeerKind::GKermit},
+                                           NoisySendCase{"ours", std::nullopt}),
+                         [](const auto& info) { return info.param.name; });
 
 // Seconds for 8 MiB each way between our Kermit and the peer (BENCH_SIZE bytes when set), to set
 // beside the peer's own pair (bench/transfer_zk.sh).

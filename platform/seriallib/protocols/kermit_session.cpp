@@ -6,6 +6,8 @@
 
 #include <algorithm>
 #include <array>
+#include <chrono>
+#include <cmath>
 #include <cstdint>
 #include <deque>
 #include <memory>
@@ -67,12 +69,22 @@ protected:
     }
     static constexpr milliseconds kErrorLinger{60};
 
-    // The code for a failed packet read or write that came from our side (stop, dead line).
+    // The code for a failed transfer that came from our side (stop, dead line, lost patience, file).
     int fail(int code, int seq) {
         if (code != TransferErrNotOpen)
-            sendError(seq, code == TransferErrTimeout ? "Timed out" : "Cancelled");
+            sendError(seq, code == TransferErrTimeout    ? "Timed out"
+                           : code == TransferErrFile     ? "File changed while sent"
+                           : code == TransferErrProtocol ? "Too many retries"
+                                                         : "Cancelled");
         return code;
     }
+
+    // How long a side goes on without progress before it gives up: what the retries would wait in
+    // silence, but never more than a minute, however long each wait.
+    static milliseconds patience(milliseconds wait, int retries) {
+        return std::min<milliseconds>(wait * std::max(retries, 1), kMostWithoutProgress);
+    }
+    static constexpr milliseconds kMostWithoutProgress{60000};
 
     // The code when a read ended with a stop or a dead line; 0 for anything else.
     int ended(const Packet& p, int seq) {
@@ -90,6 +102,35 @@ protected:
     Params ours_;
     Agreement agreed_;
     std::vector<uint8_t> last_;
+};
+
+// A smoothed round trip and its spread, as a reliable stream estimates them; until the first
+// measurement, and never beyond it, the fixed wait for an answer.
+class RoundTrip {
+public:
+    explicit RoundTrip(milliseconds most) : most_(most) {}
+    void sample(Clock::duration d) {
+        const double ms = std::chrono::duration<double, std::milli>(d).count();
+        if (samples_++ == 0) {
+            mean_ = ms;
+            spread_ = ms / 2;
+        } else {
+            spread_ += (std::abs(ms - mean_) - spread_) / 4;
+            mean_ += (ms - mean_) / 8;
+        }
+    }
+    milliseconds resendAfter() const {
+        if (samples_ == 0)
+            return most_;
+        const double ms = std::max(2 * mean_, mean_ + 4 * spread_);
+        return std::min(most_, std::max(kLeast, milliseconds(long(ms))));
+    }
+
+private:
+    static constexpr milliseconds kLeast{100};
+    milliseconds most_;
+    unsigned samples_ = 0;
+    double mean_ = 0, spread_ = 0;
 };
 
 class Sender : public Session {
@@ -118,7 +159,10 @@ public:
             if (cancelBatch_)
                 break;
         }
-        return exchange('B', {}, nullptr);
+        if (int rc = exchange('B', {}, nullptr); rc != 0)
+            return rc;
+        // A file the receiver refused or stopped was not delivered: that is no success.
+        return refused_ ? TransferErrRemoteAbort : 0;
     }
 
 private:
@@ -140,7 +184,7 @@ private:
             if (int rc = exchange('A', data, &reply); rc != 0)
                 return rc;
             if (!reply.empty() && reply[0] == 'N')
-                return exchange('Z', {'D'}, nullptr); // the receiver does not want it
+                return discard(); // the receiver does not want it
         }
         if (agreed_.window > 1)
             return sendWindowed(f);
@@ -153,15 +197,28 @@ private:
             int retried = 0;
             if (int rc = exchange('D', data, &reply, false, &retried); rc != 0)
                 return rc;
-            adapt(retried > 0);
+            adapt(retried > 0, sizing_);
             at += used;
             if (int rc = ctx_.progress(int64_t(at), int64_t(f.size())); rc != 0)
                 return fail(rc, seq_);
             if (!reply.empty() && (reply[0] == 'X' || reply[0] == 'Z')) {
                 cancelBatch_ = reply[0] == 'Z';
-                return exchange('Z', {'D'}, nullptr);
+                return discard();
             }
         }
+        return endFile(f);
+    }
+
+    // The Z packet that gives the file up, at the receiver's word.
+    int discard() {
+        refused_ = true;
+        return exchange('Z', {'D'}, nullptr);
+    }
+
+    // The Z packet that claims the whole file: only for the file as it was announced.
+    int endFile(SourceFile& f) {
+        if (f.changed())
+            return fail(TransferErrFile, seq_);
         return exchange('Z', {}, nullptr);
     }
 
@@ -178,15 +235,20 @@ private:
     }
 
     // Packets are smaller after trouble and grow back over clean exchanges, so that a noisy line
-    // settles on packets that get through.
-    void adapt(bool troubled) {
+    // settles on packets that get through. Only packets of the size in force count: with a window
+    // in flight, the answers to packets of an older size say nothing about this one.
+    void adapt(bool troubled, unsigned sentIn) {
+        if (sentIn != sizing_)
+            return;
         const size_t most = agreed_.dataCapacity();
         if (troubled) {
-            capacity_ = std::max<size_t>(capacity_ / 2, std::min<size_t>(most, 40));
+            capacity_ = std::max<size_t>(capacity_ / 2, std::min<size_t>(most, 20));
             clean_ = 0;
+            ++sizing_;
         } else if (++clean_ >= 4 && capacity_ < most) {
             capacity_ = std::min(most, capacity_ * 3 / 2);
             clean_ = 0;
+            ++sizing_;
         }
     }
 
@@ -197,6 +259,8 @@ private:
             int seq;
             std::vector<uint8_t> wire;
             uint64_t end; // the file offset after its data
+            unsigned sizing;
+            Clock::time_point sent; // when it last went out
             bool acked = false;
             int tries = 0;
         };
@@ -206,16 +270,27 @@ private:
         uint64_t at = 0;
         bool stop = false; // the receiver asked us to stop sending
         auto lastMove = Clock::now();
+        const auto limit = patience(t.responseWait, t.retries);
         std::vector<uint8_t> data;
+        // How long a packet's answer takes, measured on packets that went once: a packet whose
+        // answer is well overdue went missing, and goes again long before a fixed time-out.
+        RoundTrip trip(t.responseWait);
 
         // A damaged packet goes again unchanged; a packet that keeps failing while nothing moves
         // for as long as the retries would wait in silence ends the transfer.
         auto resend = [&](Slot& s) {
-            if (++s.tries > t.retries && Clock::now() - lastMove > t.responseWait * t.retries)
+            if (++s.tries > t.retries && Clock::now() - lastMove > limit)
                 return fail(TransferErrProtocol, s.seq);
-            adapt(true);
+            adapt(true, s.sizing);
+            s.sent = Clock::now();
             const int rc = ctx_.write(s.wire);
             return rc != 0 ? fail(rc, s.seq) : 0;
+        };
+        auto oldestOpen = [&]() -> Slot* {
+            for (auto& s : flight)
+                if (!s.acked)
+                    return &s;
+            return nullptr;
         };
         auto blocked = [&] { return flight.size() >= window || at >= f.size() || stop; };
         auto onReply = [&](const Packet& p, bool waited) -> int {
@@ -225,9 +300,8 @@ private:
                 return ended(p, seq_);
             case ReadStatus::Timeout:
                 // Nothing for the whole wait: the oldest packet (or its answer) was lost.
-                for (auto& s : flight)
-                    if (waited && !s.acked)
-                        return resend(s);
+                if (Slot* s = oldestOpen(); waited && s)
+                    return resend(*s);
                 return 0;
             case ReadStatus::BadPacket:
                 // A damaged answer: when we can send nothing new, the oldest packet goes again
@@ -242,6 +316,8 @@ private:
                 return TransferErrRemoteAbort;
             const size_t offset = size_t((p.seq - flight.front().seq) & 63);
             if (p.type == 'Y' && offset < flight.size()) {
+                if (!flight[offset].acked && flight[offset].tries == 0)
+                    trip.sample(Clock::now() - flight[offset].sent);
                 flight[offset].acked = true;
                 if (!p.data.empty() && (p.data[0] == 'X' || p.data[0] == 'Z')) {
                     stop = true;
@@ -253,18 +329,24 @@ private:
             } else if (p.type == 'N' && offset < flight.size()) {
                 if (!flight[offset].acked)
                     return resend(flight[offset]);
-            } else if (p.type == 'N' && p.seq == seq_) {
-                // A NAK for the packet after the window says the receiver has them all.
-                for (auto& s : flight)
-                    s.acked = true;
+            } else if (p.type == 'N' && p.seq == seq_ && blocked()) {
+                // With windows a NAK names the one packet the receiver wants and acknowledges
+                // nothing: one for the packet after ours says our ACKs went missing, so the oldest
+                // unacknowledged packet goes again for its ACK.
+                if (Slot* s = oldestOpen())
+                    return resend(*s);
             }
             return 0;
         };
 
         for (;;) {
+            // Answers that keep coming damaged must not keep us here when nothing moves.
+            if (Clock::now() - lastMove >
+                std::min<milliseconds>(limit + t.responseWait, kMostWithoutProgress))
+                return fail(TransferErrProtocol, seq_);
             while (!flight.empty() && flight.front().acked) {
                 if (flight.front().tries == 0)
-                    adapt(false);
+                    adapt(false, flight.front().sizing);
                 lastMove = Clock::now();
                 if (int rc = ctx_.progress(int64_t(flight.front().end), int64_t(f.size())); rc != 0)
                     return fail(rc, seq_);
@@ -274,7 +356,8 @@ private:
                 size_t used = 0;
                 if (!nextData(f, at, data, &used))
                     return fail(TransferErrFile, seq_);
-                Slot s{seq_, encodePacket(seq_, 'D', data, agreed_.chkt, agreed_), at + used};
+                Slot s{seq_, encodePacket(seq_, 'D', data, agreed_.chkt, agreed_), at + used, sizing_,
+                       Clock::now()};
                 if (int rc = ctx_.write(s.wire); rc != 0)
                     return fail(rc, seq_);
                 at += used;
@@ -292,10 +375,14 @@ private:
             }
             if (flight.empty())
                 break;
-            if (int rc = onReply(read(agreed_.chkt, t.responseWait), true); rc != 0)
+            // Until the oldest open packet's answer is overdue.
+            const Slot* open = oldestOpen();
+            const auto due = open ? open->sent + trip.resendAfter() : Clock::now() + t.responseWait;
+            const auto wait = std::max(milliseconds(0), std::chrono::ceil<milliseconds>(due - Clock::now()));
+            if (int rc = onReply(read(agreed_.chkt, wait), true); rc != 0)
                 return rc;
         }
-        return exchange('Z', stop ? std::vector<uint8_t>{'D'} : std::vector<uint8_t>{}, nullptr);
+        return stop ? discard() : endFile(f);
     }
 
     // Sends one packet until the receiver acknowledges it; reply gets the ACK's data.
@@ -305,13 +392,15 @@ private:
         const auto& t = ctx_.timings();
         // A receiver that keeps answering with NAKs is alive: the packet may go again for as long
         // as the retries would wait in silence.
-        const auto giveUp = Clock::now() + (start ? t.startWait : t.responseWait * t.retries);
+        const auto began = Clock::now();
+        const auto giveUp = began + (start ? t.startWait : patience(t.responseWait, t.retries));
         if (int rc = send(seq_, type, data, chkt); rc != 0)
             return fail(rc, seq_);
         // Copies of this packet sent after a time-out, whose answers may yet come.
         int unanswered = 0;
+        const auto wait = start ? t.startInterval : t.responseWait;
         for (int tries = 0;;) {
-            const Packet p = read(type == 'S' ? CheckInit : chkt, start ? t.startInterval : t.responseWait);
+            const Packet p = read(type == 'S' ? CheckInit : chkt, wait);
             bool again = false;
             switch (p.status) {
             case ReadStatus::Stopped:
@@ -331,8 +420,10 @@ private:
                     echoes_ = unanswered;
                     return 0;
                 }
-                // A NAK for the next packet says this one arrived.
-                if (p.type == 'N' && p.seq == ((seq_ + 1) & 63)) {
+                // Without windows a NAK for the next packet says this one arrived; with windows a
+                // NAK acknowledges nothing, nor does it ever the S packet, whose ACK carries the
+                // receiver's parameters.
+                if (p.type == 'N' && p.seq == ((seq_ + 1) & 63) && agreed_.window == 1 && type != 'S') {
                     if (reply)
                         reply->clear();
                     seq_ = (seq_ + 1) & 63;
@@ -356,9 +447,14 @@ private:
                 again = p.type == 'N';
                 break; // a late ACK of an earlier packet: keep waiting
             }
-            if (!again)
-                continue;
-            if (++tries > t.retries && Clock::now() >= giveUp) {
+            if (!again) {
+                if (Clock::now() < giveUp + wait)
+                    continue;
+                tries = t.retries; // answers that acknowledge nothing for that long end it too
+            }
+            // However long each wait, a minute without the ACK ends it.
+            if ((++tries > t.retries && Clock::now() >= giveUp) ||
+                (!start && Clock::now() >= began + kMostWithoutProgress)) {
                 // Every file was confirmed by the ACK to its Z: a receiver that has ended the
                 // session cannot answer the B any more.
                 if (type == 'B')
@@ -380,8 +476,10 @@ private:
     int seq_ = 0;
     int echoes_ = 0; // answers still to come to copies of the previous packet sent after a time-out
     bool cancelBatch_ = false;
+    bool refused_ = false;       // the receiver refused or stopped a file
     size_t capacity_ = SIZE_MAX; // data characters per packet for now
     int clean_ = 0;              // exchanges without trouble since the last change of capacity_
+    unsigned sizing_ = 0;        // counts the changes of capacity_
     std::vector<uint8_t> raw_;
 };
 
@@ -402,7 +500,8 @@ public:
             const Packet p = read(init ? CheckInit : agreed_.chkt, init ? t.startInterval : t.blockWait);
             if (int rc = ended(p, expected_); rc != 0)
                 return abandon(rc);
-            const auto patience = init ? t.startInterval * t.startTries : t.blockWait * t.retries;
+            const auto patience =
+                init ? t.startInterval * t.startTries : Session::patience(t.blockWait, t.retries);
             if (p.status == ReadStatus::Timeout && ++silences > (init ? t.startTries : t.retries))
                 return abandon(fail(TransferErrTimeout, expected_));
             // Packets in order or ahead of it within the window are good news.
@@ -512,7 +611,7 @@ private:
             }
             if (p.type != 'F' || !codec_->decode(p.data, plain_))
                 return fail(TransferErrProtocol, expected_);
-            if (files_.begin(std::string(plain_.begin(), plain_.end()), 0, 0).empty())
+            if (files_.begin(localName(plain_), 0, 0).empty())
                 return fail(TransferErrFile, expected_);
             open_ = true;
             done_ = total_ = 0;
@@ -552,6 +651,18 @@ private:
         ++received_;
         done_ += plain_.size();
         return report(done_, total_);
+    }
+
+    // A name all in capitals is the protocol's common form, not the sender's choice: on a system
+    // whose names keep their case it becomes lower case. A name with any small letter stays.
+    static std::string localName(const std::vector<uint8_t>& sent) {
+        std::string name(sent.begin(), sent.end());
+        if (std::any_of(name.begin(), name.end(), [](char c) { return c >= 'a' && c <= 'z'; }))
+            return name;
+        for (char& c : name)
+            if (c >= 'A' && c <= 'Z')
+                c = char(c - 'A' + 'a');
+        return name;
     }
 
     struct Attributes {

@@ -11,7 +11,12 @@
 
 #include <algorithm>
 #include <atomic>
+#include <filesystem>
+#include <fstream>
+#include <functional>
 #include <future>
+#include <map>
+#include <set>
 #include <sstream>
 #include <thread>
 
@@ -551,6 +556,266 @@ INSTANTIATE_TEST_SUITE_P(Names, KermitHostileName,
                          [](const testing::TestParamInfo<const char*>& info) {
                              return "name_" + std::to_string(info.index) + "_" +
                                     transfer_test::rowName(info.param);
+                         });
+
+} // namespace
+
+namespace {
+
+// A windowed receiver that answers each D packet by a rule of its own. With windows only an ACK
+// acknowledges: however the NAKs come, the Z goes out only when every D packet was acknowledged,
+// and a receiver that never acknowledges them all makes the send fail, not succeed.
+struct WindowAnswer {
+    std::string name;
+    // The answers to a copy of D packet seq (copy counts from 1); last is the highest D seen.
+    std::function<std::vector<std::pair<uint8_t, int>>(int seq, int copy, int last)> answer;
+    bool delivers; // the receiver acknowledges every packet in the end
+};
+
+void PrintTo(const WindowAnswer& c, std::ostream* os) {
+    *os << c.name;
+}
+
+std::vector<WindowAnswer> windowAnswers() {
+    using A = std::vector<std::pair<uint8_t, int>>;
+    constexpr int kOldest = 3; // the first D packet (S, F and A come before)
+    return {
+        // A NAK for the packet after the window: the receiver waits for more.
+        {"nak_after_the_window",
+         [](int, int, int last) {
+             return A{{'N', (last + 1) & 63}};
+         },
+         false},
+        {"nak_for_each_packet",
+         [](int seq, int, int) {
+             return A{{'N', seq}};
+         },
+         false},
+        {"every_packet_but_the_oldest",
+         [](int seq, int, int last) {
+             return seq == kOldest ? A{{'N', seq}, {'N', (last + 1) & 63}} : A{{'Y', seq}};
+         },
+         false},
+        {"oldest_on_its_third_copy",
+         [](int seq, int copy, int last) {
+             return seq == kOldest && copy < 3 ? A{{'N', (last + 1) & 63}} : A{{'Y', seq}};
+         },
+         true},
+    };
+}
+
+class KermitWindowedAnswers : public testing::TestWithParam<WindowAnswer> {};
+
+TEST_P(KermitWindowedAnswers, OnlyAnAckAcknowledges) {
+    using namespace kermit;
+    const WindowAnswer& c = GetParam();
+    ScratchDir src;
+    transfer_test::writeFile(src.file("w"), transfer_test::testData(3000, 12));
+    MemoryChannelPair line;
+    TransferTimings t = quick();
+    t.responseWait = 50ms;
+    t.retries = 4;
+    auto tx = transfer_test::runAsync([&] {
+        TransferContext ctx(line.a(), nullptr, {}, t);
+        return kermitSend(ctx, {src.file("w")});
+    });
+    PacketPeer peer(line.b());
+    Packet p = peer.read(CheckInit);
+    ASSERT_EQ(p.type, 'S');
+    peer.send(0, 'Y', peer.sendInit(3, 8), 1);
+    std::map<int, int> copies;
+    std::set<int> acked;
+    bool sawZ = false, sawB = false, sawE = false;
+    int last = 0;
+    const auto until = Clock::now() + 10s;
+    while (Clock::now() < until && !sawE && !sawB) {
+        p = peer.read(3, 300ms);
+        if (p.status == ReadStatus::Timeout && transfer_test::ready(tx, 0ms))
+            break;
+        if (p.status != ReadStatus::Ok)
+            continue;
+        if (p.type == 'D') {
+            last = std::max(last, p.seq);
+            for (const auto& [type, seq] : c.answer(p.seq, ++copies[p.seq], last)) {
+                peer.send(seq, type, "", 3);
+                if (type == 'Y')
+                    acked.insert(seq);
+            }
+            continue;
+        }
+        sawE = p.type == 'E';
+        sawB = p.type == 'B';
+        if (p.type == 'Z') {
+            sawZ = true;
+            for (const auto& [seq, n] : copies)
+                EXPECT_TRUE(acked.count(seq)) << "Z before D packet " << seq << " was acknowledged";
+        }
+        if (!sawE)
+            peer.send(p.seq, 'Y', "", 3);
+    }
+    ASSERT_TRUE(transfer_test::ready(tx));
+    const int rc = tx.get();
+    EXPECT_GE(copies.size(), 8u); // a whole window went out
+    if (c.delivers) {
+        EXPECT_EQ(rc, 0);
+        EXPECT_TRUE(sawZ);
+        EXPECT_TRUE(sawB);
+    } else {
+        EXPECT_EQ(rc, TransferErrProtocol);
+        EXPECT_FALSE(sawZ);
+        EXPECT_FALSE(sawB);
+        EXPECT_TRUE(sawE);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Receivers, KermitWindowedAnswers, testing::ValuesIn(windowAnswers()),
+                         [](const testing::TestParamInfo<WindowAnswer>& info) { return info.param.name; });
+
+// A file that shrinks or grows while it is sent fails the send with -5; the receiver is told (it
+// ends with the peer's cancel), keeps no file, and never gets a byte past the announced size.
+struct ChangingFile {
+    std::string name;
+    int window;
+    bool grow;
+};
+
+void PrintTo(const ChangingFile& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class KermitChangingFile : public testing::TestWithParam<ChangingFile> {};
+
+TEST_P(KermitChangingFile, FailsAndTellsTheReceiver) {
+    const ChangingFile& c = GetParam();
+    ScratchDir src, dst;
+    const auto data = transfer_test::testData(20000, 13);
+    const std::string path = src.file("log.txt");
+    transfer_test::writeFile(path, data);
+    MemoryChannelPair line;
+    ReceiveFolder rf(dst.path());
+    FolderFiles files(rf);
+    std::atomic<int> mostReceived{0};
+    auto rx = transfer_test::runAsync([&] {
+        TransferContext ctx(
+            line.b(), nullptr,
+            [&](int done, int, int, int) {
+                mostReceived = std::max(mostReceived.load(), done);
+                return 0;
+            },
+            quick());
+        return kermitReceive(ctx, files);
+    });
+    bool changed = false;
+    TransferContext ctx(
+        line.a(), nullptr,
+        [&](int done, int, int, int) {
+            if (!changed && size_t(done) >= data.size() / 2) {
+                changed = true;
+                if (c.grow)
+                    std::ofstream(path, std::ios::app | std::ios::binary) << std::string(728, 'x');
+                else
+                    std::filesystem::resize_file(path, data.size() / 4);
+            }
+            return 0;
+        },
+        quick());
+    KermitOptions o;
+    o.window = c.window;
+    EXPECT_EQ(kermitSend(ctx, {path}, o), TransferErrFile);
+    ASSERT_TRUE(transfer_test::ready(rx));
+    EXPECT_EQ(rx.get(), TransferErrRemoteAbort);
+    EXPECT_TRUE(changed);
+    EXPECT_TRUE(dst.names().empty());
+    EXPECT_LE(size_t(mostReceived.load()), data.size());
+}
+
+INSTANTIATE_TEST_SUITE_P(Changes, KermitChangingFile,
+                         testing::Values(ChangingFile{"shrinks_stop_and_wait", 1, false},
+                                         ChangingFile{"grows_stop_and_wait", 1, true},
+                                         ChangingFile{"shrinks_with_windows", 31, false},
+                                         ChangingFile{"grows_with_windows", 31, true}),
+                         [](const testing::TestParamInfo<ChangingFile>& info) { return info.param.name; });
+
+// A name all in capitals, as senders put names into the protocol's common form, is stored in lower
+// case; a name with any small letter keeps its case.
+struct ReceivedName {
+    const char* sent;
+    const char* stored;
+};
+
+void PrintTo(const ReceivedName& c, std::ostream* os) {
+    *os << c.sent;
+}
+
+class KermitReceivedName : public testing::TestWithParam<ReceivedName> {};
+
+TEST_P(KermitReceivedName, CommonFormBecomesLowerCase) {
+    const ReceivedName& c = GetParam();
+    ScriptedSend script;
+    script.begin(c.sent);
+    script.peer.exchange(2, 'D', "hi", 3);
+    script.peer.exchange(3, 'Z', "", 3);
+    script.peer.exchange(4, 'B', "", 3);
+    EXPECT_EQ(script.result(), 1);
+    EXPECT_EQ(script.dst.names(), std::vector<std::string>{c.stored});
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Names, KermitReceivedName,
+    testing::Values(ReceivedName{"MY_FILE.TXT", "my_file.txt"}, ReceivedName{"README", "readme"},
+                    ReceivedName{"My_File.TXT", "My_File.TXT"}, ReceivedName{"data.bin", "data.bin"},
+                    ReceivedName{"2024-01.LOG", "2024-01.log"}),
+    [](const testing::TestParamInfo<ReceivedName>& info) { return transfer_test::rowName(info.param.sent); });
+
+} // namespace
+
+namespace {
+
+// A file the receiver refuses (N in the ACK to its attributes) or stops (X in an ACK to its data)
+// is given up with a discarding Z, and the send does not report a success.
+class KermitRefusedFile : public testing::TestWithParam<const char*> {};
+
+TEST_P(KermitRefusedFile, IsNoSuccess) {
+    using namespace kermit;
+    const std::string how = GetParam();
+    ScratchDir src;
+    transfer_test::writeFile(src.file("r"), transfer_test::testData(2000, 14));
+    MemoryChannelPair line;
+    auto tx = transfer_test::runAsync([&] {
+        TransferContext ctx(line.a(), nullptr, {}, quick());
+        return kermitSend(ctx, {src.file("r")});
+    });
+    PacketPeer peer(line.b());
+    Packet p = peer.read(CheckInit);
+    ASSERT_EQ(p.type, 'S');
+    Params answer;
+    answer.chkt = 3;
+    answer.attributes = true;
+    const auto init = answer.encode();
+    peer.send(0, 'Y', std::string(init.begin(), init.end()), 1);
+    bool discarded = false, sawAttributes = false;
+    for (;;) {
+        p = peer.read(3);
+        ASSERT_EQ(p.status, ReadStatus::Ok);
+        std::string answer;
+        if ((p.type == 'A' && how == "attributes") || (p.type == 'D' && how == "data"))
+            answer = p.type == 'A' ? "N" : "X";
+        sawAttributes = sawAttributes || p.type == 'A';
+        if (p.type == 'Z')
+            discarded = p.data == std::vector<uint8_t>{'D'};
+        peer.send(p.seq, 'Y', answer, 3);
+        if (p.type == 'B')
+            break;
+    }
+    ASSERT_TRUE(transfer_test::ready(tx));
+    EXPECT_EQ(tx.get(), TransferErrRemoteAbort);
+    EXPECT_TRUE(discarded);
+    EXPECT_TRUE(sawAttributes);
+}
+
+INSTANTIATE_TEST_SUITE_P(Answers, KermitRefusedFile, testing::Values("attributes", "data"),
+                         [](const testing::TestParamInfo<const char*>& info) {
+                             return std::string(info.param);
                          });
 
 } // namespace
