@@ -147,7 +147,8 @@ protected:
         s.restartMs = 0;
         // and the closing commands soon after its verdict.
         s.factoryResetMs = std::min(s.factoryResetMs, 40);
-        s.upgradeStepMs = std::min(s.upgradeStepMs, 100);
+        // Far enough apart that a busy machine still reads each line of the verdict on its own.
+        s.upgradeStepMs = std::min(s.upgradeStepMs, 300);
         if (modem)
             modem->stop();
         modem = std::make_unique<q86sim::SimulatedModem>(std::move(s));
@@ -187,9 +188,10 @@ protected:
         }
         return log;
     }
+    // The commands after the last one equal to command: a busy machine may have the dialog ask again.
     std::vector<std::string> after(const std::vector<std::string>& log, const std::string& command) {
-        const auto at = std::find(log.begin(), log.end(), command);
-        return at == log.end() ? std::vector<std::string>{} : std::vector<std::string>(at + 1, log.end());
+        const auto at = std::find(log.rbegin(), log.rend(), command);
+        return at == log.rend() ? std::vector<std::string>{} : std::vector<std::string>(at.base(), log.end());
     }
     // The commands after command: first waited for until they are the expected ones (the modem's
     // thread may still be reading the last bytes written), then until no more come.
