@@ -12,4 +12,12 @@ cd "$build_dir"
 # A test that fails twice fails the run.
 # Most tests spend their time waiting on peers, timers and pseudo-terminals (at one job per core the
 # machine is two-thirds idle), so two jobs per core by default; TEST_JOBS sets another number.
-ctest --output-on-failure -j "${TEST_JOBS:-$((2 * $(nproc)))}" --repeat until-pass:2 "$@"
+# A test that passed only on its rerun is named at the end of the run, so a flaky test is seen.
+log="$(mktemp)"
+trap 'rm -f "$log"' EXIT
+set +e
+ctest --output-on-failure -j "${TEST_JOBS:-$((2 * $(nproc)))}" --repeat until-pass:2 "$@" | tee "$log"
+status=${PIPESTATUS[0]}
+set -e
+"$root/scripts/retried_tests.sh" "$log"
+exit "$status"

@@ -118,6 +118,14 @@ TFconnect::~TFconnect() {
         Fconnect = nullptr;
 }
 
+void TFconnect::showOver(QWidget* owner) {
+    if (owner && parentWidget() != owner)
+        setParent(owner, windowFlags());
+    show();
+    raise();
+    activateWindow();
+}
+
 LinkSettings TFconnect::CurrentLinkSettings() const {
     const auto text = [](const QComboBox* c) { return c->currentText().toLatin1().toStdString(); };
     LinkSettings s;
@@ -442,11 +450,12 @@ void TFconnect::runDetection() {
         ui->AutoDetect->setEnabled(true);
         ui->AutoDetect->setChecked(false);
         ui->OKF3Btn->setEnabled(true);
-        show();
+        // The user presses OK in it next: it comes back on top, not behind the main window.
+        showOver(parentWidget());
         say(QStringLiteral("Baud rate and data format detected successfully."));
     } else {
         say(QStringLiteral("Auto Detect Failed \nPlease Select Correct Port or Try Again."));
-        show();
+        showOver(parentWidget());
         ui->AutoDetect->setEnabled(true);
         ui->OKF3Btn->setEnabled(true);
         ui->AutoDetectWarn1->setText(QStringLiteral("Remove SIM Card and Reset Modem."));

@@ -63,6 +63,9 @@ public:
     // The worker of an old-firmware upgrade while it runs; null otherwise.
     std::unique_ptr<UpgOldVersion1Thread> OldUpgradeWorker;
 
+    // Shows the dialog modeless as the owner's own: the window manager keeps it above the owner.
+    void showOver(QWidget* owner);
+
     // The port and line choices as the serial link takes them, with the pending read flag of the
     // main settings window. GUI thread only.
     LinkSettings CurrentLinkSettings() const;

@@ -120,7 +120,7 @@ void TFmainset::startOperation(std::int32_t TFmainset::*flag) {
     clearOperationFlags();
     this->*flag = 1;
     if (Fconnect)
-        Fconnect->show();
+        Fconnect->showOver(this);
 }
 
 void TFmainset::DownloadBtnClick() {
@@ -198,7 +198,7 @@ void TFmainset::UpgradeBtnClick() {
         return;
     }
     if (Fconnect)
-        Fconnect->show();
+        Fconnect->showOver(this);
 }
 
 void TFmainset::acceptFirmwareImage(const QString& path) {

@@ -9,8 +9,6 @@
 #include "Rf_monitor.h"
 #include "window_texts.h"
 
-#include <QGuiApplication>
-
 #include <exception>
 
 namespace {
@@ -37,8 +35,6 @@ bool ConfiguratorApplication::notify(QObject* receiver, QEvent* event) {
 }
 
 void CreateConfiguratorWindows() {
-    // Boxes without a caption of their own carry the program's title, not its file name.
-    QGuiApplication::setApplicationDisplayName(texts::ProgramTitle);
     InstallConfigFormHook();
     InstallWindowsEngineView();
     new TFwizard;

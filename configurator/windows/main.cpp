@@ -7,6 +7,7 @@
 #include "qt_file_dialogs.h"
 #include "qt_launcher.h"
 #include "qt_messenger.h"
+#include "window_texts.h"
 
 #include <QIcon>
 
@@ -36,7 +37,9 @@ int main(int argc, char* argv[]) {
     ConfiguratorApplication app(argc, argv);
     QApplication::setApplicationVersion(shell::programVersion());
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/vantro-configurator.png")));
-    gui::setMessenger(std::make_shared<gui::QtMessenger>());
+    // Boxes without a caption of their own carry the program's title. No display name is set: on X11
+    // it would be appended to every window's caption.
+    gui::setMessenger(std::make_shared<gui::QtMessenger>(texts::ProgramTitle));
     gui::setFileDialogs(std::make_shared<gui::QtFileDialogs>());
     shell::setLauncher(std::make_shared<shell::QtLauncher>());
     return runConfigurator(app);

@@ -10,8 +10,8 @@ PhoneNumberPair::PhoneNumberPair(QLineEdit* no1, QLineEdit* no2, QString firstMe
                                  bool plainFormatMessages, QObject* parent)
     : QObject(parent), no1_(no1), no2_(no2), firstMessage_(std::move(firstMessage)),
       plainFormatMessages_(plainFormatMessages) {
-    new PhoneKeyFilter(no1, MaxTypedDigits);
-    new PhoneKeyFilter(no2, MaxTypedDigits);
+    new PhoneKeyFilter(no1, MaxLength);
+    new PhoneKeyFilter(no2, MaxLength);
     // Pasted and program-set numbers are held to the same length as typed ones.
     no1->setMaxLength(MaxLength);
     no2->setMaxLength(MaxLength);

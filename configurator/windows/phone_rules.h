@@ -16,9 +16,8 @@ public:
     PhoneNumberPair(QLineEdit* no1, QLineEdit* no2, QString firstMessage, bool plainFormatMessages,
                     QObject* parent);
 
-    static constexpr int MaxTypedDigits = 59;
-    // "+" and the digits.
-    static constexpr int MaxLength = MaxTypedDigits + 1;
+    // "+" and the digits, however they come: typed, pasted or set by the program.
+    static constexpr int MaxLength = 59;
 
     // Empties both fields to "+", No.2 first: emptying No.1 while No.2 still holds a number would
     // ask the user to fill in No.1 in the middle of a reset.

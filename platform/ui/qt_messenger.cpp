@@ -59,7 +59,8 @@ void QtMessenger::show(const QString& caption, const QString& text, Icon icon) {
 }
 
 void QtMessenger::showPlain(const QString& text) {
-    runBox(QGuiApplication::applicationDisplayName(), text, Icon::None, QMessageBox::Ok, QMessageBox::Ok);
+    runBox(plainCaption_.isEmpty() ? QGuiApplication::applicationDisplayName() : plainCaption_, text,
+           Icon::None, QMessageBox::Ok, QMessageBox::Ok);
 }
 
 Answer QtMessenger::ask(const QString& caption, const QString& text, Icon icon) {

@@ -152,9 +152,12 @@ std::string fileOfSize(size_t size) {
     return head + filler + tail;
 }
 
+// The most bytes a configuration file may hold, as the user is told, not taken from the code.
+constexpr size_t kLargestFile = 10240;
+
 TEST_F(AppliedRecord, LoadsFilesUpToTheLimit) {
-    const std::string path = file("full.cfg", fileOfSize(kMaxConfigFileSize));
-    ASSERT_EQ(fs::file_size(path), static_cast<uintmax_t>(kMaxConfigFileSize));
+    const std::string path = file("full.cfg", fileOfSize(kLargestFile));
+    ASSERT_EQ(fs::file_size(path), static_cast<uintmax_t>(kLargestFile));
     EXPECT_EQ(LoadConfigFile(path), 0);
     ASSERT_EQ(calls, 1);
     EXPECT_EQ((*applied).at(0), "Office");
@@ -171,7 +174,7 @@ TEST_F(AppliedRecord, RefusedFilesApplyNothing) {
         std::string path;
         int result;
     } cases[] = {
-        {"over the limit", file("big.cfg", fileOfSize(kMaxConfigFileSize + 1)), -2},
+        {"over the limit", file("big.cfg", fileOfSize(kLargestFile + 1)), -2},
         {"far over the limit", file("huge.cfg", std::string(1 << 20, 'x')), -2},
         {"empty", file("empty.cfg", ""), -1},
         {"missing", (dir / "missing.cfg").string(), -1},

@@ -2,6 +2,8 @@
 // search of the modem's replies.
 #include "engine_view.h"
 #include "firmware_download.h"
+#include "pty_pair.h"
+#include "seriallib.h"
 #include "upgrade_steps.h"
 
 #include <gtest/gtest.h>
@@ -9,12 +11,14 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -73,6 +77,38 @@ TEST_F(DownloadFile, TheComplementedPayloadGoesUnderTheFirstFreeNameInsideTheFol
         ASSERT_EQ(static_cast<unsigned char>(written[i]), 255 - static_cast<unsigned char>(payload[i])) << i;
     EXPECT_EQ(readFile(docs / "0.dwl"), "taken");
 }
+
+struct FreeName {
+    const char* name;
+    std::vector<int> taken; // n.dwl already in the folder
+    const char* expected;
+};
+
+std::vector<int> firstNumbers(int count) {
+    std::vector<int> v(static_cast<size_t>(count));
+    for (int i = 0; i < count; ++i)
+        v[static_cast<size_t>(i)] = i;
+    return v;
+}
+
+class DownloadFileName : public DownloadFile, public testing::WithParamInterface<FreeName> {};
+
+TEST_P(DownloadFileName, IsTheLowestFreeNumber) {
+    for (int n : GetParam().taken)
+        writeFile(docs / (std::to_string(n) + ".dwl"), "taken");
+    std::string path;
+    ASSERT_EQ(convert(checksum, path), 1);
+    EXPECT_EQ(path, (docs / GetParam().expected).string());
+}
+
+INSTANTIATE_TEST_SUITE_P(DownloadFile, DownloadFileName,
+                         testing::Values(FreeName{"EmptyFolder", {}, "0.dwl"},
+                                         FreeName{"ZeroTaken", {0}, "1.dwl"},
+                                         FreeName{"AGapAfterZero", {0, 2, 3}, "1.dwl"},
+                                         FreeName{"OnlyTheLastFree", firstNumbers(99), "99.dwl"}),
+                         [](const testing::TestParamInfo<FreeName>& info) {
+                             return std::string(info.param.name);
+                         });
 
 TEST_F(DownloadFile, FailuresLeaveNothingBehind) {
     std::string path = "stale";
@@ -176,6 +212,35 @@ TEST(ReplyWatchWords, VerdictsFirstThenTheFirstProgressWordAcrossReads) {
         EXPECT_EQ(f.kind, c.kind) << c.what;
         EXPECT_EQ(f.index, c.index) << c.what;
     }
+}
+
+// The modem's verdict may take most of a second to start: one reply read waits a second for its
+// first byte, and gives up after it.
+TEST(ReplyWait, AReplyStartingWithinASecondIsHeard) {
+    using namespace std::chrono;
+    comm::PtyPair pty;
+    char dir[] = "/tmp/reply-wait-XXXXXX";
+    ASSERT_NE(::mkdtemp(dir), nullptr);
+    const fs::path map = fs::path(dir) / "ports.conf";
+    writeFile(map, "COM9=" + pty.slavePath() + "\n");
+    ::setenv("BREL_PORT_MAP", map.c_str(), 1);
+    ASSERT_EQ(SerialOpen(9), 0);
+
+    const std::string verdict = "\r\nup OK\r\n";
+    std::thread modem([&] {
+        std::this_thread::sleep_for(500ms); // the modem's own pause before it answers
+        EXPECT_EQ(::write(pty.master(), verdict.data(), verdict.size()), ssize_t(verdict.size()));
+    });
+    EXPECT_EQ(ReadLibReply(9, 50), verdict);
+    modem.join();
+
+    const auto start = steady_clock::now();
+    EXPECT_EQ(ReadLibReply(9, 50), "");
+    EXPECT_GE(duration_cast<milliseconds>(steady_clock::now() - start).count(), 950);
+
+    SerialClose(9);
+    ::unsetenv("BREL_PORT_MAP");
+    fs::remove_all(dir);
 }
 
 } // namespace

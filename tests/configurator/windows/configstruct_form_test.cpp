@@ -81,7 +81,7 @@ TEST_F(RecordTest, PhoneNumbers) {
                  {"+", ""},
                  {"+1", ""},
                  {"+12", "+12"},
-                 {"+" + seventy, "+" + seventy.substr(0, 59)},
+                 {"+" + seventy, "+" + seventy.substr(0, 58)},
                  {"(0)44-12", "+04412"}};
     for (const auto& c : cases) {
         place(main().SMSc1m, c.typed.c_str());
@@ -269,16 +269,18 @@ TEST_F(RecordTest, ApplySerialSmsAndInitValues) {
     EXPECT_EQ(boxes->texts(), std::vector<QString>{"Please fill in Caller No. 1 first."});
 }
 
-// The engine writes back "+" and 59 digits; the field keeps all 60 characters.
-TEST_F(RecordTest, LongestNumberSurvivesTheWayBack) {
+// A number set by the program is held to the field's 59 characters, as a typed one is, and goes
+// back as the field shows it.
+TEST_F(RecordTest, LongestNumberIsHeldToTheFieldsLength) {
     ConfigRecord r = emptyRecord();
-    const std::string digits(59, '8');
+    const std::string digits(58, '8');
     r.at(13) = "Yes";
     r.at(18) = "Yes";
     r.at(20) = "+" + digits + "99";
-    r.at(21) = "+" + digits;
+    r.at(21) = "+" + digits + "9";
     ApplyConfigToForm(r);
-    EXPECT_EQ(main().SMSt1m->text().size(), 60);
+    EXPECT_EQ(main().SMSt1m->text(), QString::fromStdString("+" + digits));
+    EXPECT_EQ(main().SMSt2m->text(), QString::fromStdString("+" + digits));
     const ConfigRecord back = CollectFormRecord();
     EXPECT_EQ(value(back, 20), "+" + digits);
     EXPECT_EQ(value(back, 21), "+" + digits);

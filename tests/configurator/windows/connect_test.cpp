@@ -15,6 +15,7 @@
 #include <QProgressBar>
 #include <QTest>
 #include <QTimer>
+#include <QWindow>
 
 #include "simulated_modem.h"
 #include "temporary_port_map.h"
@@ -433,6 +434,73 @@ TEST_F(ConnectRun, DetectionFindsAModemAt9600AndTheBoxesShowIt) {
     boxes->clear();
     QTest::mouseClick(conn().OKF3Btn, Qt::LeftButton);
     EXPECT_THAT(boxes->texts(), ElementsAre(QStringLiteral("Query modem status sucess.")));
+}
+
+// Counts the dialog's raises, and those made while a condition held.
+class RaiseWatch : public QObject {
+public:
+    RaiseWatch(QWidget* w, std::function<bool()> condition) : condition_(std::move(condition)) {
+        w->installEventFilter(this);
+    }
+    bool eventFilter(QObject*, QEvent* e) override {
+        if (e->type() == QEvent::ZOrderChange) {
+            ++raises;
+            raisesWhile += condition_();
+        }
+        return false;
+    }
+    int raises = 0;
+    int raisesWhile = 0;
+
+private:
+    std::function<bool()> condition_;
+};
+
+// The dialog is the main window's own: the window manager keeps it above the main window however
+// the user clicks, and it is raised whenever it is shown.
+void expectOwnedByTheMainWindow() {
+    ASSERT_TRUE(Fconnect->isVisible());
+    EXPECT_TRUE(Fconnect->isWindow());
+    EXPECT_EQ(Fconnect->windowType(), Qt::Dialog);
+    EXPECT_EQ(Fconnect->parentWidget(), Fmainset);
+    ASSERT_NE(Fconnect->windowHandle(), nullptr);
+    EXPECT_EQ(Fconnect->windowHandle()->transientParent(), Fmainset->windowHandle());
+}
+
+TEST_F(ConnectRun, TheDialogStaysAboveTheMainWindowThatShowedIt) {
+    Fmainset->show();
+    RaiseWatch watch(Fconnect, [] { return true; });
+    QTest::mouseClick(main().UploadBtn, Qt::LeftButton);
+    expectOwnedByTheMainWindow();
+    EXPECT_GE(watch.raises, 1);
+    // A click on the main window leaves the dialog where it belongs.
+    QTest::mouseClick(Fmainset, Qt::LeftButton);
+    Fmainset->activateWindow();
+    expectOwnedByTheMainWindow();
+    QTest::mouseClick(conn().CancelF3Btn, Qt::LeftButton);
+    EXPECT_FALSE(Fconnect->isVisible());
+    QTest::mouseClick(main().ResetBtn, Qt::LeftButton);
+    expectOwnedByTheMainWindow();
+}
+
+TEST_F(ConnectRun, AfterAScanTheDialogIsRaisedBeforeItsMessage) {
+    q86sim::Scenario s;
+    s.initialSettings = q86sim::Settings::factory();
+    s.initialSettings->line.baud = 9600;
+    startVirtualModem(s);
+    Fmainset->show();
+    QTest::mouseClick(main().UploadBtn, Qt::LeftButton);
+    conn().AutoDetect->setChecked(true);
+    boxes->answer({Answer::Yes});
+    // The scan over, its question asked and its answer not yet shown.
+    RaiseWatch watch(Fconnect,
+                     [this] { return Fconnect->AutoDetectWorker == nullptr && boxes->texts().size() == 1; });
+    QTest::mouseClick(conn().OKF3Btn, Qt::LeftButton);
+
+    ASSERT_EQ(boxes->texts().size(), 2u);
+    EXPECT_EQ(boxes->texts()[1], QStringLiteral("Baud rate and data format detected successfully."));
+    EXPECT_GE(watch.raisesWhile, 1) << "raised after the scan, before its message";
+    expectOwnedByTheMainWindow();
 }
 
 TEST_F(ConnectRun, CancelAndTheCloseBoxEndAScan) {

@@ -244,10 +244,9 @@ TEST_P(LoadOfAFile, ReportsWhatIsBadAndChangesNothingForIt) {
 INSTANTIATE_TEST_SUITE_P(
     MainsetFiles, LoadOfAFile,
     testing::Values(LoadedFile{"empty.txt", QByteArray(), "The file is empty."},
-                    LoadedFile{"big.txt", QByteArray(int(kMaxConfigFileSize) + 1, 'x'),
+                    LoadedFile{"big.txt", QByteArray(10241, 'x'),
                                "Configurator file invalid. Please check the file."},
-                    LoadedFile{"nokey.txt", QByteArray(int(kMaxConfigFileSize), 'x'),
-                               "Format error in Configurator file."},
+                    LoadedFile{"nokey.txt", QByteArray(10240, 'x'), "Format error in Configurator file."},
                     LoadedFile{"utf16.txt", QByteArray("D\0e\0v\0i\0c\0e\0 \0A\0l\0i\0a\0s\0=\0x\0", 28),
                                "Format error in Configurator file."},
                     LoadedFile{"nosms.txt", QByteArray("Device Alias=Pump7\r\n"), nullptr}),

@@ -283,17 +283,21 @@ TEST_F(MainSettingsTest, ResetsOfFilledNumbersAskNothing) {
     }
 }
 
-// Pasted and program-set numbers are held to the typed length.
+// Pasted and program-set numbers are held to the typed length: 59 characters with the "+".
 TEST_F(MainSettingsTest, NumbersAreHeldToTheirLengthHoweverTheyCome) {
     auto& m = main();
     const QString longNumber = QStringLiteral("+") + QString(100, QLatin1Char('5'));
+    const QString longest = QStringLiteral("+") + QString(58, QLatin1Char('5'));
     m.SMSc1m->setText(longNumber);
-    EXPECT_EQ(m.SMSc1m->text().size(), 60);
+    EXPECT_EQ(m.SMSc1m->text(), longest);
     m.SMSc2m->clear();
     QApplication::clipboard()->setText(longNumber);
     m.SMSc2m->setFocus();
     m.SMSc2m->paste();
-    EXPECT_EQ(m.SMSc2m->text().size(), 60);
+    EXPECT_EQ(m.SMSc2m->text(), longest);
+    // and one more key is refused there too.
+    QTest::keyClick(m.SMSc2m, Qt::Key_5);
+    EXPECT_EQ(m.SMSc2m->text(), longest);
 }
 
 TEST_F(MainSettingsTest, PastedPinAndRings) {

@@ -4,6 +4,7 @@
 #include "Connectsetup.h"
 #include "engine_view_qt.h"
 #include "fast_clock.h"
+#include "gui.h"
 #include "Loadthread.h"
 #include "Mainsetup.h"
 #include "Progressivebar.h"
@@ -16,6 +17,7 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThread>
 
 #include "firmware_image.h"
 #include "simulated_modem.h"
@@ -27,6 +29,7 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <fstream>
 #include <functional>
 #include <mutex>
 #include <thread>
@@ -53,6 +56,21 @@ public:
         }
         WindowsEngineView::setStatusText(text);
     }
+    // The status window's title before the worker's first title and each title after it.
+    void setStatusTitle(const std::string& text) override {
+        std::string shown;
+        gui::call([&] {
+            if (Fprogressbar)
+                shown = Fprogressbar->StatusTitle->text().toStdString();
+        });
+        {
+            std::lock_guard lock(mutex);
+            for (const std::string& t : {shown, text})
+                if (titles.empty() || titles.back() != t)
+                    titles.push_back(t);
+        }
+        WindowsEngineView::setStatusTitle(text);
+    }
     std::vector<std::string> after(const std::string& text) {
         std::lock_guard lock(mutex);
         const auto at = std::find(texts.begin(), texts.end(), text);
@@ -64,6 +82,29 @@ public:
     }
     std::mutex mutex;
     std::vector<std::string> texts;
+    std::vector<std::string> titles;
+};
+
+const std::vector<std::string> kStatusTitles = {"Upgrade Modem Firmware", "Upgrade Firmware To Modem"};
+
+// Pauses as FastClock, and the first pause the named worker makes takes COM3 away: the port the
+// worker then opens no longer exists, as when another program or a pulled adapter took it.
+class PortTakingClock : public enginetest::FastClock {
+public:
+    PortTakingClock(QString worker, std::string mapFile)
+        : worker_(std::move(worker)), mapFile_(std::move(mapFile)) {}
+    void sleepMs(int ms) override {
+        if (!taken && QThread::currentThread()->objectName() == worker_) {
+            std::ofstream(mapFile_, std::ios::trunc) << "COM3=/nonexistent/tty\n";
+            taken = true;
+        }
+        FastClock::sleepMs(ms);
+    }
+    std::atomic<bool> taken{false};
+
+private:
+    QString worker_;
+    std::string mapFile_;
 };
 
 class UpgradeRun : public WindowSetTest {
@@ -106,7 +147,8 @@ protected:
         s.restartMs = 0;
         // and the closing commands soon after its verdict.
         s.factoryResetMs = std::min(s.factoryResetMs, 40);
-        s.upgradeStepMs = std::min(s.upgradeStepMs, 100);
+        // Far enough apart that a busy machine still reads each line of the verdict on its own.
+        s.upgradeStepMs = std::min(s.upgradeStepMs, 300);
         if (modem)
             modem->stop();
         modem = std::make_unique<q86sim::SimulatedModem>(std::move(s));
@@ -134,7 +176,7 @@ protected:
         QTest::mouseClick(conn().OKF3Btn, Qt::LeftButton);
     }
 
-    // The modem's log once the last bytes written have reached it (quiet for 100 ms).
+    // The modem's log once it has stayed the same for 100 ms.
     std::vector<std::string> settledLog() {
         auto log = modem->commandTexts();
         for (int i = 0; i < 40; ++i) {
@@ -146,10 +188,23 @@ protected:
         }
         return log;
     }
-    std::vector<std::string> commandsAfter(const std::string& command) {
-        const auto log = settledLog();
-        const auto at = std::find(log.begin(), log.end(), command);
-        return at == log.end() ? std::vector<std::string>{} : std::vector<std::string>(at + 1, log.end());
+    // The commands after the last one equal to command: a busy machine may have the dialog ask again.
+    std::vector<std::string> after(const std::vector<std::string>& log, const std::string& command) {
+        const auto at = std::find(log.rbegin(), log.rend(), command);
+        return at == log.rend() ? std::vector<std::string>{} : std::vector<std::string>(at.base(), log.end());
+    }
+    // The commands after command: first waited for until they are the expected ones (the modem's
+    // thread may still be reading the last bytes written), then until no more come.
+    void expectCommandsAfter(const std::string& command, const std::vector<std::string>& expected) {
+        modem->waitFor(
+            [&](const q86sim::Modem& m) {
+                std::vector<std::string> log;
+                for (const q86sim::CommandRecord& r : m.commandLog())
+                    log.push_back(r.text);
+                return after(log, command) == expected;
+            },
+            10s);
+        EXPECT_EQ(after(settledLog(), command), expected);
     }
     bool sent(const std::string& command) {
         const auto log = modem->commandTexts();
@@ -217,9 +272,10 @@ TEST_F(UpgradeRun, NewFirmwareFromTheButtonThroughTheConnectDialog) {
     EXPECT_EQ(got.substr(0, image.size()), image);
     EXPECT_EQ(got.find_first_not_of('\x1A', image.size()), std::string::npos);
     EXPECT_EQ(modem->firmwareVersion(), "2.1.0");
-    EXPECT_THAT(commandsAfter("at*apver"), ElementsAre("at+wind=0", "at*upg", "at+wind=0", "at&w"));
+    expectCommandsAfter("at*apver", {"at+wind=0", "at*upg", "at+wind=0", "at&w"});
     EXPECT_THAT(view->texts, ElementsAre("Initial...", "Loading...", "Finished loading.", "Upgrading...",
                                          "Setting modem...", "Firmware upgrade successful!!"));
+    EXPECT_EQ(view->titles, kStatusTitles);
     EXPECT_EQ(Fconnect->XmodemResult, 0);
     EXPECT_EQ(Fconnect->UpgradeResult, 1);
     // The modem came back at its factory setting, and so did the window.
@@ -259,7 +315,7 @@ TEST_P(NewFirmware, VerdictOrTransferFault) {
     EXPECT_EQ(Fconnect->XmodemResult < 0, c.message == kDownloadFailure);
     EXPECT_EQ(view->after("Finished loading."), c.texts);
     EXPECT_EQ(view->saw("Finished loading."), c.message != kDownloadFailure);
-    EXPECT_EQ(commandsAfter("at*upg"), c.after);
+    expectCommandsAfter("at*upg", c.after);
     if (c.upgradeResult == 1) {
         EXPECT_EQ(modem->transferData().substr(0, image.size()), image);
     }
@@ -351,12 +407,13 @@ TEST_P(OldFirmware, VerdictAndTheDownloadFileGoesAway) {
     const std::string dwl = dwlOf(image);
     if (c.message != kDownloadFailure) {
         EXPECT_EQ(modem->transferData().substr(0, dwl.size()), dwl);
-        EXPECT_THAT(commandsAfter("at*apver"), ElementsAre("at&w", "at+wopen=0", "at+wdwl", "at+cfun=1",
-                                                           "at+wopen=1", "at*default", "at+wind=0", "at&w"));
+        expectCommandsAfter("at*apver", {"at&w", "at+wopen=0", "at+wdwl", "at+cfun=1", "at+wopen=1",
+                                         "at*default", "at+wind=0", "at&w"});
     } else {
-        EXPECT_THAT(commandsAfter("at*apver"), ElementsAre("at&w", "at+wopen=0", "at+wdwl"));
+        expectCommandsAfter("at*apver", {"at&w", "at+wopen=0", "at+wdwl"});
     }
     EXPECT_TRUE(QDir(docs).isEmpty()) << "the download file is deleted";
+    EXPECT_EQ(view->titles, kStatusTitles);
     expectPortClosedAndWindowsGone();
 }
 
@@ -484,7 +541,7 @@ TEST_P(TheTransferFromAModem, AlwaysRunsAt115200EightNoneOne) {
     EXPECT_EQ(boxes->last().text, kComplete);
     std::vector<std::string> expected = c.moves;
     expected.insert(expected.end(), transfer.begin(), transfer.end());
-    EXPECT_EQ(commandsAfter("at*apver"), expected);
+    expectCommandsAfter("at*apver", expected);
     expectPortClosedAndWindowsGone();
 }
 
@@ -508,12 +565,81 @@ TEST_F(UpgradeRun, AnOpenSmsTunnelIsClosedBeforeTheTransfer) {
     startModem(s);
     upgrade(q86sim::MakeFirmwareImage(Model::Q8690I, 500));
     EXPECT_EQ(boxes->last().text, kComplete);
-    const std::vector<std::string> log = settledLog();
-    const auto stop = std::find(log.begin(), log.end(), "at*stopsms");
-    ASSERT_NE(stop, log.end());
-    EXPECT_LT(stop - log.begin(), std::find(log.begin(), log.end(), "at*upg") - log.begin());
+    // The tunnel is stopped, then the line hung up, before the transfer.
+    expectCommandsAfter("at*apver", {"at*stopsms", "ath", "at+wind=0", "at*upg", "at+wind=0", "at&w"});
     EXPECT_FALSE(modem->dcd());
     expectPortClosedAndWindowsGone();
 }
+
+struct RefusedCase {
+    const char* name;
+    std::function<void(q86sim::Scenario&)> script;
+    QString message;
+};
+
+class UpgradeRefused : public UpgradeRun, public testing::WithParamInterface<RefusedCase> {};
+
+TEST_P(UpgradeRefused, BeforeTheTransferWithItsMessage) {
+    q86sim::Scenario s;
+    GetParam().script(s);
+    startModem(s);
+    upgrade(q86sim::MakeFirmwareImage(Model::Q8690I, 500));
+    EXPECT_THAT(boxes->texts(), testing::SizeIs(2));
+    EXPECT_EQ(boxes->last().text, GetParam().message);
+    EXPECT_FALSE(sent("at*upg"));
+    EXPECT_FALSE(sent("at+wdwl"));
+    expectPortClosedAndWindowsGone();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    UpgradeRun, UpgradeRefused,
+    testing::Values(
+        RefusedCase{
+            "TheModemDoesNotAnswer", [](q86sim::Scenario& s) { s.mute = true; },
+            QStringLiteral("No response from modem. Please check baud rate and data format settings.")},
+        RefusedCase{"TheVersionQueryIsAnError",
+                    [](q86sim::Scenario& s) { s.replyOverride["at*apver"] = "\r\nERROR\r\n"; },
+                    QStringLiteral("Please contact BREL Corp.")},
+        RefusedCase{
+            "AnUnknownModel",
+            [](q86sim::Scenario& s) { s.replyOverride["at*apver"] = "\r\nX77 v3.0 build 9\r\nOK\r\n"; },
+            QStringLiteral("Please contact BREL Corp.")}),
+    [](const testing::TestParamInfo<RefusedCase>& info) { return std::string(info.param.name); });
+
+struct LostPortCase {
+    const char* name;
+    const char* version; // the modem's firmware: its road and its worker
+    const char* worker;
+    QString message;
+    const char* neverSent;
+};
+
+class WorkerCannotOpenThePort : public UpgradeRun, public testing::WithParamInterface<LostPortCase> {};
+
+TEST_P(WorkerCannotOpenThePort, FailsWithoutATransfer) {
+    const LostPortCase& c = GetParam();
+    q86sim::Scenario s;
+    s.firmwareVersion = c.version;
+    startModem(s);
+    auto clock = std::make_shared<PortTakingClock>(QString::fromLatin1(c.worker), map.path());
+    engine::setLinkClock(clock);
+    upgrade(q86sim::MakeFirmwareImage(Model::Q8690I, 500));
+    EXPECT_TRUE(clock->taken);
+    EXPECT_EQ(boxes->last().text, c.message);
+    EXPECT_NE(boxes->last().text, kComplete);
+    EXPECT_EQ(Fconnect->UpgradeResult, 0);
+    EXPECT_FALSE(sent(c.neverSent));
+    EXPECT_EQ(modem->firmwareVersion(), c.version);
+    EXPECT_TRUE(QDir(docs).isEmpty()) << "no download file is left behind";
+    // COM3 back for the closing checks.
+    ASSERT_TRUE(modem->publish(kPort));
+    expectPortClosedAndWindowsGone();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    UpgradeRun, WorkerCannotOpenThePort,
+    testing::Values(LostPortCase{"NewFirmware", "2.0.3", "LoadThread", kDownloadFailure, "at*upg"},
+                    LostPortCase{"OldFirmware", "1.0.1", "UpgOldVersion1Thread", kFailure, "at+wdwl"}),
+    [](const testing::TestParamInfo<LostPortCase>& info) { return std::string(info.param.name); });
 
 } // namespace

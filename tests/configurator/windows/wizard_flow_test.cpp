@@ -199,7 +199,8 @@ TEST_F(WizardFlow, CancelOnAnyPageOpensTheMainWindowAndGoToModeWizardStartsAfres
 }
 
 TEST_F(WizardFlow, LoadChoiceReportsEachBadFileAndLeavesTheWalkAtItsStart) {
-    const std::string noKey(std::size_t(kMaxConfigFileSize), 'x');
+    // The largest file taken is 10240 bytes.
+    const std::string noKey(10240, 'x');
     struct Case {
         const char* name;
         std::string bytes;
@@ -207,7 +208,7 @@ TEST_F(WizardFlow, LoadChoiceReportsEachBadFileAndLeavesTheWalkAtItsStart) {
         const char* message; // plain message, nullptr for none
     } cases[] = {
         {"empty.txt", "", true, "The file is empty."},
-        {"big.txt", std::string(std::size_t(kMaxConfigFileSize) + 1, 'x'), true,
+        {"big.txt", std::string(10241, 'x'), true,
          "Invalid Configurator File, Please check that you selected file."},
         {"nokey.txt", noKey, true, "Load Configurator File Format Error"},
         {"good.txt", "Device Alias=Pump7\r\n", true, nullptr},

@@ -176,4 +176,13 @@ TEST(QtMessenger, PlainBoxIsCaptionedWithTheProgramName) {
     EXPECT_EQ(presser.title, QApplication::applicationDisplayName());
 }
 
+TEST(QtMessenger, PlainBoxTakesTheCaptionItWasGiven) {
+    gui::QtMessenger m(QStringLiteral("Vantro Configurator"));
+    BoxPresser presser;
+    presser.arm(Qt::Key_Return);
+    m.showPlain(QStringLiteral("The file is empty."));
+    EXPECT_TRUE(presser.seen);
+    EXPECT_EQ(presser.title, QStringLiteral("Vantro Configurator"));
+}
+
 } // namespace

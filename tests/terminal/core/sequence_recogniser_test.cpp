@@ -91,6 +91,10 @@ const Case Cases[] = {
     {"cursor_address = \\E=%r%.%.;\r\n", {"\x1b=ab;"}, {"cursor_address( any=ab)f2"}},
     // Where a parameter and a plain digit both continue, the parameter is tried first.
     {"clear_screen = \\E[2J\r\nclr_eol = \\E[%dK\r\n", {"\x1b[2J\x1b[2K"}, {"clear_screen()", "clr_eol(2)"}},
+    // Three digits make a parameter, a fourth does not, though the sequence would end well.
+    {CursorAddressOnly, {"\x1b[123;5H"}, {"cursor_address(123,5)f1"}},
+    {CursorAddressOnly, {"\x1b[1234;5H"}, {"text:^[[1234;5H"}},
+    {CursorAddressOnly, {"\x1b[12;3456H"}, {"text:^[[12;3456H"}},
 };
 
 // The row's place in the table, then its reads.
@@ -187,6 +191,26 @@ std::string randomStream(std::mt19937& rng, size_t pieces) {
         s += parts[pick(rng)];
     }
     return s;
+}
+
+// Every window of one terminal type shares its description table: a window left in the middle of
+// a sequence neither disturbs another nor is disturbed by it.
+TEST(SequenceRecogniser, RecognisersOfOneTableKeepTheirOwnPlace) {
+    const auto table = termtest::described(WithPrefixes);
+    SequenceRecogniser first(table);
+    SequenceRecogniser second(table);
+    RecordingSink firstSink;
+    RecordingSink secondSink;
+    const auto feed = [](SequenceRecogniser& r, RecordingSink& sink, const std::string& s) {
+        r.feed(termtest::bytes(s), s.size(), sink);
+    };
+    feed(first, firstSink, "\x1b[12");
+    feed(second, secondSink, "\x1b[3;4H\x1b[Kab\x1b[H");
+    feed(second, secondSink, "x");
+    feed(first, firstSink, ";5Hz");
+    EXPECT_EQ(firstSink.events, (std::vector<std::string>{"cursor_address(12,5)f1", "text:z"}));
+    EXPECT_EQ(secondSink.events,
+              (std::vector<std::string>{"clear_line(3,4)f1", "text:ab", "cursor_home()", "text:x"}));
 }
 
 TEST(SequenceRecogniser, HowInputIsCutIntoReadsChangesNothing) {
