@@ -95,7 +95,8 @@ TEST_P(SenderFileChange, FailsWithTheFileErrorAndTellsTheReceiver) {
         PeerProcess peer(pty, theirs.path(), argvs[static_cast<int>(c.protocol)]);
         EXPECT_EQ(send(c.protocol, ctx, ours.file("data.bin")), TransferErrFile) << peer.log();
         // The receiver leaves on our cancel, not on its own time-outs.
-        const int status = peer.wait(5s);
+        // rx waits 10 s for a block before it retries on its own: anything sooner is our cancel.
+        const int status = peer.wait(9s);
         EXPECT_NE(status, 0) << peer.log();
         EXPECT_NE(status, -1) << "the receiver was not told\n" << peer.log();
         // What it kept of the file, if anything, is no longer than the file announced (XMODEM pads).
