@@ -291,6 +291,9 @@ struct NewFirmwareCase {
     // The status texts after "Finished loading."; none when the transfer failed.
     std::vector<std::string> texts;
     std::vector<std::string> after; // the commands after "at*upg"
+    // Lines written back to back may still reach two reads on a loaded machine: then the second
+    // one's text may show in between, and only the first and last texts are fixed.
+    bool readsMaySplit = false;
 };
 
 const std::vector<std::string> kClosing = {"at+wind=0", "at&w"};
@@ -313,7 +316,14 @@ TEST_P(NewFirmware, VerdictOrTransferFault) {
     EXPECT_EQ(boxes->last().text, c.message);
     EXPECT_EQ(Fconnect->UpgradeResult, c.upgradeResult);
     EXPECT_EQ(Fconnect->XmodemResult < 0, c.message == kDownloadFailure);
-    EXPECT_EQ(view->after("Finished loading."), c.texts);
+    const std::vector<std::string> texts = view->after("Finished loading.");
+    if (c.readsMaySplit && texts.size() == c.texts.size() + 1) {
+        EXPECT_EQ(texts.front(), c.texts.front());
+        EXPECT_EQ(texts[1], "Setting modem...");
+        EXPECT_EQ(texts.back(), c.texts.back());
+    } else {
+        EXPECT_EQ(texts, c.texts);
+    }
     EXPECT_EQ(view->saw("Finished loading."), c.message != kDownloadFailure);
     expectCommandsAfter("at*upg", c.after);
     if (c.upgradeResult == 1) {
@@ -348,7 +358,8 @@ INSTANTIATE_TEST_SUITE_P(
                                     kComplete,
                                     1,
                                     {"Upgrading...", "Firmware upgrade successful!!"},
-                                    kClosing},
+                                    kClosing,
+                                    true},
                     NewFirmwareCase{"FiftySilentReads",
                                     [](q86sim::Scenario& s) { s.verdict = q86sim::UpgradeVerdict::Silent; },
                                     kFailure,
