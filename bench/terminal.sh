@@ -131,7 +131,6 @@ for run in text:ansi text:vt100 text:dumb escapes:ansi escapes:vt100; do
     same=$(cmp -s <(rows "$work/core.screen") <(rows "$work/screen") && echo same || echo DIFFERS)
     windowSeconds=$(median <"$work/window")
     bareSeconds=$(median <"$work/bare")
-    echo "$windowSeconds" >"$work/$stream.$mode.window"
     beside=""
     if [ -n "$xterm" ]; then
         xtermSeconds=$(echo "$(median <"$work/xterm") - $(median <"$work/idle")" | bc -l)
@@ -141,8 +140,17 @@ for run in text:ansi text:vt100 text:dumb escapes:ansi escapes:vt100; do
         "$stream" "$mode" "$windowSeconds" "$bareSeconds" "$(ratio "$bareSeconds" "$windowSeconds")" "$goal" \
         "$beside" "$(sort -g "$work/held" | tail -1)" "$same" "$(load)"
 done
-printf 'text    dumb / vt100 window %.2f (goal >= 1)\n' \
-    "$(ratio "$(cat "$work/text.vt100.window")" "$(cat "$work/text.dumb.window")")"
+echo "== Dumb window beside VT100 window on text, taking turns, medians of $repeat turns"
+: >"$work/flood.vt100" && : >"$work/flood.dumb"
+for _ in $(seq "$repeat"); do
+    for mode in vt100 dumb; do
+        "$window" flood "$mode" "$work/text" 2>/dev/null | awk '{ print $2 }' >>"$work/flood.$mode"
+    done
+done
+vt100Seconds=$(median <"$work/flood.vt100")
+dumbSeconds=$(median <"$work/flood.dumb")
+printf 'vt100 %6.3f s  dumb %6.3f s  dumb/vt100 %.2f (goal >= 1)   [%s]\n' "$vt100Seconds" "$dumbSeconds" \
+    "$(ratio "$vt100Seconds" "$dumbSeconds")" "$(load)"
 
 echo "== capture, the same flood with and without a capture file, medians of $repeat turns"
 for mode in vt100 dumb; do
