@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <ctime>
 #include <poll.h>
 #include <sys/ioctl.h>
 #include <unistd.h>
@@ -24,18 +23,17 @@ enum class Wait { Ready, Timeout, Woken, Error };
 // Waits for events on fd until the deadline (unset: for ever), or until wakeFd is readable.
 Wait waitFor(int fd, short events, int wakeFd, std::optional<Clock::time_point> deadline) {
     for (;;) {
-        timespec timeout{};
+        int timeout = -1;
         if (deadline) {
             auto left = *deadline - Clock::now();
             if (left <= Clock::duration::zero())
                 return Wait::Timeout;
-            const auto ns = std::min<int64_t>(std::chrono::ceil<std::chrono::nanoseconds>(left).count(),
-                                              int64_t(kMaxMillis) * 1000000);
-            timeout.tv_sec = static_cast<time_t>(ns / 1000000000);
-            timeout.tv_nsec = static_cast<long>(ns % 1000000000);
+            // Round up: never wake before the deadline.
+            auto ms = std::chrono::ceil<Millis>(left).count();
+            timeout = static_cast<int>(std::min<int64_t>(ms, kMaxMillis));
         }
         pollfd fds[2] = {{fd, events, 0}, {wakeFd, POLLIN, 0}};
-        int r = ::ppoll(fds, wakeFd >= 0 ? 2 : 1, deadline ? &timeout : nullptr, nullptr);
+        int r = ::poll(fds, wakeFd >= 0 ? 2 : 1, timeout);
         if (r < 0) {
             if (errno == EINTR)
                 continue;
@@ -107,13 +105,13 @@ ReadPlan planFor(const CommTimeouts& t, uint32_t n) {
     return plan;
 }
 
-Micros quietGapFor(const TtyLineSettings& line) {
+Millis quietGapFor(const TtyLineSettings& line) {
     constexpr uint64_t kCharacters = 3;
     const uint64_t bits = 1u + line.dataBits + (line.parity != 0 ? 1u : 0u) + line.stopBits;
     const uint64_t baud = std::max<uint32_t>(line.baud, 1);
-    // Not rounded to whole ms: at fast rates that made every read that had bytes (a key's echo)
-    // wait a millisecond for a gap of a few dozen microseconds.
-    return Micros((kCharacters * bits * 1000000 + baud - 1) / baud);
+    // Rounded up to whole ms: poll() waits no finer.
+    const uint64_t ms = (kCharacters * bits * 1000 + baud - 1) / baud;
+    return Millis(std::max<uint64_t>(ms, 1));
 }
 
 std::optional<Millis> writeLimitFor(const CommTimeouts& t, uint32_t n) {

@@ -1,5 +1,5 @@
 #pragma once
-// Reads and writes on a non-blocking tty descriptor with deadlines (ppoll, to the microsecond), shared by the
+// Reads and writes on a non-blocking tty descriptor with millisecond deadlines (poll), shared by the
 // comm port (COMMTIMEOUTS) and the serial library (first-byte and collecting times).
 
 #include "comm_port.h"
@@ -14,7 +14,6 @@ namespace comm::tty {
 
 using Clock = std::chrono::steady_clock;
 using Millis = std::chrono::milliseconds;
-using Micros = std::chrono::microseconds;
 
 // When a read returns. Unset limits do not apply. total and firstByte count from the read's start;
 // interval (the longest gap between two bytes) and collect (the longest time spent) count once the
@@ -24,7 +23,7 @@ struct ReadPlan {
     bool returnOnFirstChunk = false; // return as soon as any byte is in
     std::optional<Millis> total;     // the whole read
     std::optional<Millis> firstByte; // waiting for the first byte
-    std::optional<Micros> interval;  // gap between bytes, from the first byte on
+    std::optional<Millis> interval;  // gap between bytes, from the first byte on
     std::optional<Millis> collect;   // time after the first byte
     bool operator==(const ReadPlan&) const = default;
 };
@@ -35,8 +34,8 @@ struct ReadPlan {
 // when both are 0) and a non-zero interval other than MAXDWORD cuts the read after a gap.
 ReadPlan planFor(const CommTimeouts& t, uint32_t n);
 // How long a line at these settings must stay quiet before a read that has bytes returns: about
-// three character times (start, data, parity and stop bits), rounded up to the microsecond.
-Micros quietGapFor(const TtyLineSettings& line);
+// three character times (start, data, parity and stop bits), never under 1 ms.
+Millis quietGapFor(const TtyLineSettings& line);
 // The write deadline of n bytes: write multiplier * n + constant, none when both are 0.
 std::optional<Millis> writeLimitFor(const CommTimeouts& t, uint32_t n);
 

@@ -64,7 +64,6 @@ protected:
     std::unique_ptr<comm::Port> port;
 };
 
-using comm::tty::Micros;
 using comm::tty::Millis;
 const auto kNoLimit = std::optional<Millis>();
 
@@ -132,7 +131,7 @@ struct GapRow {
     const char* name;
     uint32_t baud;
     uint8_t dataBits, parity, stopBits;
-    Micros gap;
+    Millis gap;
 };
 
 class QuietGap : public testing::TestWithParam<GapRow> {};
@@ -149,15 +148,15 @@ TEST_P(QuietGap, IsThreeCharacterTimes) {
 
 INSTANTIATE_TEST_SUITE_P(
     Rates, QuietGap,
-    testing::Values(GapRow{"Baud9600_8N1", 9600, 8, 0, 1, Micros(3125)},  // 30 bits
-                    GapRow{"Baud1200_8N1", 1200, 8, 0, 1, Micros(25000)}, // 30 bits
-                    GapRow{"Baud1200_7E2", 1200, 7, 2, 2, Micros(27500)}, // 11-bit characters: 33 bits
-                    GapRow{"Baud300_8N1", 300, 8, 0, 1, Micros(100000)},  // 30 bits
-                    GapRow{"Baud50_5N1", 50, 5, 0, 1, Micros(420000)},    // 21 bits
-                    GapRow{"Baud115200_RoundedUp", 115200, 8, 0, 1, Micros(261)}, // 260.4 us
-                    GapRow{"Baud921600_RoundedUp", 921600, 8, 0, 1, Micros(33)},  // 32.6 us
+    testing::Values(GapRow{"Baud9600_8N1_RoundedUp", 9600, 8, 0, 1, Millis(4)}, // 30 bits: 3.1 ms
+                    GapRow{"Baud1200_8N1", 1200, 8, 0, 1, Millis(25)},          // 30 bits
+                    GapRow{"Baud1200_7E2", 1200, 7, 2, 2, Millis(28)}, // 11-bit characters: 33 bits, 27.5 ms
+                    GapRow{"Baud300_8N1", 300, 8, 0, 1, Millis(100)},  // 30 bits
+                    GapRow{"Baud50_5N1", 50, 5, 0, 1, Millis(420)},    // 21 bits
+                    GapRow{"Baud115200_OneMillisecondFloor", 115200, 8, 0, 1, Millis(1)}, // 0.26 ms
+                    GapRow{"Baud921600_OneMillisecondFloor", 921600, 8, 0, 1, Millis(1)}, // 0.03 ms
                     // a broken rate never divides by zero
-                    GapRow{"BrokenRateZero", 0, 8, 0, 1, Micros(30000000)}),
+                    GapRow{"BrokenRateZero", 0, 8, 0, 1, Millis(30000)}),
     [](const testing::TestParamInfo<GapRow>& i) { return std::string(i.param.name); });
 
 } // namespace
