@@ -15,6 +15,8 @@
 //       transfer the detector started has ended.
 //   window_bench echo ansi|vt100|dumb KEYS   keys typed into the window, echoed back by the far end;
 //       prints "median-ms M p99-ms P" from each key event to the paint that shows its glyph.
+//   window_bench show ansi|vt100|dumb   a window on a loopback far end, shown until its standard input
+//       ends; prints "window ID" (its X window) once the reader reads, for x_key_echo.
 #include "ChildFrame.h"
 #include "HalvicApp.h"
 #include "HalvicDoc.h"
@@ -31,6 +33,7 @@
 #include <QEventLoop>
 #include <QFileInfo>
 #include <QSettings>
+#include <QSocketNotifier>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -119,6 +122,7 @@ private:
 };
 
 bool waitFor(const std::function<bool()>& condition, int ms);
+std::thread loopback(int master, const std::atomic<bool>& stop);
 
 class Bench {
 public:
@@ -378,18 +382,7 @@ int echo(int type, int keys) {
     if (!bench.ok() || !bench.readerReads(pty.master()))
         return 1;
     std::atomic<bool> stop{false};
-    // The far end: a loopback that sends every byte straight back.
-    std::thread peer([&] {
-        char buf[256];
-        while (!stop) {
-            pollfd p{pty.master(), POLLIN, 0};
-            if (::poll(&p, 1, 20) <= 0)
-                continue;
-            const ssize_t n = ::read(pty.master(), buf, sizeof buf);
-            if (n > 0 && ::write(pty.master(), buf, size_t(n)) != n)
-                break;
-        }
-    });
+    std::thread peer = loopback(pty.master(), stop);
     halvic::CHalvicView& view = bench.view();
     view.setFocus();
     PaintWatch watch(view);
@@ -439,6 +432,45 @@ int echo(int type, int keys) {
     return 0;
 }
 
+// The far end of a key: a loopback that sends every byte straight back.
+std::thread loopback(int master, const std::atomic<bool>& stop) {
+    return std::thread([master, &stop] {
+        char buf[256];
+        while (!stop) {
+            pollfd p{master, POLLIN, 0};
+            if (::poll(&p, 1, 20) <= 0)
+                continue;
+            const ssize_t n = ::read(master, buf, sizeof buf);
+            if (n > 0 && ::write(master, buf, size_t(n)) != n)
+                break;
+        }
+    });
+}
+
+int show(int type) {
+    comm::PtyPair pty;
+    Bench bench(type, pty.slavePath());
+    if (!bench.ok() || !bench.readerReads(pty.master()))
+        return 1;
+    std::atomic<bool> stop{false};
+    std::thread peer = loopback(pty.master(), stop);
+    bench.view().setFocus();
+    bench.view().OnClearScreen();
+    std::printf("window %llu\n", static_cast<unsigned long long>(bench.view().window()->winId()));
+    std::fflush(stdout);
+    QSocketNotifier input(STDIN_FILENO, QSocketNotifier::Read);
+    QEventLoop loop;
+    QObject::connect(&input, &QSocketNotifier::activated, [&] {
+        char c;
+        if (::read(STDIN_FILENO, &c, 1) <= 0)
+            loop.quit();
+    });
+    loop.exec();
+    stop = true;
+    peer.join();
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -449,13 +481,14 @@ int main(int argc, char** argv) {
     const int type = argc > 2 ? typeCode(argv[2]) : -1;
     if (type < 0 || !((mode == "flood" && (argc == 4 || argc == 5)) || (mode == "capture" && argc == 4) ||
                       (mode == "download" && argc == 5) || (mode == "cpu" && argc == 5) ||
-                      (mode == "echo" && argc == 4))) {
+                      (mode == "echo" && argc == 4) || (mode == "show" && argc == 3))) {
         std::fprintf(stderr, "usage: window_bench flood ansi|vt100|dumb FILE [SCREEN-FILE]\n"
                              "       window_bench pty - FILE\n"
                              "       window_bench capture ansi|vt100|dumb FILE\n"
                              "       window_bench cpu ansi|vt100|dumb PORT-PATH SECONDS\n"
                              "       window_bench download ansi|vt100|dumb PORT-PATH FOLDER\n"
-                             "       window_bench echo ansi|vt100|dumb KEYS\n");
+                             "       window_bench echo ansi|vt100|dumb KEYS\n"
+                             "       window_bench show ansi|vt100|dumb\n");
         return 2;
     }
     QApplication& qapp = gui::testApplication();
@@ -471,5 +504,7 @@ int main(int argc, char** argv) {
         return download(type, argv[3], argv[4]);
     if (mode == "cpu")
         return cpu(type, argv[3], std::atof(argv[4]));
+    if (mode == "show")
+        return show(type);
     return echo(type, std::atoi(argv[3]));
 }

@@ -227,50 +227,42 @@ void ScreenState::PutTerminalChars(const uint8_t* run, size_t length) {
     damage_.cursorMoved = true;
 }
 
+void ScreenState::dumbLineEnd(LineEndTranslation translation, uint8_t original) {
+    if (translation == LineEndTranslation::Unchanged)
+        translation = original == '\r' ? LineEndTranslation::Cr : LineEndTranslation::Lf;
+    if (translation != LineEndTranslation::Lf)
+        cursorColumn_ = 0;
+    if (translation != LineEndTranslation::Cr)
+        lineFeed();
+}
+
 void ScreenState::PutDumbChars(const uint8_t* run, size_t length) {
     if (chars_.empty())
         return;
-    auto store = [this](uint8_t b) {
-        if (b == '\r') {
-            cursorColumn_ = 0;
-        } else if (b == '\n') {
-            lineFeed();
-        } else {
-            const int line = bufferRow(cursorRow_);
-            charsOf(line)[cursorColumn_] = b;
-            attrsOf(line)[cursorColumn_] = attribute_;
-            damage_.rows |= 1u << cursorRow_;
-            if (++cursorColumn_ == columns_) {
-                cursorColumn_ = 0;
-                lineFeed();
-            }
-        }
-    };
-    auto translated = [&](LineEndTranslation t, uint8_t original) {
-        switch (t) {
-        case LineEndTranslation::CrLf:
-            store('\r');
-            store('\n');
-            break;
-        case LineEndTranslation::Cr:
-            store('\r');
-            break;
-        case LineEndTranslation::Lf:
-            store('\n');
-            break;
-        case LineEndTranslation::Unchanged:
-            store(original);
-            break;
-        }
-    };
-    for (size_t i = 0; i < length; ++i) {
+    size_t i = 0;
+    while (i < length) {
         const uint8_t b = run[i];
-        if (b == '\r')
-            translated(crTranslation_, b);
-        else if (b == '\n')
-            translated(lfTranslation_, b);
-        else
-            store(b);
+        if (b == '\r' || b == '\n') {
+            dumbLineEnd(b == '\r' ? crTranslation_ : lfTranslation_, b);
+            ++i;
+            continue;
+        }
+        // Every other byte is stored as it is: the run of them up to the next line end, or up to the
+        // end of the row, goes in at once.
+        const size_t room = std::min(static_cast<size_t>(columns_ - cursorColumn_), length - i);
+        size_t n = 1;
+        while (n < room && run[i + n] != '\r' && run[i + n] != '\n')
+            ++n;
+        const int line = bufferRow(cursorRow_);
+        std::copy_n(run + i, n, charsOf(line) + cursorColumn_);
+        std::fill_n(attrsOf(line) + cursorColumn_, n, attribute_);
+        damage_.rows |= 1u << cursorRow_;
+        cursorColumn_ += static_cast<int>(n);
+        i += n;
+        if (cursorColumn_ == columns_) {
+            cursorColumn_ = 0;
+            lineFeed();
+        }
     }
     damage_.cursorMoved = true;
 }

@@ -117,6 +117,8 @@ private:
     void markRows(int first, int last);
     void moveCursor(int column, int row);
     void lineFeed();
+    // A CR or LF of the dumb terminal, after its translation.
+    void dumbLineEnd(LineEndTranslation translation, uint8_t original);
     void scrollWithHistory();
     void scrollRegionUp(int top, int bottom);
 
