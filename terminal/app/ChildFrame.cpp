@@ -8,6 +8,7 @@
 #include "seriallib.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCloseEvent>
 #include <QContextMenuEvent>
 #include <QLabel>
@@ -109,7 +110,10 @@ void CChildFrame::closeEvent(QCloseEvent* event) {
         event->ignore();
         return;
     }
-    if (!view_->StopReader()) {
+    // A close from a timer or a failed reader can come while a dialog's own loop runs inside a command
+    // of this window (File Transfer, Send Pattern, Properties): the window waits for the dialog to end,
+    // or the command would return into a deleted view.
+    if (!view_->StopReader() || QApplication::activeModalWidget()) {
         if (!closeWaitTimer_.isActive())
             closeWaitTimer_.start(100, this);
         event->ignore();
@@ -121,7 +125,7 @@ void CChildFrame::closeEvent(QCloseEvent* event) {
 
 void CChildFrame::timerEvent(QTimerEvent* event) {
     if (event->timerId() == closeWaitTimer_.timerId()) {
-        if (view_->StopReader()) {
+        if (view_->StopReader() && !QApplication::activeModalWidget()) {
             closeWaitTimer_.stop();
             QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
         }

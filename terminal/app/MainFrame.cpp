@@ -502,7 +502,8 @@ void CMainFrame::closeEvent(QCloseEvent* event) {
         }
         asked_ = true;
     }
-    if (!StopAllReaders()) {
+    // The windows go only once no dialog's own loop runs inside one of their commands.
+    if (!StopAllReaders() || QApplication::activeModalWidget()) {
         if (!exitTimer_.isActive())
             exitTimer_.start(100, this);
         event->ignore();
@@ -527,14 +528,14 @@ bool CMainFrame::eventFilter(QObject* watched, QEvent* event) {
 
 void CMainFrame::timerEvent(QTimerEvent* event) {
     if (event->timerId() == exitTimer_.timerId()) {
-        if (StopAllReaders()) {
+        if (StopAllReaders() && !QApplication::activeModalWidget()) {
             exitTimer_.stop();
             QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
         }
         return;
     }
     if (event->timerId() == openProfileTimer_.timerId()) {
-        if (StopAllReaders()) {
+        if (StopAllReaders() && !QApplication::activeModalWidget()) {
             openProfileTimer_.stop();
             BeginOpenProfiles();
         }
