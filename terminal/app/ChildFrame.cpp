@@ -125,7 +125,8 @@ void CChildFrame::closeEvent(QCloseEvent* event) {
 
 void CChildFrame::timerEvent(QTimerEvent* event) {
     if (event->timerId() == closeWaitTimer_.timerId()) {
-        if (view_->StopReader() && !QApplication::activeModalWidget()) {
+        // A transfer that started meanwhile keeps the reader it uses until it ends.
+        if (!view_->IsBusy() && view_->StopReader() && !QApplication::activeModalWidget()) {
             closeWaitTimer_.stop();
             QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
         }

@@ -318,6 +318,10 @@ CChildFrame* CMainFrame::OnNewPortWindow() {
 }
 
 bool CMainFrame::StopAllReaders() {
+    // A running transfer owns its window's reader until it ends: the waits that call this (exit, Close
+    // All, Profile Open) go on waiting instead of deleting the reader under it.
+    if (app_.AnyViewBusy())
+        return false;
     for (CChildFrame* frame : childFrames())
         if (!frame->view().StopReader())
             return false;

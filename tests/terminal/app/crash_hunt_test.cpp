@@ -6,12 +6,15 @@
 #include "file_dialogs.h"
 #include "halvic_fixture.h"
 #include "recording_launcher.h"
+#include "scripted_file_dialogs.h"
+#include "TransferDialogs.h"
 
 #include <QDialog>
 #include <QFile>
 #include <QMdiArea>
 #include <QMenu>
 #include <QPointer>
+#include <QPushButton>
 #include <QTimer>
 #include <QToolBar>
 
@@ -384,6 +387,42 @@ TEST_P(CloseUnderDialogTest, WaitsForTheDialogToEnd) {
 
 INSTANTIATE_TEST_SUITE_P(Close, CloseUnderDialogTest, ::testing::Values(false, true),
                          [](const auto& info) { return info.param ? "Exit" : "PortWindow"; });
+
+} // namespace
+} // namespace halvictest
+
+namespace halvictest {
+namespace {
+
+// The waits of Exit, Close All and Profile Open ask every reader to stop on each tick: a transfer that
+// started meanwhile keeps its window's reader, which it pauses and resumes, until it ends.
+TEST_F(HalvicTest, AWaitToCloseLeavesTheReaderOfARunningTransfer) {
+    const QString file = dir.filePath(QStringLiteral("data.bin"));
+    {
+        QFile out(file);
+        ASSERT_TRUE(out.open(QIODevice::WriteOnly));
+        out.write(QByteArray(2000, 'd'));
+    }
+    auto dialogs = gui::ScriptedFileDialogs::install();
+    dialogs->answerAlways(file);
+    halvic::CChildFrame* child = openWindow();
+    ASSERT_TRUE(child && child->document().IsPortOpen());
+    halvic::CHalvicView& view = child->view();
+    QTimer::singleShot(0, [] {
+        if (auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget()))
+            dialog->accept();
+    });
+    mainFrame().action(QStringLiteral("fileTransfer"))->trigger();
+    ASSERT_TRUE(waitFor([&] { return view.IsBusy() && view.transferDialog(); }));
+    // The wait's first tick asked the reader to stop, and it has ended since.
+    view.reader()->control().stop();
+    ASSERT_TRUE(waitFor([&] { return view.reader()->isFinished(); }));
+    EXPECT_FALSE(mainFrame().StopAllReaders());
+    EXPECT_NE(view.reader(), nullptr);
+    // Cancelled, the transfer ends with the reader it paused still there.
+    QTest::mouseClick(view.transferDialog()->button(), Qt::LeftButton);
+    EXPECT_TRUE(waitFor([&] { return !view.IsBusy(); }, 20000));
+}
 
 } // namespace
 } // namespace halvictest
