@@ -110,10 +110,10 @@ void CChildFrame::closeEvent(QCloseEvent* event) {
         event->ignore();
         return;
     }
-    // A close from a timer or a failed reader can come while a dialog's own loop runs inside a command
-    // of this window (File Transfer, Send Pattern, Properties): the window waits for the dialog to end,
-    // or the command would return into a deleted view.
-    if (!view_->StopReader() || QApplication::activeModalWidget()) {
+    // A close from a timer or a failed reader can come while a dialog's or a popup menu's own loop runs
+    // inside a command of this window (File Transfer, Send Pattern, Properties, the context menu): the
+    // window waits for it to end, or the command would return into a deleted view.
+    if (!view_->StopReader() || QApplication::activeModalWidget() || QApplication::activePopupWidget()) {
         if (!closeWaitTimer_.isActive())
             closeWaitTimer_.start(100, this);
         event->ignore();
@@ -126,7 +126,8 @@ void CChildFrame::closeEvent(QCloseEvent* event) {
 void CChildFrame::timerEvent(QTimerEvent* event) {
     if (event->timerId() == closeWaitTimer_.timerId()) {
         // A transfer that started meanwhile keeps the reader it uses until it ends.
-        if (!view_->IsBusy() && view_->StopReader() && !QApplication::activeModalWidget()) {
+        if (!view_->IsBusy() && view_->StopReader() && !QApplication::activeModalWidget() &&
+            !QApplication::activePopupWidget()) {
             closeWaitTimer_.stop();
             QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
         }

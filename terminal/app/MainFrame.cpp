@@ -506,8 +506,8 @@ void CMainFrame::closeEvent(QCloseEvent* event) {
         }
         asked_ = true;
     }
-    // The windows go only once no dialog's own loop runs inside one of their commands.
-    if (!StopAllReaders() || QApplication::activeModalWidget()) {
+    // The windows go only once no dialog's or popup menu's own loop runs inside one of their commands.
+    if (!StopAllReaders() || QApplication::activeModalWidget() || QApplication::activePopupWidget()) {
         if (!exitTimer_.isActive())
             exitTimer_.start(100, this);
         event->ignore();
@@ -532,14 +532,14 @@ bool CMainFrame::eventFilter(QObject* watched, QEvent* event) {
 
 void CMainFrame::timerEvent(QTimerEvent* event) {
     if (event->timerId() == exitTimer_.timerId()) {
-        if (StopAllReaders() && !QApplication::activeModalWidget()) {
+        if (StopAllReaders() && !QApplication::activeModalWidget() && !QApplication::activePopupWidget()) {
             exitTimer_.stop();
             QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
         }
         return;
     }
     if (event->timerId() == openProfileTimer_.timerId()) {
-        if (StopAllReaders() && !QApplication::activeModalWidget()) {
+        if (StopAllReaders() && !QApplication::activeModalWidget() && !QApplication::activePopupWidget()) {
             openProfileTimer_.stop();
             BeginOpenProfiles();
         }

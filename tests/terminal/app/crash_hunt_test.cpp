@@ -426,3 +426,30 @@ TEST_F(HalvicTest, AWaitToCloseLeavesTheReaderOfARunningTransfer) {
 
 } // namespace
 } // namespace halvictest
+
+namespace halvictest {
+namespace {
+
+// The same for the window's context menu: a close that comes while it is up waits for it.
+TEST_F(HalvicTest, AWindowClosedUnderItsContextMenuWaitsForTheMenu) {
+    halvic::CChildFrame* child = openWindow();
+    ASSERT_TRUE(child && child->document().IsPortOpen());
+    QPointer<halvic::CChildFrame> window(child);
+    bool menuKept = false;
+    QTimer::singleShot(0, [&] {
+        QWidget* menu = QApplication::activePopupWidget();
+        ASSERT_TRUE(menu);
+        child->close();
+        (void)QTest::qWaitFor([&] { return !window; }, 600);
+        menuKept = window && QApplication::activePopupWidget() == menu;
+        menu->close();
+    });
+    const QPoint at = child->widget()->geometry().center();
+    QContextMenuEvent click(QContextMenuEvent::Mouse, at, child->mapToGlobal(at));
+    QApplication::sendEvent(child, &click);
+    EXPECT_TRUE(menuKept);
+    EXPECT_TRUE(waitFor([&] { return window.isNull(); }));
+}
+
+} // namespace
+} // namespace halvictest
