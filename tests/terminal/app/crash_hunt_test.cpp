@@ -414,7 +414,9 @@ TEST_F(HalvicTest, AWaitToCloseLeavesTheReaderOfARunningTransfer) {
     });
     mainFrame().action(QStringLiteral("fileTransfer"))->trigger();
     ASSERT_TRUE(waitFor([&] { return view.IsBusy() && view.transferDialog(); }));
-    // The wait's first tick asked the reader to stop, and it has ended since.
+    // The transfer owns the line, then the wait's first tick asked the reader to stop, and it has ended
+    // since.
+    ASSERT_TRUE(view.reader()->control().waitPausedAck(std::chrono::seconds(2)));
     view.reader()->control().stop();
     ASSERT_TRUE(waitFor([&] { return view.reader()->isFinished(); }));
     EXPECT_FALSE(mainFrame().StopAllReaders());
