@@ -216,6 +216,7 @@ protected:
             asked = asked || boxes[i].text == QStringLiteral("Do you want to save setting to file?");
         messages->clear();
         const bool gone = !frame->isVisible();
+        exitPending = !gone && frame->exitWaiting();
         ++done[gone ? QStringLiteral("exit: left") : QStringLiteral("exit: stayed")];
         if (unsaved && gone) {
             ASSERT_TRUE(asked) << "the program ended with unsaved settings and did not ask";
@@ -243,7 +244,11 @@ protected:
                                            Qt::Key_F10, Qt::Key_Up,     Qt::Key_F4,
                                            Qt::Key_Tab, Qt::Key_Home,   Qt::Key_Escape};
         if (!frame->isVisible()) {
-            ADD_FAILURE() << "the program ended without Exit";
+            // An Exit still waiting (for a reader, a transfer begun meanwhile, a dialog) may end later.
+            EXPECT_TRUE(exitPending) << "the program ended without Exit";
+            exitPending = false;
+            frame.reset();
+            mainFrame();
             return;
         }
         CMainFrame& main = mainFrame();
@@ -335,6 +340,7 @@ protected:
     size_t nextLine = 0;
     size_t steps = 0;
     int dialogsAnswered = 0;
+    bool exitPending = false;
     std::map<QString, int> done; // what the walk did, printed at its end
     pid_t senderPid = -1;
     int senderFd = -1;
