@@ -8,6 +8,7 @@
 #include "seriallib.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCloseEvent>
 #include <QContextMenuEvent>
 #include <QLabel>
@@ -109,7 +110,10 @@ void CChildFrame::closeEvent(QCloseEvent* event) {
         event->ignore();
         return;
     }
-    if (!view_->StopReader()) {
+    // A close from a timer or a failed reader can come while a dialog's or a popup menu's own loop runs
+    // inside a command of this window (File Transfer, Send Pattern, Properties, the context menu): the
+    // window waits for it to end, or the command would return into a deleted view.
+    if (!view_->StopReader() || QApplication::activeModalWidget() || QApplication::activePopupWidget()) {
         if (!closeWaitTimer_.isActive())
             closeWaitTimer_.start(100, this);
         event->ignore();
@@ -121,7 +125,9 @@ void CChildFrame::closeEvent(QCloseEvent* event) {
 
 void CChildFrame::timerEvent(QTimerEvent* event) {
     if (event->timerId() == closeWaitTimer_.timerId()) {
-        if (view_->StopReader()) {
+        // A transfer that started meanwhile keeps the reader it uses until it ends.
+        if (!view_->IsBusy() && view_->StopReader() && !QApplication::activeModalWidget() &&
+            !QApplication::activePopupWidget()) {
             closeWaitTimer_.stop();
             QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
         }

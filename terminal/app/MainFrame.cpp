@@ -318,6 +318,10 @@ CChildFrame* CMainFrame::OnNewPortWindow() {
 }
 
 bool CMainFrame::StopAllReaders() {
+    // A running transfer owns its window's reader until it ends: the waits that call this (exit, Close
+    // All, Profile Open) go on waiting instead of deleting the reader under it.
+    if (app_.AnyViewBusy())
+        return false;
     for (CChildFrame* frame : childFrames())
         if (!frame->view().StopReader())
             return false;
@@ -502,7 +506,8 @@ void CMainFrame::closeEvent(QCloseEvent* event) {
         }
         asked_ = true;
     }
-    if (!StopAllReaders()) {
+    // The windows go only once no dialog's or popup menu's own loop runs inside one of their commands.
+    if (!StopAllReaders() || QApplication::activeModalWidget() || QApplication::activePopupWidget()) {
         if (!exitTimer_.isActive())
             exitTimer_.start(100, this);
         event->ignore();
@@ -527,14 +532,14 @@ bool CMainFrame::eventFilter(QObject* watched, QEvent* event) {
 
 void CMainFrame::timerEvent(QTimerEvent* event) {
     if (event->timerId() == exitTimer_.timerId()) {
-        if (StopAllReaders()) {
+        if (StopAllReaders() && !QApplication::activeModalWidget() && !QApplication::activePopupWidget()) {
             exitTimer_.stop();
             QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
         }
         return;
     }
     if (event->timerId() == openProfileTimer_.timerId()) {
-        if (StopAllReaders()) {
+        if (StopAllReaders() && !QApplication::activeModalWidget() && !QApplication::activePopupWidget()) {
             openProfileTimer_.stop();
             BeginOpenProfiles();
         }
