@@ -4,6 +4,7 @@
 
 #include "fuzz_check.h"
 #include "sender_fuzz_support.h"
+#include "zmodem_header.h"
 #include "zmodem_session.h"
 
 using fuzzsupport::check;
@@ -11,16 +12,6 @@ using fuzzsupport::check;
 namespace {
 
 constexpr uint8_t kZpad = '*', kZdle = 0x18;
-
-int hexDigit(uint8_t c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
 
 // How many headers of the type the replies hold, counted generously: a lead-in and the type, in
 // hex or binary, escaped or not, whatever follows. A sender's success needs at least the real ones.
@@ -31,7 +22,7 @@ size_t headersOf(const std::vector<uint8_t>& in, uint8_t type) {
             continue;
         const uint8_t format = in[i + 2];
         if (format == 'B' && i + 4 < in.size()) {
-            n += hexDigit(in[i + 3]) * 16 + hexDigit(in[i + 4]) == type;
+            n += wire::zmodem::hexDigitValue(in[i + 3]) * 16 + wire::zmodem::hexDigitValue(in[i + 4]) == type;
         } else if (format == 'A' || format == 'C') {
             uint8_t t = in[i + 3];
             if (t == kZdle && i + 4 < in.size())

@@ -54,11 +54,6 @@ protected:
         return child;
     }
     QAction* action(const char* name) { return mainFrame().action(QString::fromLatin1(name)); }
-    void trigger(const char* name) {
-        QAction* a = action(name);
-        ASSERT_TRUE(a->isEnabled()) << name;
-        a->trigger();
-    }
 
     QString captureFile = dir.filePath(QStringLiteral("cap5.txt"));
     int beeps = 0;

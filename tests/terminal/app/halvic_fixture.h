@@ -14,6 +14,7 @@
 #include "seriallib.h"
 #include "test_application.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QSettings>
 #include <QTemporaryDir>
@@ -106,6 +107,14 @@ protected:
             frame->show();
         }
         return *frame;
+    }
+
+    // A menu command as the user gives it: it must be there and enabled.
+    void trigger(const char* name) {
+        QAction* a = mainFrame().action(QString::fromLatin1(name));
+        ASSERT_NE(a, nullptr) << name;
+        ASSERT_TRUE(a->isEnabled()) << name;
+        a->trigger();
     }
 
     // A port window on the wanted settings, its reader running.

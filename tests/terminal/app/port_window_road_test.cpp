@@ -50,12 +50,6 @@ protected:
         HalvicTest::TearDown();
     }
 
-    void trigger(const char* name) {
-        QAction* a = mainFrame().action(QString::fromLatin1(name));
-        ASSERT_NE(a, nullptr) << name;
-        ASSERT_TRUE(a->isEnabled()) << name;
-        a->trigger();
-    }
     // Port Manager > Open on the wanted settings.
     halvic::CChildFrame* openFromMenu() {
         trigger("portOpen");

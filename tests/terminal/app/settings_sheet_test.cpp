@@ -109,13 +109,6 @@ protected:
         HalvicTest::TearDown();
     }
 
-    void trigger(const char* name) {
-        QAction* a = mainFrame().action(QString::fromLatin1(name));
-        ASSERT_NE(a, nullptr) << name;
-        ASSERT_TRUE(a->isEnabled()) << name;
-        a->trigger();
-    }
-
     // Port Manager > Open with COMn, 9600 and the terminal type chosen in the sheet.
     halvic::CChildFrame* openFromMenu(int port, int type) {
         steps.push_back([port, type](halvic::CSetup& sheet) {
