@@ -496,6 +496,11 @@ void CMainFrame::updateActions() {
 
 void CMainFrame::closeEvent(QCloseEvent* event) {
     if (app_.AnyViewBusy()) {
+        // An Exit already answered waits for the transfer to end (a download the far end started
+        // meanwhile); dropping it would leave the answer standing for a later Exit, which would then
+        // end the program without asking about what changed since.
+        if (asked_ && !exitTimer_.isActive())
+            exitTimer_.start(100, this);
         event->ignore();
         return;
     }

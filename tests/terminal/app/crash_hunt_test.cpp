@@ -67,7 +67,8 @@ protected:
     void SetUp() override {
         HalvicTest::SetUp();
         const char* seedText = std::getenv("BREL_CRASH_HUNT_SEED");
-        seed = seedText ? static_cast<unsigned>(std::strtoul(seedText, nullptr, 10)) : std::random_device{}();
+        // The suite walks the same road every time; a long hunt names its own seed.
+        seed = seedText ? static_cast<unsigned>(std::strtoul(seedText, nullptr, 10)) : 101u;
         random.seed(seed);
         std::printf("crash hunt seed %u\n", seed);
         std::fflush(stdout);
@@ -198,6 +199,8 @@ protected:
     // Exit from the menu: with unsaved settings it must ask; Cancel keeps everything.
     void tryExit(bool leave) {
         const bool unsaved = app->SettingsChanged();
+        // An Exit still waiting for its readers was asked already: the user's answer stands.
+        const bool answeredBefore = exitPending;
         const size_t before = messages->boxes().size();
         messages->answer({leave ? gui::Answer::No : gui::Answer::Cancel});
         QAction* exit = mainFrame().action(QStringLiteral("profileExit"));
@@ -218,7 +221,7 @@ protected:
         const bool gone = !frame->isVisible();
         exitPending = !gone && frame->exitWaiting();
         ++done[gone ? QStringLiteral("exit: left") : QStringLiteral("exit: stayed")];
-        if (unsaved && gone) {
+        if (unsaved && gone && !answeredBefore) {
             ASSERT_TRUE(asked) << "the program ended with unsaved settings and did not ask";
         }
         if (asked && !leave) {
